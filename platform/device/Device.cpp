@@ -1,0 +1,201 @@
+#include "platform/device/Device.h"
+
+#include <plist/plist.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "platform/device/FileUtilities.h"
+
+namespace device {
+namespace {
+
+std::mutex& stateMutex() {
+  static std::mutex mutex;
+  return mutex;
+}
+
+std::string& explicitRoot() {
+  static std::string root;
+  return root;
+}
+
+std::string& processNameStorage() {
+  static std::string name;
+  return name;
+}
+
+struct SettingsCache {
+  std::string file;
+  struct timespec modified {};
+  ino_t inode = 0;
+  off_t size = -1;
+  std::map<std::string, std::string> values;
+};
+
+SettingsCache& settingsCache() {
+  static SettingsCache cache;
+  return cache;
+}
+
+std::map<std::string, std::string> readSettings(const std::string& file) {
+  std::map<std::string, std::string> values;
+  auto bytes = files::readWhole(file);
+  if (!bytes) return values;
+  plist_t root = nullptr;
+  plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &root);
+  if (!root) return values;
+  if (plist_get_node_type(root) == PLIST_DICT) {
+    plist_dict_iter it = nullptr;
+    plist_dict_new_iter(root, &it);
+    for (;;) {
+      char* key = nullptr;
+      plist_t value = nullptr;
+      plist_dict_next_item(root, it, &key, &value);
+      if (!key) break;
+      if (plist_get_node_type(value) == PLIST_STRING) {
+        char* text = nullptr;
+        plist_get_string_val(value, &text);
+        values[key] = text ? text : "";
+        free(text);
+      }
+      free(key);
+    }
+    free(it);
+  }
+  plist_free(root);
+  return values;
+}
+
+}  // namespace
+
+std::string defaultRoot() {
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/orvane/device";
+  if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/share/orvane/device";
+  return "/tmp/orvane-device-" + std::to_string(getuid());
+}
+
+std::string root() {
+  std::lock_guard lock(stateMutex());
+  if (!explicitRoot().empty()) return explicitRoot();
+  if (const char* env = std::getenv("ORVANE_DEVICE"); env && *env) return env;
+  return defaultRoot();
+}
+
+void setRoot(std::string root) {
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  std::lock_guard lock(stateMutex());
+  explicitRoot() = std::move(root);
+}
+
+std::string hostPath(std::string_view devicePath) {
+  // Fold the path lexically so that ".." stops at the device's root.
+  std::string folded;
+  std::size_t position = 0;
+  while (position <= devicePath.size()) {
+    std::size_t slash = devicePath.find('/', position);
+    if (slash == std::string_view::npos) slash = devicePath.size();
+    std::string_view part = devicePath.substr(position, slash - position);
+    position = slash + 1;
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      auto last = folded.rfind('/');
+      folded.erase(last == std::string::npos ? 0 : last);
+      continue;
+    }
+    folded += '/';
+    folded += part;
+  }
+  if (!devicePath.empty() && devicePath.back() == '/' && !folded.empty()) folded += '/';
+  return root() + (folded.empty() ? "/" : folded);
+}
+
+std::string identity() {
+  struct stat info {};
+  std::string base = root();
+  if (stat(base.c_str(), &info) != 0) {
+    std::hash<std::string> hash;
+    return "p" + std::to_string(hash(base));
+  }
+  std::ostringstream out;
+  out << std::hex << static_cast<unsigned long long>(info.st_dev) << '-' << static_cast<unsigned long long>(info.st_ino);
+  return out.str();
+}
+
+std::string settingsFile(const std::string& root) { return root + "/.orvane-sim/Device.plist"; }
+
+bool isDevice(const std::string& root) {
+  struct stat info {};
+  return stat(settingsFile(root).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+std::string processName() {
+  std::lock_guard lock(stateMutex());
+  if (!processNameStorage().empty()) return processNameStorage();
+  return program_invocation_short_name;
+}
+
+void setProcessName(std::string name) {
+  std::lock_guard lock(stateMutex());
+  processNameStorage() = std::move(name);
+}
+
+std::optional<std::string> setting(std::string_view key) {
+  std::string file = settingsFile(root());
+  struct stat info {};
+  bool exists = stat(file.c_str(), &info) == 0;
+  std::lock_guard lock(stateMutex());
+  SettingsCache& cache = settingsCache();
+  if (!exists) {
+    cache = SettingsCache{};
+    return std::nullopt;
+  }
+  if (cache.file != file || cache.inode != info.st_ino || cache.size != info.st_size ||
+      cache.modified.tv_sec != info.st_mtim.tv_sec || cache.modified.tv_nsec != info.st_mtim.tv_nsec) {
+    cache.file = file;
+    cache.inode = info.st_ino;
+    cache.size = info.st_size;
+    cache.modified = info.st_mtim;
+    cache.values = readSettings(file);
+  }
+  auto found = cache.values.find(std::string(key));
+  if (found == cache.values.end()) return std::nullopt;
+  return found->second;
+}
+
+bool settingBool(std::string_view key, bool fallback) {
+  auto value = setting(key);
+  if (!value) return fallback;
+  return *value == "1" || *value == "true" || *value == "yes" || *value == "YES";
+}
+
+double settingDouble(std::string_view key, double fallback) {
+  auto value = setting(key);
+  if (!value) return fallback;
+  char* end = nullptr;
+  double number = std::strtod(value->c_str(), &end);
+  return end && *end == '\0' && end != value->c_str() ? number : fallback;
+}
+
+bool setSetting(std::string_view key, std::string_view value) {
+  std::string file = settingsFile(root());
+  auto values = readSettings(file);
+  values[std::string(key)] = std::string(value);
+  plist_t dict = plist_new_dict();
+  for (auto& [name, text] : values) plist_dict_set_item(dict, name.c_str(), plist_new_string(text.c_str()));
+  char* xml = nullptr;
+  uint32_t length = 0;
+  plist_to_xml(dict, &xml, &length);
+  plist_free(dict);
+  std::string contents(xml, length);
+  plist_to_xml_free(xml);
+  return files::writeAtomically(file, contents, files::Durability::Flushed);
+}
+
+}  // namespace device

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The simulated device a process belongs to: a directory standing for the
+// device's root. Absolute device paths ("/var/mobile/...") are mapped under it.
+namespace device {
+
+/// The device root of this process: the one set with setRoot, else
+/// $ORVANE_DEVICE, else the per-user default device.
+std::string root();
+void setRoot(std::string root);
+
+/// The per-user default device directory.
+std::string defaultRoot();
+
+/// Maps an absolute device path to the host path under the root. ".." never
+/// climbs above the root; a relative path is taken as relative to "/".
+std::string hostPath(std::string_view devicePath);
+
+/// A short name that differs between devices and stays the same for one
+/// device (its root's file identity), for naming per-device endpoints.
+std::string identity();
+
+/// Whether a directory looks like a device made by createDevice.
+bool isDevice(const std::string& root);
+
+/// This process's name as the device reports it (e.g. "SpringBoard").
+std::string processName();
+void setProcessName(std::string name);
+
+// Simulator-only hardware and account settings of the device, kept in a
+// property list outside the iOS tree. Values are read afresh when the file
+// changes.
+std::optional<std::string> setting(std::string_view key);
+bool settingBool(std::string_view key, bool fallback);
+double settingDouble(std::string_view key, double fallback);
+/// Writes one setting atomically; returns false if the device cannot be written.
+bool setSetting(std::string_view key, std::string_view value);
+
+/// The host path of the settings file.
+std::string settingsFile(const std::string& root);
+
+}  // namespace device

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+namespace device {
+
+struct DeviceOptions {
+  /// The model identifier MobileGestalt answers for "ProductType".
+  std::string model = "iPhone7,2";
+  /// "phone" or "pad".
+  std::string idiom = "phone";
+  std::string systemVersion = "8.1";
+  std::string language = "en";
+};
+
+/// Makes the directory tree of a new device at `root`: the iOS links
+/// ("/var" to "/private/var", "/User" to "/var/mobile", "/tmp" to
+/// "/private/var/tmp"), the mobile user's directories, SystemVersion.plist and
+/// the device settings. What exists already is left as it is. Returns an error
+/// text, empty on success.
+std::string createDevice(const std::string& root, const DeviceOptions& options);
+
+/// The build of a system version ("8.1" gives "12B411"), or "" if unknown.
+std::string buildForSystemVersion(const std::string& version);
+/// The CoreFoundation version number of a system version.
+double coreFoundationVersionForSystemVersion(const std::string& version);
+
+}  // namespace device

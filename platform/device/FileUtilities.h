@@ -1,0 +1,25 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Host file operations shared by the platform libraries.
+namespace files {
+
+std::optional<std::string> readWhole(const std::string& hostPath);
+
+enum class Durability { Flushed, Unflushed };
+
+/// Writes a temporary file beside the target, then renames it into place, so
+/// that a reader sees either the whole old or the whole new file. With
+/// Durability::Flushed the file and its directory are flushed to disk too.
+bool writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability);
+
+/// Appends one record with a single write, so records of several processes never interleave.
+bool appendRecord(const std::string& hostPath, std::string_view record);
+
+/// Creates a directory and its parents; true if it exists afterwards.
+bool makeDirectories(const std::string& hostPath);
+
+}  // namespace files

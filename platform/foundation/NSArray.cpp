@@ -1,0 +1,44 @@
+#include "platform/foundation/NSArray.h"
+
+#include "platform/foundation/PropertyListDescription.h"
+
+Class NSArray::class_() {
+  static Class cls = objc_registerCppClass<NSArray>("NSArray", NSObject::class_());
+  return cls;
+}
+
+Retained<NSArray> NSArray::array() {
+  return Retained<NSArray>::adopt(static_cast<NSArray*>(class_createInstance(class_(), 0)));
+}
+
+Retained<NSArray> NSArray::arrayWithObjects(std::vector<Retained<objc_object>> objects) {
+  auto result = array();
+  result->objects_ = std::move(objects);
+  return result;
+}
+
+objc_object* NSArray::objectAtIndex(std::size_t index) const {
+  if (index >= objects_.size())
+    throw NSInvalidArgumentException("-[NSArray objectAtIndex:]: index " + std::to_string(index) + " beyond bounds");
+  return objects_[index].get();
+}
+
+std::string NSArray::description() const { return foundation::describeNested(this, 0); }
+
+Class NSMutableArray::class_() {
+  static Class cls = objc_registerCppClass<NSMutableArray>("NSMutableArray", NSArray::class_());
+  return cls;
+}
+
+Retained<NSMutableArray> NSMutableArray::array() {
+  return Retained<NSMutableArray>::adopt(static_cast<NSMutableArray*>(class_createInstance(class_(), 0)));
+}
+
+void NSMutableArray::addObject(objc_object* object) {
+  if (!object) throw NSInvalidArgumentException("-[NSMutableArray addObject:]: object cannot be nil");
+  objects_.push_back(Retained<objc_object>::retain(object));
+}
+
+namespace {
+[[maybe_unused]] const Class registered = NSMutableArray::class_();
+}

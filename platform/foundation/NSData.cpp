@@ -1,0 +1,37 @@
+#include "platform/foundation/NSData.h"
+
+#include <fmt/format.h>
+
+#include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+#include "platform/foundation/NSString.h"
+
+Class NSData::class_() {
+  static Class cls = objc_registerCppClass<NSData>("NSData", NSObject::class_());
+  return cls;
+}
+
+Retained<NSData> NSData::dataWithBytes(std::string_view bytes) {
+  auto data = Retained<NSData>::adopt(static_cast<NSData*>(class_createInstance(class_(), 0)));
+  data->bytes_ = bytes;
+  return data;
+}
+
+Retained<NSData> NSData::dataWithContentsOfFile(const NSString* path) {
+  if (!path) return nullptr;
+  auto contents = files::readWhole(device::hostPath(path->utf8()));
+  if (!contents) return nullptr;
+  return dataWithBytes(*contents);
+}
+
+std::string NSData::description() const {
+  std::string hex;
+  std::size_t shown = std::min<std::size_t>(bytes_.size(), 24);
+  for (std::size_t i = 0; i < shown; ++i) hex += fmt::format("{:02x}", static_cast<unsigned char>(bytes_[i]));
+  if (shown < bytes_.size()) hex += " ... ";
+  return fmt::format("{{length = {}, bytes = 0x{}}}", bytes_.size(), hex);
+}
+
+namespace {
+[[maybe_unused]] const Class registered = NSData::class_();
+}

@@ -1,0 +1,60 @@
+#include "platform/foundation/NSNumber.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+
+Class NSNumber::class_() {
+  static Class cls = objc_registerCppClass<NSNumber>("NSNumber", NSObject::class_());
+  return cls;
+}
+
+namespace {
+Retained<NSNumber> makeNumber() {
+  return Retained<NSNumber>::adopt(static_cast<NSNumber*>(class_createInstance(NSNumber::class_(), 0)));
+}
+}  // namespace
+
+Retained<NSNumber> NSNumber::numberWithBool(bool value) {
+  auto number = makeNumber();
+  number->kind_ = Kind::Boolean;
+  number->integer_ = value ? 1 : 0;
+  return number;
+}
+
+Retained<NSNumber> NSNumber::numberWithInteger(long long value) {
+  auto number = makeNumber();
+  number->kind_ = Kind::Integer;
+  number->integer_ = value;
+  return number;
+}
+
+Retained<NSNumber> NSNumber::numberWithDouble(double value) {
+  auto number = makeNumber();
+  number->kind_ = Kind::Real;
+  number->real_ = value;
+  return number;
+}
+
+bool NSNumber::boolValue() const { return kind_ == Kind::Real ? real_ != 0.0 : integer_ != 0; }
+
+long long NSNumber::integerValue() const { return kind_ == Kind::Real ? static_cast<long long>(real_) : integer_; }
+
+double NSNumber::doubleValue() const { return kind_ == Kind::Real ? real_ : static_cast<double>(integer_); }
+
+bool NSNumber::isEqualToNumber(const NSNumber* other) const {
+  if (!other) return false;
+  if (kind_ != Kind::Real && other->kind_ != Kind::Real) return integer_ == other->integer_;
+  return doubleValue() == other->doubleValue();
+}
+
+std::string NSNumber::description() const {
+  if (kind_ != Kind::Real) return std::to_string(integer_);
+  if (std::isfinite(real_) && real_ == std::floor(real_) && std::fabs(real_) < 1e15)
+    return std::to_string(static_cast<long long>(real_));
+  return fmt::format("{}", real_);
+}
+
+namespace {
+[[maybe_unused]] const Class registered = NSNumber::class_();
+}

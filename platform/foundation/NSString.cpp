@@ -1,0 +1,142 @@
+#include "platform/foundation/NSString.h"
+
+#include <fmt/format.h>
+#include <fmt/printf.h>
+
+#include <mutex>
+#include <unordered_map>
+
+Class NSString::class_() {
+  static Class cls = objc_registerCppClass<NSString>("NSString", NSObject::class_());
+  return cls;
+}
+
+Retained<NSString> NSString::string() { return stringWithUTF8String(""); }
+
+Retained<NSString> NSString::stringWithUTF8String(std::string_view text) {
+  auto string = Retained<NSString>::adopt(static_cast<NSString*>(class_createInstance(class_(), 0)));
+  string->text_ = text;
+  return string;
+}
+
+NSString* NSString::constant(std::string_view text) { return intern(text); }
+
+NSString* NSString::intern(std::string_view text) {
+  static std::mutex mutex;
+  static auto* table = new std::unordered_map<std::string, NSString*>;
+  std::lock_guard lock(mutex);
+  auto found = table->find(std::string(text));
+  if (found != table->end()) return found->second;
+  NSString* string = stringWithUTF8String(text).release();
+  objc_makeImmortal(string);
+  table->emplace(std::string(text), string);
+  return string;
+}
+
+std::size_t NSString::length() const {
+  // UTF-16 code units, as the platform counts them.
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < text_.size(); ++i) {
+    auto byte = static_cast<unsigned char>(text_[i]);
+    if ((byte & 0xC0) == 0x80) continue;
+    units += byte >= 0xF0 ? 2 : 1;
+  }
+  return units;
+}
+
+Retained<NSString> NSString::stringByAppendingString(const NSString* other) const {
+  return stringWithUTF8String(text_ + (other ? other->text_ : std::string()));
+}
+
+Retained<NSString> NSString::stringByDeletingPathExtension() const {
+  auto slash = text_.rfind('/');
+  auto dot = text_.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == 0 ||
+      (slash != std::string::npos && dot == slash + 1))
+    return stringWithUTF8String(text_);
+  return stringWithUTF8String(text_.substr(0, dot));
+}
+
+Retained<NSString> NSString::lastPathComponent() const {
+  std::string trimmed = text_;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  auto slash = trimmed.rfind('/');
+  return stringWithUTF8String(slash == std::string::npos || trimmed == "/" ? trimmed : trimmed.substr(slash + 1));
+}
+
+namespace foundation {
+
+std::string describe(const objc_object* object) { return object ? object->description() : "(null)"; }
+
+std::string format(std::string_view format, const std::vector<FormatArgument>& arguments) {
+  std::string out;
+  std::size_t next = 0;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    char c = format[i];
+    if (c != '%') {
+      out += c;
+      continue;
+    }
+    // Collect flags, width, precision and length modifiers up to the conversion.
+    std::size_t start = i++;
+    while (i < format.size() && std::string_view("-+ #0123456789.hlqLzjt").find(format[i]) != std::string_view::npos) ++i;
+    if (i >= format.size()) {
+      out.append(format.substr(start));
+      break;
+    }
+    char conversion = format[i];
+    if (conversion == '%') {
+      out += '%';
+      continue;
+    }
+    if (next >= arguments.size()) {
+      out.append(format.substr(start, i - start + 1));
+      continue;
+    }
+    const FormatArgument& argument = arguments[next++];
+    std::string spec(format.substr(start, i - start));
+    // Drop length modifiers: the argument carries its own width.
+    std::string flags;
+    for (char f : spec)
+      if (std::string_view("hlqLzjt").find(f) == std::string_view::npos) flags += f;
+    using Kind = FormatArgument::Kind;
+    switch (conversion) {
+      case '@':
+        out += argument.kind == Kind::Object   ? describe(argument.object)
+               : argument.kind == Kind::Text   ? std::string(argument.text ? argument.text : "(null)")
+               : argument.kind == Kind::Real   ? fmt::format("{}", argument.realValue)
+               : argument.kind == Kind::Signed ? std::to_string(argument.signedValue)
+                                               : std::to_string(argument.unsignedValue);
+        break;
+      case 's':
+        out += argument.kind == Kind::Text ? fmt::sprintf(flags + "s", argument.text ? argument.text : "(null)")
+                                           : describe(argument.object);
+        break;
+      case 'd': case 'i': case 'u': case 'x': case 'X': case 'o': case 'c':
+        if (argument.kind == Kind::Signed)
+          out += fmt::sprintf(flags + "ll" + conversion, argument.signedValue);
+        else if (argument.kind == Kind::Unsigned)
+          out += fmt::sprintf(flags + "ll" + conversion, argument.unsignedValue);
+        else if (argument.kind == Kind::Real)
+          out += fmt::sprintf(flags + "lld", static_cast<long long>(argument.realValue));
+        else
+          out += argument.kind == Kind::Object ? describe(argument.object) : std::string(argument.text ? argument.text : "");
+        break;
+      case 'f': case 'g': case 'e': case 'G': case 'E':
+        if (argument.kind == Kind::Real) out += fmt::sprintf(flags + conversion, argument.realValue);
+        else if (argument.kind == Kind::Signed) out += fmt::sprintf(flags + conversion, static_cast<double>(argument.signedValue));
+        else if (argument.kind == Kind::Unsigned) out += fmt::sprintf(flags + conversion, static_cast<double>(argument.unsignedValue));
+        else out += argument.kind == Kind::Object ? describe(argument.object) : std::string(argument.text ? argument.text : "");
+        break;
+      default:
+        out.append(format.substr(start, i - start + 1));
+    }
+  }
+  return out;
+}
+
+}  // namespace foundation
+
+namespace {
+[[maybe_unused]] const Class registered = NSString::class_();
+}

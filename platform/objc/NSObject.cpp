@@ -1,0 +1,24 @@
+#include "platform/objc/NSObject.h"
+
+Class NSObject::class_() {
+  static Class cls = objc_registerCppClass<NSObject>("NSObject", nullptr);
+  return cls;
+}
+
+bool NSObject::isKindOfClass(Class cls) const { return class_isSubclassOf(isa, cls); }
+
+bool NSObject::respondsToSelector(SEL selector) const { return class_respondsToSelector(isa, selector); }
+
+Retained<NSObject> objc_createObject(Class cls) {
+  id object = class_createInstance(cls, 0);
+  auto* instance = dynamic_cast<NSObject*>(object);
+  if (!instance) {
+    objc_release(object);
+    return nullptr;
+  }
+  return Retained<NSObject>::adopt(instance);
+}
+
+namespace {
+[[maybe_unused]] const Class registered = NSObject::class_();
+}

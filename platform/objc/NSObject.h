@@ -1,0 +1,23 @@
+#pragma once
+
+#include "platform/objc/Retained.h"
+#include "platform/objc/message.h"
+#include "platform/objc/runtime.h"
+
+/// The root class.
+class NSObject : public objc_object {
+ public:
+  static Class class_();
+  /// Whether the object's runtime class is `cls` or inherits from it.
+  bool isKindOfClass(Class cls) const;
+  bool respondsToSelector(SEL selector) const;
+};
+
+/// Makes a new instance of the runtime class, as `[[cls alloc] init]` would.
+Retained<NSObject> objc_createObject(Class cls);
+
+/// The object as a C++ type, or null if it is not one.
+template <class T>
+T* objc_cast(objc_object* object) {
+  return dynamic_cast<T*>(object);
+}
