@@ -44,6 +44,16 @@ std::size_t NSString::length() const {
   return units;
 }
 
+bool NSString::boolValue() const {
+  std::size_t i = 0;
+  while (i < text_.size() && (text_[i] == ' ' || text_[i] == '\t' || text_[i] == '\n')) ++i;
+  if (i < text_.size() && (text_[i] == '+' || text_[i] == '-')) ++i;
+  while (i < text_.size() && text_[i] == '0') ++i;
+  if (i == text_.size()) return false;
+  char c = text_[i];
+  return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
+}
+
 Retained<NSString> NSString::stringByAppendingString(const NSString* other) const {
   return stringWithUTF8String(text_ + (other ? other->text_ : std::string()));
 }

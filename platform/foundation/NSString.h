@@ -24,6 +24,8 @@ class NSString : public NSObject {
   const std::string& UTF8String() const { return text_; }
   const std::string& utf8() const { return text_; }
   std::size_t length() const;
+  /// YES for text that starts, after white space, a sign and zeros, with Y, y, T, t or a digit 1 to 9.
+  bool boolValue() const;
   bool isEqualToString(const NSString* other) const { return other && text_ == other->text_; }
   bool hasPrefix(std::string_view prefix) const { return text_.starts_with(prefix); }
   bool hasSuffix(std::string_view suffix) const { return text_.ends_with(suffix); }

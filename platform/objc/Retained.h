@@ -1,5 +1,6 @@
 #pragma once
 
+#include <type_traits>
 #include <utility>
 
 #include "platform/objc/runtime.h"
@@ -10,6 +11,11 @@ class Retained {
  public:
   Retained() = default;
   Retained(std::nullptr_t) {}
+  /// Takes a new reference, as a strong variable does when assigned.
+  template <class U, class = std::enable_if_t<std::is_convertible_v<U*, T*>>>
+  Retained(U* object) : object_(object) {
+    if (object_) objc_retain(object_);
+  }
   /// Adopts a reference the caller already owns (a +1 result).
   static Retained adopt(T* object) {
     Retained reference;

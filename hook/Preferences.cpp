@@ -1,0 +1,59 @@
+#include <atomic>
+
+#include "hook/Snapshot.h"
+#include "platform/corefoundation/CoreFoundation.h"
+#include "platform/foundation/Foundation.h"
+
+#define ORVANE_EXPORT __attribute__((visibility("default")))
+
+extern "C" {
+ORVANE_EXPORT BOOL kEnabled;
+ORVANE_EXPORT NSString* kSelectedVolumeIncreaseSound;
+ORVANE_EXPORT NSString* kSelectedVolumeDecreaseSound;
+}
+
+namespace orvane {
+namespace {
+
+constexpr const char* preferencesPath = "/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+constexpr const char* defaultTheme = "Mac Volume Change";
+
+/// The truth value of a stored switch. A value of a kind that has none counts
+/// as no value, rather than failing the way the platform's message would.
+bool truthValue(objc_object* value, bool absent) {
+  if (auto* number = objc_cast<NSNumber>(value)) return number->boolValue();
+  if (auto* text = objc_cast<NSString>(value)) return text->boolValue();
+  return absent;
+}
+
+/// The name's text, interned: a reload of the same name costs no memory, and
+/// a name a hook has read stays valid for the life of the process.
+NSString* themeName(objc_object* value) {
+  if (!value) return NSString::intern(defaultTheme);
+  if (auto* text = objc_cast<NSString>(value)) return NSString::intern(text->utf8());
+  return NSString::intern(foundation::describe(value));
+}
+
+void settingsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { loadPreferences(); }
+
+}  // namespace
+
+void loadPreferences() {
+  Retained<NSMutableDictionary> preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  if (!preferences) return;
+  std::atomic_ref(kEnabled).store(truthValue(preferences->objectForKey("isEnabled"), true), std::memory_order_release);
+  std::atomic_ref(kSelectedVolumeIncreaseSound)
+      .store(themeName(preferences->objectForKey("selectedIncreaseSound")), std::memory_order_release);
+  std::atomic_ref(kSelectedVolumeDecreaseSound)
+      .store(themeName(preferences->objectForKey("selectedDecreaseSound")), std::memory_order_release);
+}
+
+}  // namespace orvane
+
+// Runs before the hooks are installed, so they find the first snapshot loaded.
+__attribute__((constructor(101))) static void startUp() {
+  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, orvane::settingsChanged,
+                                  CFSTR("com.quillmark.orvane/settingschanged"), nullptr,
+                                  CFNotificationSuspensionBehaviorCoalesce);
+  orvane::loadPreferences();
+}

@@ -1,0 +1,64 @@
+#include <atomic>
+
+#include "hook/Snapshot.h"
+#include "platform/audiotoolbox/AudioToolbox.h"
+#include "platform/foundation/Foundation.h"
+#include "platform/substrate/CydiaSubstrate.h"
+
+namespace orvane {
+namespace {
+
+using VolumeImplementation = void (*)(id, SEL);
+
+VolumeImplementation previousIncreaseVolume;
+VolumeImplementation previousDecreaseVolume;
+SEL playSelector;
+
+void playInDirection(id self, NSString*& snapshotName) {
+  if (!std::atomic_ref(kEnabled).load(std::memory_order_acquire)) return;
+  NSString* name = std::atomic_ref(snapshotName).load(std::memory_order_acquire);
+  objc_msgSend(self, playSelector, static_cast<id>(name));
+}
+
+void increaseVolume(id self, SEL _cmd) {
+  previousIncreaseVolume(self, _cmd);
+  playInDirection(self, kSelectedVolumeIncreaseSound);
+}
+
+void decreaseVolume(id self, SEL _cmd) {
+  previousDecreaseVolume(self, _cmd);
+  playInDirection(self, kSelectedVolumeDecreaseSound);
+}
+
+void disposeWhenFinished(SystemSoundID sound, void*) {
+  AudioServicesRemoveSystemSoundCompletion(sound);
+  AudioServicesDisposeSystemSoundID(sound);
+}
+
+/// merrowPlayMySong: plays the theme file of that name from the sound directory.
+void playMySong(id, SEL, id name) {
+  if (!name) return;
+  // A name is a file name: one holding "/" could reach outside the sound directory.
+  if (foundation::describe(name).find('/') != std::string::npos) return;
+  Retained<NSString> path = NSString::stringWithFormat("/Library/Application Support/Orvane/%@.wav", name);
+  Retained<NSURL> url = NSURL::fileURLWithPath(path);
+  SystemSoundID sound = 0;
+  if (AudioServicesCreateSystemSoundID(url, &sound) != kAudioServicesNoError) return;
+  AudioServicesAddSystemSoundCompletion(sound, nullptr, nullptr, disposeWhenFinished, nullptr);
+  AudioServicesPlaySystemSound(sound);
+}
+
+}  // namespace
+}  // namespace orvane
+
+__attribute__((constructor(102))) static void installHooks() {
+  using namespace orvane;
+  playSelector = sel_registerName("merrowPlayMySong:");
+  Class volumeControl = objc_getClass("VolumeControl");
+  if (!volumeControl) return;
+  MSHookMessageEx(volumeControl, sel_registerName("increaseVolume"), reinterpret_cast<IMP>(&orvane::increaseVolume),
+                  reinterpret_cast<IMP*>(&previousIncreaseVolume));
+  MSHookMessageEx(volumeControl, sel_registerName("decreaseVolume"), reinterpret_cast<IMP>(&orvane::decreaseVolume),
+                  reinterpret_cast<IMP*>(&previousDecreaseVolume));
+  class_addMethod(volumeControl, playSelector, reinterpret_cast<IMP>(&playMySong), "v@:@");
+}

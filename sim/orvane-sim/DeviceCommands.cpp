@@ -1,0 +1,63 @@
+#include <cstdio>
+
+#include "platform/device/Device.h"
+#include "platform/device/DeviceSetup.h"
+#include "sim/common/Package.h"
+#include "sim/orvane-sim/Commands.h"
+
+namespace commands {
+
+int fail(const std::string& message) {
+  std::fprintf(stderr, "orvane-sim: %s\n", message.c_str());
+  return 1;
+}
+
+int requireDevice() {
+  std::string root = device::root();
+  if (device::isDevice(root)) return 0;
+  return fail("no device at " + root + " (create it with: orvane-sim --device " + root + " init)");
+}
+
+int init(const Arguments& arguments) {
+  device::DeviceOptions options;
+  for (std::size_t i = 0; i < arguments.size(); i += 2) {
+    if (i + 1 >= arguments.size()) return usageError;
+    const std::string& option = arguments[i];
+    const std::string& value = arguments[i + 1];
+    if (option == "--model") options.model = value;
+    else if (option == "--idiom" && (value == "phone" || value == "pad")) options.idiom = value;
+    else if (option == "--ios") options.systemVersion = value;
+    else if (option == "--language") options.language = value;
+    else return usageError;
+  }
+  std::string root = device::root();
+  if (options.systemVersion.empty() || device::buildForSystemVersion(options.systemVersion).empty())
+    return fail("unknown iOS version \"" + options.systemVersion + "\" (try 7.0 to 12.0, e.g. 8.1)");
+  bool existed = device::isDevice(root);
+  if (auto error = device::createDevice(root, options); !error.empty()) return fail(error);
+  if (package::isInstalled(root, "com.quillmark.orvane")) {
+    std::printf("Device %s is ready; Orvane is installed.\n", root.c_str());
+    return 0;
+  }
+  if (auto error = package::install(root, package::builtPackage()); !error.empty()) return fail(error);
+  std::printf("%s device %s and installed Orvane.\n", existed ? "Completed" : "Created", root.c_str());
+  return 0;
+}
+
+int install(const Arguments& arguments) {
+  if (!arguments.empty()) return usageError;
+  if (int status = requireDevice()) return status;
+  if (auto error = package::install(device::root(), package::builtPackage()); !error.empty()) return fail(error);
+  std::printf("Installed Orvane into %s.\n", device::root().c_str());
+  return 0;
+}
+
+int ringer(const Arguments& arguments) {
+  if (arguments.size() != 1 || (arguments[0] != "silent" && arguments[0] != "ring")) return usageError;
+  if (int status = requireDevice()) return status;
+  if (!device::setSetting("Ringer", arguments[0])) return fail("cannot write the device settings");
+  std::printf("Ring/silent switch: %s\n", arguments[0].c_str());
+  return 0;
+}
+
+}  // namespace commands

@@ -1,0 +1,124 @@
+// SpringBoard: the home-screen process of the simulated device. It owns the
+// volume buttons, runs the substrate loader at start-up, and handles presses
+// that other processes make through its button socket.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/audiotoolbox/Speaker.h"
+#include "platform/device/Device.h"
+#include "platform/objc/message.h"
+#include "platform/substrate/CydiaSubstrate.h"
+#include "sim/common/PressChannel.h"
+#include "sim/springboard/VolumeControl.h"
+
+namespace {
+
+int stopPipe[2] = {-1, -1};
+
+void requestStop(int) {
+  char byte = 0;
+  [[maybe_unused]] ssize_t ignored = ::write(stopPipe[1], &byte, 1);
+}
+
+int usage() {
+  std::fprintf(stderr, "usage: SpringBoard [--audio system]\n");
+  return 2;
+}
+
+std::string handle(VolumeControl* volumeControl, const std::string& request) {
+  static const SEL up = sel_registerName("increaseVolume");
+  static const SEL down = sel_registerName("decreaseVolume");
+  if (request != "up" && request != "down") return "unknown button \"" + request + "\"";
+  try {
+    objc_msgSend(volumeControl, request == "up" ? up : down);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "SpringBoard: %s\n", error.what());
+  }
+  int steps = volumeControl->volumeSteps();
+  std::printf("volume %-4s %2d/%d\n", request.c_str(), steps, VolumeControl::maximumSteps);
+  std::fflush(stdout);
+  return "volume " + std::to_string(steps);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool audible = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string argument = argv[i];
+    if (argument == "--audio" && i + 1 < argc && std::string(argv[i + 1]) == "system") {
+      audible = true;
+      ++i;
+    } else {
+      return usage();
+    }
+  }
+  device::setProcessName("SpringBoard");
+  std::string root = device::root();
+  if (!device::isDevice(root)) {
+    std::fprintf(stderr, "SpringBoard: %s is not a device (create one with: orvane-sim --device %s init)\n",
+                 root.c_str(), root.c_str());
+    return 1;
+  }
+  pressing::Listener listener = pressing::listen();
+  if (listener.descriptor < 0) {
+    std::fprintf(stderr, "SpringBoard: %s\n", listener.error.c_str());
+    return 1;
+  }
+  if (audible) {
+    std::string error = speaker::enableSystemOutput();
+    if (!error.empty()) std::fprintf(stderr, "SpringBoard: sounds stay silent: %s\n", error.c_str());
+  }
+
+  Class volumeControlClass = VolumeControl::class_();
+  substrate::loadExtensions({"SpringBoard", {"com.apple.springboard", "com.apple.UIKit", "com.apple.Foundation",
+                                             "com.apple.CoreFoundation"}});
+  Retained<NSObject> volumeControlObject = objc_createObject(volumeControlClass);
+  auto* volumeControl = static_cast<VolumeControl*>(volumeControlObject.get());
+
+  if (::pipe2(stopPipe, O_CLOEXEC) != 0) return 1;
+  struct sigaction action {};
+  action.sa_handler = requestStop;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  std::printf("SpringBoard is running on %s (volume %d/%d); press Ctrl-C to stop.\n", root.c_str(),
+              volumeControl->volumeSteps(), VolumeControl::maximumSteps);
+  std::fflush(stdout);
+
+  std::vector<pollfd> watched = {{stopPipe[0], POLLIN, 0}, {listener.descriptor, POLLIN, 0}};
+  for (;;) {
+    if (::poll(watched.data(), watched.size(), -1) < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (watched[0].revents) break;
+    if (watched[1].revents & POLLIN) {
+      int connection = ::accept4(listener.descriptor, nullptr, nullptr, SOCK_CLOEXEC);
+      if (connection >= 0) watched.push_back({connection, POLLIN, 0});
+    }
+    for (std::size_t i = 2; i < watched.size();) {
+      if (!watched[i].revents) {
+        ++i;
+        continue;
+      }
+      std::string request = pressing::receiveRequest(watched[i].fd);
+      if (request.empty() || !pressing::sendReply(watched[i].fd, handle(volumeControl, request))) {
+        ::close(watched[i].fd);
+        watched.erase(watched.begin() + static_cast<long>(i));
+        continue;
+      }
+      ++i;
+    }
+  }
+  std::printf("SpringBoard stopped.\n");
+  return 0;
+}

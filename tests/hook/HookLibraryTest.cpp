@@ -1,0 +1,196 @@
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/corefoundation/CoreFoundation.h"
+#include "platform/foundation/Foundation.h"
+#include "platform/substrate/CydiaSubstrate.h"
+#include "tests/support/TemporaryDevice.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* preferencesPath = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+constexpr const char* soundDirectory = "/Library/Application Support/Orvane/";
+
+/// SpringBoard's volume buttons, as far as the hooks can tell: each press
+/// notes how many sounds the speaker had started when the press was handled.
+struct FakeVolumeControl {
+  static inline int presses = 0;
+  static inline std::size_t soundsAtLastPress = 0;
+};
+
+std::vector<std::string> playedFiles(const testsupport::TemporaryDevice& device) {
+  std::vector<std::string> files;
+  std::ifstream in(device.host("/private/var/mobile/Library/Logs/Speaker.jsonl"));
+  for (std::string line; std::getline(in, line);) files.push_back(nlohmann::json::parse(line).value("file", ""));
+  return files;
+}
+
+class HookLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string extensions = device.host("/Library/MobileSubstrate/DynamicLibraries/");
+    fs::copy_file(ORVANE_HOOK_LIBRARY, extensions + "Orvane.dylib");
+    fs::copy_file(ORVANE_HOOK_FILTER, extensions + "Orvane.plist");
+    fs::create_directories(device.host(soundDirectory));
+    for (auto& entry : fs::directory_iterator(ORVANE_SOUND_DIR))
+      fs::copy_file(entry.path(), device.host(soundDirectory) + entry.path().filename().string());
+    current = &device;
+  }
+
+  void registerVolumeControl() {
+    volumeControl = objc_allocateClassPair(NSObject::class_(), "VolumeControl", 0);
+    objc_registerClassPair(volumeControl);
+    auto handle = [](id, SEL) {
+      ++FakeVolumeControl::presses;
+      FakeVolumeControl::soundsAtLastPress = playedFiles(*current).size();
+    };
+    class_addMethod(volumeControl, sel_registerName("increaseVolume"), reinterpret_cast<IMP>(+handle), "v@:");
+    class_addMethod(volumeControl, sel_registerName("decreaseVolume"), reinterpret_cast<IMP>(+handle), "v@:");
+  }
+
+  void startSpringBoard() {
+    registerVolumeControl();
+    ASSERT_EQ(substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}}).size(), 1u);
+    springBoardVolumeControl = objc_createObject(volumeControl);
+  }
+
+  void writePreferences(std::initializer_list<std::pair<const char*, Retained<NSObject>>> entries, bool announce = true) {
+    auto preferences = NSMutableDictionary::dictionary();
+    for (auto& [key, value] : entries) preferences->setObject_forKey(value.get(), key);
+    ASSERT_TRUE(preferences->writeToFile_atomically(NSSTR(preferencesPath), true));
+    if (announce) post();
+  }
+
+  void writeRaw(const std::string& contents) { testsupport::writeFile(device.host(preferencesPath), contents); }
+
+  void post() {
+    NSString* before = name("kSelectedVolumeIncreaseSound");
+    bool enabledBefore = enabled();
+    ++generation;
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                         CFSTR("com.quillmark.orvane/settingschanged"), nullptr, nullptr, true);
+    // A reload shows as a change; when nothing changes, give the centre time to deliver.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < deadline && name("kSelectedVolumeIncreaseSound") == before &&
+           enabled() == enabledBefore)
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+
+  void press(const char* selector) { objc_msgSend(springBoardVolumeControl.get(), sel_registerName(selector)); }
+
+  static bool enabled() { return *static_cast<bool*>(dlsym(RTLD_DEFAULT, "kEnabled")); }
+  static NSString* name(const char* variable) { return *static_cast<NSString**>(dlsym(RTLD_DEFAULT, variable)); }
+
+  static inline const testsupport::TemporaryDevice* current = nullptr;
+  testsupport::TemporaryDevice device;
+  Class volumeControl = nullptr;
+  Retained<NSObject> springBoardVolumeControl;
+  int generation = 0;
+};
+
+std::string theme(const char* name) { return std::string(soundDirectory) + name + ".wav"; }
+
+}  // namespace
+
+TEST_F(HookLibrary, WithoutAFileNothingPlaysUntilTheFirstWriteAndNotification) {
+  startSpringBoard();
+  EXPECT_FALSE(enabled());
+  EXPECT_EQ(name("kSelectedVolumeIncreaseSound"), nullptr);
+  press("increaseVolume");
+  press("decreaseVolume");
+  EXPECT_EQ(FakeVolumeControl::presses, 2);
+  EXPECT_TRUE(playedFiles(device).empty());
+
+  writePreferences({{"isEnabled", NSNumber::numberWithBool(true)}}, /*announce=*/false);
+  press("increaseVolume");
+  EXPECT_TRUE(playedFiles(device).empty()) << "the change was not announced yet";
+  post();
+  press("increaseVolume");
+  EXPECT_EQ(playedFiles(device), std::vector<std::string>{theme("Mac Volume Change")});
+  EXPECT_EQ(FakeVolumeControl::soundsAtLastPress, 0u) << "SpringBoard's own handling runs before the sound";
+}
+
+TEST_F(HookLibrary, AnEmptyFileSwitchesSoundsOnWithTheDefaultTheme) {
+  writePreferences({}, false);
+  startSpringBoard();
+  EXPECT_TRUE(enabled());
+  press("increaseVolume");
+  press("decreaseVolume");
+  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{theme("Mac Volume Change"), theme("Mac Volume Change")}));
+}
+
+TEST_F(HookLibrary, EachDirectionPlaysItsOwnChoice) {
+  writePreferences({{"selectedIncreaseSound", NSSTR("Click")}, {"selectedDecreaseSound", NSSTR("Chime")}}, false);
+  startSpringBoard();
+  press("decreaseVolume");
+  press("increaseVolume");
+  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{theme("Chime"), theme("Click")}));
+}
+
+TEST_F(HookLibrary, TheSwitchTakesTheTruthValueOfBooleansAndNumbers) {
+  startSpringBoard();
+  for (auto& [value, expected] : std::vector<std::pair<Retained<NSObject>, bool>>{
+           {NSNumber::numberWithBool(false), false},
+           {NSNumber::numberWithInteger(1), true},
+           {NSNumber::numberWithInteger(0), false},
+           {NSNumber::numberWithBool(true), true}}) {
+    writePreferences({{"isEnabled", value}, {"selectedIncreaseSound", NSString::stringWithFormat("T%d", generation)}});
+    EXPECT_EQ(enabled(), expected) << value->description();
+  }
+}
+
+TEST_F(HookLibrary, AFileThatIsNoDictionaryOrIsGoneLeavesTheSnapshot) {
+  writePreferences({{"selectedIncreaseSound", NSSTR("Click")}}, false);
+  startSpringBoard();
+  writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Drop</string></array></plist>");
+  post();
+  writeRaw("selectedIncreaseSound = Drop;");
+  post();
+  fs::remove(device.host(preferencesPath));
+  post();
+  EXPECT_TRUE(enabled());
+  press("increaseVolume");
+  EXPECT_EQ(playedFiles(device), std::vector<std::string>{theme("Click")});
+}
+
+TEST_F(HookLibrary, NamesAreUsedAsTextButNeverLeaveTheSoundDirectory) {
+  fs::copy_file(device.host(theme("Click")), device.host(soundDirectory) + "7.wav");
+  fs::copy_file(device.host(theme("Click")), device.host("/Library/Escaped.wav"));
+  startSpringBoard();
+  writePreferences({{"selectedIncreaseSound", NSNumber::numberWithInteger(7)}, {"selectedDecreaseSound", NSSTR("../../Escaped")}});
+  press("increaseVolume");
+  press("decreaseVolume");
+  writePreferences({{"selectedIncreaseSound", NSSTR("No Such Theme")}});
+  press("increaseVolume");
+  writePreferences({{"selectedIncreaseSound", NSSTR("Bubble")}});
+  press("increaseVolume");
+  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{std::string(soundDirectory) + "7.wav", theme("Bubble")}));
+}
+
+TEST_F(HookLibrary, ReloadingTheSameNameReusesItAndOldNamesStayValid) {
+  writePreferences({{"selectedIncreaseSound", NSSTR("Click")}}, false);
+  startSpringBoard();
+  NSString* first = name("kSelectedVolumeIncreaseSound");
+  writePreferences({{"selectedIncreaseSound", NSSTR("Drop")}});
+  writePreferences({{"selectedIncreaseSound", NSSTR("Click")}});
+  EXPECT_EQ(name("kSelectedVolumeIncreaseSound"), first);
+  EXPECT_EQ(first->utf8(), "Click");
+}
+
+TEST_F(HookLibrary, WithoutVolumeControlTheSnapshotStillLoads) {
+  writePreferences({}, false);
+  ASSERT_EQ(substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}}).size(), 1u);
+  EXPECT_TRUE(enabled());
+  writePreferences({{"isEnabled", NSNumber::numberWithBool(false)}});
+  EXPECT_FALSE(enabled());
+  EXPECT_EQ(objc_getClass("VolumeControl"), nullptr);
+}

@@ -1,0 +1,165 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "sim/common/Package.h"
+#include "tests/support/TemporaryDevice.h"
+
+extern char** environ;
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+/// Runs orvane-sim on the test's device, capturing both outputs.
+Result sim(const std::string& root, std::vector<std::string> words) {
+  std::string errors = root + "/.stderr";
+  words.insert(words.begin(), {ORVANE_SIM, "--device", root});
+  std::vector<std::string> shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERRORS\""};
+  shell.insert(shell.end(), words.begin(), words.end());
+  setenv("ERRORS", errors.c_str(), 1);
+  Result result;
+  result.status = package::run(shell, &result.out);
+  result.err = testsupport::readFile(errors);
+  return result;
+}
+
+class Simulator : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = device.root() + "/phone";
+    setenv("ORVANE_DEVICE", root.c_str(), 1);
+  }
+  void TearDown() override {
+    if (springboard > 0) {
+      kill(springboard, SIGTERM);
+      waitpid(springboard, nullptr, 0);
+    }
+  }
+
+  void startSpringBoard() {
+    std::vector<char*> argv = {const_cast<char*>(ORVANE_SIM), const_cast<char*>("springboard"), nullptr};
+    ASSERT_EQ(posix_spawn(&springboard, ORVANE_SIM, nullptr, nullptr, argv.data(), environ), 0);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sim(root, {"status"}).status != 0) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "SpringBoard did not start";
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  std::string log() { return sim(root, {"log"}).out; }
+
+  testsupport::TemporaryDevice device;
+  std::string root;
+  pid_t springboard = -1;
+};
+
+int count(const std::string& text, const std::string& part) {
+  int found = 0;
+  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+  return found;
+}
+
+}  // namespace
+
+TEST_F(Simulator, AChangeFromAnotherProcessIsHeardOnTheNextPress) {
+  ASSERT_EQ(sim(root, {"init"}).status, 0);
+  startSpringBoard();
+  Result press = sim(root, {"press", "up"});
+  EXPECT_EQ(press.status, 0) << press.err;
+  EXPECT_EQ(press.out, "volume up: 9/16\n");
+  EXPECT_EQ(log(), "") << "sounds are off until the first write";
+
+  ASSERT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "true"}).status, 0);
+  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim(root, {"defaults", "write", "selectedDecreaseSound", "Chime"}).status, 0);
+  ASSERT_EQ(sim(root, {"press", "down", "3"}).status, 0);
+  std::string played = log();
+  EXPECT_EQ(count(played, "SpringBoard"), 4) << played;
+  EXPECT_EQ(count(played, "/Library/Application Support/Orvane/Mac Volume Change.wav"), 1) << played;
+  EXPECT_EQ(count(played, "/Library/Application Support/Orvane/Chime.wav"), 3) << played;
+
+  ASSERT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "false"}).status, 0);
+  ASSERT_EQ(sim(root, {"press", "down"}).status, 0);
+  ASSERT_EQ(sim(root, {"ringer", "silent"}).status, 0);
+  ASSERT_EQ(sim(root, {"defaults", "delete", "isEnabled"}).status, 0);
+  ASSERT_EQ(sim(root, {"press", "down"}).status, 0);
+  EXPECT_EQ(count(log(), "SpringBoard"), 4) << "switched off, then silenced by the ringer";
+  EXPECT_TRUE(std::filesystem::file_size(root + "/var/mobile/Library/Logs/Speaker.wav") > 44);
+}
+
+TEST_F(Simulator, InitInstallsThePackageAndChangesNothingTheSecondTime) {
+  Result first = sim(root, {"init", "--model", "iPad4,1", "--idiom", "pad", "--ios", "8.4"});
+  ASSERT_EQ(first.status, 0) << first.err;
+  std::string output;
+  EXPECT_EQ(package::run({"dpkg-query", "--admindir=" + root + "/var/lib/dpkg", "-W", "-f=${Status} ${Version}",
+                          "com.quillmark.orvane"},
+                         &output),
+            0);
+  EXPECT_EQ(output, "install ok installed 1.0.0");
+  for (const char* file : {"/Library/MobileSubstrate/DynamicLibraries/Orvane.dylib",
+                           "/Library/MobileSubstrate/DynamicLibraries/Orvane.plist",
+                           "/Library/Application Support/Orvane/Mac Volume Change.wav"})
+    EXPECT_TRUE(std::filesystem::exists(root + file)) << file;
+  ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", "Drop"}).status, 0);
+  Result second = sim(root, {"init"});
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(sim(root, {"defaults", "read", "selectedIncreaseSound"}).out, "Drop\n");
+  EXPECT_NE(testsupport::readFile(root + "/.orvane-sim/Device.plist").find("iPad4,1"), std::string::npos);
+}
+
+TEST_F(Simulator, DefaultsTakeTypesAndSayWhatIsMissing) {
+  ASSERT_EQ(sim(root, {"init"}).status, 0);
+  EXPECT_EQ(sim(root, {"defaults", "read"}).status, 1);
+  ASSERT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "yes"}).status, 0);
+  ASSERT_EQ(sim(root, {"defaults", "write", "count", "-int", "12"}).status, 0);
+  ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", "-string", "Mac Volume Change"}).status, 0);
+  EXPECT_EQ(sim(root, {"defaults", "read"}).out,
+            "{\n    count = 12;\n    isEnabled = 1;\n    selectedIncreaseSound = \"Mac Volume Change\";\n}\n");
+  Result missing = sim(root, {"defaults", "read", "nothing"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_NE(missing.err.find("(com.quillmark.orvane, nothing) does not exist"), std::string::npos);
+  EXPECT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "perhaps"}).status, 1);
+  EXPECT_EQ(sim(root, {"defaults", "delete", "nothing"}).status, 1);
+  EXPECT_EQ(sim(root, {"defaults", "delete", "count"}).status, 0);
+  EXPECT_EQ(sim(root, {"defaults", "read", "count"}).status, 1);
+}
+
+TEST_F(Simulator, WrongUseAndMissingThingsAreSaidPlainly) {
+  Result noDevice = sim(root, {"press", "up"});
+  EXPECT_EQ(noDevice.status, 1);
+  EXPECT_NE(noDevice.err.find("no device at " + root), std::string::npos) << noDevice.err;
+  EXPECT_NE(noDevice.err.find("init"), std::string::npos);
+
+  for (auto words : std::vector<std::vector<std::string>>{
+           {}, {"fly"}, {"press"}, {"press", "sideways"}, {"press", "up", "0"}, {"defaults", "write", "x"},
+           {"ringer", "loud"}, {"notify", "post"}}) {
+    Result wrong = sim(root, words);
+    EXPECT_EQ(wrong.status, 2) << testing::PrintToString(words);
+    EXPECT_NE(wrong.err.find("usage: orvane-sim"), std::string::npos);
+  }
+
+  ASSERT_EQ(sim(root, {"init"}).status, 0);
+  Result notRunning = sim(root, {"press", "down"});
+  EXPECT_EQ(notRunning.status, 1);
+  EXPECT_EQ(notRunning.err, "orvane-sim: SpringBoard is not running on device " + root +
+                                " (start it with: orvane-sim springboard)\n");
+}
+
+TEST_F(Simulator, OneSpringBoardPerDevice) {
+  ASSERT_EQ(sim(root, {"init"}).status, 0);
+  startSpringBoard();
+  Result second = sim(root, {"springboard"});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_NE(second.err.find("already running"), std::string::npos) << second.err;
+}
