@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@
 #include <thread>
 
 #include "platform/corefoundation/CoreFoundation.h"
+#include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/substrate/CydiaSubstrate.h"

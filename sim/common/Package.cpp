@@ -27,7 +27,7 @@ std::string builtPackage() {
   return executableDirectory() + "/../orvane.deb";
 }
 
-int run(const std::vector<std::string>& arguments, std::string* output) {
+int run(const std::vector<std::string>& arguments, std::string* output, Errors errors) {
   std::vector<char*> argv;
   for (auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
@@ -38,6 +38,7 @@ int run(const std::vector<std::string>& arguments, std::string* output) {
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return -1;
     posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
   }
+  if (errors == Errors::Discarded) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   pid_t child = -1;
   int failed = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -59,7 +60,7 @@ int run(const std::vector<std::string>& arguments, std::string* output) {
 
 bool isInstalled(const std::string& root, const std::string& name) {
   std::string output;
-  int status = run({"dpkg-query", "--admindir=" + root + "/var/lib/dpkg", "-W", "-f=${Status}", name}, &output);
+  int status = run({"dpkg-query", "--admindir=" + root + "/var/lib/dpkg", "-W", "-f=${Status}", name}, &output, Errors::Discarded);
   return status == 0 && output == "install ok installed";
 }
 

@@ -19,8 +19,10 @@ bool isInstalled(const std::string& root, const std::string& name);
 /// being its "/var/lib/dpkg". Returns an error text, empty on success.
 std::string install(const std::string& root, const std::string& debianPackage);
 
+enum class Errors { Shown, Discarded };
+
 /// Runs a program without a shell; returns its exit status (-1 if it could not
 /// run) and, if `output` is given, what it wrote to standard output.
-int run(const std::vector<std::string>& arguments, std::string* output = nullptr);
+int run(const std::vector<std::string>& arguments, std::string* output = nullptr, Errors errors = Errors::Shown);
 
 }  // namespace package

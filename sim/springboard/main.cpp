@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -43,7 +44,7 @@ std::string handle(VolumeControl* volumeControl, const std::string& request) {
     std::fprintf(stderr, "SpringBoard: %s\n", error.what());
   }
   int steps = volumeControl->volumeSteps();
-  std::printf("volume %-4s %2d/%d\n", request.c_str(), steps, VolumeControl::maximumSteps);
+  std::printf("[SpringBoard] volume %-4s %2d/%d\n", request.c_str(), steps, VolumeControl::maximumSteps);
   std::fflush(stdout);
   return "volume " + std::to_string(steps);
 }

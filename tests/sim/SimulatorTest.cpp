@@ -23,7 +23,7 @@ struct Result {
 
 /// Runs orvane-sim on the test's device, capturing both outputs.
 Result sim(const std::string& root, std::vector<std::string> words) {
-  std::string errors = root + "/.stderr";
+  std::string errors = root + ".stderr";
   words.insert(words.begin(), {ORVANE_SIM, "--device", root});
   std::vector<std::string> shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERRORS\""};
   shell.insert(shell.end(), words.begin(), words.end());

@@ -1,0 +1,179 @@
+#include "platform/audiotoolbox/Speaker.h"
+
+#include <fmt/format.h>
+#include <pthread.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <thread>
+
+#include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+
+namespace speaker {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+thread_local bool isSpeakerThread = false;
+
+struct Request {
+  std::uint32_t sound = 0;
+  // Null for a sound that is skipped.
+  std::shared_ptr<const Clip> clip;
+  EndHandler ended = nullptr;
+  Clock::time_point start;
+};
+
+std::size_t framesPlayed(const Request& request, Clock::time_point until) {
+  double seconds = std::chrono::duration<double>(until - request.start).count();
+  auto frames = static_cast<std::size_t>(std::max(0.0, seconds) * request.clip->rate + 0.5);
+  return std::min(frames, request.clip->frames());
+}
+
+Clock::time_point endOf(const Request& request) {
+  return request.start +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(request.clip->duration()));
+}
+
+class Speaker {
+ public:
+  void submit(Request request) {
+    std::lock_guard lock(mutex_);
+    if (stopping_) return;
+    request.start = Clock::now();
+    queue_.push_back(std::move(request));
+    if (!thread_.joinable()) {
+      thread_ = std::thread([this] { run(); });
+      std::atexit(stopAtExit);
+    }
+    wake_.notify_one();
+  }
+
+  static void stopAtExit();
+
+ private:
+  void stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    wake_.notify_one();
+    if (isSpeakerThread) {
+      thread_.detach();
+    } else if (thread_.joinable()) {
+      thread_.join();
+    }
+  }
+
+  void run() {
+    isSpeakerThread = true;
+    std::unique_lock lock(mutex_);
+    std::optional<Request> playing;
+    for (;;) {
+      std::optional<Request> ended;
+      std::size_t frames = 0;
+      if (!queue_.empty()) {
+        Request next = std::move(queue_.front());
+        queue_.pop_front();
+        if (!next.clip) {
+          ended = std::move(next);
+        } else {
+          if (playing) {
+            frames = framesPlayed(*playing, next.start);
+            ended = std::move(playing);
+          }
+          playing = std::move(next);
+        }
+      } else if (playing) {
+        auto now = Clock::now();
+        if (now < endOf(*playing) && !stopping_) {
+          wake_.wait_until(lock, endOf(*playing));
+          continue;
+        }
+        frames = framesPlayed(*playing, now);
+        ended = std::move(playing);
+        playing.reset();
+      } else if (stopping_) {
+        return;
+      } else {
+        wake_.wait(lock);
+        continue;
+      }
+      // At exit the process's objects may be gone, so completions no longer run.
+      bool complete = !stopping_;
+      lock.unlock();
+      if (ended->clip) record(*ended->clip, frames);
+      if (complete && ended->ended) ended->ended(ended->sound);
+      ended.reset();
+      lock.lock();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::deque<Request> queue_;
+  std::thread thread_;
+  bool stopping_ = false;
+};
+
+// Never destroyed: the speaker thread may outlive static destruction.
+Speaker* instance = nullptr;
+std::once_flag instanceOnce;
+
+Speaker& theSpeaker() {
+  std::call_once(instanceOnce, [] {
+    instance = new Speaker;
+    // A forked child has none of the parent's threads, so it starts a speaker of its own.
+    pthread_atfork(nullptr, nullptr, [] { instance = new Speaker; });
+  });
+  return *instance;
+}
+
+void Speaker::stopAtExit() { theSpeaker().stop(); }
+
+std::string timestampNow() {
+  auto milliseconds =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  std::time_t seconds = static_cast<std::time_t>(milliseconds / 1000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}Z", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                     utc.tm_hour, utc.tm_min, utc.tm_sec, milliseconds % 1000);
+}
+
+void logStart(std::uint32_t sound, const Clip& clip) {
+  nlohmann::ordered_json line = {
+      {"time", timestampNow()}, {"process", device::processName()}, {"pid", getpid()}, {"file", clip.file},
+      {"sound", sound},         {"duration", clip.duration()},
+  };
+  std::string record = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  std::string path = device::hostPath(kLogPath);
+  if (files::appendRecord(path, record)) return;
+  files::makeDirectories(path.substr(0, path.rfind('/')));
+  files::appendRecord(path, record);
+}
+
+}  // namespace
+
+void play(std::uint32_t sound, std::shared_ptr<const Clip> clip, EndHandler ended) {
+  logStart(sound, *clip);
+  output::play(sound, clip);
+  theSpeaker().submit(Request{sound, std::move(clip), ended, {}});
+}
+
+void skip(std::uint32_t sound, EndHandler ended) { theSpeaker().submit(Request{sound, nullptr, ended, {}}); }
+
+void forget(std::uint32_t sound) { output::forget(sound); }
+
+bool onSpeakerThread() { return isSpeakerThread; }
+
+}  // namespace speaker

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The device's speaker, shared by the system sounds of a process: one sound at
+// a time, played in real time on a background thread, logged and recorded
+// into the device.
+namespace speaker {
+
+/// One JSON line per sound started.
+inline constexpr const char* kLogPath = "/var/mobile/Library/Logs/Speaker.jsonl";
+/// What the speaker played, as 44.1 kHz mono 16-bit PCM.
+inline constexpr const char* kRecordingPath = "/var/mobile/Library/Logs/Speaker.wav";
+inline constexpr int kRecordingRate = 44100;
+
+/// Connects to the host's sound server so that sounds are also heard aloud.
+/// Returns "" on success, otherwise an error text.
+std::string enableSystemOutput();
+
+/// A decoded sound: interleaved samples in [-1, 1].
+struct Clip {
+  /// The device path it was decoded from.
+  std::string file;
+  int rate = 0;
+  int channels = 0;
+  std::vector<float> samples;
+
+  std::size_t frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+  double duration() const { return rate > 0 ? static_cast<double>(frames()) / rate : 0.0; }
+};
+
+using EndHandler = void (*)(std::uint32_t sound);
+
+/// Logs the clip as started, cuts off the one playing and plays this one.
+/// `ended(sound)` runs on the speaker thread once it stops, after the part
+/// played has been recorded.
+void play(std::uint32_t sound, std::shared_ptr<const Clip> clip, EndHandler ended);
+/// Plays nothing but runs `ended(sound)` on the speaker thread, in turn with the sounds played.
+void skip(std::uint32_t sound, EndHandler ended);
+/// Drops what the speaker keeps for a sound that will not be played again.
+void forget(std::uint32_t sound);
+bool onSpeakerThread();
+
+// The speaker's parts.
+
+/// Appends the first `frames` frames of the clip to the device's recording.
+void record(const Clip& clip, std::size_t frames);
+
+/// Audible output through the host's sound server; does nothing unless enabled.
+namespace output {
+void play(std::uint32_t sound, const std::shared_ptr<const Clip>& clip);
+void forget(std::uint32_t sound);
+}  // namespace output
+
+}  // namespace speaker

@@ -1,0 +1,393 @@
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <ctime>
+#include <filesystem>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "platform/audiotoolbox/AudioToolbox.h"
+#include "platform/audiotoolbox/Speaker.h"
+#include "platform/device/Device.h"
+#include "tests/support/TemporaryDevice.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+const std::string kSoundDirectory = "/Library/Application Support/Orvane";
+
+std::string soundPath(const std::string& name) { return kSoundDirectory + "/" + name; }
+
+// Writes a 16-bit WAV whose every channel holds a constant level, so that recordings can be told apart.
+void writeWave(const std::string& hostPath, sf_count_t frames, int rate, std::vector<float> levels) {
+  std::filesystem::create_directories(std::filesystem::path(hostPath).parent_path());
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = static_cast<int>(levels.size());
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(hostPath.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  std::vector<float> samples;
+  for (sf_count_t frame = 0; frame < frames; ++frame) samples.insert(samples.end(), levels.begin(), levels.end());
+  sf_writef_float(file, samples.data(), frames);
+  sf_close(file);
+}
+
+OSStatus create(const std::string& devicePath, SystemSoundID* sound) {
+  auto url = NSURL::fileURLWithPath(NSString::stringWithUTF8String(devicePath));
+  return AudioServicesCreateSystemSoundID(url.get(), sound);
+}
+
+SystemSoundID createSound(const std::string& devicePath) {
+  SystemSoundID sound = 0;
+  EXPECT_EQ(create(devicePath, &sound), kAudioServicesNoError) << devicePath;
+  EXPECT_NE(sound, 0u);
+  return sound;
+}
+
+struct Completions {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::pair<SystemSoundID, Clock::time_point>> calls;
+
+  static void record(SystemSoundID sound, void* self) {
+    auto& completions = *static_cast<Completions*>(self);
+    // Notified under the lock: the waiter may destroy this object as soon as it sees the call.
+    std::lock_guard lock(completions.mutex);
+    completions.calls.emplace_back(sound, Clock::now());
+    completions.changed.notify_all();
+  }
+  void watch(SystemSoundID sound) {
+    ASSERT_EQ(AudioServicesAddSystemSoundCompletion(sound, nullptr, nullptr, record, this), kAudioServicesNoError);
+  }
+  bool awaitCount(std::size_t count, std::chrono::milliseconds timeout = 5s) {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, [&] { return calls.size() >= count; });
+  }
+  std::size_t count() {
+    std::lock_guard lock(mutex);
+    return calls.size();
+  }
+};
+
+std::vector<nlohmann::json> logLines(const testsupport::TemporaryDevice& device) {
+  std::vector<nlohmann::json> lines;
+  std::istringstream log(testsupport::readFile(device.host(speaker::kLogPath)));
+  for (std::string line; std::getline(log, line);) lines.push_back(nlohmann::json::parse(line));
+  return lines;
+}
+
+struct Recording {
+  SF_INFO info{};
+  std::vector<short> samples;
+};
+
+Recording readRecording(const testsupport::TemporaryDevice& device) {
+  Recording recording;
+  SNDFILE* file = sf_open(device.host(speaker::kRecordingPath).c_str(), SFM_READ, &recording.info);
+  if (!file) return recording;
+  recording.samples.resize(static_cast<std::size_t>(recording.info.frames));
+  sf_readf_short(file, recording.samples.data(), recording.info.frames);
+  sf_close(file);
+  return recording;
+}
+
+std::size_t countNear(const std::vector<short>& samples, float level) {
+  return static_cast<std::size_t>(std::count_if(samples.begin(), samples.end(),
+                                                [&](short sample) { return std::abs(sample - level * 32767) < 200; }));
+}
+
+bool isRecentUtcTimeWithMilliseconds(const std::string& text) {
+  const std::string shape = "dddd-dd-ddTdd:dd:dd.dddZ";
+  if (text.size() != shape.size()) return false;
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(text[i])) : text[i] != shape[i]) return false;
+  }
+  std::tm utc{};
+  if (!strptime(text.c_str(), "%Y-%m-%dT%H:%M:%S", &utc)) return false;
+  return std::abs(timegm(&utc) - std::time(nullptr)) <= 5;
+}
+
+TEST(SystemSoundCreate, RefusesWhatIsNotAPlayableSoundOfAtMostThirtySeconds) {
+  testsupport::TemporaryDevice device;
+  testsupport::writeFile(device.host(soundPath("Text.wav")), "This is not a sound at all, only some text.\n");
+  testsupport::writeFile(device.host(soundPath("Empty.wav")), "");
+  writeWave(device.host(soundPath("Long.wav")), 31 * 8000, 8000, {0.1f});
+  writeWave(device.host(soundPath("Longest.wav")), 30 * 8000, 8000, {0.1f});
+
+  SystemSoundID sound = 77;
+  EXPECT_EQ(create(soundPath("Missing.wav"), &sound), kAudioFileFileNotFoundError);
+  EXPECT_NE(create(soundPath("Text.wav"), &sound), kAudioServicesNoError);
+  EXPECT_NE(create(soundPath("Empty.wav"), &sound), kAudioServicesNoError);
+  EXPECT_NE(create(kSoundDirectory, &sound), kAudioServicesNoError);
+  EXPECT_EQ(create(soundPath("Long.wav"), &sound), kAudioServicesSystemSoundExceededMaximumDurationError);
+  EXPECT_EQ(sound, 77u);
+  EXPECT_EQ(AudioServicesCreateSystemSoundID(nullptr, &sound), kAudio_ParamError);
+  EXPECT_EQ(create(soundPath("Longest.wav"), nullptr), kAudio_ParamError);
+  EXPECT_EQ(create(soundPath("Longest.wav"), &sound), kAudioServicesNoError);
+}
+
+TEST(SystemSoundCreate, GivesDistinctIdsAndTakesTheFileContentOfCreationTime) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Pop.wav")), 441, 44100, {0.25f});
+  // Old enough that its decode may be reused by later creations.
+  std::this_thread::sleep_for(150ms);
+  SystemSoundID first = createSound(soundPath("Pop.wav"));
+  SystemSoundID second = createSound(soundPath("Pop.wav"));
+  EXPECT_NE(first, second);
+
+  writeWave(device.host(soundPath("Pop.wav")), 441, 44100, {0.5f});
+  SystemSoundID rewritten = createSound(soundPath("Pop.wav"));
+  Completions completions;
+  completions.watch(first);
+  completions.watch(rewritten);
+  AudioServicesPlaySystemSound(first);
+  ASSERT_TRUE(completions.awaitCount(1));
+  AudioServicesPlaySystemSound(rewritten);
+  ASSERT_TRUE(completions.awaitCount(2));
+  Recording recording = readRecording(device);
+  ASSERT_EQ(recording.samples.size(), 882u);
+  EXPECT_EQ(countNear({recording.samples.begin(), recording.samples.begin() + 441}, 0.25f), 441u);
+  EXPECT_EQ(countNear({recording.samples.begin() + 441, recording.samples.end()}, 0.5f), 441u);
+}
+
+TEST(SystemSoundPlay, LogsTheStartBeforeReturning) {
+  testsupport::TemporaryDevice device;
+  device::setProcessName("SpringBoard");
+  writeWave(device.host(soundPath("Mac Volume Change.wav")), 2205, 44100, {0.1f});
+  SystemSoundID sound = createSound(soundPath("Mac Volume Change.wav"));
+
+  AudioServicesPlaySystemSound(sound);
+  auto lines = logLines(device);
+  ASSERT_EQ(lines.size(), 1u);
+  const auto& line = lines[0];
+  EXPECT_EQ(line["file"], soundPath("Mac Volume Change.wav"));
+  EXPECT_EQ(line["process"], "SpringBoard");
+  EXPECT_EQ(line["pid"], getpid());
+  EXPECT_EQ(line["sound"], sound);
+  EXPECT_NEAR(line["duration"].get<double>(), 0.05, 1e-9);
+  EXPECT_TRUE(isRecentUtcTimeWithMilliseconds(line["time"])) << line["time"];
+
+  AudioServicesPlaySystemSound(sound + 1000);
+  ASSERT_EQ(AudioServicesDisposeSystemSoundID(sound), kAudioServicesNoError);
+  AudioServicesPlaySystemSound(sound);
+  EXPECT_EQ(logLines(device).size(), 1u);
+}
+
+TEST(SystemSoundPlay, NewSoundCutsOffTheOneStillPlaying) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Long.wav")), 2 * 44100, 44100, {0.25f});
+  writeWave(device.host(soundPath("Short.wav")), 441, 44100, {0.5f});
+  SystemSoundID longSound = createSound(soundPath("Long.wav"));
+  SystemSoundID shortSound = createSound(soundPath("Short.wav"));
+  Completions completions;
+  completions.watch(longSound);
+  completions.watch(shortSound);
+
+  auto started = Clock::now();
+  AudioServicesPlaySystemSound(longSound);
+  EXPECT_LT(Clock::now() - started, 200ms);
+  std::this_thread::sleep_for(100ms);
+  EXPECT_EQ(completions.count(), 0u);
+  AudioServicesPlaySystemSound(shortSound);
+  ASSERT_TRUE(completions.awaitCount(2));
+
+  EXPECT_EQ(completions.calls[0].first, longSound);
+  EXPECT_EQ(completions.calls[1].first, shortSound);
+  EXPECT_LT(completions.calls[0].second - started, 1s);
+  Recording recording = readRecording(device);
+  std::size_t cutOff = countNear(recording.samples, 0.25f);
+  EXPECT_GE(cutOff, 4410u);
+  EXPECT_LT(cutOff, 44100u);
+  EXPECT_EQ(countNear(recording.samples, 0.5f), 441u);
+  EXPECT_EQ(recording.samples.size(), cutOff + 441);
+  EXPECT_EQ(logLines(device).size(), 2u);
+}
+
+TEST(SystemSoundPlay, SilentRingerLogsAndRecordsNothingButCompletes) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Pop.wav")), 441, 44100, {0.25f});
+  SystemSoundID sound = createSound(soundPath("Pop.wav"));
+  Completions completions;
+  completions.watch(sound);
+
+  ASSERT_TRUE(device::setSetting("Ringer", "silent"));
+  AudioServicesPlaySystemSound(sound);
+  ASSERT_TRUE(completions.awaitCount(1));
+  EXPECT_FALSE(std::filesystem::exists(device.host(speaker::kLogPath)));
+  EXPECT_FALSE(std::filesystem::exists(device.host(speaker::kRecordingPath)));
+
+  ASSERT_TRUE(device::setSetting("Ringer", "ring"));
+  AudioServicesPlaySystemSound(sound);
+  EXPECT_EQ(logLines(device).size(), 1u);
+  ASSERT_TRUE(completions.awaitCount(2));
+  EXPECT_EQ(readRecording(device).samples.size(), 441u);
+}
+
+struct DisposeOnCompletion {
+  std::atomic<OSStatus> removed{-1};
+  std::atomic<OSStatus> disposed{-1};
+  Completions done;
+
+  static void proc(SystemSoundID sound, void* self) {
+    auto& state = *static_cast<DisposeOnCompletion*>(self);
+    AudioServicesRemoveSystemSoundCompletion(sound);
+    state.disposed = AudioServicesDisposeSystemSoundID(sound);
+    Completions::record(sound, &state.done);
+  }
+};
+
+TEST(SystemSoundCompletion, MayDisposeItsOwnSound) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Pop.wav")), 88, 44100, {0.25f});
+  DisposeOnCompletion state;
+  SystemSoundID sound = createSound(soundPath("Pop.wav"));
+  ASSERT_EQ(AudioServicesAddSystemSoundCompletion(sound, nullptr, nullptr, DisposeOnCompletion::proc, &state), 0);
+  AudioServicesPlaySystemSound(sound);
+  ASSERT_TRUE(state.done.awaitCount(1));
+
+  EXPECT_EQ(state.disposed, kAudioServicesNoError);
+  EXPECT_NE(AudioServicesDisposeSystemSoundID(sound), kAudioServicesNoError);
+  EXPECT_NE(AudioServicesAddSystemSoundCompletion(sound, nullptr, nullptr, Completions::record, &state.done), 0);
+  AudioServicesPlaySystemSound(sound);
+  EXPECT_EQ(logLines(device).size(), 1u);
+  EXPECT_EQ(readRecording(device).samples.size(), 88u);
+}
+
+TEST(SystemSoundCompletion, IsNotCalledOnceRemovedOrWhileDisposing) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Pop.wav")), 88, 44100, {0.25f});
+  SystemSoundID removed = createSound(soundPath("Pop.wav"));
+  SystemSoundID slow = createSound(soundPath("Pop.wav"));
+  Completions completions;
+  completions.watch(removed);
+  AudioServicesRemoveSystemSoundCompletion(removed);
+
+  struct SlowCompletion {
+    std::atomic<bool> started{false};
+    std::atomic<bool> returned{false};
+  } state;
+  auto proc = [](SystemSoundID, void* data) {
+    auto& slowState = *static_cast<SlowCompletion*>(data);
+    slowState.started = true;
+    std::this_thread::sleep_for(100ms);
+    slowState.returned = true;
+  };
+  ASSERT_EQ(AudioServicesAddSystemSoundCompletion(slow, nullptr, nullptr, proc, &state), 0);
+  AudioServicesPlaySystemSound(removed);
+  AudioServicesPlaySystemSound(slow);
+  while (!state.started) std::this_thread::sleep_for(1ms);
+  ASSERT_EQ(AudioServicesDisposeSystemSoundID(slow), kAudioServicesNoError);
+  EXPECT_TRUE(state.returned);
+  EXPECT_EQ(completions.count(), 0u);
+}
+
+TEST(SystemSoundRecording, IsA44kMonoWaveThatGrowsByWhatWasPlayed) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Stereo.wav")), 441, 22050, {0.2f, 0.6f});
+  SystemSoundID sound = createSound(soundPath("Stereo.wav"));
+  Completions completions;
+  completions.watch(sound);
+
+  AudioServicesPlaySystemSound(sound);
+  ASSERT_TRUE(completions.awaitCount(1));
+  Recording recording = readRecording(device);
+  EXPECT_EQ(recording.info.samplerate, 44100);
+  EXPECT_EQ(recording.info.channels, 1);
+  EXPECT_EQ(recording.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+  EXPECT_EQ(recording.samples.size(), 882u);
+  EXPECT_EQ(countNear(recording.samples, 0.4f), 882u);
+
+  AudioServicesPlaySystemSound(sound);
+  ASSERT_TRUE(completions.awaitCount(2));
+  EXPECT_EQ(readRecording(device).samples.size(), 1764u);
+}
+
+// The hook's pattern: create, dispose on completion, play.
+int press(const std::string& devicePath, std::atomic<int>& finished) {
+  auto finish = [](SystemSoundID sound, void* data) {
+    AudioServicesDisposeSystemSoundID(sound);
+    ++*static_cast<std::atomic<int>*>(data);
+  };
+  SystemSoundID sound = 0;
+  if (create(devicePath, &sound) != 0 ||
+      AudioServicesAddSystemSoundCompletion(sound, nullptr, nullptr, finish, &finished) != 0)
+    return 1;
+  AudioServicesPlaySystemSound(sound);
+  return 0;
+}
+
+bool awaitValue(const std::atomic<int>& value, int expected) {
+  auto deadline = Clock::now() + 10s;
+  while (value < expected && Clock::now() < deadline) std::this_thread::sleep_for(1ms);
+  return value == expected;
+}
+
+TEST(SystemSoundConcurrency, ThreadsPressingAtOnceAllGetLoggedAndCompleted) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Pop.wav")), 88, 44100, {0.5f});
+  constexpr int kThreads = 4, kPresses = 25;
+  std::atomic<int> failures{0}, finished{0};
+  std::vector<std::thread> pressers;
+  for (int thread = 0; thread < kThreads; ++thread) {
+    pressers.emplace_back([&] {
+      for (int i = 0; i < kPresses; ++i) failures += press(soundPath("Pop.wav"), finished);
+    });
+  }
+  for (auto& presser : pressers) presser.join();
+  EXPECT_EQ(failures, 0);
+  EXPECT_TRUE(awaitValue(finished, kThreads * kPresses));
+  EXPECT_EQ(logLines(device).size(), std::size_t{kThreads * kPresses});
+  Recording recording = readRecording(device);
+  EXPECT_LE(recording.samples.size(), std::size_t{kThreads * kPresses * 88});
+  EXPECT_EQ(countNear(recording.samples, 0.5f), recording.samples.size());
+}
+
+TEST(SystemSoundConcurrency, ProcessesAppendWholeLinesAndSoundsToOneLogAndRecording) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Pop.wav")), 88, 44100, {0.5f});
+  constexpr int kPresses = 60;
+  auto pressInTurn = [&] {
+    std::atomic<int> finished{0};
+    for (int i = 0; i < kPresses; ++i) {
+      if (press(soundPath("Pop.wav"), finished) != 0 || !awaitValue(finished, i + 1)) return 1;
+    }
+    return 0;
+  };
+
+  pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(pressInTurn());
+  EXPECT_EQ(pressInTurn(), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
+  EXPECT_EQ(logLines(device).size(), 2u * kPresses);
+  Recording recording = readRecording(device);
+  EXPECT_EQ(recording.samples.size(), 2u * kPresses * 88);
+  EXPECT_EQ(countNear(recording.samples, 0.5f), recording.samples.size());
+}
+
+TEST(SystemSoundOutput, ReportsAnUnreachableSoundServerAndStillLogs) {
+  testsupport::TemporaryDevice device;
+  setenv("PULSE_SERVER", ("unix:" + device.root() + "/no-such-server").c_str(), 1);
+  std::string error = speaker::enableSystemOutput();
+  EXPECT_TRUE(error.starts_with("no sound server reachable: ")) << error;
+
+  writeWave(device.host(soundPath("Pop.wav")), 88, 44100, {0.25f});
+  AudioServicesPlaySystemSound(createSound(soundPath("Pop.wav")));
+  EXPECT_EQ(logLines(device).size(), 1u);
+}
+
+}  // namespace
