@@ -1,7 +1,15 @@
 #include "platform/objc/NSObject.h"
 
+namespace {
+id initialise(id self, SEL) { return self; }
+}  // namespace
+
 Class NSObject::class_() {
-  static Class cls = objc_registerCppClass<NSObject>("NSObject", nullptr);
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSObject>("NSObject", nullptr);
+    class_addMethod(registered, sel_registerName("init"), reinterpret_cast<IMP>(&initialise), "@@:");
+    return registered;
+  }();
   return cls;
 }
 

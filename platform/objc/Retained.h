@@ -50,6 +50,12 @@ class Retained {
   T& operator*() const { return *object_; }
   explicit operator bool() const { return object_ != nullptr; }
   operator T*() const { return object_; }
+  /// Hands the reference to the autorelease pool, for a method result.
+  T* autorelease() {
+    T* object = release();
+    objc_autorelease(object);
+    return object;
+  }
   /// Gives up ownership without releasing.
   T* release() { return std::exchange(object_, nullptr); }
 

@@ -225,7 +225,34 @@ void objc_release(id object) {
   if (object->retainCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete object;
 }
 
-id objc_autorelease(id object) { return object; }
+namespace {
+thread_local std::vector<id>* autoreleased = nullptr;
+}
+
+id objc_autorelease(id object) {
+  if (object && autoreleased) autoreleased->push_back(object);
+  return object;
+}
+
+void* objc_autoreleasePoolPush(void) {
+  if (!autoreleased) autoreleased = new std::vector<id>;
+  return reinterpret_cast<void*>(autoreleased->size() + 1);
+}
+
+void objc_autoreleasePoolPop(void* pool) {
+  if (!autoreleased) return;
+  auto mark = reinterpret_cast<std::size_t>(pool) - 1;
+  // Releasing may autorelease more objects, so take them one at a time.
+  while (autoreleased->size() > mark) {
+    id object = autoreleased->back();
+    autoreleased->pop_back();
+    objc_release(object);
+  }
+  if (mark == 0) {
+    delete autoreleased;
+    autoreleased = nullptr;
+  }
+}
 
 }  // extern "C"
 

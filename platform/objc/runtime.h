@@ -78,8 +78,24 @@ const char* object_getClassName(id object);
 
 id objc_retain(id object);
 void objc_release(id object);
+/// Hands the reference to the innermost autorelease pool of the thread,
+/// which releases it when popped. Without a pool the object is never released.
 id objc_autorelease(id object);
+void* objc_autoreleasePoolPush(void);
+void objc_autoreleasePoolPop(void* pool);
 }
+
+/// An autorelease pool for a scope.
+class AutoreleasePool {
+ public:
+  AutoreleasePool() : pool_(objc_autoreleasePoolPush()) {}
+  ~AutoreleasePool() { objc_autoreleasePoolPop(pool_); }
+  AutoreleasePool(const AutoreleasePool&) = delete;
+  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
+
+ private:
+  void* pool_;
+};
 
 /// How a class backed by a C++ type makes its instances.
 using objc_allocator = id (*)(Class cls);

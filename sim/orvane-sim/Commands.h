@@ -20,6 +20,8 @@ int status(const Arguments& arguments);
 int log(const Arguments& arguments);
 int defaults(const Arguments& arguments);
 int notify(const Arguments& arguments);
+int settings(const Arguments& arguments);
+int language(const Arguments& arguments);
 
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);

@@ -60,4 +60,12 @@ int ringer(const Arguments& arguments) {
   return 0;
 }
 
+int language(const Arguments& arguments) {
+  if (arguments.size() != 1 || arguments[0].empty() || arguments[0].find('/') != std::string::npos) return usageError;
+  if (int status = requireDevice()) return status;
+  if (!device::setSetting("Language", arguments[0])) return fail("cannot write the device settings");
+  std::printf("Language: %s\n", arguments[0].c_str());
+  return 0;
+}
+
 }  // namespace commands

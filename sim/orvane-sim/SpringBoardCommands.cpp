@@ -13,17 +13,31 @@
 
 namespace commands {
 
-int springboard(const Arguments& arguments) {
-  if (!(arguments.empty() || (arguments.size() == 2 && arguments[0] == "--audio" && arguments[1] == "system")))
-    return usageError;
+namespace {
+
+/// Replaces this process with one of the device's hosts, built beside orvane-sim.
+int runHost(const char* name, const Arguments& arguments) {
   if (int status = requireDevice()) return status;
-  std::string executable = package::executableDirectory() + "/SpringBoard";
+  std::string executable = package::executableDirectory() + "/" + name;
   std::vector<char*> argv = {executable.data()};
   Arguments copy = arguments;
   for (auto& argument : copy) argv.push_back(argument.data());
   argv.push_back(nullptr);
   ::execv(executable.c_str(), argv.data());
   return fail("cannot start " + executable);
+}
+
+}  // namespace
+
+int springboard(const Arguments& arguments) {
+  if (!(arguments.empty() || (arguments.size() == 2 && arguments[0] == "--audio" && arguments[1] == "system")))
+    return usageError;
+  return runHost("SpringBoard", arguments);
+}
+
+int settings(const Arguments& arguments) {
+  if (arguments.empty()) return usageError;
+  return runHost("Preferences", arguments);
 }
 
 int press(const Arguments& arguments) {

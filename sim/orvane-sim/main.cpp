@@ -28,6 +28,12 @@ Commands:
   defaults delete KEY   Orvane's preferences, each change announced to SpringBoard
   notify post NAME      post a Darwin notification
   ringer silent|ring    set the ring/silent switch
+  language CODE         set the device's preferred language (en, de, de-AT, ...)
+  settings show [--json] [PATH]
+  settings inspect [--json] [PATH]
+  settings set PATH VALUE
+  settings tap PATH     open Settings at Orvane, follow PATH (row labels joined
+                        with "/"), and show, inspect, change or tap that page or row
 )";
 
 int usage() {
@@ -57,7 +63,8 @@ int main(int argc, char** argv) {
   static const std::map<std::string, int (*)(const commands::Arguments&)> table = {
       {"init", commands::init},       {"install", commands::install}, {"ringer", commands::ringer},
       {"springboard", commands::springboard}, {"press", commands::press}, {"log", commands::log}, {"status", commands::status},
-      {"defaults", commands::defaults}, {"notify", commands::notify},
+      {"defaults", commands::defaults}, {"notify", commands::notify}, {"settings", commands::settings},
+      {"language", commands::language},
   };
   auto found = table.find(command);
   if (found == table.end()) return usage();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include <fmt/format.h>
+
+typedef double CGFloat;
+
+struct CGPoint {
+  CGFloat x = 0, y = 0;
+  bool operator==(const CGPoint&) const = default;
+};
+struct CGSize {
+  CGFloat width = 0, height = 0;
+  bool operator==(const CGSize&) const = default;
+};
+struct CGRect {
+  CGPoint origin;
+  CGSize size;
+  bool operator==(const CGRect&) const = default;
+};
+
+inline constexpr CGRect CGRectZero{};
+inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat width, CGFloat height) { return {{x, y}, {width, height}}; }
+
+/// "{{x, y}, {width, height}}", as the platform prints a rectangle.
+inline std::string NSStringFromCGRect(const CGRect& rect) {
+  return fmt::format("{{{{{}, {}}}, {{{}, {}}}}}", rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
+}

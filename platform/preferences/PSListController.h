@@ -1,0 +1,79 @@
+#pragma once
+
+#include <vector>
+
+#include "platform/foundation/NSBundle.h"
+#include "platform/preferences/PSSpecifier.h"
+#include "platform/preferences/PSTableCell.h"
+#include "platform/uikit/UIKit.h"
+
+/// A table page of settings rows. The rows come from the page's "specifiers"
+/// (sent through the runtime, so that pages override it); groups become
+/// sections with their footers; value rows show "readPreferenceValue:" and
+/// hand changes to "setPreferenceValue:specifier:" of their target.
+class PSListController : public UIViewController {
+ public:
+  static Class class_();
+
+  // Base implementations of the page's methods.
+  NSArray* specifiers();
+  NSArray* loadSpecifiersFromPlistName_target(NSString* name, NSObject* target);
+  objc_object* readPreferenceValue(PSSpecifier* specifier);
+  void setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier);
+  void loadView();
+  void viewWillAppear(bool animated);
+  long numberOfSectionsInTableView(UITableView* table);
+  long tableView_numberOfRowsInSection(UITableView* table, long section);
+  UITableViewCell* tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path);
+  NSString* tableView_titleForHeaderInSection(UITableView* table, long section);
+  NSString* tableView_titleForFooterInSection(UITableView* table, long section);
+
+  /// The bundle the page's property lists come from; a page opened from
+  /// another shares its bundle.
+  NSBundle* bundle() const { return bundle_; }
+  void setBundle(NSBundle* bundle) { bundle_ = bundle; }
+  /// The row that opened this page, if any.
+  PSSpecifier* specifier() const { return specifier_.get(); }
+  void setSpecifier(PSSpecifier* specifier) { specifier_ = specifier; }
+  PSListController* parentController() const { return parentController_; }
+  UITableView* table() { return table_.get(); }
+
+  /// The rows grouped as the table shows them: each group's specifier (nil
+  /// for rows before the first group) and its rows.
+  struct Group {
+    PSSpecifier* group = nullptr;
+    std::vector<PSSpecifier*> rows;
+  };
+  std::vector<Group> groups();
+
+  /// The value a row shows now: its target's "readPreferenceValue:".
+  Retained<NSObject> valueForSpecifier(PSSpecifier* specifier);
+  /// What a tap on the row does: opens a link or list page, or sends a button's action.
+  /// Returns the page opened, if any.
+  UIViewController* selectRow(PSSpecifier* specifier);
+  /// Hands a switch's new value to the row's target.
+  void setSwitch(PSSpecifier* specifier, bool on);
+  /// Fills a list row's choices from its target's data sources, if it names them.
+  static void loadChoices(PSSpecifier* specifier);
+
+ protected:
+  Retained<NSArray> _specifiers;
+  Retained<UITableView> table_;
+  NSBundle* bundle_ = nullptr;
+  Retained<PSSpecifier> specifier_;
+  PSListController* parentController_ = nullptr;
+};
+
+/// The page of a list row's choices: a check on the current value; a pick
+/// calls its own "setPreferenceValue:specifier:" with the list row's specifier.
+class PSListItemsController : public PSListController {
+ public:
+  static Class class_();
+
+  NSArray* specifiers();
+  UITableViewCell* tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path);
+  /// Picks the choice shown with this title; false if there is none.
+  bool pickTitle(const std::string& title);
+  /// The value now stored for the list row.
+  Retained<NSObject> currentValue();
+};

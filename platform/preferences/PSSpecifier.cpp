@@ -1,0 +1,136 @@
+#include "platform/preferences/PSSpecifier.h"
+
+#include <cstdio>
+
+#include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+
+Class PSSpecifier::class_() {
+  static Class cls = objc_registerCppClass<PSSpecifier>("PSSpecifier", NSObject::class_());
+  return cls;
+}
+
+Retained<PSSpecifier> PSSpecifier::specifier() {
+  return Retained<PSSpecifier>::adopt(static_cast<PSSpecifier*>(class_createInstance(class_(), 0)));
+}
+
+void PSSpecifier::setProperty_forKey(objc_object* value, const NSString* key) {
+  if (key) setProperty_forKey(value, key->utf8());
+}
+
+void PSSpecifier::setProperty_forKey(objc_object* value, std::string_view key) {
+  if (value) properties_->setObject_forKey(value, key);
+  else properties_->removeObjectForKey(key);
+}
+
+void PSSpecifier::setValues_titles(NSArray* values, NSArray* titles) {
+  values_ = values;
+  auto dictionary = NSMutableDictionary::dictionary();
+  if (values && titles)
+    for (std::size_t i = 0; i < values->count() && i < titles->count(); ++i)
+      dictionary->setObject_forKey(titles->objectAtIndex(i), foundation::describe(values->objectAtIndex(i)));
+  titleDictionary_ = dictionary;
+}
+
+Class PSSpecifier::detailControllerClass() const {
+  auto* name = objc_cast<NSString>(propertyForKey("detail"));
+  return name ? objc_getClass(name->utf8().c_str()) : nullptr;
+}
+
+SEL PSSpecifier::action() const {
+  auto* name = objc_cast<NSString>(propertyForKey("action"));
+  return name && !name->utf8().empty() ? sel_registerName(name->utf8().c_str()) : nullptr;
+}
+
+NSString* PSSpecifier::titleForValue(const objc_object* value) const {
+  if (!value || !titleDictionary_) return nullptr;
+  return objc_cast<NSString>(titleDictionary_->objectForKey(foundation::describe(value)));
+}
+
+double PSSpecifier::height() const {
+  auto* number = objc_cast<NSNumber>(propertyForKey("height"));
+  return number ? number->doubleValue() : 0;
+}
+
+std::string PSSpecifier::description() const {
+  return "<PSSpecifier " + std::string(PSCellTypeName(cellType_)) + " \"" + (name_ ? name_->utf8() : "") + "\">";
+}
+
+namespace {
+
+constexpr std::pair<const char*, PSCellType> cellTypes[] = {
+    {"PSGroupCell", PSGroupCell},         {"PSLinkCell", PSLinkCell},           {"PSLinkListCell", PSLinkListCell},
+    {"PSListItemCell", PSListItemCell},   {"PSTitleValueCell", PSTitleValueCell}, {"PSSwitchCell", PSSwitchCell},
+    {"PSStaticTextCell", PSStaticTextCell}, {"PSButtonCell", PSButtonCell},
+};
+
+}  // namespace
+
+PSCellType PSCellTypeFromString(std::string_view name) {
+  for (auto& [text, type] : cellTypes)
+    if (name == text) return type;
+  return -1;
+}
+
+const char* PSCellTypeName(PSCellType type) {
+  for (auto& [text, value] : cellTypes)
+    if (value == type) return text;
+  return "?";
+}
+
+bool PSValuesEqual(const objc_object* left, const objc_object* right) {
+  if (!left || !right) return left == right;
+  if (auto* a = dynamic_cast<const NSNumber*>(left))
+    if (auto* b = dynamic_cast<const NSNumber*>(right)) return a->isEqualToNumber(b);
+  if (auto* a = dynamic_cast<const NSString*>(left))
+    if (auto* b = dynamic_cast<const NSString*>(right)) return a->isEqualToString(b);
+  return left == right;
+}
+
+Retained<NSArray> SpecifiersFromPlist(const std::string& devicePath, NSObject* target, Retained<NSString>* title) {
+  auto contents = files::readWhole(device::hostPath(devicePath));
+  if (!contents) return nullptr;
+  auto root = NSPropertyListSerialization::propertyListWithData(*contents);
+  auto* list = objc_cast<NSDictionary>(root.get());
+  auto* items = list ? objc_cast<NSArray>(list->objectForKey("items")) : nullptr;
+  if (!items) return nullptr;
+  if (title) *title = objc_cast<NSString>(list->objectForKey("title"));
+
+  auto specifiers = NSMutableArray::array();
+  std::size_t index = 0;
+  for (auto& entry : *items) {
+    ++index;
+    auto skip = [&](const std::string& why) {
+      std::fprintf(stderr, "Preferences: %s: item %zu skipped: %s\n", devicePath.c_str(), index, why.c_str());
+    };
+    auto* item = objc_cast<NSDictionary>(entry.get());
+    if (!item) {
+      skip("it is not a dictionary");
+      continue;
+    }
+    auto* cell = objc_cast<NSString>(item->objectForKey("cell"));
+    PSCellType type = cell ? PSCellTypeFromString(cell->utf8()) : -1;
+    if (type < 0) {
+      skip(cell ? "unknown cell type \"" + cell->utf8() + "\"" : "it has no \"cell\"");
+      continue;
+    }
+    auto* validValues = item->objectForKey("validValues");
+    auto* validTitles = item->objectForKey("validTitles");
+    if ((validValues && !objc_cast<NSArray>(validValues)) || (validTitles && !objc_cast<NSArray>(validTitles))) {
+      skip("\"validValues\" and \"validTitles\" must be arrays");
+      continue;
+    }
+    auto specifier = PSSpecifier::specifier();
+    specifier->setCellType(type);
+    specifier->setTarget(target);
+    for (auto& [key, value] : item->entries()) specifier->setProperty_forKey(value.get(), key);
+    if (auto* label = objc_cast<NSString>(item->objectForKey("label"))) specifier->setName(label);
+    if (validValues) specifier->setValues_titles(objc_cast<NSArray>(validValues), objc_cast<NSArray>(validTitles));
+    specifiers->addObject(specifier.get());
+  }
+  return specifiers;
+}
+
+namespace {
+[[maybe_unused]] const Class registered = PSSpecifier::class_();
+}

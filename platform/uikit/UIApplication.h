@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/objc/NSObject.h"
+
+typedef long UIStatusBarStyle;
+enum : UIStatusBarStyle { UIStatusBarStyleDefault = 0, UIStatusBarStyleLightContent = 1 };
+
+class UIApplication : public NSObject {
+ public:
+  static Class class_();
+  static UIApplication* sharedApplication();
+
+  UIStatusBarStyle statusBarStyle() const { return statusBarStyle_; }
+  void setStatusBarStyle(UIStatusBarStyle style) { statusBarStyle_ = style; }
+
+ private:
+  UIStatusBarStyle statusBarStyle_ = UIStatusBarStyleDefault;
+};

@@ -1,0 +1,50 @@
+#include "platform/uikit/UIColor.h"
+
+#include <fmt/format.h>
+
+Class UIColor::class_() {
+  static Class cls = objc_registerCppClass<UIColor>("UIColor", NSObject::class_());
+  return cls;
+}
+
+Retained<UIColor> UIColor::colorWithRed_green_blue_alpha(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+  auto color = Retained<UIColor>::adopt(static_cast<UIColor*>(class_createInstance(class_(), 0)));
+  color->red_ = red;
+  color->green_ = green;
+  color->blue_ = blue;
+  color->alpha_ = alpha;
+  return color;
+}
+
+namespace {
+UIColor* named(const char* name, CGFloat white, CGFloat alpha) {
+  UIColor* color = UIColor::colorWithRed_green_blue_alpha(white, white, white, alpha).release();
+  objc_makeImmortal(color);
+  color->setName(name);
+  return color;
+}
+}  // namespace
+
+UIColor* UIColor::whiteColor() {
+  static UIColor* color = named("whiteColor", 1, 1);
+  return color;
+}
+
+UIColor* UIColor::blackColor() {
+  static UIColor* color = named("blackColor", 0, 1);
+  return color;
+}
+
+UIColor* UIColor::clearColor() {
+  static UIColor* color = named("clearColor", 0, 0);
+  return color;
+}
+
+bool UIColor::isEqualToColor(const UIColor* other) const {
+  return other && red_ == other->red_ && green_ == other->green_ && blue_ == other->blue_ && alpha_ == other->alpha_;
+}
+
+std::string UIColor::description() const {
+  if (name_) return name_;
+  return fmt::format("UIColor({} {} {} {})", red_, green_, blue_, alpha_);
+}

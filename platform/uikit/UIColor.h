@@ -1,0 +1,30 @@
+#pragma once
+
+#include "platform/coregraphics/CGGeometry.h"
+#include "platform/objc/NSObject.h"
+
+class UIColor : public NSObject {
+ public:
+  static Class class_();
+  /// The components exactly as given.
+  static Retained<UIColor> colorWithRed_green_blue_alpha(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha);
+  /// The platform's ready-made white, one shared object.
+  static UIColor* whiteColor();
+  static UIColor* blackColor();
+  static UIColor* clearColor();
+
+  CGFloat red() const { return red_; }
+  CGFloat green() const { return green_; }
+  CGFloat blue() const { return blue_; }
+  CGFloat alpha() const { return alpha_; }
+  bool isEqualToColor(const UIColor* other) const;
+  /// Names a ready-made colour, which then describes itself by that name.
+  void setName(const char* name) { name_ = name; }
+
+  /// "UIColor(r g b a)" with the components as stored, or the ready-made colour's name.
+  std::string description() const override;
+
+ private:
+  CGFloat red_ = 0, green_ = 0, blue_ = 0, alpha_ = 1;
+  const char* name_ = nullptr;
+};

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIColor.h"
+#include "platform/uikit/UILabel.h"
+#include "platform/uikit/UINavigationBar.h"
+#include "platform/uikit/UISwitch.h"
+#include "platform/uikit/UITableView.h"
+#include "platform/uikit/UIView.h"
+#include "platform/uikit/UIViewController.h"

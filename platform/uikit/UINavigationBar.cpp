@@ -1,0 +1,48 @@
+#include "platform/uikit/UINavigationBar.h"
+
+#include "platform/uikit/UIColor.h"
+
+NSString* const NSForegroundColorAttributeName = NSSTR("NSColor");
+
+Class UINavigationBar::class_() {
+  static Class cls = objc_registerCppClass<UINavigationBar>("UINavigationBar", UIView::class_());
+  return cls;
+}
+
+Retained<UINavigationBar> UINavigationBar::bar() {
+  auto made = Retained<UINavigationBar>::adopt(static_cast<UINavigationBar*>(class_createInstance(class_(), 0)));
+  made->setFrame(CGRectMake(0, 20, 320, 44));
+  return made;
+}
+
+void UINavigationBar::setTintColor(UIColor* color) { tintColor_ = color; }
+
+void UINavigationBar::setBarTintColor(UIColor* color) { barTintColor_ = color; }
+
+UINavigationBar::Properties UINavigationBar::inspectedProperties() const {
+  Properties properties = UIView::inspectedProperties();
+  properties.emplace_back("tintColor", tintColor_ ? tintColor_->description() : "(default)");
+  properties.emplace_back("barTintColor", barTintColor_ ? barTintColor_->description() : "(default)");
+  std::string attributes = "(default)";
+  if (titleTextAttributes_) {
+    attributes.clear();
+    for (auto& [key, value] : titleTextAttributes_->entries())
+      attributes += (attributes.empty() ? "" : ", ") + key + " = " + value->description();
+  }
+  properties.emplace_back("titleTextAttributes", attributes);
+  return properties;
+}
+
+Class UINavigationItem::class_() {
+  static Class cls = objc_registerCppClass<UINavigationItem>("UINavigationItem", NSObject::class_());
+  return cls;
+}
+
+Retained<UINavigationItem> UINavigationItem::item() {
+  return Retained<UINavigationItem>::adopt(static_cast<UINavigationItem*>(class_createInstance(class_(), 0)));
+}
+
+namespace {
+[[maybe_unused]] const Class registered = UINavigationBar::class_();
+[[maybe_unused]] const Class registeredItem = UINavigationItem::class_();
+}

@@ -1,0 +1,146 @@
+#include "platform/uikit/UITableView.h"
+
+#include <fmt/format.h>
+
+#include "platform/objc/Methods.h"
+#include "platform/uikit/UIColor.h"
+
+Class NSIndexPath::class_() {
+  static Class cls = objc_registerCppClass<NSIndexPath>("NSIndexPath", NSObject::class_());
+  return cls;
+}
+
+Retained<NSIndexPath> NSIndexPath::indexPathForRow_inSection(long row, long section) {
+  auto path = Retained<NSIndexPath>::adopt(static_cast<NSIndexPath*>(class_createInstance(class_(), 0)));
+  path->row_ = row;
+  path->section_ = section;
+  return path;
+}
+
+std::string NSIndexPath::description() const { return fmt::format("<NSIndexPath: {{{}, {}}}>", section_, row_); }
+
+Class UITableViewCell::class_() {
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UITableViewCell>("UITableViewCell", UIView::class_());
+    objc::addMethod<&UITableViewCell::initWithStyle_reuseIdentifier>(registered, "initWithStyle:reuseIdentifier:");
+    return registered;
+  }();
+  return cls;
+}
+
+UITableViewCell* UITableViewCell::initWithStyle_reuseIdentifier(UITableViewCellStyle style, NSString* reuseIdentifier) {
+  initWithFrame(CGRectMake(0, 0, 320, 44));
+  style_ = style;
+  reuseIdentifier_ = reuseIdentifier;
+  return this;
+}
+
+UILabel* UITableViewCell::textLabel() {
+  if (!textLabel_) {
+    textLabel_ = UILabel::label();
+    textLabel_->setFrame(CGRectMake(15, 0, 200, 44));
+    addSubview(textLabel_.get());
+  }
+  return textLabel_.get();
+}
+
+UILabel* UITableViewCell::detailTextLabel() {
+  if (!detailTextLabel_) {
+    detailTextLabel_ = UILabel::label();
+    detailTextLabel_->setFrame(CGRectMake(200, 0, 105, 44));
+    addSubview(detailTextLabel_.get());
+  }
+  return detailTextLabel_.get();
+}
+
+void UITableViewCell::setAccessoryView(UIView* view) {
+  if (accessoryView_) accessoryView_->removeFromSuperview();
+  accessoryView_ = view;
+  if (view) {
+    view->setFrame(CGRectMake(255, 6, 51, 31));
+    addSubview(view);
+  }
+}
+
+UITableViewCell::Properties UITableViewCell::inspectedProperties() const {
+  Properties properties = UIView::inspectedProperties();
+  if (accessoryType_ == UITableViewCellAccessoryCheckmark) properties.emplace_back("accessory", "checkmark");
+  if (accessoryType_ == UITableViewCellAccessoryDisclosureIndicator) properties.emplace_back("accessory", "disclosure");
+  return properties;
+}
+
+Class UITableView::class_() {
+  static Class cls = objc_registerCppClass<UITableView>("UITableView", UIView::class_());
+  return cls;
+}
+
+Retained<UITableView> UITableView::tableWithFrame(CGRect frame) {
+  auto table = Retained<UITableView>::adopt(static_cast<UITableView*>(class_createInstance(class_(), 0)));
+  table->setFrame(frame);
+  return table;
+}
+
+void UITableView::reloadData() {
+  for (auto& section : sections_) {
+    if (section.headerView) section.headerView->removeFromSuperview();
+    for (auto& cell : section.cells) {
+      cell->removeFromSuperview();
+      std::string identifier = cell->reuseIdentifier() ? cell->reuseIdentifier()->utf8() : "";
+      reusable_.emplace(identifier, cell);
+    }
+  }
+  sections_.clear();
+  if (!dataSource_) return;
+  auto answers = [&](const char* selector) { return dataSource_->respondsToSelector(sel_registerName(selector)); };
+  long count = answers("numberOfSectionsInTableView:") ? objc::send<long>(dataSource_, "numberOfSectionsInTableView:", this) : 1;
+  CGFloat y = 0;
+  for (long index = 0; index < count; ++index) {
+    Section section;
+    if (answers("tableView:titleForHeaderInSection:"))
+      section.header = objc::send<NSString*>(dataSource_, "tableView:titleForHeaderInSection:", this, index);
+    if (answers("tableView:titleForFooterInSection:"))
+      section.footer = objc::send<NSString*>(dataSource_, "tableView:titleForFooterInSection:", this, index);
+    if (answers("tableView:viewForHeaderInSection:"))
+      section.headerView = objc::send<UIView*>(dataSource_, "tableView:viewForHeaderInSection:", this, index);
+    if (answers("tableView:heightForHeaderInSection:"))
+      section.headerHeight = objc::send<CGFloat>(dataSource_, "tableView:heightForHeaderInSection:", this, index);
+    CGFloat headerHeight = section.headerHeight == automaticDimension ? (section.header ? 38 : 18) : section.headerHeight;
+    if (section.headerView) {
+      section.headerView->setFrame(CGRectMake(0, y, frame_.size.width, headerHeight));
+      addSubview(section.headerView.get());
+    }
+    y += headerHeight;
+    long rows = objc::send<long>(dataSource_, "tableView:numberOfRowsInSection:", this, index);
+    for (long row = 0; row < rows; ++row) {
+      auto path = NSIndexPath::indexPathForRow_inSection(row, index);
+      auto* cell = objc::send<UITableViewCell*>(dataSource_, "tableView:cellForRowAtIndexPath:", this, path.get());
+      if (!cell) continue;
+      CGRect cellFrame = cell->frame();
+      cell->setFrame(CGRectMake(0, y, frame_.size.width, cellFrame.size.height > 0 ? cellFrame.size.height : 44));
+      y += cell->frame().size.height;
+      section.cells.push_back(Retained<UITableViewCell>(cell));
+      addSubview(cell);
+    }
+    y += section.footer ? 38 : 18;
+    sections_.push_back(std::move(section));
+  }
+}
+
+UITableViewCell* UITableView::cellForRowAtIndexPath(long section, long row) const {
+  if (section < 0 || row < 0 || static_cast<std::size_t>(section) >= sections_.size()) return nullptr;
+  auto& cells = sections_[static_cast<std::size_t>(section)].cells;
+  return static_cast<std::size_t>(row) < cells.size() ? cells[static_cast<std::size_t>(row)].get() : nullptr;
+}
+
+Retained<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(NSString* identifier) {
+  auto found = reusable_.find(identifier ? identifier->utf8() : "");
+  if (found == reusable_.end()) return nullptr;
+  Retained<UITableViewCell> cell = found->second;
+  reusable_.erase(found);
+  return cell;
+}
+
+namespace {
+[[maybe_unused]] const Class registeredCell = UITableViewCell::class_();
+[[maybe_unused]] const Class registeredTable = UITableView::class_();
+}

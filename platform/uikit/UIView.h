@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/coregraphics/CGGeometry.h"
+#include "platform/objc/NSObject.h"
+
+class UIColor;
+
+/// A rectangle on screen with subviews. Views own their subviews; a view's
+/// superview is not owned.
+class UIView : public NSObject {
+ public:
+  static Class class_();
+  /// A new view of the runtime class, made with its "initWithFrame:".
+  static Retained<UIView> viewWithFrame(Class cls, CGRect frame);
+
+  UIView* initWithFrame(CGRect frame);
+
+  CGRect frame() const { return frame_; }
+  void setFrame(CGRect frame) { frame_ = frame; }
+  CGFloat alpha() const { return alpha_; }
+  void setAlpha(CGFloat alpha) { alpha_ = alpha; }
+  UIColor* backgroundColor() const { return backgroundColor_.get(); }
+  void setBackgroundColor(UIColor* color);
+
+  void addSubview(UIView* view);
+  void removeFromSuperview();
+  UIView* superview() const { return superview_; }
+  const std::vector<Retained<UIView>>& subviews() const { return subviews_; }
+
+  /// The properties `inspect` shows beside class and frame, as name and text.
+  using Properties = std::vector<std::pair<std::string, std::string>>;
+  virtual Properties inspectedProperties() const;
+
+ protected:
+  CGRect frame_{};
+  CGFloat alpha_ = 1;
+  Retained<UIColor> backgroundColor_;
+  UIView* superview_ = nullptr;
+  std::vector<Retained<UIView>> subviews_;
+};

@@ -1,0 +1,130 @@
+#include "platform/uikit/UIViewController.h"
+
+#include "platform/objc/Methods.h"
+
+Class UIViewController::class_() {
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UIViewController>("UIViewController", NSObject::class_());
+    objc::addMethod<&UIViewController::init>(registered, "init");
+    objc::addMethod<&UIViewController::loadView>(registered, "loadView");
+    objc::addMethod<&UIViewController::viewDidLoad>(registered, "viewDidLoad");
+    objc::addMethod<&UIViewController::viewWillAppear>(registered, "viewWillAppear:");
+    objc::addMethod<&UIViewController::viewDidAppear>(registered, "viewDidAppear:");
+    objc::addMethod<&UIViewController::viewWillDisappear>(registered, "viewWillDisappear:");
+    objc::addMethod<&UIViewController::viewDidDisappear>(registered, "viewDidDisappear:");
+    return registered;
+  }();
+  return cls;
+}
+
+Retained<UIViewController> UIViewController::controller(Class cls) {
+  id made = class_createInstance(cls, 0);
+  auto* initialised = objc_cast<UIViewController>(objc::send<id>(made, "init"));
+  if (!initialised) objc_release(made);
+  return Retained<UIViewController>::adopt(initialised);
+}
+
+UIView* UIViewController::view() {
+  if (!view_) {
+    objc::send(this, "loadView");
+    if (!view_) view_ = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 320, 568));
+    objc::send(this, "viewDidLoad");
+  }
+  return view_.get();
+}
+
+void UIViewController::setTitle(NSString* title) {
+  title_ = title;
+  navigationItem()->setTitle(title);
+}
+
+UINavigationItem* UIViewController::navigationItem() {
+  if (!navigationItem_) navigationItem_ = UINavigationItem::item();
+  return navigationItem_.get();
+}
+
+void UIViewController::loadView() { view_ = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 320, 568)); }
+
+void UIViewController::beginAppearanceTransition(bool appearing, bool animated) {
+  transitionAppearing_ = appearing;
+  if (appearing) view();
+  objc::send(this, appearing ? "viewWillAppear:" : "viewWillDisappear:", animated);
+}
+
+void UIViewController::endAppearanceTransition(bool animated) {
+  appearing_ = transitionAppearing_;
+  objc::send(this, appearing_ ? "viewDidAppear:" : "viewDidDisappear:", animated);
+}
+
+Class UINavigationController::class_() {
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UINavigationController>("UINavigationController", UIViewController::class_());
+    objc::addMethod<&UINavigationController::viewWillAppear>(registered, "viewWillAppear:");
+    objc::addMethod<&UINavigationController::viewDidAppear>(registered, "viewDidAppear:");
+    objc::addMethod<&UINavigationController::viewWillDisappear>(registered, "viewWillDisappear:");
+    objc::addMethod<&UINavigationController::viewDidDisappear>(registered, "viewDidDisappear:");
+    return registered;
+  }();
+  return cls;
+}
+
+Retained<UINavigationController> UINavigationController::controllerWithRootViewController(UIViewController* root) {
+  auto made = Retained<UINavigationController>::adopt(
+      static_cast<UINavigationController*>(class_createInstance(class_(), 0)));
+  made->navigationBar_ = UINavigationBar::bar();
+  if (root) made->adopt(root);
+  return made;
+}
+
+void UINavigationController::adopt(UIViewController* controller) {
+  controller->navigationController_ = this;
+  viewControllers_.push_back(Retained<UIViewController>(controller));
+}
+
+UIViewController* UINavigationController::topViewController() const {
+  return viewControllers_.empty() ? nullptr : viewControllers_.back().get();
+}
+
+void UINavigationController::pushViewController_animated(UIViewController* controller, bool animated) {
+  if (!controller) return;
+  UIViewController* previous = topViewController();
+  controller->view();
+  adopt(controller);
+  if (!appearing_) return;
+  if (previous) previous->beginAppearanceTransition(false, animated);
+  controller->beginAppearanceTransition(true, animated);
+  if (previous) previous->endAppearanceTransition(animated);
+  controller->endAppearanceTransition(animated);
+}
+
+Retained<UIViewController> UINavigationController::popViewControllerAnimated(bool animated) {
+  if (viewControllers_.size() < 2) return nullptr;
+  Retained<UIViewController> leaving = viewControllers_.back();
+  viewControllers_.pop_back();
+  UIViewController* revealed = topViewController();
+  if (appearing_) {
+    leaving->beginAppearanceTransition(false, animated);
+    revealed->beginAppearanceTransition(true, animated);
+    leaving->endAppearanceTransition(animated);
+    revealed->endAppearanceTransition(animated);
+  }
+  leaving->navigationController_ = nullptr;
+  return leaving;
+}
+
+void UINavigationController::viewWillAppear(bool animated) {
+  if (UIViewController* top = topViewController()) top->beginAppearanceTransition(true, animated);
+}
+void UINavigationController::viewDidAppear(bool animated) {
+  if (UIViewController* top = topViewController()) top->endAppearanceTransition(animated);
+}
+void UINavigationController::viewWillDisappear(bool animated) {
+  if (UIViewController* top = topViewController()) top->beginAppearanceTransition(false, animated);
+}
+void UINavigationController::viewDidDisappear(bool animated) {
+  if (UIViewController* top = topViewController()) top->endAppearanceTransition(animated);
+}
+
+namespace {
+[[maybe_unused]] const Class registered = UINavigationController::class_();
+}

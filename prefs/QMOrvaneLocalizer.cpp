@@ -1,0 +1,92 @@
+#include "prefs/QMOrvaneLocalizer.h"
+
+#include "platform/dispatch/dispatch.h"
+#include "platform/objc/Methods.h"
+#include "platform/preferences/PSSpecifier.h"
+
+namespace {
+
+/// A title dictionary rebuilt with its titles localised and its keys (the stored values) kept.
+Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionary* titles, NSString* table) {
+  auto localized = NSMutableDictionary::dictionary();
+  for (auto& [key, title] : titles->entries()) {
+    auto* text = objc_cast<NSString>(title.get());
+    if (text) localized->setObject_forKey(localizer->localizedStringForKey_inTable(text, table).get(), key);
+    else localized->setObject_forKey(title.get(), key);
+  }
+  return localized;
+}
+
+}  // namespace
+
+Class QMOrvaneLocalizer::class_() {
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<QMOrvaneLocalizer>("QMOrvaneLocalizer", NSObject::class_());
+    objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(registered, "localizationBundle");
+    objc::addMethod<&QMOrvaneLocalizer::localizedKeyForMethod>(registered, "localizedStringForKey:inTable:");
+    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable>(
+        registered, "localizedSpecifiersForSpecifiers:inTable:");
+    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(registered,
+                                                                          "localizedSpecifiersForSpecifiers:");
+    objc::addMethod<&QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
+        registered, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
+    return registered;
+  }();
+  return cls;
+}
+
+QMOrvaneLocalizer* QMOrvaneLocalizer::sharedLocalizer() {
+  static dispatch_once_t once;
+  static QMOrvaneLocalizer* shared;
+  dispatch_once(&once, [] {
+    shared = static_cast<QMOrvaneLocalizer*>(objc_makeImmortal(
+        objc::send<id>(class_createInstance(class_(), 0), "init")));
+  });
+  return shared;
+}
+
+NSBundle* QMOrvaneLocalizer::localizationBundle() {
+  return NSBundle::bundleWithPath(NSSTR("/Library/PreferenceBundles/Orvane.bundle"));
+}
+
+Retained<NSString> QMOrvaneLocalizer::localizedStringForKey_inTable(NSString* key, NSString* table) {
+  NSBundle* bundle = localizationBundle();
+  if (!bundle) return key;
+  return bundle->localizedStringForKey_value_table(key, NSSTR(""), table);
+}
+
+NSString* QMOrvaneLocalizer::localizedKeyForMethod(NSString* key, NSString* table) {
+  return localizedStringForKey_inTable(key, table).autorelease();
+}
+
+Retained<NSString> QMOrvaneLocalizer::localizedStringForKey(NSString* key) {
+  return localizedStringForKey_inTable(key, nullptr);
+}
+
+NSArray* QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable(NSArray* specifiers, NSString* table) {
+  if (!specifiers || specifiers->count() == 0) return specifiers;
+  for (auto& item : *specifiers) {
+    auto* specifier = objc_cast<PSSpecifier>(item.get());
+    if (!specifier) continue;
+    if (NSString* name = specifier->name()) specifier->setName(localizedStringForKey_inTable(name, table));
+    if (auto* footer = objc_cast<NSString>(specifier->propertyForKey("footerText")))
+      specifier->setProperty_forKey(localizedStringForKey_inTable(footer, table).get(), "footerText");
+    if (NSDictionary* titles = specifier->titleDictionary())
+      specifier->setTitleDictionary(localizedTitles(this, titles, table));
+    if (NSDictionary* titles = specifier->shortTitleDictionary())
+      specifier->setShortTitleDictionary(localizedTitles(this, titles, table));
+  }
+  return specifiers;
+}
+
+NSArray* QMOrvaneLocalizer::localizedSpecifiersForSpecifiers(NSArray* specifiers) {
+  return localizedSpecifiersForSpecifiers_inTable(specifiers, nullptr);
+}
+
+void QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray(NSArray* specifiers, NSArray** array) {
+  if (array) *array = localizedSpecifiersForSpecifiers(specifiers);
+}
+
+namespace {
+[[maybe_unused]] const Class registered = QMOrvaneLocalizer::class_();
+}

@@ -1,0 +1,134 @@
+#include "prefs/QMOrvanePage.h"
+
+#include "platform/corefoundation/CoreFoundation.h"
+#include "platform/objc/Methods.h"
+#include "prefs/QMOrvaneLocalizer.h"
+
+namespace {
+
+constexpr const char* preferencesPath = "/User/Library/Preferences/com.quillmark.orvane.plist";
+
+// Versions whose Settings app nests a bundle's pages in a navigation controller of their own.
+constexpr double nestedBarsFirst = 1140.1;
+constexpr double nestedBarsLast = 1141.18;
+
+Retained<UIColor> colour(int red, int green, int blue) {
+  return UIColor::colorWithRed_green_blue_alpha(static_cast<float>(red) / 255.0f, static_cast<float>(green) / 255.0f,
+                                                static_cast<float>(blue) / 255.0f, 1);
+}
+
+Retained<UIColor> themeColour() { return colour(65, 169, 214); }
+
+/// The bar the page themes; nil where the way to it is broken.
+UINavigationBar* themedBar(UIViewController* page) {
+  UINavigationController* navigation = page->navigationController();
+  double version = kCFCoreFoundationVersionNumber;
+  if (version >= nestedBarsFirst && version <= nestedBarsLast) navigation = navigation ? navigation->navigationController() : nullptr;
+  return navigation ? navigation->navigationBar() : nullptr;
+}
+
+}  // namespace
+
+template <class Self, class Base>
+void QMOrvanePage<Self, Base>::registerMethods(Class cls) {
+  objc::addMethod<&QMOrvanePage::specifiersForPlistName>(cls, "specifiersForPlistName:");
+  objc::addMethod<&QMOrvanePage::readPreferenceValue>(cls, "readPreferenceValue:");
+  objc::addMethod<&QMOrvanePage::setPreferenceValue_specifier>(cls, "setPreferenceValue:specifier:");
+  objc::addMethod<&QMOrvanePage::viewWillAppear>(cls, "viewWillAppear:");
+  objc::addMethod<&QMOrvanePage::viewWillDisappear>(cls, "viewWillDisappear:");
+  objc::addMethod<&QMOrvanePage::tableView_cellForRowAtIndexPath>(cls, "tableView:cellForRowAtIndexPath:");
+}
+
+template <class Self, class Base>
+NSArray* QMOrvanePage<Self, Base>::specifiersForPlistName(NSString* name) {
+  auto* loaded = objc::send<NSArray*>(this, "loadSpecifiersFromPlistName:target:", name, static_cast<NSObject*>(this));
+  if (!loaded) return nullptr;
+  objc_retain(loaded);
+  return QMOrvaneLocalizer::sharedLocalizer()->localizedSpecifiersForSpecifiers(loaded);
+}
+
+template <class Self, class Base>
+objc_object* QMOrvanePage<Self, Base>::readPreferenceValue(PSSpecifier* specifier) {
+  if (!specifier) return nullptr;
+  auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  auto* key = objc_cast<NSString>(specifier->propertyForKey("key"));
+  objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
+  if (!value) return specifier->propertyForKey("default");
+  return Retained<objc_object>(value).autorelease();
+}
+
+template <class Self, class Base>
+void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier) {
+  if (!specifier) return;
+  auto preferences = NSMutableDictionary::dictionary();
+  preferences->addEntriesFromDictionary(NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath)));
+  // The platform would raise for a row without key or a change without value; such a change stores nothing.
+  if (auto* key = objc_cast<NSString>(specifier->propertyForKey("key")); key && value) {
+    preferences->setObject_forKey(value, key);
+    preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
+  }
+  if (auto* name = objc_cast<NSString>(specifier->propertyForKey("PostNotification")))
+    CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), name, nullptr, nullptr, true);
+}
+
+template <class Self, class Base>
+void QMOrvanePage<Self, Base>::viewWillAppear(bool animated) {
+  objc::sendSuper(Self::class_(), this, "viewWillAppear:", animated);
+  if (UINavigationBar* bar = themedBar(this)) {
+    bar->setTintColor(UIColor::colorWithRed_green_blue_alpha(1, 1, 1, 1));
+    bar->setBarTintColor(themeColour());
+    auto attributes = NSMutableDictionary::dictionary();
+    attributes->setObject_forKey(UIColor::whiteColor(), NSForegroundColorAttributeName);
+    bar->setTitleTextAttributes(attributes);
+  }
+  UISwitch::appearanceWhenContainedIn(object_getClass(this))->setOnTintColor(themeColour());
+  UIApplication* application = UIApplication::sharedApplication();
+  prevStatusStyle = application->statusBarStyle();
+  application->setStatusBarStyle(UIStatusBarStyleLightContent);
+}
+
+template <class Self, class Base>
+void QMOrvanePage<Self, Base>::viewWillDisappear(bool animated) {
+  objc::sendSuper(Self::class_(), this, "viewWillDisappear:", animated);
+  if (UINavigationBar* bar = themedBar(this)) {
+    bar->setTintColor(nullptr);
+    bar->setBarTintColor(nullptr);
+    bar->setTitleTextAttributes(nullptr);
+  }
+  UIApplication::sharedApplication()->setStatusBarStyle(prevStatusStyle);
+}
+
+template <class Self, class Base>
+UITableViewCell* QMOrvanePage<Self, Base>::tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path) {
+  auto* cell = objc::sendSuper<UITableViewCell*>(Self::class_(), this, "tableView:cellForRowAtIndexPath:", table, path);
+  if (cell && cell->respondsToSelector(sel_registerName("titleLabel")))
+    if (auto* label = objc::send<UILabel*>(cell, "titleLabel")) label->setTextColor(colour(22, 36, 51));
+  return cell;
+}
+
+template class QMOrvanePage<QMOrvaneListController, PSListController>;
+template class QMOrvanePage<QMOrvaneListItemsController, PSListItemsController>;
+
+Class QMOrvaneListController::class_() {
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<QMOrvaneListController>("QMOrvaneListController", PSListController::class_());
+    registerMethods(registered);
+    return registered;
+  }();
+  return cls;
+}
+
+Class QMOrvaneListItemsController::class_() {
+  static Class cls = [] {
+    Class registered =
+        objc_registerCppClass<QMOrvaneListItemsController>("QMOrvaneListItemsController", PSListItemsController::class_());
+    registerMethods(registered);
+    return registered;
+  }();
+  return cls;
+}
+
+namespace {
+[[maybe_unused]] const Class registeredList = QMOrvaneListController::class_();
+[[maybe_unused]] const Class registeredItems = QMOrvaneListItemsController::class_();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "platform/preferences/PSListController.h"
+
+/// What every page of the bundle does alike, on top of the platform page it
+/// derives from: loading its rows localised, reading and writing single
+/// preferences in Orvane's preferences file, and the page theme.
+/// `Self` is the concrete class, whose runtime class carries these methods.
+template <class Self, class Base>
+class QMOrvanePage : public Base {
+ public:
+  /// The specifiers of a property list of the bundle, localised; +1 for the caller, or nil.
+  NSArray* specifiersForPlistName(NSString* name);
+  /// The stored value under the row's "key", read afresh, else the row's "default".
+  objc_object* readPreferenceValue(PSSpecifier* specifier);
+  /// Writes the whole file back with the row's value, then posts the row's "PostNotification".
+  void setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier);
+  void viewWillAppear(bool animated);
+  void viewWillDisappear(bool animated);
+  UITableViewCell* tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path);
+
+  /// The application's status-bar style when the page was last about to be shown.
+  long prevStatusStyle = 0;
+
+ protected:
+  static void registerMethods(Class cls);
+};
+
+class QMOrvaneListController : public QMOrvanePage<QMOrvaneListController, PSListController> {
+ public:
+  static Class class_();
+};
+
+class QMOrvaneListItemsController : public QMOrvanePage<QMOrvaneListItemsController, PSListItemsController> {
+ public:
+  static Class class_();
+};
