@@ -4,6 +4,7 @@
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSDictionary.h"
+#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSNumber.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSString.h"

@@ -143,8 +143,10 @@ bool SettingsApp::followTo(const std::vector<std::string>& labels, std::size_t c
     if (!row) {
       std::string list;
       for (auto& name : here) list += (list.empty() ? "" : ", ") + ("\"" + name + "\"");
-      error_ = fmt::format("no row \"{}\" on the page \"{}\"; its rows: {}", labels[i],
-                           text(current ? current->title() : nullptr), list.empty() ? "none" : list);
+      std::string pageName = current && current->title() ? current->title()->utf8() : "";
+      if (pageName.empty()) pageName = current ? object_getClassName(current) : "?";
+      error_ = fmt::format("no row \"{}\" on the page \"{}\"; its rows: {}", labels[i], pageName,
+                           list.empty() ? "none" : list);
       return false;
     }
     if (row->cellType() != PSLinkCell && row->cellType() != PSLinkListCell) {

@@ -1,0 +1,43 @@
+#include "platform/foundation/NSFileManager.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include "platform/device/Device.h"
+#include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSString.h"
+
+Class NSFileManager::class_() {
+  static Class cls = objc_registerCppClass<NSFileManager>("NSFileManager", NSObject::class_());
+  return cls;
+}
+
+NSFileManager* NSFileManager::defaultManager() {
+  static NSFileManager* manager = static_cast<NSFileManager*>(objc_makeImmortal(class_createInstance(class_(), 0)));
+  return manager;
+}
+
+Retained<NSArray> NSFileManager::contentsOfDirectoryAtPath_error(const NSString* path, void*) {
+  if (!path) return nullptr;
+  DIR* directory = opendir(device::hostPath(path->utf8()).c_str());
+  if (!directory) return nullptr;
+  auto names = NSMutableArray::array();
+  while (dirent* entry = readdir(directory)) {
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    names->addObject(NSString::stringWithUTF8String(name).get());
+  }
+  closedir(directory);
+  return names;
+}
+
+bool NSFileManager::fileExistsAtPath_isDirectory(const NSString* path, bool* isDirectory) {
+  struct stat info {};
+  if (!path || stat(device::hostPath(path->utf8()).c_str(), &info) != 0) return false;
+  if (isDirectory) *isDirectory = S_ISDIR(info.st_mode);
+  return true;
+}
+
+namespace {
+[[maybe_unused]] const Class registered = NSFileManager::class_();
+}

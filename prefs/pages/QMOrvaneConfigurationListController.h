@@ -1,0 +1,23 @@
+#pragma once
+
+#include "prefs/QMOrvanePage.h"
+
+/// The page where the two sound themes are picked, from the list "OrvaneConfiguration".
+class QMOrvaneConfigurationListController : public QMOrvaneListController {
+ public:
+  static Class class_();
+
+  NSArray* specifiers();
+  /// The installed sound themes, listed afresh: titles and values are the same names.
+  NSArray* themeTitles();
+  NSArray* themeValues();
+};
+
+namespace orvane {
+
+/// The theme names in a sound directory: one per regular file whose name ends
+/// in ".wav" and does not begin with ".", less that ending, sorted
+/// case-insensitively and then exactly. Nil if the directory cannot be listed.
+Retained<NSArray> soundThemes(NSString* directory);
+
+}  // namespace orvane
