@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <fstream>
@@ -107,7 +108,7 @@ void setSwitch(bool enabled) {
   springBoard();
   writePreferences(enabled, "Mac Volume Change");
   ReloadWatcher::shared().postAndWait();
-  if (*static_cast<bool*>(dlsym(RTLD_DEFAULT, "kEnabled")) != enabled) std::abort();
+  if (std::atomic_ref(*static_cast<bool*>(dlsym(RTLD_DEFAULT, "kEnabled"))).load() != enabled) std::abort();
 }
 
 void VolumeUpPress(benchmark::State& state) {
@@ -150,7 +151,8 @@ void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
         CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
         [](CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
           double at = monotonicMicroseconds();
-          NSString* name = *static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"));
+          NSString* name =
+              std::atomic_ref(*static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"))).load();
           char record[64];
           int length = snprintf(record, sizeof record, "%.3f %s\n", at, name ? name->utf8().c_str() : "-");
           [[maybe_unused]] ssize_t written = write(seenDescriptor, record, static_cast<size_t>(length));

@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -87,8 +88,13 @@ class HookLibrary : public ::testing::Test {
 
   void press(const char* selector) { objc_msgSend(springBoardVolumeControl.get(), sel_registerName(selector)); }
 
-  static bool enabled() { return *static_cast<bool*>(dlsym(RTLD_DEFAULT, "kEnabled")); }
-  static NSString* name(const char* variable) { return *static_cast<NSString**>(dlsym(RTLD_DEFAULT, variable)); }
+  // The snapshot changes on the notify centre's thread: read it as the hooks do.
+  static bool enabled() {
+    return std::atomic_ref(*static_cast<bool*>(dlsym(RTLD_DEFAULT, "kEnabled"))).load(std::memory_order_acquire);
+  }
+  static NSString* name(const char* variable) {
+    return std::atomic_ref(*static_cast<NSString**>(dlsym(RTLD_DEFAULT, variable))).load(std::memory_order_acquire);
+  }
 
   static inline const testsupport::TemporaryDevice* current = nullptr;
   testsupport::TemporaryDevice device;

@@ -101,7 +101,7 @@ TEST(Runtime, ObjectsAreFreedWithTheirLastReferenceUnlessImmortal) {
     EXPECT_TRUE(first->isKindOfClass(NSObject::class_()));
   }
   EXPECT_EQ(Counter::destroyed, 1);
-  id immortal = objc_makeImmortal(class_createInstance(cls, 0));
+  static id immortal = objc_makeImmortal(class_createInstance(cls, 0));
   objc_release(immortal);
   objc_release(immortal);
   EXPECT_EQ(Counter::destroyed, 1);
