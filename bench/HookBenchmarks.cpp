@@ -136,32 +136,40 @@ double monotonicMicroseconds() {
   return now.tv_sec * 1e6 + now.tv_nsec / 1e3;
 }
 
-/// From a post in this process to the reloaded snapshot in another. The other
-/// process notes the time at which its reload has finished.
+/// The other process of the reload benchmark: a fresh process (the hook
+/// library must run its initialisers anew) that loads the library and writes,
+/// after every reload, the time it finished and the name it then holds.
+int runReloadPeer(int readyDescriptor, int seenDescriptor) {
+  static int seen = seenDescriptor;
+  substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
+  CFNotificationCenterAddObserver(
+      CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
+      [](CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+        double at = monotonicMicroseconds();
+        NSString* name =
+            std::atomic_ref(*static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"))).load();
+        char record[128];
+        int length = snprintf(record, sizeof record, "%.3f %s\n", at, name ? name->utf8().c_str() : "-");
+        [[maybe_unused]] ssize_t written = write(seen, record, static_cast<size_t>(length));
+      },
+      CFSTR(settingsChanged), nullptr, CFNotificationSuspensionBehaviorCoalesce);
+  char byte = 1;
+  [[maybe_unused]] ssize_t written = write(readyDescriptor, &byte, 1);
+  pause();
+  return 0;
+}
+
+/// From a post in this process to the reloaded snapshot in another.
 void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
-  prepareDevice();
+  std::string root = prepareDevice();
   writePreferences(true, "Theme 0");
   int ready[2], seen[2];
   if (pipe(ready) != 0 || pipe(seen) != 0) std::abort();
   pid_t child = fork();
   if (child == 0) {
-    static int seenDescriptor = seen[1];
-    substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
-    CFNotificationCenterAddObserver(
-        CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
-        [](CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
-          double at = monotonicMicroseconds();
-          NSString* name =
-              std::atomic_ref(*static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"))).load();
-          char record[64];
-          int length = snprintf(record, sizeof record, "%.3f %s\n", at, name ? name->utf8().c_str() : "-");
-          [[maybe_unused]] ssize_t written = write(seenDescriptor, record, static_cast<size_t>(length));
-        },
-        CFSTR(settingsChanged), nullptr, CFNotificationSuspensionBehaviorCoalesce);
-    char byte = 1;
-    [[maybe_unused]] ssize_t written = write(ready[1], &byte, 1);
-    pause();
-    _exit(0);
+    std::string readyText = std::to_string(ready[1]), seenText = std::to_string(seen[1]);
+    execl("/proc/self/exe", "hook-benchmarks", "--reload-peer", readyText.c_str(), seenText.c_str(), nullptr);
+    _exit(127);
   }
   char byte;
   if (read(ready[0], &byte, 1) != 1) std::abort();
@@ -173,13 +181,13 @@ void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
     writePreferences(true, name);
     double posted = monotonicMicroseconds();
     post();
-    char line[128];
+    char line[160];
     double at = 0;
-    char seenName[96] = {};
+    char seenName[128] = {};
     // Each reply is a reload; only the one that shows the new name counts.
     do {
       if (!fgets(line, sizeof line, replies)) std::abort();
-      sscanf(line, "%lf %95[^\n]", &at, seenName);
+      sscanf(line, "%lf %127[^\n]", &at, seenName);
     } while (name != seenName);
     double latency = at - posted;
     samples.push_back(latency);
@@ -187,6 +195,7 @@ void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
   }
   kill(child, SIGTERM);
   waitpid(child, nullptr, 0);
+  fclose(replies);
   auto ordered = sorted(samples);
   state.counters["median_us"] = percentile(ordered, 0.5);
   state.counters["p99_us"] = percentile(ordered, 0.99);
@@ -250,16 +259,24 @@ void MemoryAfterReloadsAndPresses(benchmark::State& state) {
       if (i % 1000 == 0) writePreferences(true, names[(i / 1000) % 4]);
       ReloadWatcher::shared().postAndWait();
     }
+    long afterReloads = residentKilobytes();
     for (int i = 0; i < 10000; ++i) objc_msgSend(volumeControl, i % 2 ? increaseVolume : decreaseVolume);
     std::this_thread::sleep_for(std::chrono::milliseconds(800));
     long after = residentKilobytes();
     state.counters["rss_first_kib"] = static_cast<double>(before);
     state.counters["rss_after_kib"] = static_cast<double>(after);
     state.counters["growth_kib"] = static_cast<double>(after - before);
+    state.counters["growth_reloads_kib"] = static_cast<double>(afterReloads - before);
   }
 }
 BENCHMARK(MemoryAfterReloadsAndPresses)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--reload-peer") return runReloadPeer(std::atoi(argv[2]), std::atoi(argv[3]));
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <vector>
 #include <thread>
 
 #include "platform/device/Device.h"
@@ -77,18 +78,22 @@ class Speaker {
     isSpeakerThread = true;
     std::unique_lock lock(mutex_);
     std::optional<Request> playing;
+    std::vector<Request> ended;
+    std::vector<Segment> played;
     for (;;) {
-      std::optional<Request> ended;
-      std::size_t frames = 0;
       if (!queue_.empty()) {
-        Request next = std::move(queue_.front());
-        queue_.pop_front();
-        if (!next.clip) {
-          ended = std::move(next);
-        } else {
+        // Everything queued is taken at once: presses may come faster than
+        // one recording append each, and sounds cut off wait for nothing.
+        while (!queue_.empty()) {
+          Request next = std::move(queue_.front());
+          queue_.pop_front();
+          if (!next.clip) {
+            ended.push_back(std::move(next));
+            continue;
+          }
           if (playing) {
-            frames = framesPlayed(*playing, next.start);
-            ended = std::move(playing);
+            played.push_back({playing->clip, framesPlayed(*playing, next.start)});
+            ended.push_back(std::move(*playing));
           }
           playing = std::move(next);
         }
@@ -98,8 +103,8 @@ class Speaker {
           wake_.wait_until(lock, endOf(*playing));
           continue;
         }
-        frames = framesPlayed(*playing, now);
-        ended = std::move(playing);
+        played.push_back({playing->clip, framesPlayed(*playing, now)});
+        ended.push_back(std::move(*playing));
         playing.reset();
       } else if (stopping_) {
         return;
@@ -110,9 +115,11 @@ class Speaker {
       // At exit the process's objects may be gone, so completions no longer run.
       bool complete = !stopping_;
       lock.unlock();
-      if (ended->clip) record(*ended->clip, frames);
-      if (complete && ended->ended) ended->ended(ended->sound);
-      ended.reset();
+      record(played);
+      played.clear();
+      for (auto& request : ended)
+        if (complete && request.ended) request.ended(request.sound);
+      ended.clear();
       lock.lock();
     }
   }

@@ -47,8 +47,14 @@ bool onSpeakerThread();
 
 // The speaker's parts.
 
-/// Appends the first `frames` frames of the clip to the device's recording.
-void record(const Clip& clip, std::size_t frames);
+/// A part of a clip that was played: its first `frames` frames.
+struct Segment {
+  std::shared_ptr<const Clip> clip;
+  std::size_t frames = 0;
+};
+
+/// Appends the segments, in order, to the device's recording.
+void record(const std::vector<Segment>& segments);
 
 /// Audible output through the host's sound server; does nothing unless enabled.
 namespace output {

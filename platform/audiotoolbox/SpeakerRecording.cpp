@@ -79,10 +79,16 @@ SNDFILE* openForAppend(int descriptor) {
 
 }  // namespace
 
-void record(const Clip& clip, std::size_t frames) {
-  frames = std::min(frames, clip.frames());
-  if (frames == 0 || clip.rate <= 0) return;
-  std::vector<short> samples = toRecordingRate(mixToMono(clip, frames), clip.rate);
+void record(const std::vector<Segment>& segments) {
+  std::vector<short> samples;
+  for (auto& segment : segments) {
+    const Clip& clip = *segment.clip;
+    std::size_t frames = std::min(segment.frames, clip.frames());
+    if (frames == 0 || clip.rate <= 0) continue;
+    std::vector<short> part = toRecordingRate(mixToMono(clip, frames), clip.rate);
+    samples.insert(samples.end(), part.begin(), part.end());
+  }
+  if (samples.empty()) return;
 
   int descriptor = openLocked(device::hostPath(kRecordingPath));
   if (descriptor < 0) return;

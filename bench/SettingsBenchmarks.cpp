@@ -1,0 +1,254 @@
+// What the settings pages cost: a change made on a page until SpringBoard's
+// snapshot in another process holds it, and opening a page of 50 rows.
+
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/corefoundation/CoreFoundation.h"
+#include "platform/device/Device.h"
+#include "platform/device/DeviceSetup.h"
+#include "platform/foundation/Foundation.h"
+#include "platform/objc/Methods.h"
+#include "platform/preferences/PSListController.h"
+#include "platform/substrate/CydiaSubstrate.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* bundlePath = "/Library/PreferenceBundles/Orvane.bundle";
+constexpr const char* preferencesPath = "/User/Library/Preferences/com.quillmark.orvane.plist";
+constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
+constexpr int groups = 5;
+constexpr int switchesPerGroup = 4;
+constexpr int listsPerGroup = 4;
+
+std::string row(const std::string& cell, const std::string& rest) {
+  return "<dict><key>cell</key><string>" + cell + "</string>" + rest + "</dict>";
+}
+
+/// The root list of the bundle, replaced by 50 rows: per group a header with
+/// footer, four switches, four lists of choices and a link.
+std::string fiftyRows() {
+  std::string items;
+  for (int group = 0, n = 0; group < groups; ++group) {
+    items += row("PSGroupCell", "<key>label</key><string>GROUP_" + std::to_string(group) +
+                                    "</string><key>footerText</key><string>FOOTER_" + std::to_string(group) + "</string>");
+    for (int i = 0; i < switchesPerGroup; ++i, ++n)
+      items += row("PSSwitchCell", "<key>label</key><string>ROW_" + std::to_string(n) + "</string><key>key</key><string>key" +
+                                       std::to_string(n) + "</string><key>default</key><false/>"
+                                       "<key>PostNotification</key><string>" + settingsChanged + "</string>");
+    for (int i = 0; i < listsPerGroup; ++i, ++n)
+      items += row("PSLinkListCell", "<key>label</key><string>ROW_" + std::to_string(n) + "</string><key>key</key><string>key" +
+                                         std::to_string(n) + "</string><key>default</key><string>Click</string>"
+                                         "<key>validValues</key><array><string>Click</string><string>Chime</string>"
+                                         "<string>Drop</string></array><key>validTitles</key><array><string>CLICK</string>"
+                                         "<string>CHIME</string><string>DROP</string></array>");
+    items += row("PSLinkCell", "<key>label</key><string>LINK_" + std::to_string(group) +
+                                   "</string><key>detail</key><string>QMOrvaneConfigurationListController</string>");
+  }
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>items</key><array>" + items +
+         "</array></dict></plist>\n";
+}
+
+std::string fiftyRowsTable() {
+  std::string table = "\"CLICK\" = \"Click\";\n\"CHIME\" = \"Chime\";\n\"DROP\" = \"Drop\";\n";
+  for (int n = 0; n < groups * (switchesPerGroup + listsPerGroup); ++n)
+    table += "\"ROW_" + std::to_string(n) + "\" = \"Row " + std::to_string(n) + "\";\n";
+  for (int group = 0; group < groups; ++group)
+    table += "\"GROUP_" + std::to_string(group) + "\" = \"Group " + std::to_string(group) + "\";\n\"FOOTER_" +
+             std::to_string(group) + "\" = \"Footer of group " + std::to_string(group) + "\";\n\"LINK_" +
+             std::to_string(group) + "\" = \"More " + std::to_string(group) + "\";\n";
+  return table;
+}
+
+void writeFile(const std::string& hostPath, const std::string& contents) {
+  fs::create_directories(fs::path(hostPath).parent_path());
+  std::ofstream(hostPath, std::ios::binary) << contents;
+}
+
+/// A device with the hook library and a bundle of the built library beside the
+/// 50-row list, made once per run. Touches files only: the first benchmark
+/// forks before any thread starts.
+const std::string& prepareDevice() {
+  static std::string root = [] {
+    std::string pattern = (fs::temp_directory_path() / "orvane-settings-bench-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) std::abort();
+    device::setRoot(pattern);
+    setenv("ORVANE_DEVICE", pattern.c_str(), 1);
+    device::createDevice(pattern, {});
+    std::string extensions = pattern + "/Library/MobileSubstrate/DynamicLibraries/";
+    fs::copy_file(ORVANE_HOOK_LIBRARY, extensions + "Orvane.dylib");
+    fs::copy_file(ORVANE_HOOK_FILTER, extensions + "Orvane.plist");
+    std::string bundle = pattern + bundlePath;
+    fs::create_directories(bundle);
+    fs::copy_file(std::string(ORVANE_BUNDLE_DIR) + "/Orvane", bundle + "/Orvane");
+    fs::copy_file(std::string(ORVANE_BUNDLE_DIR) + "/Info.plist", bundle + "/Info.plist");
+    fs::copy_file(std::string(ORVANE_BUNDLE_DIR) + "/OrvaneConfiguration.plist", bundle + "/OrvaneConfiguration.plist");
+    writeFile(bundle + "/Orvane.plist", fiftyRows());
+    writeFile(bundle + "/en.lproj/Localizable.strings", fiftyRowsTable());
+    // Stored values for half the rows, as after some use.
+    auto preferences = NSMutableDictionary::dictionary();
+    for (int n = 0; n < 40; n += 2) preferences->setObject_forKey(NSNumber::numberWithBool(true), "key" + std::to_string(n));
+    preferences->setObject_forKey(NSSTR("Mac Volume Change"), "selectedIncreaseSound");
+    preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
+    return pattern;
+  }();
+  return root;
+}
+
+NSBundle* loadedBundle() {
+  static NSBundle* bundle = [] {
+    prepareDevice();
+    if (!dlopen(device::hostPath(std::string(bundlePath) + "/Orvane").c_str(), RTLD_NOW | RTLD_GLOBAL)) {
+      std::fprintf(stderr, "%s\n", dlerror());
+      std::abort();
+    }
+    return NSBundle::bundleWithPath(NSSTR(bundlePath));
+  }();
+  return bundle;
+}
+
+Retained<PSListController> freshPage(const char* className) {
+  Retained<UIViewController> made = UIViewController::controller(objc_getClass(className));
+  auto* page = objc_cast<PSListController>(made.get());
+  if (!page) std::abort();
+  page->setBundle(loadedBundle());
+  return page;
+}
+
+double monotonicMicroseconds() {
+  timespec now {};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
+}
+
+double percentile(std::vector<double> samples, double fraction) {
+  std::sort(samples.begin(), samples.end());
+  return samples[std::min(samples.size() - 1, static_cast<std::size_t>(fraction * static_cast<double>(samples.size())))];
+}
+
+/// SpringBoard in a child: the hook library loaded, and an observer registered
+/// after the library's that answers when the library's reload has run.
+pid_t startSpringBoard(int ready, int replies) {
+  pid_t child = fork();
+  if (child != 0) return child;
+  static int replyDescriptor = replies;
+  substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
+  CFNotificationCenterAddObserver(
+      CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
+      [](CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+        double at = monotonicMicroseconds();
+        NSString* name = *static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"));
+        char record[128];
+        int length = snprintf(record, sizeof record, "%.3f %s\n", at, name ? name->utf8().c_str() : "-");
+        [[maybe_unused]] ssize_t written = write(replyDescriptor, record, static_cast<size_t>(length));
+      },
+      CFSTR(settingsChanged), nullptr, CFNotificationSuspensionBehaviorCoalesce);
+  char byte = 1;
+  [[maybe_unused]] ssize_t written = write(ready, &byte, 1);
+  pause();
+  _exit(0);
+}
+
+/// From "setPreferenceValue:specifier:" on a page here (a durable write, then
+/// the post) to the reloaded snapshot in SpringBoard.
+void PageChangeToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
+  prepareDevice();
+  int ready[2], seen[2];
+  if (pipe(ready) != 0 || pipe(seen) != 0) std::abort();
+  pid_t child = startSpringBoard(ready[1], seen[1]);
+  char byte;
+  if (read(ready[0], &byte, 1) != 1) std::abort();
+  FILE* replies = fdopen(seen[0], "r");
+
+  AutoreleasePool pool;
+  auto page = freshPage("QMOrvaneListController");
+  auto specifier = PSSpecifier::specifier();
+  specifier->setProperty_forKey(NSSTR("selectedIncreaseSound"), "key");
+  specifier->setProperty_forKey(NSSTR(settingsChanged), "PostNotification");
+  std::vector<double> latencies, writes;
+  long generation = 0;
+  for (auto _ : state) {
+    std::string name = "Theme " + std::to_string(++generation);
+    auto value = NSString::stringWithUTF8String(name);
+    double started = monotonicMicroseconds();
+    objc::send(page.get(), "setPreferenceValue:specifier:", static_cast<id>(value.get()), specifier.get());
+    writes.push_back(monotonicMicroseconds() - started);
+    char line[160];
+    double at = 0;
+    char seenName[128] = {};
+    // Each reply is a reload; only the one that shows the new name counts.
+    do {
+      if (!fgets(line, sizeof line, replies)) std::abort();
+      sscanf(line, "%lf %127[^\n]", &at, seenName);
+    } while (name != seenName);
+    latencies.push_back(at - started);
+    state.SetIterationTime((at - started) / 1e6);
+  }
+  kill(child, SIGTERM);
+  waitpid(child, nullptr, 0);
+  fclose(replies);
+  state.counters["median_us"] = percentile(latencies, 0.5);
+  state.counters["p99_us"] = percentile(latencies, 0.99);
+  state.counters["write_median_us"] = percentile(writes, 0.5);
+}
+BENCHMARK(PageChangeToReloadedSnapshotInAnotherProcess)->UseManualTime()->Iterations(1000)->Unit(benchmark::kMicrosecond);
+
+/// Opening the 50-row page: load the list, localise it, read every value and build every cell.
+void OpenFiftyRowPage(benchmark::State& state) {
+  loadedBundle();
+  long cells = 0;
+  for (auto _ : state) {
+    AutoreleasePool pool;
+    auto page = freshPage("OrvaneListController");
+    page->view();
+    page->table()->reloadData();
+    cells = 0;
+    for (auto& section : page->table()->sections()) cells += static_cast<long>(section.cells.size());
+    benchmark::DoNotOptimize(cells);
+  }
+  if (cells != groups * (switchesPerGroup + listsPerGroup + 1)) state.SkipWithError("the page has the wrong rows");
+  state.counters["cells"] = static_cast<double>(cells);
+}
+BENCHMARK(OpenFiftyRowPage)->Unit(benchmark::kMicrosecond);
+
+/// Baseline: reading and parsing the same list alone.
+void ParseFiftyRowList(benchmark::State& state) {
+  loadedBundle();
+  auto path = NSString::stringWithUTF8String(std::string(bundlePath) + "/Orvane.plist");
+  for (auto _ : state) {
+    auto list = NSDictionary::dictionaryWithContentsOfFile(path);
+    benchmark::DoNotOptimize(list.get());
+  }
+}
+BENCHMARK(ParseFiftyRowList)->Unit(benchmark::kMicrosecond);
+
+/// Baseline: one read of the preferences file, as each value row does.
+void ReadPreferencesFile(benchmark::State& state) {
+  prepareDevice();
+  for (auto _ : state) {
+    auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+    benchmark::DoNotOptimize(preferences.get());
+  }
+}
+BENCHMARK(ReadPreferencesFile)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::error_code ignored;
+  if (!device::root().empty() && device::root().find("orvane-settings-bench-") != std::string::npos)
+    fs::remove_all(device::root(), ignored);
+  return 0;
+}
