@@ -80,11 +80,21 @@ std::string createDevice(const std::string& root, const DeviceOptions& options) 
        {"", "/private/var/mobile/Library/Preferences", "/private/var/mobile/Library/Logs", "/private/var/tmp",
         "/private/var/run", "/private/var/lib/dpkg", "/private/var/log", "/Library/MobileSubstrate/DynamicLibraries",
         "/Library/Application Support", "/Library/PreferenceBundles", "/Library/PreferenceLoader/Preferences",
-        "/System/Library/CoreServices", "/.orvane-sim"})
+        "/System/Library/CoreServices", "/usr/bin", "/.orvane-sim"})
     if (!files::makeDirectories(root + directory))
       return fmt::format("cannot make the directory {}{}: {}", root, directory, std::strerror(errno));
   for (auto [name, target] : {std::pair{"var", "private/var"}, {"User", "var/mobile"}, {"tmp", "private/var/tmp"}})
     if (auto error = link(root, name, target); !error.empty()) return error;
+
+  // The device's package tool is the host's dpkg working on the device's own database.
+  std::string dpkg = root + "/usr/bin/dpkg";
+  if (auto error = writeIfMissing(dpkg,
+                                  "#!/bin/sh\n"
+                                  "root=$(cd \"$(dirname \"$0\")/../..\" && pwd -P)\n"
+                                  "exec dpkg --root=\"$root\" --admindir=\"$root/var/lib/dpkg\" \"$@\"\n");
+      !error.empty())
+    return error;
+  ::chmod(dpkg.c_str(), 0755);
 
   std::string build = buildForSystemVersion(options.systemVersion);
   if (auto error = writeIfMissing(root + "/System/Library/CoreServices/SystemVersion.plist",
@@ -97,6 +107,7 @@ std::string createDevice(const std::string& root, const DeviceOptions& options) 
   return writeIfMissing(settingsFile(root), xmlDictionary({{"CoreFoundationVersion", coreFoundation},
                                                           {"Idiom", options.idiom},
                                                           {"Language", options.language},
+                                                          {"MailAccount", options.mailAccount},
                                                           {"Model", options.model},
                                                           {"Ringer", "ring"}}));
 }

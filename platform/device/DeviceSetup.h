@@ -11,6 +11,8 @@ struct DeviceOptions {
   std::string idiom = "phone";
   std::string systemVersion = "8.1";
   std::string language = "en";
+  /// The address of the device's mail account; empty for none.
+  std::string mailAccount = "mobile@example.com";
 };
 
 /// Makes the directory tree of a new device at `root`: the iOS links

@@ -45,6 +45,32 @@ UINavigationItem* UIViewController::navigationItem() {
 
 void UIViewController::loadView() { view_ = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 320, 568)); }
 
+void UIViewController::presentViewController_animated_completion(UIViewController* controller, bool animated,
+                                                                 const std::function<void()>& completion) {
+  if (!controller || presented_ || controller->presenting_) return;
+  presented_ = controller;
+  controller->presenting_ = this;
+  lastTransitionAnimated_ = controller->lastTransitionAnimated_ = animated;
+  controller->beginAppearanceTransition(true, animated);
+  controller->endAppearanceTransition(animated);
+  if (completion) completion();
+}
+
+void UIViewController::dismissViewControllerAnimated_completion(bool animated, const std::function<void()>& completion) {
+  if (!presented_) {
+    // As on the platform, a child asks its container, a presented controller its presenter.
+    if (presenting_) presenting_->dismissViewControllerAnimated_completion(animated, completion);
+    else if (navigationController_) navigationController_->dismissViewControllerAnimated_completion(animated, completion);
+    return;
+  }
+  Retained<UIViewController> leaving = std::move(presented_);
+  leaving->presenting_ = nullptr;
+  lastTransitionAnimated_ = leaving->lastTransitionAnimated_ = animated;
+  leaving->beginAppearanceTransition(false, animated);
+  leaving->endAppearanceTransition(animated);
+  if (completion) completion();
+}
+
 void UIViewController::beginAppearanceTransition(bool appearing, bool animated) {
   transitionAppearing_ = appearing;
   if (appearing) view();

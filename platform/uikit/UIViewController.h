@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UIView.h"
@@ -35,6 +37,16 @@ class UIViewController : public NSObject {
   void viewWillDisappear(bool) {}
   void viewDidDisappear(bool) {}
 
+  /// Shows a controller modally over this one; a controller already presenting shows nothing more.
+  void presentViewController_animated_completion(UIViewController* controller, bool animated,
+                                                 const std::function<void()>& completion);
+  /// Closes what this controller presents, or, if it presents nothing, closes this controller itself.
+  void dismissViewControllerAnimated_completion(bool animated, const std::function<void()>& completion);
+  UIViewController* presentedViewController() const { return presented_.get(); }
+  UIViewController* presentingViewController() const { return presenting_; }
+  /// Whether the latest presentation or dismissal involving this controller was animated.
+  bool lastTransitionAnimated() const { return lastTransitionAnimated_; }
+
   /// Sends the callbacks of coming on screen (or leaving it); containers forward them to their children.
   void beginAppearanceTransition(bool appearing, bool animated);
   void endAppearanceTransition(bool animated);
@@ -47,6 +59,9 @@ class UIViewController : public NSObject {
   UINavigationController* navigationController_ = nullptr;
   bool appearing_ = false;
   bool transitionAppearing_ = false;
+  Retained<UIViewController> presented_;
+  UIViewController* presenting_ = nullptr;
+  bool lastTransitionAnimated_ = false;
 };
 
 class UINavigationController : public UIViewController {

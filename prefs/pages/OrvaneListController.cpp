@@ -1,11 +1,17 @@
 #include "prefs/pages/OrvaneListController.h"
 
+#include "platform/libc/Spawn.h"
+#include "platform/messageui/MFMailComposeViewController.h"
+#include "platform/mobilegestalt/MobileGestalt.h"
 #include "platform/objc/Methods.h"
 
 Class OrvaneListController::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<OrvaneListController>("OrvaneListController", QMOrvaneListController::class_());
     objc::addMethod<&OrvaneListController::specifiers>(registered, "specifiers");
+    objc::addMethod<&OrvaneListController::emailQM>(registered, "emailQM");
+    objc::addMethod<&OrvaneListController::mailComposeController_didFinishWithResult_error>(
+        registered, "mailComposeController:didFinishWithResult:error:");
     return registered;
   }();
   return cls;
@@ -15,6 +21,32 @@ NSArray* OrvaneListController::specifiers() {
   if (!_specifiers)
     _specifiers = Retained<NSArray>::adopt(objc::send<NSArray*>(this, "specifiersForPlistName:", NSSTR("Orvane")));
   return _specifiers.get();
+}
+
+void OrvaneListController::emailQM() {
+  Retained<MFMailComposeViewController> composer = MFMailComposeViewController::composer();
+  if (!composer) return;  // no mail account: the platform has told the person
+  composer->setSubject(NSSTR("Orvane Support"));
+  composer->setToRecipients(NSArray::arrayWithObjects({NSSTR("Quillmark Support <support@quillmark.example>")}));
+  auto model = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductType")));
+  auto version = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductVersion")));
+  auto build = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("BuildVersion")));
+  composer->setMessageBody_isHTML(NSString::stringWithFormat("\n\nCurrent Device: %@, iOS %@ (%@)", model, version, build),
+                                  false);
+  // An attachment whose file cannot be read is left out rather than sent empty.
+  if (auto preferences = NSData::dataWithContentsOfFile(NSSTR("/var/mobile//Library/Preferences/com.quillmark.orvane.plist")))
+    composer->addAttachmentData_mimeType_fileName(preferences, NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
+  // No shell, and a fresh file: a link planted at the fixed name is replaced, never followed.
+  libc::runWithOutputFile("/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log");
+  if (auto packages = NSData::dataWithContentsOfFile(NSSTR("/tmp/dpkgl.log")))
+    composer->addAttachmentData_mimeType_fileName(packages, NSSTR("text/plain"), NSSTR("dpkgl.txt"));
+  if (UINavigationController* navigation = navigationController())
+    navigation->presentViewController_animated_completion(composer, true, nullptr);
+  composer->setMailComposeDelegate(this);
+}
+
+void OrvaneListController::mailComposeController_didFinishWithResult_error(NSObject*, int, objc_object*) {
+  dismissViewControllerAnimated_completion(true, nullptr);
 }
 
 namespace {

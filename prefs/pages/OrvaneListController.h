@@ -9,4 +9,8 @@ class OrvaneListController : public QMOrvaneListController {
 
   /// The rows, loaded on the first request and kept; a failed load is tried again.
   NSArray* specifiers();
+  /// Prepares the support mail with the preferences and the package list attached, and shows it.
+  void emailQM();
+  /// Closes the composer, whatever the outcome.
+  void mailComposeController_didFinishWithResult_error(NSObject* controller, int result, objc_object* error);
 };

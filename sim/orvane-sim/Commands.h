@@ -22,6 +22,7 @@ int defaults(const Arguments& arguments);
 int notify(const Arguments& arguments);
 int settings(const Arguments& arguments);
 int language(const Arguments& arguments);
+int mailAccount(const Arguments& arguments);
 
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);

@@ -28,6 +28,7 @@ int init(const Arguments& arguments) {
     else if (option == "--idiom" && (value == "phone" || value == "pad")) options.idiom = value;
     else if (option == "--ios") options.systemVersion = value;
     else if (option == "--language") options.language = value;
+    else if (option == "--mail-account") options.mailAccount = value;
     else return usageError;
   }
   std::string root = device::root();
@@ -57,6 +58,15 @@ int ringer(const Arguments& arguments) {
   if (int status = requireDevice()) return status;
   if (!device::setSetting("Ringer", arguments[0])) return fail("cannot write the device settings");
   std::printf("Ring/silent switch: %s\n", arguments[0].c_str());
+  return 0;
+}
+
+int mailAccount(const Arguments& arguments) {
+  if (arguments.size() != 1 || arguments[0].empty()) return usageError;
+  if (int status = requireDevice()) return status;
+  std::string account = arguments[0] == "none" ? "" : arguments[0];
+  if (!device::setSetting("MailAccount", account)) return fail("cannot write the device settings");
+  std::printf("Mail account: %s\n", account.empty() ? "none" : account.c_str());
   return 0;
 }
 

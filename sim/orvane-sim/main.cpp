@@ -16,6 +16,7 @@ The device is DIR, else $ORVANE_DEVICE, else the per-user default device.
 
 Commands:
   init [--model ID] [--idiom phone|pad] [--ios VERSION] [--language CODE]
+       [--mail-account ADDRESS]
                         create the device and install Orvane into it
   install               install the built Orvane package again
   springboard [--audio system]
@@ -29,10 +30,13 @@ Commands:
   notify post NAME      post a Darwin notification
   ringer silent|ring    set the ring/silent switch
   language CODE         set the device's preferred language (en, de, de-AT, ...)
+  mail-account ADDRESS|none
+                        set up (or remove) the device's mail account
   settings show [--json] [PATH]
   settings inspect [--json] [PATH]
   settings set PATH VALUE
-  settings tap PATH     open Settings at Orvane, follow PATH (row labels joined
+  settings tap PATH [--mail send|save|cancel]
+                        open Settings at Orvane, follow PATH (row labels joined
                         with "/"), and show, inspect, change or tap that page or row
 )";
 
@@ -64,7 +68,7 @@ int main(int argc, char** argv) {
       {"init", commands::init},       {"install", commands::install}, {"ringer", commands::ringer},
       {"springboard", commands::springboard}, {"press", commands::press}, {"log", commands::log}, {"status", commands::status},
       {"defaults", commands::defaults}, {"notify", commands::notify}, {"settings", commands::settings},
-      {"language", commands::language},
+      {"language", commands::language}, {"mail-account", commands::mailAccount},
   };
   auto found = table.find(command);
   if (found == table.end()) return usage();

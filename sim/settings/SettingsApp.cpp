@@ -5,6 +5,7 @@
 
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
+#include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/objc/Methods.h"
 
 namespace {
@@ -123,6 +124,14 @@ SettingsApp::~SettingsApp() = default;
 PSListController* SettingsApp::page() const {
   UINavigationController* navigation = nested_ ? nested_.get() : application_.get();
   return navigation ? objc_cast<PSListController>(navigation->topViewController()) : nullptr;
+}
+
+MFMailComposeViewController* SettingsApp::presentedMail() const {
+  for (UIViewController* presenter : {static_cast<UIViewController*>(application_.get()),
+                                      static_cast<UIViewController*>(nested_.get()), static_cast<UIViewController*>(page())})
+    if (presenter)
+      if (auto* mail = objc_cast<MFMailComposeViewController>(presenter->presentedViewController())) return mail;
+  return nullptr;
 }
 
 PSSpecifier* SettingsApp::findRow(PSListController* page, const std::string& label, std::vector<std::string>& labels) const {

@@ -28,6 +28,8 @@ class SettingsApp {
   bool tap(const std::vector<std::string>& labels);
 
   PSListController* page() const;
+  /// The mail composer shown over the pages, if any.
+  class MFMailComposeViewController* presentedMail() const;
   nlohmann::json show() const;
   nlohmann::json inspect() const;
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/device/Device.h"
+#include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/objc/runtime.h"
 #include "sim/settings/SettingsApp.h"
 
@@ -16,13 +17,56 @@ int usage() {
                "usage: orvane-sim settings show [--json] [PATH]\n"
                "       orvane-sim settings inspect [--json] [PATH]\n"
                "       orvane-sim settings set PATH VALUE\n"
-               "       orvane-sim settings tap PATH\n");
+               "       orvane-sim settings tap PATH [--mail send|save|cancel]\n");
   return 2;
 }
 
 int fail(const std::string& message) {
   std::fprintf(stderr, "Settings: %s\n", message.c_str());
   return 1;
+}
+
+std::string joined(NSArray* list) {
+  std::string out;
+  if (list)
+    for (auto& item : *list) out += (out.empty() ? "" : ", ") + foundation::describe(item.get());
+  return out;
+}
+
+/// Shows the composed mail and does what the person says with it.
+int answerMail(MFMailComposeViewController* mail, std::string answer) {
+  std::printf("New Message\n  To: %s\n", joined(mail->toRecipients()).c_str());
+  if (mail->ccRecipients()) std::printf("  Cc: %s\n", joined(mail->ccRecipients()).c_str());
+  std::printf("  Subject: %s\n  Body (%s):\n", foundation::describe(mail->subject()).c_str(),
+              mail->isHTML() ? "HTML" : "plain text");
+  std::string body = foundation::describe(mail->messageBody());
+  std::printf("    | %s\n", [&] {
+    std::string indented;
+    for (char c : body) indented += c == '\n' ? std::string("\n    | ") : std::string(1, c);
+    return indented;
+  }().c_str());
+  for (auto& attachment : mail->attachments())
+    std::printf("  Attachment: %s (%s, %zu bytes)\n", attachment.fileName.c_str(), attachment.mimeType.c_str(),
+                attachment.data.size());
+  while (answer.empty()) {
+    std::printf("Send, save or cancel? [send/save/cancel] ");
+    std::fflush(stdout);
+    char line[64];
+    if (!std::fgets(line, sizeof line, stdin)) {
+      answer = "cancel";
+      break;
+    }
+    std::string word(line);
+    while (!word.empty() && (word.back() == '\n' || word.back() == ' ')) word.pop_back();
+    if (word == "send" || word == "save" || word == "cancel") answer = word;
+  }
+  if (answer == "send") std::printf("Sent: %s\n", mail->send().c_str());
+  else if (answer == "save") std::printf("Saved as a draft: %s\n", mail->save().c_str());
+  else {
+    mail->cancel();
+    std::printf("Cancelled.\n");
+  }
+  return 0;
 }
 
 }  // namespace
@@ -37,6 +81,12 @@ int main(int argc, char** argv) {
     json = true;
     arguments.erase(arguments.begin());
   }
+  std::string mailAnswer;
+  if (verb == "tap" && arguments.size() == 3 && arguments[1] == "--mail") {
+    mailAnswer = arguments[2];
+    if (mailAnswer != "send" && mailAnswer != "save" && mailAnswer != "cancel") return usage();
+    arguments.resize(1);
+  }
   bool viewing = verb == "show" || verb == "inspect";
   if ((viewing && arguments.size() > 1) || (verb == "set" && arguments.size() != 2) ||
       (verb == "tap" && arguments.size() != 1) || (!viewing && verb != "set" && verb != "tap"))
@@ -47,8 +97,14 @@ int main(int argc, char** argv) {
   SettingsApp settings("Orvane");
   if (!settings.ok()) return fail(settings.error());
   auto path = splitPath(arguments.empty() ? "" : arguments[0]);
-  bool done = verb == "set" ? settings.set(path, arguments[1]) : verb == "tap" ? settings.tap(path) : settings.follow(path);
+  bool done = false;
+  try {
+    done = verb == "set" ? settings.set(path, arguments[1]) : verb == "tap" ? settings.tap(path) : settings.follow(path);
+  } catch (const NSInvalidArgumentException& exception) {
+    return fail(exception.what());
+  }
   if (!done) return fail(settings.error());
+  if (MFMailComposeViewController* mail = settings.presentedMail()) return answerMail(mail, mailAnswer);
   if (verb == "inspect") {
     auto tree = settings.inspect();
     std::fputs(json ? (tree.dump(2) + "\n").c_str() : SettingsApp::inspectText(tree).c_str(), stdout);
