@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -116,10 +117,11 @@ NSBundle* loadedBundle() {
 }
 
 Retained<PSListController> freshPage(const char* className) {
+  NSBundle* bundle = loadedBundle();
   Retained<UIViewController> made = UIViewController::controller(objc_getClass(className));
   auto* page = objc_cast<PSListController>(made.get());
   if (!page) std::abort();
-  page->setBundle(loadedBundle());
+  page->setBundle(bundle);
   return page;
 }
 
@@ -139,6 +141,7 @@ double percentile(std::vector<double> samples, double fraction) {
 pid_t startSpringBoard(int ready, int replies) {
   pid_t child = fork();
   if (child != 0) return child;
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
   static int replyDescriptor = replies;
   substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
   CFNotificationCenterAddObserver(

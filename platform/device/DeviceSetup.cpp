@@ -95,6 +95,8 @@ std::string createDevice(const std::string& root, const DeviceOptions& options) 
       !error.empty())
     return error;
   ::chmod(dpkg.c_str(), 0755);
+  for (const char* file : {"/private/var/lib/dpkg/status", "/private/var/lib/dpkg/available"})
+    if (auto error = writeIfMissing(root + file, ""); !error.empty()) return error;
 
   std::string build = buildForSystemVersion(options.systemVersion);
   if (auto error = writeIfMissing(root + "/System/Library/CoreServices/SystemVersion.plist",

@@ -1,0 +1,149 @@
+// The localiser is compiled into this test: its shared instance is reached
+// from C++ only, which the loaded bundle hides.
+
+#include <gtest/gtest.h>
+
+#include <latch>
+#include <thread>
+#include <vector>
+
+#include "platform/device/Device.h"
+#include "platform/preferences/PSSpecifier.h"
+#include "prefs/QMOrvaneLocalizer.h"
+#include "tests/prefs/SettingsBundle.h"
+
+using settingsbundle::bundlePath;
+
+namespace {
+
+class Localizer : public ::testing::Test {
+ protected:
+  void writeBundle(std::map<std::string, std::string> files) {
+    files.try_emplace("Info.plist", settingsbundle::infoPlist);
+    for (auto& [name, contents] : files) testsupport::writeFile(device.host(bundlePath) + "/" + name, contents);
+  }
+
+  static std::string text(objc_object* object) { return object ? foundation::describe(object) : "(nil)"; }
+
+  testsupport::TemporaryDevice device;
+  QMOrvaneLocalizer* localizer = QMOrvaneLocalizer::sharedLocalizer();
+};
+
+constexpr const char* english =
+    "/* Root page */\n"
+    "\"ENABLED\" = \"Volume Sounds\";\n"
+    "\"ENABLED_FOOTER\" = \"Plays a sound.\";\n"
+    "\"CHIME\" = \"Chime\";\n"
+    "\"CHIME_SHORT\" = \"Ch\";\n";
+
+Retained<PSSpecifier> row(const char* name) {
+  auto specifier = PSSpecifier::specifier();
+  if (name) specifier->setName(NSSTR(name));
+  return specifier;
+}
+
+Retained<NSDictionary> titles(std::initializer_list<std::pair<const char*, objc_object*>> entries) {
+  auto dictionary = NSMutableDictionary::dictionary();
+  for (auto& [key, value] : entries) dictionary->setObject_forKey(value, key);
+  return dictionary;
+}
+
+}  // namespace
+
+TEST_F(Localizer, TextsAreLocalisedInPlaceAndStoredValuesAreNot) {
+  writeBundle({{"en.lproj/Localizable.strings", english}});
+  auto seven = NSNumber::numberWithInteger(7);
+  auto list = row("CHIME");
+  // Every stored value is also a key of the table: none of them may change.
+  list->setProperty_forKey(NSSTR("ENABLED_FOOTER"), "footerText");
+  list->setProperty_forKey(NSSTR("ENABLED"), "key");
+  list->setProperty_forKey(NSSTR("CHIME"), "default");
+  list->setProperty_forKey(NSSTR("ENABLED"), "PostNotification");
+  list->setTitleDictionary(titles({{"CHIME", NSSTR("CHIME")}, {"7", seven.get()}}));
+  list->setShortTitleDictionary(titles({{"CHIME", NSSTR("CHIME_SHORT")}}));
+  auto group = row(nullptr);
+  auto unknown = row("Written as is");
+  auto specifiers = NSArray::arrayWithObjects({group, list, NSSTR("not a specifier"), unknown});
+
+  NSArray* result = localizer->localizedSpecifiersForSpecifiers(specifiers);
+  EXPECT_EQ(result, specifiers.get());
+  EXPECT_EQ(specifiers->objectAtIndex(1), list.get());
+  EXPECT_EQ(text(list->name()), "Chime");
+  EXPECT_EQ(text(list->propertyForKey("footerText")), "Plays a sound.");
+  EXPECT_EQ(list->propertyForKey("key"), NSSTR("ENABLED"));
+  EXPECT_EQ(list->propertyForKey("default"), NSSTR("CHIME"));
+  EXPECT_EQ(list->propertyForKey("PostNotification"), NSSTR("ENABLED"));
+  EXPECT_EQ(list->titleDictionary()->description(), "{\n    7 = 7;\n    CHIME = Chime;\n}");
+  EXPECT_EQ(list->titleDictionary()->objectForKey("7"), seven.get()) << "a title that is no text is kept";
+  EXPECT_EQ(text(list->shortTitleDictionary()->objectForKey("CHIME")), "Ch");
+  EXPECT_EQ(group->name(), nullptr);
+  EXPECT_EQ(group->titleDictionary(), nullptr);
+  EXPECT_EQ(text(unknown->name()), "Written as is");
+
+  NSArray* loaded = nullptr;
+  localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(specifiers, &loaded);
+  EXPECT_EQ(loaded, specifiers.get());
+  localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(specifiers, nullptr);
+}
+
+TEST_F(Localizer, NothingInIsNothingOut) {
+  writeBundle({{"en.lproj/Localizable.strings", english}});
+  EXPECT_EQ(localizer->localizedSpecifiersForSpecifiers(nullptr), nullptr);
+  EXPECT_EQ(localizer->localizedSpecifiersForSpecifiers_inTable(nullptr, NSSTR("Other")), nullptr);
+  auto empty = NSArray::array();
+  EXPECT_EQ(localizer->localizedSpecifiersForSpecifiers(empty), empty.get());
+  NSArray* loaded = empty.get();
+  localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(nullptr, &loaded);
+  EXPECT_EQ(loaded, nullptr);
+}
+
+TEST_F(Localizer, ANamedTableIsUsedInsteadOfLocalizable) {
+  writeBundle({{"en.lproj/Localizable.strings", english}, {"en.lproj/Themes.strings", "\"CHIME\" = \"Bell\";"}});
+  auto specifier = row("CHIME");
+  localizer->localizedSpecifiersForSpecifiers_inTable(NSArray::arrayWithObjects({specifier}), NSSTR("Themes"));
+  EXPECT_EQ(text(specifier->name()), "Bell");
+  EXPECT_EQ(text(localizer->localizedStringForKey_inTable(NSSTR("ENABLED"), NSSTR("Themes"))), "ENABLED");
+}
+
+TEST_F(Localizer, MissingTablesOrBundleLeaveTextsAsWritten) {
+  auto localize = [&] {
+    auto specifier = row("ENABLED");
+    specifier->setProperty_forKey(NSSTR("ENABLED_FOOTER"), "footerText");
+    localizer->localizedSpecifiersForSpecifiers(NSArray::arrayWithObjects({specifier}));
+    return text(specifier->name()) + "|" + text(specifier->propertyForKey("footerText"));
+  };
+  EXPECT_EQ(localize(), "ENABLED|ENABLED_FOOTER") << "no bundle";
+  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED"))), "ENABLED");
+  writeBundle({});
+  EXPECT_EQ(localize(), "ENABLED|ENABLED_FOOTER") << "a bundle without tables";
+}
+
+TEST_F(Localizer, TheDeviceLanguageIsFollowedWithFallbacks) {
+  writeBundle({{"en.lproj/Localizable.strings", english},
+                {"de.lproj/Localizable.strings", "\"ENABLED\" = \"Lautstärketöne\";"}});
+  ASSERT_TRUE(device::setSetting("Language", "de-AT"));
+  auto specifier = row("ENABLED");
+  specifier->setProperty_forKey(NSSTR("ENABLED_FOOTER"), "footerText");
+  localizer->localizedSpecifiersForSpecifiers(NSArray::arrayWithObjects({specifier}));
+  EXPECT_EQ(text(specifier->name()), "Lautstärketöne");
+  EXPECT_EQ(text(specifier->propertyForKey("footerText")), "Plays a sound.") << "only the development language has it";
+  ASSERT_TRUE(device::setSetting("Language", "en"));
+  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED"))), "Volume Sounds");
+}
+
+TEST(SharedLocalizer, IsOneObjectForEveryThread) {
+  constexpr int threads = 8;
+  std::vector<QMOrvaneLocalizer*> seen(threads);
+  std::latch start(threads);
+  std::vector<std::thread> workers;
+  for (int i = 0; i < threads; ++i)
+    workers.emplace_back([&, i] {
+      start.arrive_and_wait();
+      seen[static_cast<std::size_t>(i)] = QMOrvaneLocalizer::sharedLocalizer();
+    });
+  for (auto& worker : workers) worker.join();
+  ASSERT_NE(seen[0], nullptr);
+  EXPECT_STREQ(object_getClassName(seen[0]), "QMOrvaneLocalizer");
+  for (auto* localizer : seen) EXPECT_EQ(localizer, seen[0]);
+  EXPECT_EQ(QMOrvaneLocalizer::sharedLocalizer(), seen[0]);
+}

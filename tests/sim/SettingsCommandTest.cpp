@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <thread>
+
+#include "sim/common/Package.h"
+#include "tests/support/TemporaryDevice.h"
+
+extern char** environ;
+
+namespace {
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+/// Runs orvane-sim on the test's device, capturing both outputs.
+Result sim(const std::string& root, std::vector<std::string> words) {
+  std::string errors = root + ".stderr";
+  words.insert(words.begin(), {ORVANE_SIM, "--device", root});
+  std::vector<std::string> shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERRORS\""};
+  shell.insert(shell.end(), words.begin(), words.end());
+  setenv("ERRORS", errors.c_str(), 1);
+  Result result;
+  result.status = package::run(shell, &result.out);
+  result.err = testsupport::readFile(errors);
+  return result;
+}
+
+class SettingsCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = device.root() + "/phone";
+    setenv("ORVANE_DEVICE", root.c_str(), 1);
+    Result made = sim(root, {"init"});
+    ASSERT_EQ(made.status, 0) << made.err;
+  }
+  void TearDown() override {
+    if (springboard > 0) {
+      kill(springboard, SIGTERM);
+      waitpid(springboard, nullptr, 0);
+    }
+  }
+
+  void startSpringBoard() {
+    std::vector<char*> argv = {const_cast<char*>(ORVANE_SIM), const_cast<char*>("springboard"), nullptr};
+    ASSERT_EQ(posix_spawn(&springboard, ORVANE_SIM, nullptr, nullptr, argv.data(), environ), 0);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (sim(root, {"status"}).status != 0) {
+      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "SpringBoard did not start";
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
+  void settings(std::vector<std::string> words) {
+    words.insert(words.begin(), "settings");
+    Result done = sim(root, words);
+    ASSERT_EQ(done.status, 0) << done.err;
+  }
+
+  /// The files played, in order.
+  std::vector<std::string> played() {
+    std::vector<std::string> files;
+    std::istringstream lines(sim(root, {"log", "--json"}).out);
+    for (std::string line; std::getline(lines, line);) files.push_back(nlohmann::json::parse(line).value("file", ""));
+    return files;
+  }
+
+  nlohmann::json show(const std::string& path = "") {
+    std::vector<std::string> words = {"settings", "show", "--json"};
+    if (!path.empty()) words.push_back(path);
+    Result shown = sim(root, words);
+    EXPECT_EQ(shown.status, 0) << shown.err;
+    return nlohmann::json::parse(shown.out.empty() ? "null" : shown.out);
+  }
+
+  testsupport::TemporaryDevice device;
+  std::string root;
+  pid_t springboard = -1;
+};
+
+std::string theme(const char* name) { return std::string("/Library/Application Support/Orvane/") + name + ".wav"; }
+
+}  // namespace
+
+TEST_F(SettingsCommand, ChoicesMadeInSettingsAreHeardInSpringBoard) {
+  settings({"set", "Volume Sounds", "on"});
+  settings({"set", "Sound Themes/Volume Down Sound", "Chime"});
+  startSpringBoard();
+  ASSERT_EQ(sim(root, {"press", "down"}).status, 0);
+  EXPECT_EQ(played(), std::vector<std::string>{theme("Chime")});
+
+  // A change while SpringBoard runs reaches it through the notification.
+  settings({"set", "Sound Themes/Volume Up Sound", "Click"});
+  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  settings({"set", "Volume Sounds", "off"});
+  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  EXPECT_EQ(played(), (std::vector<std::string>{theme("Chime"), theme("Click")}));
+}
+
+TEST_F(SettingsCommand, ShowAsJSONGivesGroupsRowsAndValues) {
+  auto first = show();
+  EXPECT_EQ(first["class"], "OrvaneListController");
+  ASSERT_GE(first["groups"].size(), 2u);
+  EXPECT_EQ(first["groups"][0]["header"], nullptr);
+  EXPECT_EQ(first["groups"][0]["footer"], "Plays a sound after every press of a volume button.");
+  auto& enabled = first["groups"][0]["rows"][0];
+  EXPECT_EQ(enabled["label"], "Volume Sounds");
+  EXPECT_EQ(enabled["kind"], "switch");
+  EXPECT_EQ(enabled["key"], "isEnabled");
+  EXPECT_EQ(enabled["value"], false);
+  EXPECT_EQ(first["groups"][1]["header"], "Sounds");
+  auto& link = first["groups"][1]["rows"][0];
+  EXPECT_EQ(link["label"], "Sound Themes");
+  EXPECT_EQ(link["kind"], "link");
+  EXPECT_EQ(link["opens"], "QMOrvaneConfigurationListController");
+
+  settings({"set", "Sound Themes/Volume Up Sound", "Drop"});
+  auto themes = show("Sound Themes");
+  EXPECT_EQ(themes["title"], "Sound Themes");
+  ASSERT_EQ(themes["groups"].size(), 2u);
+  EXPECT_EQ(themes["groups"][0]["rows"][0]["value"], "Drop");
+  EXPECT_EQ(themes["groups"][1]["rows"][0]["value"], "Mac Volume Change");
+  EXPECT_EQ(themes["groups"][1]["rows"][0]["key"], "selectedDecreaseSound");
+  EXPECT_EQ(themes["groups"][1]["footer"], "Themes are the sounds installed in /Library/Application Support/Orvane.");
+
+  auto choices = show("Sound Themes/Volume Up Sound");
+  std::vector<std::string> checked;
+  for (auto& row : choices["groups"][0]["rows"])
+    if (row["value"] == true) checked.push_back(row["label"]);
+  EXPECT_EQ(checked, std::vector<std::string>{"Drop"});
+  EXPECT_GE(choices["groups"][0]["rows"].size(), 5u);
+}
+
+TEST_F(SettingsCommand, AMissingRowFailsWithOneLineNamingTheRows) {
+  for (const char* path : {"No Such Row", "Sound Themes/Volume Sideways"}) {
+    Result missing = sim(root, {"settings", "show", path});
+    EXPECT_EQ(missing.status, 1) << path;
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
+    EXPECT_EQ(missing.err.back(), '\n');
+    std::string rows = std::string(path).starts_with("Sound") ? "\"Volume Up Sound\", \"Volume Down Sound\""
+                                                              : "\"Volume Sounds\", \"Sound Themes\"";
+    EXPECT_NE(missing.err.find(rows), std::string::npos) << missing.err;
+  }
+  Result choice = sim(root, {"settings", "set", "Sound Themes/Volume Up Sound", "Trumpet"});
+  EXPECT_EQ(choice.status, 1);
+  EXPECT_NE(choice.err.find("\"Chime\""), std::string::npos) << choice.err;
+}
+
+TEST_F(SettingsCommand, TheDeviceLanguageChangesTheLabelsButNotTheStoredValues) {
+  ASSERT_EQ(sim(root, {"language", "de-AT"}).status, 0);
+  auto first = show();
+  EXPECT_EQ(first["groups"][0]["rows"][0]["label"], "Lautstärketöne");
+  EXPECT_EQ(first["groups"][1]["header"], "Töne");
+  settings({"set", "Tonthemen/Ton für leiser", "Glass"});
+  EXPECT_EQ(sim(root, {"defaults", "read", "selectedDecreaseSound"}).out, "Glass\n");
+  EXPECT_EQ(show("Tonthemen")["title"], "Tonthemen");
+  EXPECT_EQ(sim(root, {"settings", "show", "Sound Themes"}).status, 1);
+
+  ASSERT_EQ(sim(root, {"language", "en"}).status, 0);
+  EXPECT_EQ(show()["groups"][0]["rows"][0]["label"], "Volume Sounds");
+}
