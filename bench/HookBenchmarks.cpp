@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "bench/BenchSupport.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
@@ -31,20 +32,7 @@ constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
 
 /// A device with the hook library and the themes installed, made once per run.
 std::string prepareDevice() {
-  static std::string root = [] {
-    std::string pattern = (fs::temp_directory_path() / "orvane-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    device::setRoot(pattern);
-    setenv("ORVANE_DEVICE", pattern.c_str(), 1);
-    device::createDevice(pattern, {});
-    std::string extensions = pattern + "/Library/MobileSubstrate/DynamicLibraries/";
-    fs::copy_file(ORVANE_HOOK_LIBRARY, extensions + "Orvane.dylib");
-    fs::copy_file(ORVANE_HOOK_FILTER, extensions + "Orvane.plist");
-    fs::create_directories(pattern + "/Library/Application Support/Orvane");
-    for (auto& entry : fs::directory_iterator(ORVANE_SOUND_DIR))
-      fs::copy_file(entry.path(), pattern + "/Library/Application Support/Orvane/" + entry.path().filename().string());
-    return pattern;
-  }();
+  static std::string root = bench::makeDevice("orvane-bench");
   return root;
 }
 
@@ -122,83 +110,25 @@ void VolumeUpPress(benchmark::State& state) {
 }
 BENCHMARK(VolumeUpPress)->Arg(0)->Arg(1)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 
-std::vector<double> sorted(std::vector<double> samples) {
-  std::sort(samples.begin(), samples.end());
-  return samples;
-}
-double percentile(const std::vector<double>& sortedSamples, double fraction) {
-  return sortedSamples[std::min(sortedSamples.size() - 1, static_cast<std::size_t>(fraction * sortedSamples.size()))];
-}
-
-double monotonicMicroseconds() {
-  timespec now {};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return now.tv_sec * 1e6 + now.tv_nsec / 1e3;
-}
-
-/// The other process of the reload benchmark: a fresh process (the hook
-/// library must run its initialisers anew) that loads the library and writes,
-/// after every reload, the time it finished and the name it then holds.
-int runReloadPeer(int readyDescriptor, int seenDescriptor) {
-  static int seen = seenDescriptor;
-  substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
-  CFNotificationCenterAddObserver(
-      CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
-      [](CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
-        double at = monotonicMicroseconds();
-        NSString* name =
-            std::atomic_ref(*static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"))).load();
-        char record[128];
-        int length = snprintf(record, sizeof record, "%.3f %s\n", at, name ? name->utf8().c_str() : "-");
-        [[maybe_unused]] ssize_t written = write(seen, record, static_cast<size_t>(length));
-      },
-      CFSTR(settingsChanged), nullptr, CFNotificationSuspensionBehaviorCoalesce);
-  char byte = 1;
-  [[maybe_unused]] ssize_t written = write(readyDescriptor, &byte, 1);
-  pause();
-  return 0;
-}
-
 /// From a post in this process to the reloaded snapshot in another.
 void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
-  std::string root = prepareDevice();
+  prepareDevice();
   writePreferences(true, "Theme 0");
-  int ready[2], seen[2];
-  if (pipe(ready) != 0 || pipe(seen) != 0) std::abort();
-  pid_t child = fork();
-  if (child == 0) {
-    std::string readyText = std::to_string(ready[1]), seenText = std::to_string(seen[1]);
-    execl("/proc/self/exe", "hook-benchmarks", "--reload-peer", readyText.c_str(), seenText.c_str(), nullptr);
-    _exit(127);
-  }
-  char byte;
-  if (read(ready[0], &byte, 1) != 1) std::abort();
-  FILE* replies = fdopen(seen[0], "r");
+  auto peer = bench::ReloadPeer::start("hook-benchmarks");
   std::vector<double> samples;
   long generation = 0;
   for (auto _ : state) {
     std::string name = "Theme " + std::to_string(++generation);
     writePreferences(true, name);
-    double posted = monotonicMicroseconds();
+    double posted = bench::monotonicMicroseconds();
     post();
-    char line[160];
-    double at = 0;
-    char seenName[128] = {};
-    // Each reply is a reload; only the one that shows the new name counts.
-    do {
-      if (!fgets(line, sizeof line, replies)) std::abort();
-      sscanf(line, "%lf %127[^\n]", &at, seenName);
-    } while (name != seenName);
-    double latency = at - posted;
+    double latency = peer.waitForName(name) - posted;
     samples.push_back(latency);
     state.SetIterationTime(latency / 1e6);
   }
-  kill(child, SIGTERM);
-  waitpid(child, nullptr, 0);
-  fclose(replies);
-  auto ordered = sorted(samples);
-  state.counters["median_us"] = percentile(ordered, 0.5);
-  state.counters["p99_us"] = percentile(ordered, 0.99);
+  peer.stop();
+  state.counters["median_us"] = bench::percentile(samples, 0.5);
+  state.counters["p99_us"] = bench::percentile(samples, 0.99);
 }
 BENCHMARK(PostToReloadedSnapshotInAnotherProcess)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
@@ -212,14 +142,14 @@ void DatagramBetweenProcesses(benchmark::State& state) {
   if (child == 0) {
     char buffer[64];
     while (recv(sockets[1], buffer, sizeof buffer, 0) > 0) {
-      double at = monotonicMicroseconds();
+      double at = bench::monotonicMicroseconds();
       [[maybe_unused]] ssize_t written = write(back[1], &at, sizeof at);
     }
     _exit(0);
   }
   std::vector<double> samples;
   for (auto _ : state) {
-    double sent = monotonicMicroseconds();
+    double sent = bench::monotonicMicroseconds();
     send(sockets[0], "x", 1, 0);
     double at = 0;
     if (read(back[0], &at, sizeof at) != sizeof at) std::abort();
@@ -229,9 +159,8 @@ void DatagramBetweenProcesses(benchmark::State& state) {
   close(sockets[0]);
   kill(child, SIGTERM);
   waitpid(child, nullptr, 0);
-  auto ordered = sorted(samples);
-  state.counters["median_us"] = percentile(ordered, 0.5);
-  state.counters["p99_us"] = percentile(ordered, 0.99);
+  state.counters["median_us"] = bench::percentile(samples, 0.5);
+  state.counters["p99_us"] = bench::percentile(samples, 0.99);
 }
 BENCHMARK(DatagramBetweenProcesses)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
@@ -274,7 +203,7 @@ BENCHMARK(MemoryAfterReloadsAndPresses)->Iterations(1)->Unit(benchmark::kSecond)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 4 && std::string(argv[1]) == "--reload-peer") return runReloadPeer(std::atoi(argv[2]), std::atoi(argv[3]));
+  bench::runReloadPeerIfAsked(argc, argv);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "bench/BenchSupport.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
@@ -79,14 +80,7 @@ void writeFile(const std::string& hostPath, const std::string& contents) {
 /// forks before any thread starts.
 const std::string& prepareDevice() {
   static std::string root = [] {
-    std::string pattern = (fs::temp_directory_path() / "orvane-settings-bench-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) std::abort();
-    device::setRoot(pattern);
-    setenv("ORVANE_DEVICE", pattern.c_str(), 1);
-    device::createDevice(pattern, {});
-    std::string extensions = pattern + "/Library/MobileSubstrate/DynamicLibraries/";
-    fs::copy_file(ORVANE_HOOK_LIBRARY, extensions + "Orvane.dylib");
-    fs::copy_file(ORVANE_HOOK_FILTER, extensions + "Orvane.plist");
+    std::string pattern = bench::makeDevice("orvane-settings-bench");
     std::string bundle = pattern + bundlePath;
     fs::create_directories(bundle);
     fs::copy_file(std::string(ORVANE_BUNDLE_DIR) + "/Orvane", bundle + "/Orvane");
@@ -125,52 +119,11 @@ Retained<PSListController> freshPage(const char* className) {
   return page;
 }
 
-double monotonicMicroseconds() {
-  timespec now {};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) * 1e6 + static_cast<double>(now.tv_nsec) / 1e3;
-}
-
-double percentile(std::vector<double> samples, double fraction) {
-  std::sort(samples.begin(), samples.end());
-  return samples[std::min(samples.size() - 1, static_cast<std::size_t>(fraction * static_cast<double>(samples.size())))];
-}
-
-/// SpringBoard in a child: the hook library loaded, and an observer registered
-/// after the library's that answers when the library's reload has run.
-pid_t startSpringBoard(int ready, int replies) {
-  pid_t child = fork();
-  if (child != 0) return child;
-  prctl(PR_SET_PDEATHSIG, SIGTERM);
-  static int replyDescriptor = replies;
-  substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
-  CFNotificationCenterAddObserver(
-      CFNotificationCenterGetDarwinNotifyCenter(), nullptr,
-      [](CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
-        double at = monotonicMicroseconds();
-        NSString* name = *static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"));
-        char record[128];
-        int length = snprintf(record, sizeof record, "%.3f %s\n", at, name ? name->utf8().c_str() : "-");
-        [[maybe_unused]] ssize_t written = write(replyDescriptor, record, static_cast<size_t>(length));
-      },
-      CFSTR(settingsChanged), nullptr, CFNotificationSuspensionBehaviorCoalesce);
-  char byte = 1;
-  [[maybe_unused]] ssize_t written = write(ready, &byte, 1);
-  pause();
-  _exit(0);
-}
-
 /// From "setPreferenceValue:specifier:" on a page here (a durable write, then
 /// the post) to the reloaded snapshot in SpringBoard.
 void PageChangeToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
   prepareDevice();
-  int ready[2], seen[2];
-  if (pipe(ready) != 0 || pipe(seen) != 0) std::abort();
-  pid_t child = startSpringBoard(ready[1], seen[1]);
-  char byte;
-  if (read(ready[0], &byte, 1) != 1) std::abort();
-  FILE* replies = fdopen(seen[0], "r");
-
+  auto peer = bench::ReloadPeer::start("settings-benchmarks");
   AutoreleasePool pool;
   auto page = freshPage("QMOrvaneListController");
   auto specifier = PSSpecifier::specifier();
@@ -181,26 +134,17 @@ void PageChangeToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
   for (auto _ : state) {
     std::string name = "Theme " + std::to_string(++generation);
     auto value = NSString::stringWithUTF8String(name);
-    double started = monotonicMicroseconds();
+    double started = bench::monotonicMicroseconds();
     objc::send(page.get(), "setPreferenceValue:specifier:", static_cast<id>(value.get()), specifier.get());
-    writes.push_back(monotonicMicroseconds() - started);
-    char line[160];
-    double at = 0;
-    char seenName[128] = {};
-    // Each reply is a reload; only the one that shows the new name counts.
-    do {
-      if (!fgets(line, sizeof line, replies)) std::abort();
-      sscanf(line, "%lf %127[^\n]", &at, seenName);
-    } while (name != seenName);
+    writes.push_back(bench::monotonicMicroseconds() - started);
+    double at = peer.waitForName(name);
     latencies.push_back(at - started);
     state.SetIterationTime((at - started) / 1e6);
   }
-  kill(child, SIGTERM);
-  waitpid(child, nullptr, 0);
-  fclose(replies);
-  state.counters["median_us"] = percentile(latencies, 0.5);
-  state.counters["p99_us"] = percentile(latencies, 0.99);
-  state.counters["write_median_us"] = percentile(writes, 0.5);
+  peer.stop();
+  state.counters["median_us"] = bench::percentile(latencies, 0.5);
+  state.counters["p99_us"] = bench::percentile(latencies, 0.99);
+  state.counters["write_median_us"] = bench::percentile(writes, 0.5);
 }
 BENCHMARK(PageChangeToReloadedSnapshotInAnotherProcess)->UseManualTime()->Iterations(1000)->Unit(benchmark::kMicrosecond);
 
@@ -246,6 +190,7 @@ BENCHMARK(ReadPreferencesFile)->Unit(benchmark::kMicrosecond);
 }  // namespace
 
 int main(int argc, char** argv) {
+  bench::runReloadPeerIfAsked(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();

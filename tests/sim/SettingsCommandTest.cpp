@@ -12,29 +12,15 @@
 #include <thread>
 
 #include "sim/common/Package.h"
+#include "tests/support/Simulator.h"
 #include "tests/support/TemporaryDevice.h"
-
-extern char** environ;
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testsupport::SimResult;
 
-/// Runs orvane-sim on the test's device, capturing both outputs.
 Result sim(const std::string& root, std::vector<std::string> words) {
-  std::string errors = root + ".stderr";
-  words.insert(words.begin(), {ORVANE_SIM, "--device", root});
-  std::vector<std::string> shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERRORS\""};
-  shell.insert(shell.end(), words.begin(), words.end());
-  setenv("ERRORS", errors.c_str(), 1);
-  Result result;
-  result.status = package::run(shell, &result.out);
-  result.err = testsupport::readFile(errors);
-  return result;
+  return testsupport::runSim(ORVANE_SIM, root, std::move(words));
 }
 
 class SettingsCommand : public ::testing::Test {
@@ -45,22 +31,7 @@ class SettingsCommand : public ::testing::Test {
     Result made = sim(root, {"init"});
     ASSERT_EQ(made.status, 0) << made.err;
   }
-  void TearDown() override {
-    if (springboard > 0) {
-      kill(springboard, SIGTERM);
-      waitpid(springboard, nullptr, 0);
-    }
-  }
-
-  void startSpringBoard() {
-    std::vector<char*> argv = {const_cast<char*>(ORVANE_SIM), const_cast<char*>("springboard"), nullptr};
-    ASSERT_EQ(posix_spawn(&springboard, ORVANE_SIM, nullptr, nullptr, argv.data(), environ), 0);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (sim(root, {"status"}).status != 0) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "SpringBoard did not start";
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
+  void startSpringBoard() { ASSERT_TRUE(springboard.start(ORVANE_SIM, root)) << "SpringBoard did not start"; }
 
   void settings(std::vector<std::string> words) {
     words.insert(words.begin(), "settings");
@@ -86,7 +57,7 @@ class SettingsCommand : public ::testing::Test {
 
   testsupport::TemporaryDevice device;
   std::string root;
-  pid_t springboard = -1;
+  testsupport::SpringBoardProcess springboard;
 };
 
 std::string theme(const char* name) { return std::string("/Library/Application Support/Orvane/") + name + ".wav"; }

@@ -9,29 +9,15 @@
 #include <thread>
 
 #include "sim/common/Package.h"
+#include "tests/support/Simulator.h"
 #include "tests/support/TemporaryDevice.h"
-
-extern char** environ;
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Result = testsupport::SimResult;
 
-/// Runs orvane-sim on the test's device, capturing both outputs.
 Result sim(const std::string& root, std::vector<std::string> words) {
-  std::string errors = root + ".stderr";
-  words.insert(words.begin(), {ORVANE_SIM, "--device", root});
-  std::vector<std::string> shell = {"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>\"$ERRORS\""};
-  shell.insert(shell.end(), words.begin(), words.end());
-  setenv("ERRORS", errors.c_str(), 1);
-  Result result;
-  result.status = package::run(shell, &result.out);
-  result.err = testsupport::readFile(errors);
-  return result;
+  return testsupport::runSim(ORVANE_SIM, root, std::move(words));
 }
 
 class Simulator : public ::testing::Test {
@@ -40,28 +26,13 @@ class Simulator : public ::testing::Test {
     root = device.root() + "/phone";
     setenv("ORVANE_DEVICE", root.c_str(), 1);
   }
-  void TearDown() override {
-    if (springboard > 0) {
-      kill(springboard, SIGTERM);
-      waitpid(springboard, nullptr, 0);
-    }
-  }
-
-  void startSpringBoard() {
-    std::vector<char*> argv = {const_cast<char*>(ORVANE_SIM), const_cast<char*>("springboard"), nullptr};
-    ASSERT_EQ(posix_spawn(&springboard, ORVANE_SIM, nullptr, nullptr, argv.data(), environ), 0);
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (sim(root, {"status"}).status != 0) {
-      ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "SpringBoard did not start";
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-  }
+  void startSpringBoard() { ASSERT_TRUE(springboard.start(ORVANE_SIM, root)) << "SpringBoard did not start"; }
 
   std::string log() { return sim(root, {"log"}).out; }
 
   testsupport::TemporaryDevice device;
   std::string root;
-  pid_t springboard = -1;
+  testsupport::SpringBoardProcess springboard;
 };
 
 int count(const std::string& text, const std::string& part) {
