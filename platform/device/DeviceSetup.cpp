@@ -111,7 +111,8 @@ std::string createDevice(const std::string& root, const DeviceOptions& options) 
                                                           {"Language", options.language},
                                                           {"MailAccount", options.mailAccount},
                                                           {"Model", options.model},
-                                                          {"Ringer", "ring"}}));
+                                                          {"Ringer", "ring"},
+                                                          {"TwitterAccount", options.twitterAccount}}));
 }
 
 }  // namespace device

@@ -13,6 +13,8 @@ struct DeviceOptions {
   std::string language = "en";
   /// The address of the device's mail account; empty for none.
   std::string mailAccount = "mobile@example.com";
+  /// The device's Twitter account; empty for none.
+  std::string twitterAccount = "@orvane_listener";
 };
 
 /// Makes the directory tree of a new device at `root`: the iOS links

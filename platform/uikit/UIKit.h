@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/uikit/UIApplication.h"
+#include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationBar.h"

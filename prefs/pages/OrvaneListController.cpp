@@ -4,11 +4,13 @@
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/mobilegestalt/MobileGestalt.h"
 #include "platform/objc/Methods.h"
+#include "prefs/pages/ShareAction.h"
 
 Class OrvaneListController::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<OrvaneListController>("OrvaneListController", QMOrvaneListController::class_());
     objc::addMethod<&OrvaneListController::specifiers>(registered, "specifiers");
+    orvane::registerShareAction<OrvaneListController>(registered);
     objc::addMethod<&OrvaneListController::emailQM>(registered, "emailQM");
     objc::addMethod<&OrvaneListController::mailComposeController_didFinishWithResult_error>(
         registered, "mailComposeController:didFinishWithResult:error:");

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "platform/objc/Methods.h"
+#include "prefs/pages/ShareAction.h"
 #include "prefs/pages/TitledPage.h"
 
 namespace orvane {
@@ -46,6 +47,7 @@ Class QMOrvaneConfigurationListController::class_() {
     Class registered = objc_registerCppClass<QMOrvaneConfigurationListController>("QMOrvaneConfigurationListController",
                                                                                   QMOrvaneListController::class_());
     objc::addMethod<&QMOrvaneConfigurationListController::specifiers>(registered, "specifiers");
+    orvane::registerShareAction<QMOrvaneConfigurationListController>(registered);
     objc::addMethod<&QMOrvaneConfigurationListController::themeTitles>(registered, "themeTitles");
     objc::addMethod<&QMOrvaneConfigurationListController::themeValues>(registered, "themeValues");
     return registered;

@@ -23,6 +23,7 @@ int notify(const Arguments& arguments);
 int settings(const Arguments& arguments);
 int language(const Arguments& arguments);
 int mailAccount(const Arguments& arguments);
+int twitterAccount(const Arguments& arguments);
 
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);

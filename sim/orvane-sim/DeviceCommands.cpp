@@ -28,7 +28,8 @@ int init(const Arguments& arguments) {
     else if (option == "--idiom" && (value == "phone" || value == "pad")) options.idiom = value;
     else if (option == "--ios") options.systemVersion = value;
     else if (option == "--language") options.language = value;
-    else if (option == "--mail-account") options.mailAccount = value;
+    else if (option == "--mail-account") options.mailAccount = value == "none" ? "" : value;
+    else if (option == "--twitter-account") options.twitterAccount = value == "none" ? "" : value;
     else return usageError;
   }
   std::string root = device::root();
@@ -61,14 +62,20 @@ int ringer(const Arguments& arguments) {
   return 0;
 }
 
-int mailAccount(const Arguments& arguments) {
+namespace {
+int setAccount(const Arguments& arguments, const char* setting, const char* what) {
   if (arguments.size() != 1 || arguments[0].empty()) return usageError;
   if (int status = requireDevice()) return status;
   std::string account = arguments[0] == "none" ? "" : arguments[0];
-  if (!device::setSetting("MailAccount", account)) return fail("cannot write the device settings");
-  std::printf("Mail account: %s\n", account.empty() ? "none" : account.c_str());
+  if (!device::setSetting(setting, account)) return fail("cannot write the device settings");
+  std::printf("%s: %s\n", what, account.empty() ? "none" : account.c_str());
   return 0;
 }
+}  // namespace
+
+int mailAccount(const Arguments& arguments) { return setAccount(arguments, "MailAccount", "Mail account"); }
+
+int twitterAccount(const Arguments& arguments) { return setAccount(arguments, "TwitterAccount", "Twitter account"); }
 
 int language(const Arguments& arguments) {
   if (arguments.size() != 1 || arguments[0].empty() || arguments[0].find('/') != std::string::npos) return usageError;

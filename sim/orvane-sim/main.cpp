@@ -16,7 +16,7 @@ The device is DIR, else $ORVANE_DEVICE, else the per-user default device.
 
 Commands:
   init [--model ID] [--idiom phone|pad] [--ios VERSION] [--language CODE]
-       [--mail-account ADDRESS]
+       [--mail-account ADDRESS|none] [--twitter-account NAME|none]
                         create the device and install Orvane into it
   install               install the built Orvane package again
   springboard [--audio system]
@@ -32,12 +32,16 @@ Commands:
   language CODE         set the device's preferred language (en, de, de-AT, ...)
   mail-account ADDRESS|none
                         set up (or remove) the device's mail account
+  twitter-account NAME|none
+                        set up (or remove) the device's Twitter account
   settings show [--json] [PATH]
   settings inspect [--json] [PATH]
   settings set PATH VALUE
   settings tap PATH [--mail send|save|cancel]
                         open Settings at Orvane, follow PATH (row labels joined
                         with "/"), and show, inspect, change or tap that page or row
+  settings share [PATH] [--share post|cancel]
+                        tap the share button of that page
 )";
 
 int usage() {
@@ -69,6 +73,7 @@ int main(int argc, char** argv) {
       {"springboard", commands::springboard}, {"press", commands::press}, {"log", commands::log}, {"status", commands::status},
       {"defaults", commands::defaults}, {"notify", commands::notify}, {"settings", commands::settings},
       {"language", commands::language}, {"mail-account", commands::mailAccount},
+      {"twitter-account", commands::twitterAccount},
   };
   auto found = table.find(command);
   if (found == table.end()) return usage();

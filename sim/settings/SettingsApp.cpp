@@ -7,6 +7,7 @@
 #include "platform/device/Device.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/objc/Methods.h"
+#include "platform/social/SLComposeViewController.h"
 
 namespace {
 
@@ -132,6 +133,22 @@ MFMailComposeViewController* SettingsApp::presentedMail() const {
     if (presenter)
       if (auto* mail = objc_cast<MFMailComposeViewController>(presenter->presentedViewController())) return mail;
   return nullptr;
+}
+
+SLComposeViewController* SettingsApp::presentedSheet() const {
+  PSListController* current = page();
+  return current ? objc_cast<SLComposeViewController>(current->presentedViewController()) : nullptr;
+}
+
+bool SettingsApp::share() {
+  PSListController* current = page();
+  auto* button = current ? objc_cast<UIBarButtonItem>(current->navigationItem()->rightBarButtonItem()) : nullptr;
+  if (!button) {
+    error_ = std::string("the page ") + (current ? object_getClassName(current) : "?") + " has no share button";
+    return false;
+  }
+  button->tap();
+  return true;
 }
 
 PSSpecifier* SettingsApp::findRow(PSListController* page, const std::string& label, std::vector<std::string>& labels) const {
@@ -288,6 +305,8 @@ nlohmann::json SettingsApp::inspect() const {
   current->view();
   if (current->table()) current->table()->reloadData();
   result["page"] = object_getClassName(current);
+  if (auto* button = objc_cast<UIBarButtonItem>(current->navigationItem()->rightBarButtonItem()))
+    result["rightBarButtonItem"] = button->description();
   result["statusBarStyle"] = UIApplication::sharedApplication()->statusBarStyle();
   result["coreFoundationVersion"] = kCFCoreFoundationVersionNumber;
   nlohmann::json bars = nlohmann::json::array();
@@ -326,6 +345,7 @@ std::string SettingsApp::showText(const nlohmann::json& page) {
 std::string SettingsApp::inspectText(const nlohmann::json& tree) {
   std::string out = fmt::format("page {}  statusBarStyle={}  CoreFoundation {}\n", tree["page"].get<std::string>(),
                                 tree["statusBarStyle"].get<long>(), tree["coreFoundationVersion"].get<double>());
+  if (tree.contains("rightBarButtonItem")) out += "right bar button: " + tree["rightBarButtonItem"].get<std::string>() + "\n";
   for (auto& bar : tree["navigationBars"]) {
     out += fmt::format("navigation bar of {}:", bar["owner"].get<std::string>());
     for (auto& [name, value] : bar["properties"].items()) out += fmt::format(" {}={}", name, value.get<std::string>());

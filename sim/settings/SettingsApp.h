@@ -30,6 +30,10 @@ class SettingsApp {
   PSListController* page() const;
   /// The mail composer shown over the pages, if any.
   class MFMailComposeViewController* presentedMail() const;
+  /// The share sheet shown over the page, if any.
+  class SLComposeViewController* presentedSheet() const;
+  /// Taps the share button at the right of the page's bar; false if it has none.
+  bool share();
   nlohmann::json show() const;
   nlohmann::json inspect() const;
 

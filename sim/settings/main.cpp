@@ -7,6 +7,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/messageui/MFMailComposeViewController.h"
+#include "platform/social/SLComposeViewController.h"
 #include "platform/objc/runtime.h"
 #include "sim/settings/SettingsApp.h"
 
@@ -17,7 +18,8 @@ int usage() {
                "usage: orvane-sim settings show [--json] [PATH]\n"
                "       orvane-sim settings inspect [--json] [PATH]\n"
                "       orvane-sim settings set PATH VALUE\n"
-               "       orvane-sim settings tap PATH [--mail send|save|cancel]\n");
+               "       orvane-sim settings tap PATH [--mail send|save|cancel]\n"
+               "       orvane-sim settings share [PATH] [--share post|cancel]\n");
   return 2;
 }
 
@@ -31,6 +33,31 @@ std::string joined(NSArray* list) {
   if (list)
     for (auto& item : *list) out += (out.empty() ? "" : ", ") + foundation::describe(item.get());
   return out;
+}
+
+/// What the person types at a prompt: one of `choices`, or the first one at the end of input.
+std::string ask(const char* prompt, const std::vector<std::string>& choices) {
+  for (;;) {
+    std::printf("%s ", prompt);
+    std::fflush(stdout);
+    char line[64];
+    if (!std::fgets(line, sizeof line, stdin)) return choices.front();
+    std::string word(line);
+    while (!word.empty() && (word.back() == '\n' || word.back() == ' ')) word.pop_back();
+    for (auto& choice : choices)
+      if (word == choice) return word;
+  }
+}
+
+int answerSheet(SLComposeViewController* sheet, std::string answer) {
+  std::printf("Twitter\n  | %s\n", foundation::describe(sheet->text()).c_str());
+  if (answer.empty()) answer = ask("Post or cancel? [post/cancel]", {"cancel", "post"});
+  if (answer == "post") std::printf("Posted: %s\n", sheet->post().c_str());
+  else {
+    sheet->cancel();
+    std::printf("Cancelled.\n");
+  }
+  return 0;
 }
 
 /// Shows the composed mail and does what the person says with it.
@@ -48,18 +75,7 @@ int answerMail(MFMailComposeViewController* mail, std::string answer) {
   for (auto& attachment : mail->attachments())
     std::printf("  Attachment: %s (%s, %zu bytes)\n", attachment.fileName.c_str(), attachment.mimeType.c_str(),
                 attachment.data.size());
-  while (answer.empty()) {
-    std::printf("Send, save or cancel? [send/save/cancel] ");
-    std::fflush(stdout);
-    char line[64];
-    if (!std::fgets(line, sizeof line, stdin)) {
-      answer = "cancel";
-      break;
-    }
-    std::string word(line);
-    while (!word.empty() && (word.back() == '\n' || word.back() == ' ')) word.pop_back();
-    if (word == "send" || word == "save" || word == "cancel") answer = word;
-  }
+  if (answer.empty()) answer = ask("Send, save or cancel? [send/save/cancel]", {"cancel", "send", "save"});
   if (answer == "send") std::printf("Sent: %s\n", mail->send().c_str());
   else if (answer == "save") std::printf("Saved as a draft: %s\n", mail->save().c_str());
   else {
@@ -81,13 +97,18 @@ int main(int argc, char** argv) {
     json = true;
     arguments.erase(arguments.begin());
   }
-  std::string mailAnswer;
+  std::string mailAnswer, shareAnswer;
   if (verb == "tap" && arguments.size() == 3 && arguments[1] == "--mail") {
     mailAnswer = arguments[2];
     if (mailAnswer != "send" && mailAnswer != "save" && mailAnswer != "cancel") return usage();
     arguments.resize(1);
   }
-  bool viewing = verb == "show" || verb == "inspect";
+  if (verb == "share" && arguments.size() >= 2 && arguments[arguments.size() - 2] == "--share") {
+    shareAnswer = arguments.back();
+    if (shareAnswer != "post" && shareAnswer != "cancel") return usage();
+    arguments.resize(arguments.size() - 2);
+  }
+  bool viewing = verb == "show" || verb == "inspect" || verb == "share";
   if ((viewing && arguments.size() > 1) || (verb == "set" && arguments.size() != 2) ||
       (verb == "tap" && arguments.size() != 1) || (!viewing && verb != "set" && verb != "tap"))
     return usage();
@@ -100,11 +121,19 @@ int main(int argc, char** argv) {
   bool done = false;
   try {
     done = verb == "set" ? settings.set(path, arguments[1]) : verb == "tap" ? settings.tap(path) : settings.follow(path);
+    if (done && verb == "share") {
+      done = settings.share();
+      if (done && !settings.presentedSheet()) {
+        std::printf("Twitter is not available on this device: nothing to share with.\n");
+        return 0;
+      }
+    }
   } catch (const NSInvalidArgumentException& exception) {
     return fail(exception.what());
   }
   if (!done) return fail(settings.error());
   if (MFMailComposeViewController* mail = settings.presentedMail()) return answerMail(mail, mailAnswer);
+  if (SLComposeViewController* sheet = settings.presentedSheet()) return answerSheet(sheet, shareAnswer);
   if (verb == "inspect") {
     auto tree = settings.inspect();
     std::fputs(json ? (tree.dump(2) + "\n").c_str() : SettingsApp::inspectText(tree).c_str(), stdout);

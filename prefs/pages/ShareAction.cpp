@@ -1,0 +1,26 @@
+#include "prefs/pages/ShareAction.h"
+
+#include "platform/social/SLComposeViewController.h"
+#include "platform/uikit/UIBarButtonItem.h"
+
+namespace orvane {
+
+void installShareButton(UIViewController* page) {
+  auto button = UIBarButtonItem::itemWithSystemItem_target_action(UIBarButtonSystemItemCompose, page,
+                                                                  sel_registerName("tweetSupport:"));
+  page->navigationItem()->setRightBarButtonItem(button);
+}
+
+void tweetSupport(UIViewController* page) {
+  if (!SLComposeViewController::isAvailableForServiceType(SLServiceTypeTwitter)) return;
+  Retained<SLComposeViewController> sheet = SLComposeViewController::composeViewControllerForServiceType(SLServiceTypeTwitter);
+  sheet->setInitialText(NSSTR("#Orvane is awesome! Thanks @QuillmarkHQ"));
+  page->presentViewController_animated_completion(sheet, true, nullptr);
+  // The handler holds the sheet without owning it: the presentation keeps it alive.
+  SLComposeViewController* shown = sheet.get();
+  sheet->setCompletionHandler([shown](SLComposeViewControllerResult) {
+    shown->dismissViewControllerAnimated_completion(true, nullptr);
+  });
+}
+
+}  // namespace orvane
