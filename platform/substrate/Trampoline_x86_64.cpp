@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #include "platform/substrate/Trampoline.h"
 
@@ -33,7 +36,16 @@ extern "C" IMP substrate_superclass_implementation(const HookRecord* record, SEL
 namespace substrate {
 
 IMP makeSuperclassForwarder(Class hookedClass, SEL selector) {
-  auto* record = new HookRecord{hookedClass, selector};
+  // Records live as long as their stubs, which is the process's life; the list
+  // keeps them reachable where only the stub's code points at them.
+  static std::mutex mutex;
+  static auto* records = new std::vector<std::unique_ptr<HookRecord>>;
+  HookRecord* record;
+  {
+    std::lock_guard lock(mutex);
+    records->push_back(std::make_unique<HookRecord>(HookRecord{hookedClass, selector}));
+    record = records->back().get();
+  }
   // movabs $record, %r11; movabs $forwarder, %r10; jmp *%r10
   unsigned char code[23];
   auto recordAddress = reinterpret_cast<std::uintptr_t>(record);
