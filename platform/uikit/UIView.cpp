@@ -45,6 +45,10 @@ void UIView::removeFromSuperview() {
                  siblings.end());
 }
 
+void UIView::addConstraint(NSLayoutConstraint* constraint) {
+  if (constraint) constraints_.push_back(Retained<NSLayoutConstraint>(constraint));
+}
+
 UIView::Properties UIView::inspectedProperties() const {
   Properties properties;
   if (alpha_ != 1) properties.emplace_back("alpha", fmt::format("{}", alpha_));

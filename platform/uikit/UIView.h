@@ -6,8 +6,10 @@
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
+#include "platform/uikit/NSLayoutConstraint.h"
 
 class UIColor;
+class NSLayoutConstraint;
 
 /// A rectangle on screen with subviews. Views own their subviews; a view's
 /// superview is not owned.
@@ -31,6 +33,19 @@ class UIView : public NSObject {
   UIView* superview() const { return superview_; }
   const std::vector<Retained<UIView>>& subviews() const { return subviews_; }
 
+  /// Whether the view keeps its frame (YES, the default) or is placed by the constraints of its superview.
+  bool translatesAutoresizingMaskIntoConstraints() const { return translatesAutoresizing_; }
+  void setTranslatesAutoresizingMaskIntoConstraints(bool translates) { translatesAutoresizing_ = translates; }
+  void addConstraint(NSLayoutConstraint* constraint);
+  const std::vector<Retained<NSLayoutConstraint>>& constraints() const { return constraints_; }
+  /// Places the subviews by this view's constraints. A conflicting or
+  /// ambiguous set is reported on standard error and layout still completes.
+  void layoutIfNeeded();
+  /// The size the content needs; negative where it has no size of its own.
+  virtual CGSize intrinsicContentSize() const { return {-1, -1}; }
+  bool clipsToBounds() const { return clipsToBounds_; }
+  void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
+
   /// The properties `inspect` shows beside class and frame, as name and text.
   using Properties = std::vector<std::pair<std::string, std::string>>;
   virtual Properties inspectedProperties() const;
@@ -41,4 +56,7 @@ class UIView : public NSObject {
   Retained<UIColor> backgroundColor_;
   UIView* superview_ = nullptr;
   std::vector<Retained<UIView>> subviews_;
+  bool translatesAutoresizing_ = true;
+  bool clipsToBounds_ = false;
+  std::vector<Retained<NSLayoutConstraint>> constraints_;
 };

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/coregraphics/CGGeometry.h"
+#include "platform/objc/NSObject.h"
+
+typedef long NSLayoutAttribute;
+enum : NSLayoutAttribute {
+  NSLayoutAttributeNotAnAttribute = 0,
+  NSLayoutAttributeLeft = 1,
+  NSLayoutAttributeRight = 2,
+  NSLayoutAttributeTop = 3,
+  NSLayoutAttributeBottom = 4,
+  NSLayoutAttributeLeading = 5,
+  NSLayoutAttributeTrailing = 6,
+  NSLayoutAttributeWidth = 7,
+  NSLayoutAttributeHeight = 8,
+  NSLayoutAttributeCenterX = 9,
+  NSLayoutAttributeCenterY = 10,
+};
+typedef long NSLayoutRelation;
+enum : NSLayoutRelation { NSLayoutRelationEqual = 0 };
+
+class UIView;
+
+/// item.attribute = multiplier × toItem.attribute + constant (equalities only).
+class NSLayoutConstraint : public NSObject {
+ public:
+  static Class class_();
+  static Retained<NSLayoutConstraint> constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
+      UIView* item, NSLayoutAttribute attribute, NSLayoutRelation relation, UIView* toItem,
+      NSLayoutAttribute toAttribute, CGFloat multiplier, CGFloat constant);
+
+  UIView* firstItem() const { return firstItem_; }
+  UIView* secondItem() const { return secondItem_; }
+  NSLayoutAttribute firstAttribute() const { return firstAttribute_; }
+  NSLayoutAttribute secondAttribute() const { return secondAttribute_; }
+  NSLayoutRelation relation() const { return relation_; }
+  CGFloat multiplier() const { return multiplier_; }
+  CGFloat constant() const { return constant_; }
+
+  std::string description() const override;
+
+ private:
+  // Views are not owned: the view holding the constraint owns them through its subviews.
+  UIView* firstItem_ = nullptr;
+  UIView* secondItem_ = nullptr;
+  NSLayoutAttribute firstAttribute_ = 0, secondAttribute_ = 0;
+  NSLayoutRelation relation_ = NSLayoutRelationEqual;
+  CGFloat multiplier_ = 1, constant_ = 0;
+};

@@ -1,0 +1,79 @@
+#include <gtest/gtest.h>
+
+#include "platform/uikit/UIKit.h"
+
+namespace {
+
+/// A view with a natural size of its own, as a label or an image view has.
+class SizedView : public UIView {
+ public:
+  static Class class_() { return objc_registerCppClass<SizedView>("SizedView", UIView::class_()); }
+  static Retained<SizedView> sized(CGFloat width, CGFloat height) {
+    auto view = Retained<SizedView>::adopt(static_cast<SizedView*>(class_createInstance(class_(), 0)));
+    view->natural_ = {width, height};
+    view->setTranslatesAutoresizingMaskIntoConstraints(false);
+    return view;
+  }
+  CGSize intrinsicContentSize() const override { return natural_; }
+
+ private:
+  CGSize natural_{-1, -1};
+};
+
+void pin(UIView* holder, UIView* item, NSLayoutAttribute attribute, UIView* to, NSLayoutAttribute toAttribute,
+         CGFloat multiplier, CGFloat constant) {
+  holder->addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
+      item, attribute, NSLayoutRelationEqual, to, toAttribute, multiplier, constant));
+}
+
+}  // namespace
+
+TEST(Layout, StackedLinesAreCentredAndSpacedAtEveryWidth) {
+  for (CGFloat width : {320.0, 375.0, 768.0}) {
+    auto header = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, width, 140));
+    auto title = SizedView::sized(120, 43), subtitle = SizedView::sized(260, 20.5), line = SizedView::sized(90, 18);
+    for (UIView* view : {title.get(), subtitle.get(), line.get()}) header->addSubview(view);
+    pin(header, title, NSLayoutAttributeTop, header, NSLayoutAttributeBottom, 0.2, 0);
+    pin(header, title, NSLayoutAttributeCenterX, header, NSLayoutAttributeCenterX, 1, 0);
+    pin(header, subtitle, NSLayoutAttributeTop, title, NSLayoutAttributeBottom, 1, 5);
+    pin(header, subtitle, NSLayoutAttributeCenterX, header, NSLayoutAttributeCenterX, 1, 0);
+    pin(header, line, NSLayoutAttributeTop, subtitle, NSLayoutAttributeBottom, 1, 5);
+    pin(header, line, NSLayoutAttributeCenterX, header, NSLayoutAttributeCenterX, 1, 0);
+    testing::internal::CaptureStderr();
+    header->layoutIfNeeded();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a complete, consistent set";
+    EXPECT_EQ(title->frame(), CGRectMake((width - 120) / 2, 28, 120, 43));
+    EXPECT_EQ(subtitle->frame(), CGRectMake((width - 260) / 2, 76, 260, 20.5));
+    EXPECT_EQ(line->frame(), CGRectMake((width - 90) / 2, 101.5, 90, 18));
+  }
+}
+
+TEST(Layout, AViewThatKeepsItsFrameStaysAndOthersFollowIt) {
+  auto cell = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 320, 110));
+  auto portrait = UIView::viewWithFrame(UIView::class_(), CGRectMake(10, 15, 70, 70));
+  auto name = SizedView::sized(100, 24);
+  cell->addSubview(portrait);
+  cell->addSubview(name);
+  pin(cell, name, NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 1, 30);
+  pin(cell, name, NSLayoutAttributeCenterY, cell, NSLayoutAttributeCenterY, 1, -20);
+  cell->layoutIfNeeded();
+  EXPECT_EQ(portrait->frame(), CGRectMake(10, 15, 70, 70));
+  EXPECT_EQ(name->frame(), CGRectMake(110, 23, 100, 24));
+}
+
+TEST(Layout, ConflictsAndGapsAreReportedAndLayoutStillCompletes) {
+  auto holder = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 200, 100));
+  auto box = SizedView::sized(-1, -1);
+  box->setFrame(CGRectMake(1, 2, 3, 4));
+  holder->addSubview(box);
+  pin(holder, box, NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 50);
+  pin(holder, box, NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 60);
+  pin(holder, box, NSLayoutAttributeLeft, holder, NSLayoutAttributeLeft, 1, 8);
+  testing::internal::CaptureStderr();
+  holder->layoutIfNeeded();
+  std::string report = testing::internal::GetCapturedStderr();
+  EXPECT_NE(report.find("Unable to simultaneously satisfy constraints: dropping SizedView"), std::string::npos) << report;
+  EXPECT_NE(report.find("the y of SizedView"), std::string::npos) << report;
+  EXPECT_NE(report.find("the height of SizedView"), std::string::npos) << report;
+  EXPECT_EQ(box->frame(), CGRectMake(8, 2, 50, 4)) << "open parts keep their values";
+}
