@@ -40,6 +40,16 @@ UIColor* UIColor::clearColor() {
   return color;
 }
 
+UIColor* UIColor::grayColor() {
+  static UIColor* color = named("grayColor", 0.5, 1);
+  return color;
+}
+
+UIColor* UIColor::darkGrayColor() {
+  static UIColor* color = named("darkGrayColor", 1.0 / 3.0, 1);
+  return color;
+}
+
 bool UIColor::isEqualToColor(const UIColor* other) const {
   return other && red_ == other->red_ && green_ == other->green_ && blue_ == other->blue_ && alpha_ == other->alpha_;
 }

@@ -12,6 +12,8 @@ class UIColor : public NSObject {
   static UIColor* whiteColor();
   static UIColor* blackColor();
   static UIColor* clearColor();
+  static UIColor* grayColor();
+  static UIColor* darkGrayColor();
 
   CGFloat red() const { return red_; }
   CGFloat green() const { return green_; }

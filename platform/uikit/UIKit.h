@@ -3,6 +3,8 @@
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIDevice.h"
+#include "platform/uikit/UIFont.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UISwitch.h"

@@ -1,6 +1,7 @@
 #include "platform/uikit/UILabel.h"
 
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIFont.h"
 
 Class UILabel::class_() {
   static Class cls = objc_registerCppClass<UILabel>("UILabel", UIView::class_());
@@ -13,10 +14,20 @@ Retained<UILabel> UILabel::label() {
 
 void UILabel::setTextColor(UIColor* color) { textColor_ = color; }
 
+void UILabel::setFont(UIFont* font) { font_ = font; }
+
+CGSize UILabel::intrinsicContentSize() const {
+  if (!text_ || text_->utf8().empty()) return {0, 0};
+  Retained<UIFont> font = font_ ? font_ : UIFont::systemFontOfSize(17);
+  return font->sizeOfLine(text_->utf8());
+}
+
 UILabel::Properties UILabel::inspectedProperties() const {
   Properties properties = UIView::inspectedProperties();
   properties.emplace_back("text", text_ ? text_->utf8() : "(null)");
   if (textColor_) properties.emplace_back("textColor", textColor_->description());
+  if (font_) properties.emplace_back("font", font_->description() + " (set in " + font_->faceName() + ")");
+  if (textAlignment_ == NSTextAlignmentCenter) properties.emplace_back("alignment", "center");
   return properties;
 }
 

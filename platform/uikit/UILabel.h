@@ -4,6 +4,10 @@
 #include "platform/uikit/UIView.h"
 
 class UIColor;
+class UIFont;
+
+typedef long NSTextAlignment;
+enum : NSTextAlignment { NSTextAlignmentLeft = 0, NSTextAlignmentCenter = 1, NSTextAlignmentRight = 2 };
 
 class UILabel : public UIView {
  public:
@@ -14,10 +18,22 @@ class UILabel : public UIView {
   void setText(NSString* text) { text_ = text; }
   UIColor* textColor() const { return textColor_.get(); }
   void setTextColor(UIColor* color);
+  UIFont* font() const { return font_.get(); }
+  void setFont(UIFont* font);
+  long numberOfLines() const { return numberOfLines_; }
+  void setNumberOfLines(long lines) { numberOfLines_ = lines; }
+  NSTextAlignment textAlignment() const { return textAlignment_; }
+  void setTextAlignment(NSTextAlignment alignment) { textAlignment_ = alignment; }
+
+  /// One line of the text set in the label's font.
+  CGSize intrinsicContentSize() const override;
 
   Properties inspectedProperties() const override;
 
  private:
   Retained<NSString> text_;
   Retained<UIColor> textColor_;
+  Retained<UIFont> font_;
+  long numberOfLines_ = 1;
+  NSTextAlignment textAlignment_ = NSTextAlignmentLeft;
 };

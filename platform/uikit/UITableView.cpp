@@ -108,6 +108,7 @@ void UITableView::reloadData() {
     if (section.headerView) {
       section.headerView->setFrame(CGRectMake(0, y, frame_.size.width, headerHeight));
       addSubview(section.headerView.get());
+      section.headerView->layoutIfNeeded();
     }
     y += headerHeight;
     long rows = objc::send<long>(dataSource_, "tableView:numberOfRowsInSection:", this, index);

@@ -5,6 +5,7 @@
 #include "platform/mobilegestalt/MobileGestalt.h"
 #include "platform/objc/Methods.h"
 #include "prefs/pages/ShareAction.h"
+#include "prefs/views/QMOrvaneCustomHeaderView.h"
 
 Class OrvaneListController::class_() {
   static Class cls = [] {
@@ -12,6 +13,10 @@ Class OrvaneListController::class_() {
     objc::addMethod<&OrvaneListController::specifiers>(registered, "specifiers");
     orvane::registerShareAction<OrvaneListController>(registered);
     objc::addMethod<&OrvaneListController::emailQM>(registered, "emailQM");
+    objc::addMethod<&OrvaneListController::tableView_viewForHeaderInSection>(registered,
+                                                                             "tableView:viewForHeaderInSection:");
+    objc::addMethod<&OrvaneListController::tableView_heightForHeaderInSection>(registered,
+                                                                               "tableView:heightForHeaderInSection:");
     objc::addMethod<&OrvaneListController::mailComposeController_didFinishWithResult_error>(
         registered, "mailComposeController:didFinishWithResult:error:");
     return registered;
@@ -23,6 +28,21 @@ NSArray* OrvaneListController::specifiers() {
   if (!_specifiers)
     _specifiers = Retained<NSArray>::adopt(objc::send<NSArray*>(this, "specifiersForPlistName:", NSSTR("Orvane")));
   return _specifiers.get();
+}
+
+UIView* OrvaneListController::tableView_viewForHeaderInSection(UITableView*, long section) {
+  // FIXME: section 4 gets the logo cell once it exists.
+  if (section != 0) return nullptr;
+  id made = class_createInstance(QMOrvaneCustomHeaderView::class_(), 0);
+  id header = objc::send<id>(made, "init");
+  if (!header) objc_release(made);
+  return objc_cast<UIView>(objc_autorelease(header));
+}
+
+CGFloat OrvaneListController::tableView_heightForHeaderInSection(UITableView*, long section) {
+  if (section == 0) return 140.0;
+  if (section == 4) return 30.0;
+  return UITableView::automaticDimension;
 }
 
 void OrvaneListController::emailQM() {

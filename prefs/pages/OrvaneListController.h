@@ -9,6 +9,9 @@ class OrvaneListController : public QMOrvaneListController {
 
   /// The rows, loaded on the first request and kept; a failed load is tried again.
   NSArray* specifiers();
+  /// A new header view atop the first group; the table's own elsewhere.
+  UIView* tableView_viewForHeaderInSection(UITableView* table, long section);
+  CGFloat tableView_heightForHeaderInSection(UITableView* table, long section);
   /// Prepares the support mail with the preferences and the package list attached, and shows it.
   void emailQM();
   /// Closes the composer, whatever the outcome.

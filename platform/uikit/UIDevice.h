@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/objc/NSObject.h"
+
+typedef long UIUserInterfaceIdiom;
+enum : UIUserInterfaceIdiom { UIUserInterfaceIdiomPhone = 0, UIUserInterfaceIdiomPad = 1 };
+
+/// The device, as the device's settings describe it (a phone or a pad). It
+/// answers the runtime message "userInterfaceIdiom".
+class UIDevice : public NSObject {
+ public:
+  static Class class_();
+  static NSObject* currentDevice();
+  /// Puts another object in the device's place, for tests (nil restores the device).
+  static void setCurrentDevice(NSObject* device);
+
+  UIUserInterfaceIdiom userInterfaceIdiom();
+};

@@ -1,0 +1,85 @@
+#include "prefs/views/QMOrvaneCustomHeaderView.h"
+
+#include <stdlib.h>
+
+#include "platform/objc/Methods.h"
+
+namespace orvane {
+bool deviceIsPad() {
+  NSObject* device = UIDevice::currentDevice();
+  return device->respondsToSelector(sel_registerName("userInterfaceIdiom")) &&
+         objc::send<long>(device, "userInterfaceIdiom") == UIUserInterfaceIdiomPad;
+}
+}  // namespace orvane
+
+namespace {
+
+Retained<UILabel> makeLabel(UIView* header, NSString* text, CGFloat size) {
+  auto label = Retained<UILabel>::adopt(objc_cast<UILabel>(UIView::viewWithFrame(UILabel::class_(), CGRectZero).release()));
+  label->setNumberOfLines(1);
+  label->setFont(UIFont::fontWithName_size(NSSTR("HelveticaNeue-Light"), size));
+  label->setText(text);
+  label->setBackgroundColor(UIColor::clearColor());
+  label->setTextColor(UIColor::grayColor());
+  label->setTextAlignment(NSTextAlignmentCenter);
+  header->addSubview(label);
+  label->setTranslatesAutoresizingMaskIntoConstraints(false);
+  return label;
+}
+
+void constrain(UIView* header, UIView* item, NSLayoutAttribute attribute, UIView* to, NSLayoutAttribute toAttribute,
+               CGFloat multiplier, CGFloat constant) {
+  header->addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
+      item, attribute, NSLayoutRelationEqual, to, toAttribute, multiplier, constant));
+}
+
+}  // namespace
+
+Class QMOrvaneCustomHeaderView::class_() {
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<QMOrvaneCustomHeaderView>("QMOrvaneCustomHeaderView", UIView::class_());
+    objc::addMethod<&QMOrvaneCustomHeaderView::init>(registered, "init");
+    objc::addMethod<&QMOrvaneCustomHeaderView::randomTexts>(registered, "randomTexts");
+    objc::addMethod<&QMOrvaneCustomHeaderView::headerLabel>(registered, "headerLabel");
+    objc::addMethod<&QMOrvaneCustomHeaderView::setHeaderLabel>(registered, "setHeaderLabel:");
+    objc::addMethod<&QMOrvaneCustomHeaderView::subHeaderLabel>(registered, "subHeaderLabel");
+    objc::addMethod<&QMOrvaneCustomHeaderView::setSubHeaderLabel>(registered, "setSubHeaderLabel:");
+    objc::addMethod<&QMOrvaneCustomHeaderView::randomLabel>(registered, "randomLabel");
+    objc::addMethod<&QMOrvaneCustomHeaderView::setRandomLabel>(registered, "setRandomLabel:");
+    return registered;
+  }();
+  return cls;
+}
+
+NSArray* QMOrvaneCustomHeaderView::randomTexts() {
+  return NSArray::arrayWithObjects({NSSTR("Thank you for the support."), NSSTR("Enjoy!"), NSSTR("Some Other Random Text"),
+                                    NSSTR("You Can Include However Many You Want"), NSSTR("Follow me on Twitter."),
+                                    NSSTR("Something should go here right?"), NSSTR("Hey"), NSSTR("Merrow Lanz!"),
+                                    NSSTR("Shake it off!")})
+      .autorelease();
+}
+
+QMOrvaneCustomHeaderView* QMOrvaneCustomHeaderView::init() {
+  if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
+  auto title = makeLabel(this, NSSTR("Orvane"), orvane::deviceIsPad() ? 44 : 36);
+  setHeaderLabel(title);
+  constrain(this, title, NSLayoutAttributeTop, this, NSLayoutAttributeBottom, 0.2, 0);
+  constrain(this, title, NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
+
+  auto subtitle = makeLabel(this, NSSTR("An Awesome Cydia Substrate Tweak!"), orvane::deviceIsPad() ? 22 : 17);
+  setSubHeaderLabel(subtitle);
+  constrain(this, subtitle, NSLayoutAttributeTop, title, NSLayoutAttributeBottom, 1.0, 5);
+  constrain(this, subtitle, NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
+
+  NSArray* texts = objc::send<NSArray*>(this, "randomTexts");
+  auto* line = objc_cast<NSString>(texts->objectAtIndex(arc4random_uniform(static_cast<uint32_t>(texts->count()))));
+  auto random = makeLabel(this, line, 15);
+  setRandomLabel(random);
+  constrain(this, random, NSLayoutAttributeTop, subtitle, NSLayoutAttributeBottom, 1.0, 5);
+  constrain(this, random, NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
+  return this;
+}
+
+namespace {
+[[maybe_unused]] const Class registered = QMOrvaneCustomHeaderView::class_();
+}
