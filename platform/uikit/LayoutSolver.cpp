@@ -10,7 +10,8 @@
 // subviews (x, y, width, height each), by incremental Gauss-Jordan
 // elimination. A constraint that contradicts earlier ones is reported and
 // dropped; a natural content size holds where constraints leave a size open;
-// whatever is still open is reported and keeps its current value.
+// whatever is still open keeps its current value, and is reported unless the
+// view was given a frame of its own.
 
 namespace {
 
@@ -174,6 +175,11 @@ void UIView::layoutIfNeeded() {
       if (solver.determined(base + part)) continue;
       std::vector<double> row = solver.rowOf({{base + part, 1}});
       if (!solver.independent(row)) continue;
+      // A view given a frame of its own keeps it where constraints say nothing.
+      if (!(frame == CGRectZero)) {
+        solver.add(row, current[part]);
+        continue;
+      }
       std::fprintf(stderr, "Ambiguous layout: the %s of %s:%p is not determined by its constraints\n", variableNames[part],
                    object_getClassName(view), static_cast<void*>(view));
       solver.add(row, current[part]);

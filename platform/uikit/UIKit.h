@@ -5,6 +5,8 @@
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIFont.h"
+#include "platform/uikit/UIImage.h"
+#include "platform/uikit/UIImageView.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UINavigationBar.h"
 #include "platform/uikit/UISwitch.h"

@@ -1,5 +1,7 @@
 #include "platform/uikit/UIView.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 
 #include "platform/objc/Methods.h"
@@ -53,6 +55,12 @@ UIView::Properties UIView::inspectedProperties() const {
   Properties properties;
   if (alpha_ != 1) properties.emplace_back("alpha", fmt::format("{}", alpha_));
   if (backgroundColor_) properties.emplace_back("backgroundColor", backgroundColor_->description());
+  if (shadow_.opacity > 0)
+    properties.emplace_back("shadow", fmt::format("{} offset ({}, {}) opacity {} radius {}",
+                                                  shadow_.color ? shadow_.color->description() : "(none)",
+                                                  shadow_.offset.width, shadow_.offset.height, shadow_.opacity,
+                                                  shadow_.radius));
+  if (!clipsToBounds_ && shadow_.opacity > 0) properties.emplace_back("clipsToBounds", "NO");
   return properties;
 }
 

@@ -7,6 +7,7 @@
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
 #include "platform/uikit/NSLayoutConstraint.h"
+#include "platform/uikit/UIColor.h"
 
 class UIColor;
 class NSLayoutConstraint;
@@ -43,6 +44,15 @@ class UIView : public NSObject {
   void layoutIfNeeded();
   /// The size the content needs; negative where it has no size of its own.
   virtual CGSize intrinsicContentSize() const { return {-1, -1}; }
+  /// The shadow drawn around the view's content (its layer's, on the platform).
+  struct Shadow {
+    Retained<UIColor> color;
+    CGSize offset{0, -3};
+    float opacity = 0;
+    CGFloat radius = 3;
+  };
+  Shadow& layerShadow() { return shadow_; }
+  const Shadow& layerShadow() const { return shadow_; }
   bool clipsToBounds() const { return clipsToBounds_; }
   void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
 
@@ -58,5 +68,6 @@ class UIView : public NSObject {
   std::vector<Retained<UIView>> subviews_;
   bool translatesAutoresizing_ = true;
   bool clipsToBounds_ = false;
+  Shadow shadow_;
   std::vector<Retained<NSLayoutConstraint>> constraints_;
 };

@@ -6,6 +6,7 @@
 #include "platform/objc/Methods.h"
 #include "prefs/pages/ShareAction.h"
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
+#include "prefs/views/QMOrvaneLogoTableCell.h"
 
 Class OrvaneListController::class_() {
   static Class cls = [] {
@@ -31,9 +32,10 @@ NSArray* OrvaneListController::specifiers() {
 }
 
 UIView* OrvaneListController::tableView_viewForHeaderInSection(UITableView*, long section) {
-  // FIXME: section 4 gets the logo cell once it exists.
-  if (section != 0) return nullptr;
-  id made = class_createInstance(QMOrvaneCustomHeaderView::class_(), 0);
+  // A new view every time; the table owns it.
+  Class headerClass = section == 0 ? QMOrvaneCustomHeaderView::class_() : section == 4 ? QMOrvaneLogoTableCell::class_() : nullptr;
+  if (!headerClass) return nullptr;
+  id made = class_createInstance(headerClass, 0);
   id header = objc::send<id>(made, "init");
   if (!header) objc_release(made);
   return objc_cast<UIView>(objc_autorelease(header));

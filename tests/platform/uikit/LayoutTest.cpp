@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
+
 #include "platform/uikit/UIKit.h"
 
 namespace {
@@ -64,8 +66,11 @@ TEST(Layout, AViewThatKeepsItsFrameStaysAndOthersFollowIt) {
 TEST(Layout, ConflictsAndGapsAreReportedAndLayoutStillCompletes) {
   auto holder = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 200, 100));
   auto box = SizedView::sized(-1, -1);
-  box->setFrame(CGRectMake(1, 2, 3, 4));
+  auto placed = SizedView::sized(-1, -1);
+  placed->setFrame(CGRectMake(1, 2, 3, 4));
   holder->addSubview(box);
+  holder->addSubview(placed);
+  pin(holder, placed, NSLayoutAttributeLeft, holder, NSLayoutAttributeLeft, 1, 9);
   pin(holder, box, NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 50);
   pin(holder, box, NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 60);
   pin(holder, box, NSLayoutAttributeLeft, holder, NSLayoutAttributeLeft, 1, 8);
@@ -75,5 +80,8 @@ TEST(Layout, ConflictsAndGapsAreReportedAndLayoutStillCompletes) {
   EXPECT_NE(report.find("Unable to simultaneously satisfy constraints: dropping SizedView"), std::string::npos) << report;
   EXPECT_NE(report.find("the y of SizedView"), std::string::npos) << report;
   EXPECT_NE(report.find("the height of SizedView"), std::string::npos) << report;
-  EXPECT_EQ(box->frame(), CGRectMake(8, 2, 50, 4)) << "open parts keep their values";
+  EXPECT_EQ(box->frame(), CGRectMake(8, 0, 50, 0)) << "open parts keep their values";
+  EXPECT_EQ(placed->frame(), CGRectMake(9, 2, 3, 4));
+  EXPECT_EQ(report.find("SizedView:" + fmt::format("{}", static_cast<void*>(placed.get()))), std::string::npos)
+      << "a view with a frame of its own keeps it without a word";
 }

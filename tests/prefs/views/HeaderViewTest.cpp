@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 
 #include "platform/device/Device.h"
@@ -100,11 +101,41 @@ TEST_F(HeaderView, TheRootPageGivesTheFirstGroupAFreshHeaderEachTime) {
   auto height = [&](long section) {
     return objc::send<CGFloat>(root.get(), "tableView:heightForHeaderInSection:", static_cast<UITableView*>(nullptr), section);
   };
+  auto* logo = objc::send<UIView*>(root.get(), "tableView:viewForHeaderInSection:", static_cast<UITableView*>(nullptr), 4L);
+  Retained<UIView> keepLogo = logo;
+  auto* otherLogo = objc::send<UIView*>(root.get(), "tableView:viewForHeaderInSection:", static_cast<UITableView*>(nullptr), 4L);
+  ASSERT_TRUE(logo && otherLogo);
+  EXPECT_STREQ(object_getClassName(logo), "QMOrvaneLogoTableCell");
+  EXPECT_NE(logo, otherLogo);
+  EXPECT_NE(objc::send<UIView*>(logo, "logoImageView"), objc::send<UIView*>(otherLogo, "logoImageView"));
   EXPECT_EQ(height(0), 140.0);
   EXPECT_EQ(height(4), 30.0);
-  for (long section : {1L, 2L, 3L, 5L}) {
+  for (long section : {1L, 2L, 3L, 5L, 6L}) {
     EXPECT_EQ(height(section), -1.0);
     EXPECT_EQ(objc::send<UIView*>(root.get(), "tableView:viewForHeaderInSection:", static_cast<UITableView*>(nullptr), section),
               nullptr);
+  }
+}
+
+TEST_F(HeaderView, TheLogoIsCentredAtEveryWidthWithItsShadowAndWithoutItsFile) {
+  for (bool withFile : {true, false}) {
+    if (!withFile) std::filesystem::remove(device.host(settingsbundle::bundlePath) + "/footerLogo@2x.png");
+    if (!withFile) std::filesystem::remove(device.host(settingsbundle::bundlePath) + "/footerLogo.png");
+    for (double width : {320.0, 768.0}) {
+      id made = class_createInstance(settingsbundle::classNamed("QMOrvaneLogoTableCell"), 0);
+      auto cell = Retained<UIView>::adopt(objc_cast<UIView>(objc::send<id>(made, "init")));
+      auto* logo = objc::send<UIImageView*>(cell.get(), "logoImageView");
+      ASSERT_TRUE(logo);
+      EXPECT_EQ(logo->superview(), cell.get());
+      EXPECT_EQ(static_cast<bool>(logo->image()), withFile);
+      cell->setFrame(CGRectMake(0, 0, width, 30));
+      cell->layoutIfNeeded();
+      EXPECT_DOUBLE_EQ(logo->frame().origin.x + logo->frame().size.width / 2, width / 2);
+      EXPECT_EQ(logo->frame().size.width, 80);
+      EXPECT_EQ(logo->layerShadow().opacity, 0.2f);
+      EXPECT_EQ(logo->layerShadow().offset.height, 1);
+      EXPECT_EQ(logo->layerShadow().radius, 1);
+      EXPECT_FALSE(logo->clipsToBounds());
+    }
   }
 }
