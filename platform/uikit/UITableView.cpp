@@ -118,6 +118,7 @@ void UITableView::reloadData() {
       if (!cell) continue;
       CGRect cellFrame = cell->frame();
       cell->setFrame(CGRectMake(0, y, frame_.size.width, cellFrame.size.height > 0 ? cellFrame.size.height : 44));
+      cell->layoutIfNeeded();
       y += cell->frame().size.height;
       section.cells.push_back(Retained<UITableViewCell>(cell));
       addSubview(cell);
