@@ -10,3 +10,4 @@
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/objc/NSObject.h"
+#include "platform/foundation/NSTimer.h"

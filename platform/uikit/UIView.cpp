@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/foundation/NSTimer.h"
 #include "platform/objc/Methods.h"
 #include "platform/uikit/UIColor.h"
 
@@ -26,6 +27,61 @@ Retained<UIView> UIView::viewWithFrame(Class cls, CGRect frame) {
 UIView* UIView::initWithFrame(CGRect frame) {
   frame_ = frame;
   return this;
+}
+
+namespace {
+
+struct AnimationContext {
+  double start = 0, duration = 0;
+};
+thread_local AnimationContext* currentAnimation = nullptr;
+
+/// Runs an animation's completion when its time has come, from the run loop.
+class AnimationCompletion : public NSObject {
+ public:
+  static Class class_() {
+    static Class cls = [] {
+      Class registered = objc_registerCppClass<AnimationCompletion>("_UIViewAnimationCompletion", NSObject::class_());
+      auto finish = [](id self, SEL) { static_cast<AnimationCompletion*>(self)->completion(true); };
+      class_addMethod(registered, sel_registerName("finish"), reinterpret_cast<IMP>(+finish), "v@:");
+      return registered;
+    }();
+    return cls;
+  }
+  std::function<void(bool)> completion;
+};
+
+}  // namespace
+
+void UIView::setAlpha(CGFloat alpha) {
+  if (currentAnimation)
+    alphaAnimation_ = {presentationAlpha(), alpha, currentAnimation->start, currentAnimation->duration};
+  else
+    alphaAnimation_ = {alpha, alpha, 0, 0};
+  alpha_ = alpha;
+}
+
+CGFloat UIView::presentationAlpha() const {
+  const AlphaAnimation& animation = alphaAnimation_;
+  if (animation.duration <= 0) return alpha_;
+  double progress = (foundation::clock::now() - animation.start) / animation.duration;
+  if (progress >= 1) return animation.to;
+  if (progress <= 0) return animation.from;
+  return animation.from + (animation.to - animation.from) * progress;
+}
+
+void UIView::animateWithDuration_animations_completion(double duration, const std::function<void()>& animations,
+                                                       const std::function<void(bool)>& completion) {
+  AnimationContext context{foundation::clock::now(), duration};
+  AnimationContext* outer = std::exchange(currentAnimation, &context);
+  if (animations) animations();
+  currentAnimation = outer;
+  if (!completion) return;
+  auto finisher = Retained<AnimationCompletion>::adopt(
+      static_cast<AnimationCompletion*>(class_createInstance(AnimationCompletion::class_(), 0)));
+  finisher->completion = completion;
+  NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(duration, finisher, sel_registerName("finish"),
+                                                                            nullptr, false);
 }
 
 void UIView::setBackgroundColor(UIColor* color) { backgroundColor_ = color; }
@@ -53,7 +109,7 @@ void UIView::addConstraint(NSLayoutConstraint* constraint) {
 
 UIView::Properties UIView::inspectedProperties() const {
   Properties properties;
-  if (alpha_ != 1) properties.emplace_back("alpha", fmt::format("{}", alpha_));
+  if (alpha_ != 1 || presentationAlpha() != 1) properties.emplace_back("alpha", fmt::format("{} (shown {})", alpha_, presentationAlpha()));
   if (backgroundColor_) properties.emplace_back("backgroundColor", backgroundColor_->description());
   if (shadow_.opacity > 0)
     properties.emplace_back("shadow", fmt::format("{} offset ({}, {}) opacity {} radius {}",

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,7 +26,16 @@ class UIView : public NSObject {
   CGRect frame() const { return frame_; }
   void setFrame(CGRect frame) { frame_ = frame; }
   CGFloat alpha() const { return alpha_; }
-  void setAlpha(CGFloat alpha) { alpha_ = alpha; }
+  /// Inside an animation block the change is animated: the value is the new
+  /// one at once, what is shown moves there over the animation's time.
+  void setAlpha(CGFloat alpha);
+  /// The alpha shown now, part way through an animation or not.
+  CGFloat presentationAlpha() const;
+
+  /// Runs `animations`, animating the changes it makes over `duration`
+  /// seconds of the run loop's clock; `completion` runs when it has ended.
+  static void animateWithDuration_animations_completion(double duration, const std::function<void()>& animations,
+                                                        const std::function<void(bool)>& completion);
   UIColor* backgroundColor() const { return backgroundColor_.get(); }
   void setBackgroundColor(UIColor* color);
 
@@ -63,6 +73,10 @@ class UIView : public NSObject {
  protected:
   CGRect frame_{};
   CGFloat alpha_ = 1;
+  struct AlphaAnimation {
+    CGFloat from = 1, to = 1;
+    double start = 0, duration = 0;
+  } alphaAnimation_;
   Retained<UIColor> backgroundColor_;
   UIView* superview_ = nullptr;
   std::vector<Retained<UIView>> subviews_;

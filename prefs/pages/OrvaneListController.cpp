@@ -13,6 +13,8 @@ Class OrvaneListController::class_() {
     Class registered = objc_registerCppClass<OrvaneListController>("OrvaneListController", QMOrvaneListController::class_());
     objc::addMethod<&OrvaneListController::specifiers>(registered, "specifiers");
     orvane::registerShareAction<OrvaneListController>(registered);
+    objc::addMethod<&OrvaneListController::viewDidLoad>(registered, "viewDidLoad");
+    objc::addMethod<&OrvaneListController::increaseAlpha>(registered, "increaseAlpha");
     objc::addMethod<&OrvaneListController::emailQM>(registered, "emailQM");
     objc::addMethod<&OrvaneListController::tableView_viewForHeaderInSection>(registered,
                                                                              "tableView:viewForHeaderInSection:");
@@ -29,6 +31,24 @@ NSArray* OrvaneListController::specifiers() {
   if (!_specifiers)
     _specifiers = Retained<NSArray>::adopt(objc::send<NSArray*>(this, "specifiersForPlistName:", NSSTR("Orvane")));
   return _specifiers.get();
+}
+
+void OrvaneListController::viewDidLoad() {
+  auto logo = UIImage::imageWithContentsOfFile(NSSTR("/Library/PreferenceBundles/Orvane.bundle/headerLogo.png"));
+  // A template image is drawn in the bar's tint, which the theme makes white.
+  Retained<UIImage> tinted = logo ? logo->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate) : nullptr;
+  navigationItem()->setTitleView(UIImageView::imageViewWithImage(tinted));
+  navigationItem()->titleView()->setAlpha(0.0);
+  // The one override that calls its base last: the logo is in place, invisible, first.
+  objc::sendSuper(class_(), this, "viewDidLoad");
+  NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(0.5, this, sel_registerName("increaseAlpha"),
+                                                                            nullptr, false);
+}
+
+void OrvaneListController::increaseAlpha() {
+  Retained<OrvaneListController> page = this;
+  UIView::animateWithDuration_animations_completion(0.5, [page] { page->navigationItem()->titleView()->setAlpha(1.0); },
+                                                    nullptr);
 }
 
 UIView* OrvaneListController::tableView_viewForHeaderInSection(UITableView*, long section) {

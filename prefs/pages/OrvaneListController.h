@@ -9,6 +9,10 @@ class OrvaneListController : public QMOrvaneListController {
 
   /// The rows, loaded on the first request and kept; a failed load is tried again.
   NSArray* specifiers();
+  /// Puts the title logo, invisible, in the bar and starts the timer of its fade-in.
+  void viewDidLoad();
+  /// Fades the title logo in.
+  void increaseAlpha();
   /// A new header view atop the first group; the table's own elsewhere.
   UIView* tableView_viewForHeaderInSection(UITableView* table, long section);
   CGFloat tableView_heightForHeaderInSection(UITableView* table, long section);

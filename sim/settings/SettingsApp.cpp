@@ -307,6 +307,7 @@ nlohmann::json SettingsApp::inspect() const {
   result["page"] = object_getClassName(current);
   if (auto* button = objc_cast<UIBarButtonItem>(current->navigationItem()->rightBarButtonItem()))
     result["rightBarButtonItem"] = button->description();
+  if (UIView* titleView = current->navigationItem()->titleView()) result["titleView"] = viewTree(titleView);
   result["statusBarStyle"] = UIApplication::sharedApplication()->statusBarStyle();
   result["coreFoundationVersion"] = kCFCoreFoundationVersionNumber;
   nlohmann::json bars = nlohmann::json::array();
@@ -346,6 +347,10 @@ std::string SettingsApp::inspectText(const nlohmann::json& tree) {
   std::string out = fmt::format("page {}  statusBarStyle={}  CoreFoundation {}\n", tree["page"].get<std::string>(),
                                 tree["statusBarStyle"].get<long>(), tree["coreFoundationVersion"].get<double>());
   if (tree.contains("rightBarButtonItem")) out += "right bar button: " + tree["rightBarButtonItem"].get<std::string>() + "\n";
+  if (tree.contains("titleView")) {
+    out += "title view:\n";
+    treeText(tree["titleView"], 1, out);
+  }
   for (auto& bar : tree["navigationBars"]) {
     out += fmt::format("navigation bar of {}:", bar["owner"].get<std::string>());
     for (auto& [name, value] : bar["properties"].items()) out += fmt::format(" {}={}", name, value.get<std::string>());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/device/Device.h"
+#include "platform/foundation/NSTimer.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/social/SLComposeViewController.h"
 #include "platform/objc/runtime.h"
@@ -135,6 +136,8 @@ int main(int argc, char** argv) {
   if (MFMailComposeViewController* mail = settings.presentedMail()) return answerMail(mail, mailAnswer);
   if (SLComposeViewController* sheet = settings.presentedSheet()) return answerSheet(sheet, shareAnswer);
   if (verb == "inspect") {
+    // Let the page's timers and animations run their course, as a person looking at it would.
+    if (NSRunLoop::currentRunLoop()->hasTimers()) NSRunLoop::currentRunLoop()->runForSeconds(1.05);
     auto tree = settings.inspect();
     std::fputs(json ? (tree.dump(2) + "\n").c_str() : SettingsApp::inspectText(tree).c_str(), stdout);
   } else {

@@ -1,0 +1,123 @@
+#include "platform/foundation/NSTimer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <limits>
+#include <string_view>
+#include <thread>
+
+namespace foundation::clock {
+namespace {
+std::atomic<bool> testing{false};
+std::atomic<double> testTime{0};
+}  // namespace
+
+double now() {
+  if (testing.load()) return testTime.load();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void useTestClock() { testing.store(true); }
+
+void advance(double seconds) {
+  double target = testTime.load() + seconds;
+  // Timers fire one time after another, so what one schedules can fire within the same advance.
+  for (;;) {
+    double earliest = NSRunLoop::currentRunLoop()->earliestFireDate();
+    if (earliest > target) {
+      testTime.store(target);
+      return;
+    }
+    testTime.store(std::max(testTime.load(), earliest));
+    NSRunLoop::currentRunLoop()->fireDueTimers();
+  }
+}
+
+}  // namespace foundation::clock
+
+Class NSTimer::class_() {
+  static Class cls = objc_registerCppClass<NSTimer>("NSTimer", NSObject::class_());
+  return cls;
+}
+
+NSTimer* NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(double interval, NSObject* target,
+                                                                                  SEL selector, NSObject* userInfo,
+                                                                                  bool repeats) {
+  auto timer = Retained<NSTimer>::adopt(static_cast<NSTimer*>(class_createInstance(class_(), 0)));
+  timer->interval_ = interval;
+  timer->fireDate_ = foundation::clock::now() + interval;
+  timer->target_ = target;
+  timer->selector_ = selector;
+  timer->userInfo_ = userInfo;
+  timer->repeats_ = repeats;
+  NSRunLoop::currentRunLoop()->addTimer(timer);
+  return timer.get();
+}
+
+void NSTimer::invalidate() {
+  valid_ = false;
+  target_ = nullptr;
+  userInfo_ = nullptr;
+}
+
+void NSTimer::fire() {
+  if (!valid_ || !target_ || !selector_) return;
+  Retained<NSTimer> keep = this;
+  Retained<NSObject> target = target_;
+  if (std::string_view(sel_getName(selector_)).ends_with(':')) objc_msgSend(target.get(), selector_, static_cast<id>(this));
+  else objc_msgSend(target.get(), selector_);
+  if (!repeats_) invalidate();
+}
+
+Class NSRunLoop::class_() {
+  static Class cls = objc_registerCppClass<NSRunLoop>("NSRunLoop", NSObject::class_());
+  return cls;
+}
+
+NSRunLoop* NSRunLoop::currentRunLoop() {
+  thread_local NSRunLoop* loop = static_cast<NSRunLoop*>(objc_makeImmortal(class_createInstance(class_(), 0)));
+  return loop;
+}
+
+void NSRunLoop::addTimer(NSTimer* timer) {
+  if (timer) timers_.push_back(Retained<NSTimer>(timer));
+}
+
+double NSRunLoop::earliestFireDate() const {
+  double earliest = std::numeric_limits<double>::infinity();
+  for (auto& timer : timers_)
+    if (timer->isValid()) earliest = std::min(earliest, timer->fireDate());
+  return earliest;
+}
+
+int NSRunLoop::fireDueTimers() {
+  int fired = 0;
+  double now = foundation::clock::now();
+  for (;;) {
+    auto due = std::min_element(timers_.begin(), timers_.end(), [](auto& a, auto& b) { return a->fireDate() < b->fireDate(); });
+    if (due == timers_.end() || (*due)->fireDate() > now) break;
+    Retained<NSTimer> timer = *due;
+    if (timer->isValid()) {
+      timer->fire();
+      ++fired;
+    }
+    if (timer->isValid() && timer->repeats_) timer->fireDate_ += std::max(timer->interval_, 1e-3);
+    else timers_.erase(std::find(timers_.begin(), timers_.end(), timer));
+  }
+  return fired;
+}
+
+void NSRunLoop::runForSeconds(double seconds) {
+  double end = foundation::clock::now() + seconds;
+  while (foundation::clock::now() < end) {
+    fireDueTimers();
+    double wait = std::min(end, earliestFireDate()) - foundation::clock::now();
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::duration<double>(std::min(wait, 0.05)));
+  }
+  fireDueTimers();
+}
+
+namespace {
+[[maybe_unused]] const Class registered = NSRunLoop::class_();
+}
