@@ -1,6 +1,7 @@
 #include "platform/foundation/NSFileManager.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "platform/device/Device.h"
@@ -26,6 +27,23 @@ Retained<NSArray> NSFileManager::contentsOfDirectoryAtPath_error(const NSString*
     std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
     names->addObject(NSString::stringWithUTF8String(name).get());
+  }
+  closedir(directory);
+  return names;
+}
+
+Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSString* path) {
+  if (!path) return nullptr;
+  DIR* directory = opendir(device::hostPath(path->utf8()).c_str());
+  if (!directory) return nullptr;
+  auto names = NSMutableArray::array();
+  while (dirent* entry = readdir(directory)) {
+    bool regular = entry->d_type == DT_REG;
+    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+      struct stat info {};
+      regular = fstatat(dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+    }
+    if (regular) names->addObject(NSString::stringWithUTF8String(entry->d_name).get());
   }
   closedir(directory);
   return names;

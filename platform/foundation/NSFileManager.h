@@ -13,6 +13,9 @@ class NSFileManager : public NSObject {
   /// The names of the directory's entries (not "." and ".."), in the order the
   /// file system lists them; nil if the directory cannot be listed.
   Retained<NSArray> contentsOfDirectoryAtPath_error(const NSString* path, void* error);
+  /// The names of the regular files in a directory (links followed), as the
+  /// listing's file types tell; nil if the directory cannot be listed.
+  Retained<NSArray> regularFileNamesInDirectoryAtPath(const NSString* path);
   /// Whether something is at the path, and whether it is a directory.
   bool fileExistsAtPath_isDirectory(const NSString* path, bool* isDirectory);
 };

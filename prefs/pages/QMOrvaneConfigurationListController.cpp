@@ -10,30 +10,27 @@
 namespace orvane {
 
 Retained<NSArray> soundThemes(NSString* directory) {
-  Retained<NSArray> entries = NSFileManager::defaultManager()->contentsOfDirectoryAtPath_error(directory, nullptr);
-  if (!entries) return nullptr;
+  Retained<NSArray> files = NSFileManager::defaultManager()->regularFileNamesInDirectoryAtPath(directory);
+  if (!files) return nullptr;
   // Only a name the hook library can turn back into its file is offered.
-  std::vector<std::string> names;
-  for (auto& entry : *entries) {
-    std::string name = foundation::describe(entry.get());
-    if (name.size() <= 4 || !name.ends_with(".wav") || name.front() == '.') continue;
-    bool directoryEntry = true;
-    auto path = NSString::stringWithUTF8String(directory->utf8() + name);
-    if (!NSFileManager::defaultManager()->fileExistsAtPath_isDirectory(path, &directoryEntry) || directoryEntry) continue;
-    names.push_back(name.substr(0, name.size() - 4));
-  }
-  auto folded = [](const std::string& text) {
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    return lower;
+  struct Theme {
+    std::string folded, name;
   };
-  std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
-    auto foldedA = folded(a), foldedB = folded(b);
-    return foldedA != foldedB ? foldedA < foldedB : a < b;
+  std::vector<Theme> themes;
+  for (auto& entry : *files) {
+    const std::string& file = static_cast<NSString*>(entry.get())->utf8();
+    if (file.size() <= 4 || !file.ends_with(".wav") || file.front() == '.') continue;
+    std::string name = file.substr(0, file.size() - 4);
+    std::string folded = name;
+    std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) { return std::tolower(c); });
+    themes.push_back({std::move(folded), std::move(name)});
+  }
+  std::sort(themes.begin(), themes.end(), [](const Theme& a, const Theme& b) {
+    return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
   });
-  auto themes = NSMutableArray::array();
-  for (auto& name : names) themes->addObject(NSString::stringWithUTF8String(name).get());
-  return themes;
+  auto list = NSMutableArray::array();
+  for (auto& theme : themes) list->addObject(NSString::stringWithUTF8String(theme.name).get());
+  return list;
 }
 
 }  // namespace orvane

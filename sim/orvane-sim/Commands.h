@@ -24,6 +24,7 @@ int settings(const Arguments& arguments);
 int language(const Arguments& arguments);
 int mailAccount(const Arguments& arguments);
 int twitterAccount(const Arguments& arguments);
+int hardware(const Arguments& arguments);
 
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);

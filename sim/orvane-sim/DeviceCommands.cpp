@@ -77,6 +77,18 @@ int mailAccount(const Arguments& arguments) { return setAccount(arguments, "Mail
 
 int twitterAccount(const Arguments& arguments) { return setAccount(arguments, "TwitterAccount", "Twitter account"); }
 
+int hardware(const Arguments& arguments) {
+  if (arguments.size() != 2) return usageError;
+  const std::string& what = arguments[0];
+  const std::string& value = arguments[1];
+  if (what == "idiom" && value != "phone" && value != "pad") return usageError;
+  if ((what != "idiom" && what != "model") || value.empty()) return usageError;
+  if (int status = requireDevice()) return status;
+  if (!device::setSetting(what == "idiom" ? "Idiom" : "Model", value)) return fail("cannot write the device settings");
+  std::printf("%s: %s\n", what == "idiom" ? "Idiom" : "Model", value.c_str());
+  return 0;
+}
+
 int language(const Arguments& arguments) {
   if (arguments.size() != 1 || arguments[0].empty() || arguments[0].find('/') != std::string::npos) return usageError;
   if (int status = requireDevice()) return status;

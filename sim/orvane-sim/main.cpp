@@ -29,6 +29,8 @@ Commands:
   defaults delete KEY   Orvane's preferences, each change announced to SpringBoard
   notify post NAME      post a Darwin notification
   ringer silent|ring    set the ring/silent switch
+  set idiom phone|pad   make the device a phone or a pad
+  set model ID          change the device's model identifier (e.g. iPhone7,2)
   language CODE         set the device's preferred language (en, de, de-AT, ...)
   mail-account ADDRESS|none
                         set up (or remove) the device's mail account
@@ -73,7 +75,7 @@ int main(int argc, char** argv) {
       {"springboard", commands::springboard}, {"press", commands::press}, {"log", commands::log}, {"status", commands::status},
       {"defaults", commands::defaults}, {"notify", commands::notify}, {"settings", commands::settings},
       {"language", commands::language}, {"mail-account", commands::mailAccount},
-      {"twitter-account", commands::twitterAccount},
+      {"twitter-account", commands::twitterAccount}, {"set", commands::hardware},
   };
   auto found = table.find(command);
   if (found == table.end()) return usage();

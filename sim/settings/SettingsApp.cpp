@@ -289,6 +289,16 @@ nlohmann::json SettingsApp::show() const {
         row["opens"] = detail ? detail->utf8() : std::string(specifier->cellType() == PSLinkListCell ? "PSListItemsController" : "");
       }
       if (cell) row["cell"] = object_getClassName(cell);
+      if (cell && specifier->propertyForKey("cellClass")) {
+        // A cell of its own shows what its views hold: its lines and pictures.
+        nlohmann::json lines = nlohmann::json::array();
+        for (auto& view : cell->subviews()) {
+          if (auto* line = objc_cast<UILabel>(view.get()); line && line->text()) lines.push_back(line->text()->utf8());
+          if (auto* picture = objc_cast<UIImageView>(view.get()))
+            row["image"] = picture->image() ? nlohmann::json(picture->image()->file()) : nlohmann::json(nullptr);
+        }
+        row["lines"] = lines;
+      }
       rows.push_back(row);
     }
     group["rows"] = rows;
@@ -337,6 +347,10 @@ std::string SettingsApp::showText(const nlohmann::json& page) {
       out += fmt::format("    {:<32} {:<7} {}", row["label"].get<std::string>(), row["kind"].get<std::string>(), value);
       if (row.contains("opens")) out += " → " + row["opens"].get<std::string>();
       out += "\n";
+      if (row.contains("lines"))
+        for (auto& line : row["lines"]) out += "        | " + line.get<std::string>() + "\n";
+      if (row.contains("image"))
+        out += "        picture: " + (row["image"].is_null() ? std::string("(none)") : row["image"].get<std::string>()) + "\n";
     }
     if (!group["footer"].is_null()) out += "  " + group["footer"].get<std::string>() + "\n";
   }
