@@ -73,14 +73,15 @@ class HookLibrary : public ::testing::Test {
 
   void writeRaw(const std::string& contents) { testsupport::writeFile(device.host(preferencesPath), contents); }
 
-  void post() {
+  /// Posts the notification and waits for the reload to show; a post that
+  /// changes nothing waits the whole `patience`.
+  void post(std::chrono::milliseconds patience = std::chrono::seconds(5)) {
     NSString* before = name("kSelectedVolumeIncreaseSound");
     bool enabledBefore = enabled();
     ++generation;
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
                                          CFSTR("com.quillmark.orvane/settingschanged"), nullptr, nullptr, true);
-    // A reload shows as a change; when nothing changes, give the centre time to deliver.
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    auto deadline = std::chrono::steady_clock::now() + patience;
     while (std::chrono::steady_clock::now() < deadline && name("kSelectedVolumeIncreaseSound") == before &&
            enabled() == enabledBefore)
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
@@ -157,12 +158,13 @@ TEST_F(HookLibrary, TheSwitchTakesTheTruthValueOfBooleansAndNumbers) {
 TEST_F(HookLibrary, AFileThatIsNoDictionaryOrIsGoneLeavesTheSnapshot) {
   writePreferences({{"selectedIncreaseSound", NSSTR("Click")}}, false);
   startSpringBoard();
+  // Nothing is to change, so each post is given a moment to (not) take effect.
   writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Drop</string></array></plist>");
-  post();
+  post(std::chrono::milliseconds(300));
   writeRaw("selectedIncreaseSound = Drop;");
-  post();
+  post(std::chrono::milliseconds(300));
   fs::remove(device.host(preferencesPath));
-  post();
+  post(std::chrono::milliseconds(300));
   EXPECT_TRUE(enabled());
   press("increaseVolume");
   EXPECT_EQ(playedFiles(device), std::vector<std::string>{theme("Click")});
