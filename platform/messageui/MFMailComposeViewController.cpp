@@ -74,10 +74,7 @@ Class MFMailComposeViewController::class_() {
 bool MFMailComposeViewController::canSendMail() { return !device::setting("MailAccount").value_or("").empty(); }
 
 Retained<MFMailComposeViewController> MFMailComposeViewController::composer() {
-  id made = class_createInstance(class_(), 0);
-  auto* composer = objc_cast<MFMailComposeViewController>(objc::send<id>(made, "init"));
-  if (!composer) objc_release(made);
-  return Retained<MFMailComposeViewController>::adopt(composer);
+  return objc::make<MFMailComposeViewController>(class_(), "init");
 }
 
 MFMailComposeViewController* MFMailComposeViewController::init() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/objc/Retained.h"
 #include "platform/objc/message.h"
 #include "platform/objc/runtime.h"
 
@@ -42,6 +43,21 @@ R send(Receiver* receiver, const char* selector, Args... arguments) {
 template <class R = void, class Receiver, class... Args>
 R sendSuper(Class cls, Receiver* receiver, const char* selector, Args... arguments) {
   return objc_msgSendSuper<R>({receiver, class_getSuperclass(cls)}, sel_registerName(selector), arguments...);
+}
+
+/// `[[cls alloc] initializer...]`: a new instance of the runtime class, made
+/// with the named initialiser; nil (and the instance freed) if it gives none
+/// or what it gives is not a T.
+template <class T, class... Args>
+Retained<T> make(Class cls, const char* initializer, Args... arguments) {
+  id made = class_createInstance(cls, 0);
+  id initialised = send<id>(made, initializer, arguments...);
+  auto* typed = dynamic_cast<T*>(initialised);
+  if (!typed) {
+    objc_release(initialised ? initialised : made);
+    return nullptr;
+  }
+  return Retained<T>::adopt(typed);
 }
 
 }  // namespace objc

@@ -143,17 +143,12 @@ UITableViewCell* PSListController::tableView_cellForRowAtIndexPath(UITableView* 
       else std::fprintf(stderr, "Preferences: no cell class %s; the row \"%s\" gets a standard cell\n",
                         name->utf8().c_str(), specifier->name() ? specifier->name()->utf8().c_str() : "");
     }
-    id made = class_createInstance(cellClass, 0);
-    id initialised = class_respondsToSelector(cellClass, sel_registerName("initWithStyle:reuseIdentifier:specifier:"))
-                         ? objc::send<id>(made, "initWithStyle:reuseIdentifier:specifier:", UITableViewCellStyleValue1,
-                                          identifier.get(), specifier)
-                         : objc::send<id>(made, "initWithStyle:reuseIdentifier:", UITableViewCellStyleValue1,
-                                          identifier.get());
-    if (!initialised) {
-      objc_release(made);
-      return nullptr;
-    }
-    cell = Retained<UITableViewCell>::adopt(objc_cast<UITableViewCell>(initialised));
+    cell = class_respondsToSelector(cellClass, sel_registerName("initWithStyle:reuseIdentifier:specifier:"))
+               ? objc::make<UITableViewCell>(cellClass, "initWithStyle:reuseIdentifier:specifier:",
+                                             UITableViewCellStyleValue1, identifier.get(), specifier)
+               : objc::make<UITableViewCell>(cellClass, "initWithStyle:reuseIdentifier:", UITableViewCellStyleValue1,
+                                             identifier.get());
+    if (!cell) return nullptr;
   }
   if (specifier->height() > 0) cell->setFrame(CGRectMake(0, 0, 320, specifier->height()));
   if (cell->isKindOfClass(PSTableCell::class_()) && !specifier->propertyForKey("cellClass"))

@@ -18,10 +18,7 @@ Class UIView::class_() {
 }
 
 Retained<UIView> UIView::viewWithFrame(Class cls, CGRect frame) {
-  id made = class_createInstance(cls, 0);
-  auto* initialised = objc_cast<UIView>(objc::send<id>(made, "initWithFrame:", frame));
-  if (!initialised) objc_release(made);
-  return Retained<UIView>::adopt(initialised);
+  return objc::make<UIView>(cls, "initWithFrame:", frame);
 }
 
 UIView* UIView::initWithFrame(CGRect frame) {

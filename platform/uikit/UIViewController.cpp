@@ -18,10 +18,7 @@ Class UIViewController::class_() {
 }
 
 Retained<UIViewController> UIViewController::controller(Class cls) {
-  id made = class_createInstance(cls, 0);
-  auto* initialised = objc_cast<UIViewController>(objc::send<id>(made, "init"));
-  if (!initialised) objc_release(made);
-  return Retained<UIViewController>::adopt(initialised);
+  return objc::make<UIViewController>(cls, "init");
 }
 
 UIView* UIViewController::view() {

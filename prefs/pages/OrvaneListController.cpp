@@ -55,10 +55,7 @@ UIView* OrvaneListController::tableView_viewForHeaderInSection(UITableView*, lon
   // A new view every time; the table owns it.
   Class headerClass = section == 0 ? QMOrvaneCustomHeaderView::class_() : section == 4 ? QMOrvaneLogoTableCell::class_() : nullptr;
   if (!headerClass) return nullptr;
-  id made = class_createInstance(headerClass, 0);
-  id header = objc::send<id>(made, "init");
-  if (!header) objc_release(made);
-  return objc_cast<UIView>(objc_autorelease(header));
+  return objc::make<UIView>(headerClass, "init").autorelease();
 }
 
 CGFloat OrvaneListController::tableView_heightForHeaderInSection(UITableView*, long section) {

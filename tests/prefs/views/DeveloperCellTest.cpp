@@ -18,10 +18,9 @@ class DeveloperCell : public ::testing::Test {
     specifier->setProperty_forKey(NSSTR("Merrow Lanz"), "realName");
     specifier->setProperty_forKey(NSSTR("Developer"), "job");
     if (image) specifier->setProperty_forKey(NSString::stringWithUTF8String(image), "devImage");
-    id made = class_createInstance(settingsbundle::classNamed("QMOrvaneDeveloperTableCell"), 0);
-    auto cell = Retained<UITableViewCell>::adopt(objc_cast<UITableViewCell>(
-        objc::send<id>(made, "initWithStyle:reuseIdentifier:specifier:", UITableViewCellStyleValue1, NSSTR("other"),
-                       specifier.get())));
+    auto cell = objc::make<UITableViewCell>(settingsbundle::classNamed("QMOrvaneDeveloperTableCell"),
+                                            "initWithStyle:reuseIdentifier:specifier:", UITableViewCellStyleValue1,
+                                            NSSTR("other"), specifier.get());
     cell->setFrame(CGRectMake(0, 0, 320, 110));
     cell->layoutIfNeeded();
     return cell;

@@ -14,8 +14,7 @@ class HeaderView : public ::testing::Test {
   void SetUp() override { bundle = settingsbundle::installBuilt(device); }
 
   Retained<UIView> makeHeader() {
-    id made = class_createInstance(settingsbundle::classNamed("QMOrvaneCustomHeaderView"), 0);
-    return Retained<UIView>::adopt(objc_cast<UIView>(objc::send<id>(made, "init")));
+    return objc::make<UIView>(settingsbundle::classNamed("QMOrvaneCustomHeaderView"), "init");
   }
   static UILabel* label(UIView* header, const char* getter) { return objc::send<UILabel*>(header, getter); }
 
@@ -122,8 +121,7 @@ TEST_F(HeaderView, TheLogoIsCentredAtEveryWidthWithItsShadowAndWithoutItsFile) {
     if (!withFile) std::filesystem::remove(device.host(settingsbundle::bundlePath) + "/footerLogo@2x.png");
     if (!withFile) std::filesystem::remove(device.host(settingsbundle::bundlePath) + "/footerLogo.png");
     for (double width : {320.0, 768.0}) {
-      id made = class_createInstance(settingsbundle::classNamed("QMOrvaneLogoTableCell"), 0);
-      auto cell = Retained<UIView>::adopt(objc_cast<UIView>(objc::send<id>(made, "init")));
+      auto cell = objc::make<UIView>(settingsbundle::classNamed("QMOrvaneLogoTableCell"), "init");
       auto* logo = objc::send<UIImageView*>(cell.get(), "logoImageView");
       ASSERT_TRUE(logo);
       EXPECT_EQ(logo->superview(), cell.get());
