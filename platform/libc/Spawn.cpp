@@ -1,6 +1,7 @@
 #include "platform/libc/Spawn.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,18 +20,37 @@ namespace {
 int createFresh(const std::string& hostPath) {
   for (int attempt = 0; attempt < 8; ++attempt) {
     if (::unlink(hostPath.c_str()) != 0 && errno != ENOENT) return -1;
-    int descriptor = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    int descriptor = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (descriptor >= 0 || errno != EEXIST) return descriptor;
   }
   return -1;
 }
 
+/// The file's bytes from its start, through the descriptor; none past `maximumLength`.
+std::optional<std::string> readBack(int descriptor, std::size_t maximumLength) {
+  struct stat info {};
+  if (::fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+  if (static_cast<unsigned long long>(info.st_size) > maximumLength) return std::nullopt;
+  std::string contents;
+  char buffer[65536];
+  for (off_t offset = 0;;) {
+    ssize_t got = ::pread(descriptor, buffer, sizeof buffer, offset);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return std::nullopt;
+    if (got == 0) return contents;
+    if (contents.size() + static_cast<std::size_t>(got) > maximumLength) return std::nullopt;
+    contents.append(buffer, static_cast<std::size_t>(got));
+    offset += got;
+  }
+}
+
 }  // namespace
 
-int runWithOutputFile(const std::string& program, const std::vector<std::string>& arguments,
-                      const std::string& outputPath) {
+OutputFile runWithOutputFile(const std::string& program, const std::vector<std::string>& arguments,
+                             const std::string& outputPath, std::size_t maximumLength) {
+  OutputFile result;
   int output = createFresh(device::hostPath(outputPath));
-  if (output < 0) return -1;
+  if (output < 0) return result;
   std::string executable = device::hostPath(program);
   std::vector<char*> argv = {executable.data()};
   std::vector<std::string> copies = arguments;
@@ -42,12 +62,16 @@ int runWithOutputFile(const std::string& program, const std::vector<std::string>
   pid_t child = -1;
   int failed = posix_spawn(&child, executable.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
+  if (!failed) {
+    int status = 0;
+    int waited = 0;
+    while ((waited = ::waitpid(child, &status, 0)) < 0 && errno == EINTR) {
+    }
+    if (waited == child && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+  }
+  result.contents = readBack(output, maximumLength);
   ::close(output);
-  if (failed) return -1;
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0)
-    if (errno != EINTR) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
 }
 
 }  // namespace libc

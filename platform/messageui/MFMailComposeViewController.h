@@ -25,6 +25,9 @@ class MFMailComposeViewController : public UIViewController {
     std::string data, mimeType, fileName;
   };
 
+  /// An attachment larger than this is left out of the mail (and the person told on stderr).
+  static constexpr std::size_t maximumAttachmentLength = std::size_t {20} << 20;
+
   static Class class_();
   static bool canSendMail();
   /// A new composer, or nil without a mail account.
@@ -54,13 +57,19 @@ class MFMailComposeViewController : public UIViewController {
   std::string internetMessage() const;
 
   // What the person does; each writes the message where it belongs and tells the delegate.
-  /// Writes the message into the device's outbox; returns its device path.
+  /// Writes the message into the device's outbox (drafts); returns its device
+  /// path, or "" when it could not be written (the delegate hears of a failure).
   std::string send();
   std::string save();
   void cancel();
+  /// Why the last send or save failed; empty if it did not.
+  const std::string& failure() const { return failure_; }
 
  private:
+  std::string store(const std::string& folder);
   void finish(MFMailComposeResult result);
+
+  std::string failure_;
 
   Retained<NSString> subject_, body_;
   Retained<NSArray> toRecipients_, ccRecipients_, bccRecipients_;
@@ -69,6 +78,10 @@ class MFMailComposeViewController : public UIViewController {
   NSObject* delegate_ = nullptr;
   std::vector<std::string> fieldOrder_;
 };
+
+/// A mailbox ("Display Name <address>" or a bare address) as an address header
+/// carries it: the display name as it is, quoted, or in RFC 2047 encoded words.
+std::string MFMailboxHeader(const std::string& mailbox);
 
 /// Standard base64 with line breaks every 76 characters, as mail carries it.
 std::string MFBase64(std::string_view bytes);

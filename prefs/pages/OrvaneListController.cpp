@@ -77,10 +77,12 @@ void OrvaneListController::emailQM() {
   // An attachment whose file cannot be read is left out rather than sent empty.
   if (auto preferences = NSData::dataWithContentsOfFile(NSSTR("/var/mobile//Library/Preferences/com.quillmark.orvane.plist")))
     composer->addAttachmentData_mimeType_fileName(preferences, NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
-  // No shell, and a fresh file: a link planted at the fixed name is replaced, never followed.
-  libc::runWithOutputFile("/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log");
-  if (auto packages = NSData::dataWithContentsOfFile(NSSTR("/tmp/dpkgl.log")))
-    composer->addAttachmentData_mimeType_fileName(packages, NSSTR("text/plain"), NSSTR("dpkgl.txt"));
+  // No shell, and a fresh file read back through its own descriptor: whatever is put at the
+  // fixed name is never read, and without a fresh file there is no attachment.
+  auto packages = libc::runWithOutputFile("/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log").contents;
+  if (packages)
+    composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(*packages), NSSTR("text/plain"),
+                                                  NSSTR("dpkgl.txt"));
   if (UINavigationController* navigation = navigationController())
     navigation->presentViewController_animated_completion(composer, true, nullptr);
   composer->setMailComposeDelegate(this);

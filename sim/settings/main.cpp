@@ -77,9 +77,12 @@ int answerMail(MFMailComposeViewController* mail, std::string answer) {
     std::printf("  Attachment: %s (%s, %zu bytes)\n", attachment.fileName.c_str(), attachment.mimeType.c_str(),
                 attachment.data.size());
   if (answer.empty()) answer = ask("Send, save or cancel? [send/save/cancel]", {"cancel", "send", "save"});
-  if (answer == "send") std::printf("Sent: %s\n", mail->send().c_str());
-  else if (answer == "save") std::printf("Saved as a draft: %s\n", mail->save().c_str());
-  else {
+  if (answer == "send" || answer == "save") {
+    Retained<MFMailComposeViewController> keep = mail;  // the dismissal lets go of it
+    std::string path = answer == "send" ? mail->send() : mail->save();
+    if (path.empty()) return fail(std::string("the mail was not ") + (answer == "send" ? "sent: " : "saved: ") + mail->failure());
+    std::printf(answer == "send" ? "Sent: %s\n" : "Saved as a draft: %s\n", path.c_str());
+  } else {
     mail->cancel();
     std::printf("Cancelled.\n");
   }

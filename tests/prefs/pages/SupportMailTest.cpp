@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -32,6 +34,27 @@ class SupportMail : public ::testing::Test {
   MFMailComposeViewController* compose() {
     objc::send(root.get(), "emailQM");
     return objc_cast<MFMailComposeViewController>(navigation->presentedViewController());
+  }
+
+  /// Makes the device's package tool a script: `body` runs with $root the device's host root.
+  void replacePackageTool(const std::string& body) {
+    std::string tool = device.host("/usr/bin/dpkg");
+    writeFile(tool, "#!/bin/sh\nroot=$(cd \"$(dirname \"$0\")/../..\" && pwd -P)\n" + body);
+    ::chmod(tool.c_str(), 0755);
+  }
+
+  /// The mail written to the outbox, as Python's email parser (default policy) reads it.
+  std::string parsedWithPython(MFMailComposeViewController* mail, const std::string& script) {
+    std::string output;
+    int status = package::run({"python3", "-c",
+                               "import email,email.policy,sys\n"
+                               "m=email.message_from_bytes(open(sys.argv[1],'rb').read(),policy=email.policy.default)\n" +
+                                   script,
+                               device.host(mail->send())},
+                              &output);
+    if (status == -1) return "(no python3)";
+    EXPECT_EQ(status, 0) << output;
+    return output;
   }
 
   std::string preferences() const { return device.host("/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist"); }
@@ -134,4 +157,120 @@ TEST_F(SupportMail, WithoutAMailAccountNothingIsShown) {
   EXPECT_EQ(compose(), nullptr);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("No Mail Accounts"), std::string::npos);
   EXPECT_FALSE(fs::exists(device.host("/tmp/dpkgl.log")));
+}
+
+namespace {
+
+/// Drops CAP_FOWNER from the effective set while it lives, so that root obeys a sticky directory.
+class WithoutOwnerOverride {
+ public:
+  WithoutOwnerOverride() {
+    ok_ = syscall(SYS_capget, &header_, data_) == 0;
+    auto dropped = data_[0];
+    dropped.effective &= ~(1u << CAP_FOWNER);
+    __user_cap_data_struct changed[2] = {dropped, data_[1]};
+    ok_ = ok_ && syscall(SYS_capset, &header_, changed) == 0;
+  }
+  ~WithoutOwnerOverride() {
+    if (ok_) syscall(SYS_capset, &header_, data_);
+  }
+  bool ok() const { return ok_; }
+
+ private:
+  __user_cap_header_struct header_ {_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data_[2] {};
+  bool ok_ = false;
+};
+
+}  // namespace
+
+TEST_F(SupportMail, ALinkThatCannotBeRemovedLeavesTheListingOut) {
+  if (geteuid() != 0) GTEST_SKIP() << "making a link owned by another user needs root";
+  // A sticky, world-writable /tmp that belongs to another user, as is /tmp on the phone.
+  constexpr uid_t other = 54321;
+  std::string tmp = device.host("/private/var/tmp");
+  std::string listing = tmp + "/dpkgl.log";
+  std::string victim = device.root() + "/victim.txt";
+  writeFile(victim, "precious secret");
+  ASSERT_EQ(::chmod(tmp.c_str(), 01777), 0);
+  ASSERT_EQ(::chown(tmp.c_str(), other, other), 0);
+  fs::create_symlink(victim, listing);
+  ASSERT_EQ(::lchown(listing.c_str(), other, other), 0);
+  fs::create_symlink(victim, tmp + "/probe");
+  ASSERT_EQ(::lchown((tmp + "/probe").c_str(), other, other), 0);
+  {
+    WithoutOwnerOverride asAUser;
+    if (!asAUser.ok() || ::unlink((tmp + "/probe").c_str()) == 0) GTEST_SKIP() << "cannot give up CAP_FOWNER here";
+    MFMailComposeViewController* mail = compose();
+    ASSERT_TRUE(mail);
+    ASSERT_TRUE(fs::is_symlink(listing)) << "the link could not be removed";
+    EXPECT_EQ(readFile(victim), "precious secret");
+    for (auto& attachment : mail->attachments()) {
+      EXPECT_NE(attachment.fileName, "dpkgl.txt") << "without a fresh listing there is no listing attachment";
+      EXPECT_EQ(attachment.data.find("precious"), std::string::npos) << attachment.fileName;
+    }
+  }
+  fs::remove(tmp + "/probe");
+}
+
+TEST_F(SupportMail, ALinkSwappedInAfterTheListingIsWrittenIsNotRead) {
+  writeFile(device.root() + "/victim.txt", "precious secret");
+  // The tool writes its listing, then puts a link to another file in its place.
+  replacePackageTool(
+      "echo 'Desired=Unknown/Install listing'\n"
+      "ln -s \"$root/victim.txt\" \"$root/private/var/tmp/swap\" && mv -f \"$root/private/var/tmp/swap\" "
+      "\"$root/private/var/tmp/dpkgl.log\"\n");
+  for (int round = 0; round < 3; ++round) {
+    MFMailComposeViewController* mail = compose();
+    ASSERT_TRUE(mail);
+    ASSERT_TRUE(fs::is_symlink(device.host("/tmp/dpkgl.log"))) << "the tool swapped the link in";
+    ASSERT_EQ(mail->attachments().size(), 1u);
+    EXPECT_EQ(mail->attachments()[0].fileName, "dpkgl.txt");
+    EXPECT_EQ(mail->attachments()[0].data, "Desired=Unknown/Install listing\n");
+    navigation->dismissViewControllerAnimated_completion(false, nullptr);
+  }
+}
+
+TEST_F(SupportMail, AnAttachmentOverTwentyMegabytesIsLeftOut) {
+  writeFile(preferences(), "");
+  fs::resize_file(preferences(), MFMailComposeViewController::maximumAttachmentLength + 1);  // sparse
+  testing::internal::CaptureStderr();
+  MFMailComposeViewController* mail = compose();
+  std::string told = testing::internal::GetCapturedStderr();
+  ASSERT_TRUE(mail);
+  ASSERT_EQ(mail->attachments().size(), 1u);
+  EXPECT_EQ(mail->attachments()[0].fileName, "dpkgl.txt");
+  EXPECT_NE(told.find("\"OrvanePrefs.plist\""), std::string::npos) << told;
+  EXPECT_LT(fs::file_size(device.host(mail->send())), std::size_t {1} << 20);
+
+  fs::resize_file(preferences(), MFMailComposeViewController::maximumAttachmentLength);
+  navigation->dismissViewControllerAnimated_completion(false, nullptr);
+  EXPECT_EQ(compose()->attachments().size(), 2u) << "a file of exactly the limit goes along";
+}
+
+TEST_F(SupportMail, OnlyTheAccountsDisplayNameIsEncoded) {
+  const char* script =
+      "for h in ('From','To'):\n"
+      "  for a in m[h].addresses: print(h, repr(a.display_name), a.addr_spec)\n"
+      "print(len(m.defects), [p.get_filename() for p in m.iter_attachments()])\n";
+  struct Case {
+    const char *account, *expected;
+  } cases[] = {
+      {"Jörg Müller-Lüdenscheidt und die Großältern 日本語 <joerg@example.org>",
+       "From 'Jörg Müller-Lüdenscheidt und die Großältern 日本語' joerg@example.org\n"},
+      {"\"Doe, J. \\\"Jay\\\"\" <jay@example.org>", "From 'Doe, J. \"Jay\"' jay@example.org\n"},
+      {"Eve\r\nBcc: all@example.org <eve@example.org>", "From 'Eve  Bcc: all@example.org' eve@example.org\n"},
+      {"plain@example.org", "From '' plain@example.org\n"},
+  };
+  for (auto& [account, expected] : cases) {
+    device::setSetting("MailAccount", account);
+    MFMailComposeViewController* mail = compose();
+    ASSERT_TRUE(mail);
+    std::string output = parsedWithPython(mail, script);
+    if (output == "(no python3)") GTEST_SKIP() << "no python3 to parse the message with";
+    EXPECT_EQ(output, std::string(expected) +
+                          "To 'Quillmark Support' support@quillmark.example\n"
+                          "0 ['dpkgl.txt']\n")
+        << account;
+  }
 }
