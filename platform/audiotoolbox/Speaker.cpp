@@ -1,6 +1,7 @@
 #include "platform/audiotoolbox/Speaker.h"
 
 #include <fmt/format.h>
+#include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
 
@@ -163,10 +164,12 @@ void logStart(std::uint32_t sound, const Clip& clip) {
       {"sound", sound},         {"duration", clip.duration()},
   };
   std::string record = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  std::string path = device::hostPath(kLogPath);
-  if (files::appendRecord(path, record)) return;
-  files::makeDirectories(path.substr(0, path.rfind('/')));
-  files::appendRecord(path, record);
+  // One write per line, so that lines of several processes never interleave.
+  int descriptor = openSegment(kLogPath, kPreviousLogPath, logSegmentBytes(), static_cast<long long>(record.size()),
+                               O_WRONLY | O_APPEND, false);
+  if (descriptor < 0) return;
+  files::writeAll(descriptor, record);
+  ::close(descriptor);
 }
 
 }  // namespace

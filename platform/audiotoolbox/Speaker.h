@@ -17,6 +17,15 @@ inline constexpr const char* kLogPath = "/var/mobile/Library/Logs/Speaker.jsonl"
 inline constexpr const char* kRecordingPath = "/var/mobile/Library/Logs/Speaker.wav";
 inline constexpr int kRecordingRate = 44100;
 
+// Once the log or the recording would grow past its size, it is renamed to
+// its previous segment, replacing the one before, and a new one is begun.
+inline constexpr const char* kPreviousLogPath = "/var/mobile/Library/Logs/Speaker.1.jsonl";
+inline constexpr const char* kPreviousRecordingPath = "/var/mobile/Library/Logs/Speaker.1.wav";
+inline constexpr long long kLogSegmentBytes = 1 << 20;
+inline constexpr long long kRecordingSegmentBytes = 16 << 20;
+/// Changes the segment sizes of this process (tests).
+void setSegmentSizes(long long logBytes, long long recordingBytes);
+
 /// Connects to the host's sound server so that sounds are also heard aloud.
 /// Returns "" on success, otherwise an error text.
 std::string enableSystemOutput();
@@ -55,6 +64,16 @@ struct Segment {
 
 /// Appends the segments, in order, to the device's recording.
 void record(const std::vector<Segment>& segments);
+
+/// Opens a log file of the device with `access` (O_WRONLY | O_APPEND, O_RDWR)
+/// to add `incoming` bytes, never through a link in its place and only if it is
+/// a regular file; when it would grow past `limit`, it is renamed to
+/// `previousPath` first. With `locked` the descriptor returned holds an
+/// exclusive lock. -1 on failure.
+int openSegment(const char* devicePath, const char* previousPath, long long limit, long long incoming, int access,
+                bool locked);
+long long logSegmentBytes();
+long long recordingSegmentBytes();
 
 /// Audible output through the host's sound server; does nothing unless enabled.
 namespace output {

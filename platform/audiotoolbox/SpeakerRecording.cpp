@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 
@@ -16,6 +17,9 @@ namespace speaker {
 namespace {
 
 constexpr int kRecordingFormat = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+
+std::atomic<long long> logLimit{kLogSegmentBytes};
+std::atomic<long long> recordingLimit{kRecordingSegmentBytes};
 
 std::vector<float> mixToMono(const Clip& clip, std::size_t frames) {
   std::vector<float> mono(frames);
@@ -42,42 +46,128 @@ std::vector<short> toRecordingRate(const std::vector<float>& mono, int rate) {
   return out;
 }
 
-int openLocked(const std::string& path) {
-  int descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (descriptor < 0 && errno == ENOENT && files::makeDirectories(path.substr(0, path.rfind('/'))))
-    descriptor = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-  if (descriptor < 0) return -1;
-  while (::flock(descriptor, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      ::close(descriptor);
-      return -1;
-    }
-  }
-  return descriptor;
+bool lockExclusively(int descriptor) {
+  while (::flock(descriptor, LOCK_EX) != 0)
+    if (errno != EINTR) return false;
+  return true;
 }
 
-// Opens the recording for appending; one that is not a recording of ours is started anew.
-SNDFILE* openForAppend(int descriptor) {
-  struct stat status {};
-  if (::fstat(descriptor, &status) == 0 && status.st_size > 0) {
-    SF_INFO info{};
-    if (SNDFILE* file = sf_open_fd(descriptor, SFM_RDWR, &info, SF_FALSE)) {
-      if (info.samplerate == kRecordingRate && info.channels == 1 && info.format == kRecordingFormat &&
-          sf_seek(file, 0, SEEK_END) >= 0)
-        return file;
-      sf_close(file);
-    }
-    if (::ftruncate(descriptor, 0) != 0) return nullptr;
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+// libsndfile works on the recording through these calls only: given a
+// descriptor of its own, it may close it on a file it cannot read.
+struct DescriptorFile {
+  int descriptor;
+  sf_count_t position = 0;
+
+  static DescriptorFile& of(void* self) { return *static_cast<DescriptorFile*>(self); }
+  static sf_count_t length(void* self) {
+    struct stat status {};
+    return ::fstat(of(self).descriptor, &status) == 0 ? static_cast<sf_count_t>(status.st_size) : -1;
   }
-  ::lseek(descriptor, 0, SEEK_SET);
+  static sf_count_t seek(sf_count_t offset, int whence, void* self) {
+    DescriptorFile& file = of(self);
+    sf_count_t base = whence == SEEK_CUR ? file.position : whence == SEEK_END ? length(self) : 0;
+    if (base < 0 || base + offset < 0) return -1;
+    return file.position = base + offset;
+  }
+  static sf_count_t read(void* destination, sf_count_t count, void* self) {
+    DescriptorFile& file = of(self);
+    ssize_t got;
+    do got = ::pread(file.descriptor, destination, static_cast<std::size_t>(count), file.position);
+    while (got < 0 && errno == EINTR);
+    if (got <= 0) return 0;
+    file.position += got;
+    return got;
+  }
+  static sf_count_t write(const void* source, sf_count_t count, void* self) {
+    DescriptorFile& file = of(self);
+    sf_count_t done = 0;
+    while (done < count) {
+      ssize_t put = ::pwrite(file.descriptor, static_cast<const char*>(source) + done,
+                             static_cast<std::size_t>(count - done), file.position + done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) break;
+      done += put;
+    }
+    file.position += done;
+    return done;
+  }
+  static sf_count_t tell(void* self) { return of(self).position; }
+};
+
+SF_VIRTUAL_IO descriptorCalls{DescriptorFile::length, DescriptorFile::seek, DescriptorFile::read,
+                              DescriptorFile::write, DescriptorFile::tell};
+
+// Opens the recording for appending; one that is not a recording of ours is started anew.
+SNDFILE* openForAppend(DescriptorFile& file) {
+  if (DescriptorFile::length(&file) > 0) {
+    SF_INFO info{};
+    file.position = 0;
+    if (SNDFILE* opened = sf_open_virtual(&descriptorCalls, SFM_RDWR, &info, &file)) {
+      if (info.samplerate == kRecordingRate && info.channels == 1 && info.format == kRecordingFormat &&
+          sf_seek(opened, 0, SEEK_END) >= 0)
+        return opened;
+      sf_close(opened);
+    }
+    if (::ftruncate(file.descriptor, 0) != 0) return nullptr;
+  }
+  file.position = 0;
   SF_INFO info{};
   info.samplerate = kRecordingRate;
   info.channels = 1;
   info.format = kRecordingFormat;
-  return sf_open_fd(descriptor, SFM_RDWR, &info, SF_FALSE);
+  return sf_open_virtual(&descriptorCalls, SFM_RDWR, &info, &file);
 }
 
 }  // namespace
+
+void setSegmentSizes(long long logBytes, long long recordingBytes) {
+  logLimit = logBytes;
+  recordingLimit = recordingBytes;
+}
+long long logSegmentBytes() { return logLimit; }
+long long recordingSegmentBytes() { return recordingLimit; }
+
+int openSegment(const char* devicePath, const char* previousPath, long long limit, long long incoming, int access,
+                bool locked) {
+  std::string path = device::hostPath(devicePath);
+  int flags = access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  // A few rounds: each retry means another process has just begun a new segment.
+  for (int round = 0; round < 8; ++round) {
+    int descriptor = ::open(path.c_str(), flags, 0644);
+    // A device removed meanwhile is not brought back.
+    if (descriptor < 0 && errno == ENOENT && device::isDevice(device::root()) &&
+        files::makeDirectories(path.substr(0, path.rfind('/'))))
+      descriptor = ::open(path.c_str(), flags, 0644);
+    if (descriptor < 0) return -1;
+    struct stat opened {};
+    if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(descriptor);
+      return -1;
+    }
+    auto full = [&] { return opened.st_size > 0 && opened.st_size + incoming > limit; };
+    if (!locked && !full()) return descriptor;
+    struct stat named {};
+    if (!lockExclusively(descriptor) || ::fstat(descriptor, &opened) != 0) {
+      ::close(descriptor);
+      return -1;
+    }
+    if (::lstat(path.c_str(), &named) != 0 || !sameFile(named, opened)) {
+      ::close(descriptor);
+      continue;
+    }
+    if (full()) {
+      bool renamed = ::rename(path.c_str(), device::hostPath(previousPath).c_str()) == 0;
+      ::close(descriptor);
+      if (!renamed) return -1;
+      continue;
+    }
+    if (!locked) ::flock(descriptor, LOCK_UN);
+    return descriptor;
+  }
+  return -1;
+}
 
 void record(const std::vector<Segment>& segments) {
   std::vector<short> samples;
@@ -90,11 +180,14 @@ void record(const std::vector<Segment>& segments) {
   }
   if (samples.empty()) return;
 
-  int descriptor = openLocked(device::hostPath(kRecordingPath));
+  long long bytes = static_cast<long long>(samples.size() * sizeof(short));
+  int descriptor =
+      openSegment(kRecordingPath, kPreviousRecordingPath, recordingSegmentBytes(), bytes, O_RDWR, true);
   if (descriptor < 0) return;
-  if (SNDFILE* file = openForAppend(descriptor)) {
-    sf_writef_short(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
+  DescriptorFile file{descriptor};
+  if (SNDFILE* recording = openForAppend(file)) {
+    sf_writef_short(recording, samples.data(), static_cast<sf_count_t>(samples.size()));
+    sf_close(recording);
   }
   ::close(descriptor);
 }

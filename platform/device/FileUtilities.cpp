@@ -11,6 +11,15 @@
 namespace files {
 namespace {
 
+std::string directoryOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+}  // namespace
+
 bool writeAll(int descriptor, std::string_view contents) {
   while (!contents.empty()) {
     ssize_t written = ::write(descriptor, contents.data(), contents.size());
@@ -22,15 +31,6 @@ bool writeAll(int descriptor, std::string_view contents) {
   }
   return true;
 }
-
-std::string directoryOf(const std::string& path) {
-  auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-}  // namespace
 
 std::optional<std::string> readWhole(const std::string& hostPath) {
   int descriptor = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
@@ -81,13 +81,6 @@ bool writeAtomically(const std::string& hostPath, std::string_view contents, Dur
     }
   }
   return true;
-}
-
-bool appendRecord(const std::string& hostPath, std::string_view record) {
-  int descriptor = ::open(hostPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-  if (descriptor < 0) return false;
-  bool ok = writeAll(descriptor, record);
-  return ::close(descriptor) == 0 && ok;
 }
 
 bool makeDirectories(const std::string& hostPath) {

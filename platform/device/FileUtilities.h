@@ -16,8 +16,8 @@ enum class Durability { Flushed, Unflushed };
 /// Durability::Flushed the file and its directory are flushed to disk too.
 bool writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability);
 
-/// Appends one record with a single write, so records of several processes never interleave.
-bool appendRecord(const std::string& hostPath, std::string_view record);
+/// Writes all of `contents`, going on after interruptions and short writes.
+bool writeAll(int descriptor, std::string_view contents);
 
 /// Creates a directory and its parents; true if it exists afterwards.
 bool makeDirectories(const std::string& hostPath);

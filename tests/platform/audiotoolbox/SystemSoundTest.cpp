@@ -8,6 +8,7 @@
 #include <condition_variable>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <sstream>
@@ -311,6 +312,83 @@ TEST(SystemSoundRecording, IsA44kMonoWaveThatGrowsByWhatWasPlayed) {
   AudioServicesPlaySystemSound(sound);
   ASSERT_TRUE(completions.awaitCount(2));
   EXPECT_EQ(readRecording(device).samples.size(), 1764u);
+}
+
+TEST(SystemSoundRecording, StartsAnewOverWhatIsNotARecordingAndLeavesOtherFilesAlone) {
+  testsupport::TemporaryDevice device;
+  writeWave(device.host(soundPath("Pop.wav")), 88, 44100, {0.5f});
+  SystemSoundID sound = createSound(soundPath("Pop.wav"));
+  Completions completions;
+  completions.watch(sound);
+  const std::string recordingPath = device.host(speaker::kRecordingPath);
+  testsupport::writeFile(recordingPath, "not a recording, only text that libsndfile cannot open\n");
+  AudioServicesPlaySystemSound(sound);
+  ASSERT_TRUE(completions.awaitCount(1));
+  Recording fresh = readRecording(device);
+  EXPECT_EQ(fresh.info.samplerate, 44100);
+  EXPECT_EQ(fresh.samples.size(), 88u);
+
+  // A recording libsndfile refuses, over and over, while another thread opens,
+  // writes and closes a file: it may never be truncated or closed under it.
+  constexpr int kPresses = 200;
+  const std::string mine = device.root() + "/mine.txt";
+  std::atomic<bool> pressing{true};
+  int written = 0;
+  std::thread writer([&] {
+    while (pressing) {
+      std::ofstream(mine, std::ios::app) << "line " << written++ << "\n";
+    }
+  });
+  for (int i = 0; i < kPresses; ++i) {
+    testsupport::writeFile(recordingPath, "RIFF\x10\0\0\0WAVEjunk");
+    AudioServicesPlaySystemSound(sound);
+    ASSERT_TRUE(completions.awaitCount(2u + i));
+  }
+  pressing = false;
+  writer.join();
+  EXPECT_EQ(logLines(device).size(), 1u + kPresses);
+  std::istringstream lines(testsupport::readFile(mine));
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) ASSERT_EQ(line, "line " + std::to_string(count));
+  EXPECT_EQ(count, written);
+}
+
+TEST(SystemSoundRecording, LogAndRecordingBeginNewSegmentsAtTheirSizes) {
+  testsupport::TemporaryDevice device;
+  speaker::setSegmentSizes(2000, 4000);
+  writeWave(device.host(soundPath("Pop.wav")), 441, 44100, {0.5f});
+  SystemSoundID sound = createSound(soundPath("Pop.wav"));
+  Completions completions;
+  completions.watch(sound);
+  constexpr int kPresses = 40;
+  for (int i = 0; i < kPresses; ++i) {
+    AudioServicesPlaySystemSound(sound);
+    ASSERT_TRUE(completions.awaitCount(i + 1u));
+  }
+
+  auto size = [&](const char* devicePath) { return std::filesystem::file_size(device.host(devicePath)); };
+  EXPECT_LE(size(speaker::kLogPath), 2000u);
+  EXPECT_LE(size(speaker::kPreviousLogPath), 2000u);
+  // Whole lines in both, the newest last.
+  std::string previous = testsupport::readFile(device.host(speaker::kPreviousLogPath));
+  std::string current = testsupport::readFile(device.host(speaker::kLogPath));
+  ASSERT_FALSE(previous.empty());
+  ASSERT_EQ(previous.back(), '\n');
+  ASSERT_EQ(current.back(), '\n');
+  std::size_t currentLines = logLines(device).size();
+  EXPECT_EQ(currentLines, static_cast<std::size_t>(std::count(current.begin(), current.end(), '\n')));
+  EXPECT_GT(previous.size(), 2000u - current.find('\n') - 1);
+
+  EXPECT_LE(size(speaker::kRecordingPath), 4000u + 44);
+  Recording recording = readRecording(device);
+  EXPECT_EQ(recording.info.samplerate, 44100);
+  EXPECT_EQ(recording.samples.size() % 441, 0u);
+  EXPECT_EQ(countNear(recording.samples, 0.5f), recording.samples.size());
+  SF_INFO info{};
+  SNDFILE* older = sf_open(device.host(speaker::kPreviousRecordingPath).c_str(), SFM_READ, &info);
+  ASSERT_NE(older, nullptr);
+  sf_close(older);
+  EXPECT_EQ(info.frames, 4 * 441);
 }
 
 // The hook's pattern: create, dispose on completion, play.
