@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -133,4 +134,45 @@ TEST_F(Simulator, OneSpringBoardPerDevice) {
   Result second = sim(root, {"springboard"});
   EXPECT_EQ(second.status, 1);
   EXPECT_NE(second.err.find("already running"), std::string::npos) << second.err;
+}
+
+TEST_F(Simulator, LogReadsAcrossARotationAndSaysWhatItLeavesOut) {
+  ASSERT_EQ(sim(root, {"init"}).status, 0);
+  const std::string logs = root + "/var/mobile/Library/Logs/";
+  std::filesystem::create_directories(logs);
+  testsupport::writeFile(logs + "Speaker.1.jsonl",
+                         "{\"time\":\"T1\",\"process\":\"SpringBoard\",\"file\":\"/a.wav\"}\n"
+                         "{\"time\":1765170000,\"process\":\"SpringBoard\",\"file\":\"/b.wav\"}\n");
+  testsupport::writeFile(logs + "Speaker.jsonl",
+                         "{\"time\":\"T3\",\"process\":\"Spring\xff\",\"file\":\"/c\xc3.wav\"}\n"
+                         "not json\n"
+                         "[1,2]\n" +
+                             std::string(100000, 'x') + "\n"
+                             "{\"time\":\"T4\",\"process\":null,\"file\":{\"n\":1}}\n"
+                             "{\"time\":\"T5\",\"process\":\"SpringBoard\",\"fi");
+  Result plain = sim(root, {"log"});
+  EXPECT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.out,
+            "T1  SpringBoard  /a.wav\n"
+            "1765170000  SpringBoard  /b.wav\n"
+            "T3  Spring\xEF\xBF\xBD    /c\xEF\xBF\xBD.wav\n"
+            "T4  null         {\"n\":1}\n");
+  EXPECT_NE(plain.err.find("3 log lines are not sound records"), std::string::npos) << plain.err;
+
+  Result json = sim(root, {"log", "--json"});
+  EXPECT_EQ(json.status, 0);
+  EXPECT_EQ(json.out,
+            "{\"file\":\"/a.wav\",\"process\":\"SpringBoard\",\"time\":\"T1\"}\n"
+            "{\"file\":\"/b.wav\",\"process\":\"SpringBoard\",\"time\":1765170000}\n"
+            "{\"file\":\"/c\xEF\xBF\xBD.wav\",\"process\":\"Spring\xEF\xBF\xBD\",\"time\":\"T3\"}\n"
+            "{\"file\":{\"n\":1},\"process\":null,\"time\":\"T4\"}\n");
+
+  // Links and other things in the log's place are not read.
+  std::filesystem::remove(logs + "Speaker.1.jsonl");
+  std::filesystem::create_symlink(logs + "Speaker.jsonl", logs + "Speaker.1.jsonl");
+  std::filesystem::remove(logs + "Speaker.jsonl");
+  ASSERT_EQ(mkfifo((logs + "Speaker.jsonl").c_str(), 0644), 0);
+  Result odd = sim(root, {"log"});
+  EXPECT_EQ(odd.status, 0);
+  EXPECT_EQ(odd.out, "");
 }
