@@ -1,6 +1,6 @@
-#include <atomic>
-
+#include "hook/Initialisers.h"
 #include "hook/Snapshot.h"
+#include "platform/atomic/AtomicRef.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/foundation/Foundation.h"
 
@@ -41,19 +41,18 @@ void settingsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, C
 void loadPreferences() {
   Retained<NSMutableDictionary> preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
   if (!preferences) return;
-  std::atomic_ref(kEnabled).store(truthValue(preferences->objectForKey("isEnabled"), true), std::memory_order_release);
-  std::atomic_ref(kSelectedVolumeIncreaseSound)
+  AtomicRef(kEnabled).store(truthValue(preferences->objectForKey("isEnabled"), true), std::memory_order_release);
+  AtomicRef(kSelectedVolumeIncreaseSound)
       .store(themeName(preferences->objectForKey("selectedIncreaseSound")), std::memory_order_release);
-  std::atomic_ref(kSelectedVolumeDecreaseSound)
+  AtomicRef(kSelectedVolumeDecreaseSound)
       .store(themeName(preferences->objectForKey("selectedDecreaseSound")), std::memory_order_release);
 }
 
 }  // namespace orvane
 
-// Runs before the hooks are installed, so they find the first snapshot loaded.
-__attribute__((constructor(101))) static void startUp() {
-  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, orvane::settingsChanged,
+void orvane::startUp() {
+  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, settingsChanged,
                                   CFSTR("com.quillmark.orvane/settingschanged"), nullptr,
                                   CFNotificationSuspensionBehaviorCoalesce);
-  orvane::loadPreferences();
+  loadPreferences();
 }

@@ -5,7 +5,7 @@
 
 // The preferences snapshot: written by the settings-changed callback on the
 // notify centre's thread, read by the volume hooks on SpringBoard's thread.
-// Always touched through std::atomic_ref, with release stores and acquire loads.
+// Always touched through orvane::AtomicRef, with release stores and acquire loads.
 extern "C" {
 extern BOOL kEnabled;
 extern NSString* kSelectedVolumeIncreaseSound;

@@ -1,6 +1,7 @@
-#include <atomic>
-
+#include "hook/Initialisers.h"
+#include "hook/InstallRoot.h"
 #include "hook/Snapshot.h"
+#include "platform/atomic/AtomicRef.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/substrate/CydiaSubstrate.h"
@@ -15,8 +16,8 @@ VolumeImplementation previousDecreaseVolume;
 SEL playSelector;
 
 void playInDirection(id self, NSString*& snapshotName) {
-  if (!std::atomic_ref(kEnabled).load(std::memory_order_acquire)) return;
-  NSString* name = std::atomic_ref(snapshotName).load(std::memory_order_acquire);
+  if (!AtomicRef(kEnabled).load(std::memory_order_acquire)) return;
+  NSString* name = AtomicRef(snapshotName).load(std::memory_order_acquire);
   objc_msgSend(self, playSelector, static_cast<id>(name));
 }
 
@@ -40,7 +41,7 @@ void playMySong(id, SEL, id name) {
   if (!name) return;
   // A name is a file name: one holding "/" could reach outside the sound directory.
   if (foundation::describe(name).find('/') != std::string::npos) return;
-  Retained<NSString> path = NSString::stringWithFormat("/Library/Application Support/Orvane/%@.wav", name);
+  Retained<NSString> path = NSString::stringWithFormat(ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/%@.wav", name);
   Retained<NSURL> url = NSURL::fileURLWithPath(path);
   SystemSoundID sound = 0;
   if (AudioServicesCreateSystemSoundID(url, &sound) != kAudioServicesNoError) return;
@@ -51,14 +52,13 @@ void playMySong(id, SEL, id name) {
 }  // namespace
 }  // namespace orvane
 
-__attribute__((constructor(102))) static void installHooks() {
-  using namespace orvane;
+void orvane::installHooks() {
   playSelector = sel_registerName("merrowPlayMySong:");
   Class volumeControl = objc_getClass("VolumeControl");
   if (!volumeControl) return;
-  MSHookMessageEx(volumeControl, sel_registerName("increaseVolume"), reinterpret_cast<IMP>(&orvane::increaseVolume),
+  MSHookMessageEx(volumeControl, sel_registerName("increaseVolume"), reinterpret_cast<IMP>(&increaseVolume),
                   reinterpret_cast<IMP*>(&previousIncreaseVolume));
-  MSHookMessageEx(volumeControl, sel_registerName("decreaseVolume"), reinterpret_cast<IMP>(&orvane::decreaseVolume),
+  MSHookMessageEx(volumeControl, sel_registerName("decreaseVolume"), reinterpret_cast<IMP>(&decreaseVolume),
                   reinterpret_cast<IMP*>(&previousDecreaseVolume));
   class_addMethod(volumeControl, playSelector, reinterpret_cast<IMP>(&playMySong), "v@:@");
 }

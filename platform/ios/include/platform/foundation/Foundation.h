@@ -1,0 +1,8 @@
+#pragma once
+
+#include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSDictionary.h"
+#include "platform/foundation/NSNumber.h"
+#include "platform/foundation/NSString.h"
+#include "platform/foundation/NSURL.h"
+#include "platform/objc/NSObject.h"

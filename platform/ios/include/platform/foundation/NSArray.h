@@ -1,0 +1,27 @@
+#pragma once
+
+#include "platform/objc/NSObject.h"
+
+class NSArray : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSArray"); }
+  static Retained<NSArray> array() {
+    return Retained<NSArray>::adopt(static_cast<NSArray*>(objc_createObject(class_()).release()));
+  }
+
+  unsigned long count() const { return objc::sendMessage<unsigned long>(this, ORVANE_SEL("count")); }
+  objc_object* objectAtIndex(unsigned long index) const {
+    return objc::sendMessage<id>(this, ORVANE_SEL("objectAtIndex:"), index);
+  }
+};
+
+class NSMutableArray : public NSArray {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSMutableArray"); }
+  static Retained<NSMutableArray> array() {
+    return Retained<NSMutableArray>::adopt(static_cast<NSMutableArray*>(objc_createObject(class_()).release()));
+  }
+
+  void addObject(objc_object* object) { objc::sendMessage<void>(this, ORVANE_SEL("addObject:"), object); }
+  void removeAllObjects() { objc::sendMessage<void>(this, ORVANE_SEL("removeAllObjects")); }
+};

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSString.h"
+#include "platform/objc/NSObject.h"
+
+/// A dictionary with string keys, as property lists hold them.
+class NSDictionary : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSDictionary"); }
+  static Retained<NSDictionary> dictionary() { return make(class_()); }
+  /// The property list at a path, or nil if it is missing, no property list,
+  /// or its root is not a dictionary.
+  static Retained<NSDictionary> dictionaryWithContentsOfFile(const NSString* path) {
+    return makeWithContentsOfFile(class_(), path);
+  }
+
+  unsigned long count() const { return objc::sendMessage<unsigned long>(this, ORVANE_SEL("count")); }
+  objc_object* objectForKey(const NSString* key) const {
+    return objc::sendMessage<id>(this, ORVANE_SEL("objectForKey:"), key);
+  }
+  objc_object* objectForKey(std::string_view key) const { return objectForKey(NSString::constant(key)); }
+  Retained<NSArray> allKeys() const { return objc::sendMessage<NSArray*>(this, ORVANE_SEL("allKeys")); }
+  bool writeToFile_atomically(const NSString* path, bool atomically) const {
+    return objc::sendMessage<BOOL>(this, ORVANE_SEL("writeToFile:atomically:"), path, static_cast<BOOL>(atomically));
+  }
+
+ protected:
+  static Retained<NSDictionary> make(Class cls) {
+    return Retained<NSDictionary>::adopt(static_cast<NSDictionary*>(objc_createObject(cls).release()));
+  }
+  static Retained<NSDictionary> makeWithContentsOfFile(Class cls, const NSString* path) {
+    id allocated = objc::sendMessage<id>(reinterpret_cast<const objc_object*>(cls), ORVANE_SEL("alloc"));
+    return Retained<NSDictionary>::adopt(
+        objc::sendMessage<NSDictionary*>(allocated, ORVANE_SEL("initWithContentsOfFile:"), path));
+  }
+};
+
+class NSMutableDictionary : public NSDictionary {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSMutableDictionary"); }
+  static Retained<NSMutableDictionary> dictionary() { return downcast(make(class_())); }
+  static Retained<NSMutableDictionary> dictionaryWithContentsOfFile(const NSString* path) {
+    return downcast(makeWithContentsOfFile(class_(), path));
+  }
+
+  void setObject_forKey(objc_object* object, const NSString* key) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setObject:forKey:"), object, key);
+  }
+  void setObject_forKey(objc_object* object, std::string_view key) { setObject_forKey(object, NSString::constant(key)); }
+  void removeObjectForKey(std::string_view key) {
+    objc::sendMessage<void>(this, ORVANE_SEL("removeObjectForKey:"), NSString::constant(key));
+  }
+  void addEntriesFromDictionary(const NSDictionary* other) {
+    objc::sendMessage<void>(this, ORVANE_SEL("addEntriesFromDictionary:"), other);
+  }
+
+ private:
+  static Retained<NSMutableDictionary> downcast(Retained<NSDictionary> made) {
+    return Retained<NSMutableDictionary>::adopt(static_cast<NSMutableDictionary*>(made.release()));
+  }
+};

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/objc/NSObject.h"
+
+namespace objc {
+/// What a C++ value of the product passes as through a variadic message.
+template <class T>
+inline T* variadicArgument(const Retained<T>& value) { return value.get(); }
+template <class T>
+inline T variadicArgument(T value) { return value; }
+}  // namespace objc
+
+enum : unsigned long { NSUTF8StringEncoding = 4 };
+
+class NSString : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSString"); }
+  static Retained<NSString> string() { return stringWithUTF8String(""); }
+  static Retained<NSString> stringWithUTF8String(std::string_view text) {
+    return Retained<NSString>::adopt(objc::sendMessage<NSString*>(
+        alloc(), ORVANE_SEL("initWithBytes:length:encoding:"), static_cast<const void*>(text.data()),
+        static_cast<unsigned long>(text.size()), static_cast<unsigned long>(NSUTF8StringEncoding)));
+  }
+  /// The same immortal object for equal text, for the life of the process.
+  static NSString* intern(std::string_view text);
+  static NSString* constant(std::string_view text) { return intern(text); }
+
+  /// `[NSString stringWithFormat:...]`, made through alloc and initWithFormat:,
+  /// so no autorelease pool is needed.
+  template <class... Arguments>
+  static Retained<NSString> stringWithFormat(std::string_view format, const Arguments&... arguments) {
+    return Retained<NSString>::adopt(objc::sendVariadic<NSString*, NSString*>(
+        alloc(), ORVANE_SEL("initWithFormat:"), constant(format), objc::variadicArgument(arguments)...));
+  }
+
+  const char* UTF8String() const { return objc::sendMessage<const char*>(this, ORVANE_SEL("UTF8String")); }
+  std::string utf8() const {
+    const char* text = UTF8String();
+    return text ? std::string(text) : std::string();
+  }
+  unsigned long length() const { return objc::sendMessage<unsigned long>(this, ORVANE_SEL("length")); }
+  bool boolValue() const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("boolValue")); }
+  bool isEqualToString(const NSString* other) const {
+    return objc::sendMessage<BOOL>(this, ORVANE_SEL("isEqualToString:"), other);
+  }
+  bool hasPrefix(const NSString* prefix) const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("hasPrefix:"), prefix); }
+  bool hasSuffix(const NSString* suffix) const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("hasSuffix:"), suffix); }
+  Retained<NSString> stringByAppendingString(const NSString* other) const {
+    return objc::sendMessage<NSString*>(this, ORVANE_SEL("stringByAppendingString:"), other);
+  }
+  Retained<NSString> stringByDeletingPathExtension() const {
+    return objc::sendMessage<NSString*>(this, ORVANE_SEL("stringByDeletingPathExtension"));
+  }
+  Retained<NSString> lastPathComponent() const {
+    return objc::sendMessage<NSString*>(this, ORVANE_SEL("lastPathComponent"));
+  }
+
+ private:
+  static objc_object* alloc() {
+    return objc::sendMessage<id>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("alloc"));
+  }
+};
+
+/// An immortal string constant, like @"..." in the platform's language.
+#define NSSTR(literal) (::NSString::constant(literal))
+
+namespace foundation {
+
+/// The description of any object, "(null)" for nil.
+inline std::string describe(const objc_object* object) {
+  if (!object) return "(null)";
+  NSString* description = static_cast<const NSObject*>(object)->description();
+  return description ? description->utf8() : std::string("(null)");
+}
+
+}  // namespace foundation

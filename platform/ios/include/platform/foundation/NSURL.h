@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/foundation/NSString.h"
+#include "platform/objc/NSObject.h"
+
+class NSURL : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSURL"); }
+  /// A file URL for an absolute path, taken unaltered.
+  static Retained<NSURL> fileURLWithPath(const NSString* path) {
+    id allocated = objc::sendMessage<id>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("alloc"));
+    return Retained<NSURL>::adopt(objc::sendMessage<NSURL*>(allocated, ORVANE_SEL("initFileURLWithPath:"), path));
+  }
+
+  bool isFileURL() const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("isFileURL")); }
+  std::string path() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("path"))->utf8(); }
+  std::string absoluteString() const {
+    return objc::sendMessage<NSString*>(this, ORVANE_SEL("absoluteString"))->utf8();
+  }
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "platform/objc/Retained.h"
+#include "platform/objc/message.h"
+#include "platform/objc/runtime.h"
+
+class NSString;
+
+/// The root class.
+class NSObject : public objc_object {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSObject"); }
+  /// Whether the object's runtime class is `cls` or inherits from it.
+  bool isKindOfClass(Class cls) const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("isKindOfClass:"), cls); }
+  bool respondsToSelector(SEL selector) const {
+    return objc::sendMessage<BOOL>(this, ORVANE_SEL("respondsToSelector:"), selector);
+  }
+  NSString* description() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("description")); }
+};
+
+/// Makes a new instance of the runtime class, as `[[cls alloc] init]` would.
+inline Retained<NSObject> objc_createObject(Class cls) {
+  id allocated = objc::sendMessage<id>(reinterpret_cast<const objc_object*>(cls), ORVANE_SEL("alloc"));
+  return Retained<NSObject>::adopt(static_cast<NSObject*>(objc::sendMessage<id>(allocated, ORVANE_SEL("init"))));
+}
+
+/// The object as T, or null if it is not one.
+template <class T>
+T* objc_cast(objc_object* object) {
+  if (!object || !static_cast<NSObject*>(object)->isKindOfClass(T::class_())) return nullptr;
+  return static_cast<T*>(object);
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+// The Objective-C runtime of the device: libobjc.A.dylib's C functions,
+// declared as objc4 declares them. An object is reached only through
+// pointers; the C++ classes of this layer have no data of their own, so
+// `this` is the runtime object itself.
+
+struct objc_class;
+struct objc_selector;
+struct objc_method;
+typedef struct objc_class* Class;
+typedef struct objc_selector* SEL;
+typedef struct objc_method* Method;
+typedef struct objc_ivar* Ivar;
+/// An implementation; cast to its real signature, (id, SEL, ...), to call it.
+typedef void (*IMP)(void);
+#if __LP64__
+typedef bool BOOL;
+#else
+typedef signed char BOOL;
+#endif
+#define YES ((BOOL)1)
+#define NO ((BOOL)0)
+
+/// Every object. Empty on purpose: the runtime owns the layout.
+struct objc_object {
+  objc_object() = delete;
+  objc_object(const objc_object&) = delete;
+  objc_object& operator=(const objc_object&) = delete;
+};
+typedef objc_object* id;
+
+typedef uintptr_t objc_AssociationPolicy;
+enum : objc_AssociationPolicy {
+  OBJC_ASSOCIATION_ASSIGN = 0,
+  OBJC_ASSOCIATION_RETAIN_NONATOMIC = 1,
+  OBJC_ASSOCIATION_COPY_NONATOMIC = 3,
+  OBJC_ASSOCIATION_RETAIN = 01401,
+  OBJC_ASSOCIATION_COPY = 01403,
+};
+
+extern "C" {
+Class objc_getClass(const char* name);
+Class objc_allocateClassPair(Class superclass, const char* name, size_t extraBytes);
+void objc_registerClassPair(Class cls);
+
+const char* class_getName(Class cls);
+Class class_getSuperclass(Class cls);
+BOOL class_addMethod(Class cls, SEL name, IMP implementation, const char* types);
+IMP class_replaceMethod(Class cls, SEL name, IMP implementation, const char* types);
+BOOL class_addIvar(Class cls, const char* name, size_t size, uint8_t alignment, const char* types);
+Ivar class_getInstanceVariable(Class cls, const char* name);
+Method class_getInstanceMethod(Class cls, SEL name);
+IMP class_getMethodImplementation(Class cls, SEL name);
+BOOL class_respondsToSelector(Class cls, SEL name);
+
+ptrdiff_t ivar_getOffset(Ivar ivar);
+
+SEL method_getName(Method method);
+IMP method_getImplementation(Method method);
+IMP method_setImplementation(Method method, IMP implementation);
+const char* method_getTypeEncoding(Method method);
+
+SEL sel_registerName(const char* name);
+const char* sel_getName(SEL selector);
+
+Class object_getClass(id object);
+const char* object_getClassName(id object);
+
+void objc_setAssociatedObject(id object, const void* key, id value, objc_AssociationPolicy policy);
+id objc_getAssociatedObject(id object, const void* key);
+
+id objc_retain(id object);
+void objc_release(id object);
+id objc_autorelease(id object);
+void* objc_autoreleasePoolPush(void);
+void objc_autoreleasePoolPop(void* pool);
+int objc_sync_enter(id object);
+int objc_sync_exit(id object);
+}
+
+/// An autorelease pool for a scope.
+class AutoreleasePool {
+ public:
+  AutoreleasePool() : pool_(objc_autoreleasePoolPush()) {}
+  ~AutoreleasePool() { objc_autoreleasePoolPop(pool_); }
+  AutoreleasePool(const AutoreleasePool&) = delete;
+  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
+
+ private:
+  void* pool_;
+};
+
+namespace objc {
+
+/// A runtime name looked up once per call site and kept: `ORVANE_SEL("count")`.
+template <size_t N>
+struct Name {
+  constexpr Name(const char (&text)[N]) {
+    for (size_t i = 0; i < N; ++i) characters[i] = text[i];
+  }
+  char characters[N];
+};
+
+template <Name name>
+inline SEL selector() {
+  static SEL const cached = sel_registerName(name.characters);
+  return cached;
+}
+
+template <Name name>
+inline Class lookUpClass() {
+  static Class const cached = objc_getClass(name.characters);
+  return cached;
+}
+
+}  // namespace objc
+
+#define ORVANE_SEL(name) (::objc::selector<name>())
+#define ORVANE_CLASS(name) (::objc::lookUpClass<name>())
+
+#define nil nullptr
