@@ -30,9 +30,11 @@ enum : OSStatus {
 
 extern "C" {
 
-/// Decodes the sound file at the URL's device path into memory now; later
-/// changes to the file do not affect the sound. Files longer than 30 seconds
-/// are refused with kAudioServicesSystemSoundExceededMaximumDurationError.
+/// Takes the sound file at the URL's device path as it is now; later changes
+/// to the file do not affect the sound. Only regular files of 1 kHz to 192 kHz
+/// with one to eight channels play; files longer than 30 seconds are refused
+/// with kAudioServicesSystemSoundExceededMaximumDurationError, judged by their
+/// declared length first.
 OSStatus AudioServicesCreateSystemSoundID(CFURLRef inFileURL, SystemSoundID* outSystemSoundID);
 
 /// Starts the sound on the device's speaker and returns at once; the speaker

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cmath>
 
+#include "platform/audiotoolbox/SoundFile.h"
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
@@ -54,57 +55,13 @@ bool lockExclusively(int descriptor) {
 
 bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
-// libsndfile works on the recording through these calls only: given a
-// descriptor of its own, it may close it on a file it cannot read.
-struct DescriptorFile {
-  int descriptor;
-  sf_count_t position = 0;
-
-  static DescriptorFile& of(void* self) { return *static_cast<DescriptorFile*>(self); }
-  static sf_count_t length(void* self) {
-    struct stat status {};
-    return ::fstat(of(self).descriptor, &status) == 0 ? static_cast<sf_count_t>(status.st_size) : -1;
-  }
-  static sf_count_t seek(sf_count_t offset, int whence, void* self) {
-    DescriptorFile& file = of(self);
-    sf_count_t base = whence == SEEK_CUR ? file.position : whence == SEEK_END ? length(self) : 0;
-    if (base < 0 || base + offset < 0) return -1;
-    return file.position = base + offset;
-  }
-  static sf_count_t read(void* destination, sf_count_t count, void* self) {
-    DescriptorFile& file = of(self);
-    ssize_t got;
-    do got = ::pread(file.descriptor, destination, static_cast<std::size_t>(count), file.position);
-    while (got < 0 && errno == EINTR);
-    if (got <= 0) return 0;
-    file.position += got;
-    return got;
-  }
-  static sf_count_t write(const void* source, sf_count_t count, void* self) {
-    DescriptorFile& file = of(self);
-    sf_count_t done = 0;
-    while (done < count) {
-      ssize_t put = ::pwrite(file.descriptor, static_cast<const char*>(source) + done,
-                             static_cast<std::size_t>(count - done), file.position + done);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) break;
-      done += put;
-    }
-    file.position += done;
-    return done;
-  }
-  static sf_count_t tell(void* self) { return of(self).position; }
-};
-
-SF_VIRTUAL_IO descriptorCalls{DescriptorFile::length, DescriptorFile::seek, DescriptorFile::read,
-                              DescriptorFile::write, DescriptorFile::tell};
-
 // Opens the recording for appending; one that is not a recording of ours is started anew.
-SNDFILE* openForAppend(DescriptorFile& file) {
-  if (DescriptorFile::length(&file) > 0) {
+SNDFILE* openForAppend(soundfile::DescriptorFile& file) {
+  struct stat status {};
+  if (::fstat(file.descriptor, &status) != 0) return nullptr;
+  if (status.st_size > 0) {
     SF_INFO info{};
-    file.position = 0;
-    if (SNDFILE* opened = sf_open_virtual(&descriptorCalls, SFM_RDWR, &info, &file)) {
+    if (SNDFILE* opened = sf_open_virtual(&soundfile::descriptorCalls, SFM_RDWR, &info, &file)) {
       if (info.samplerate == kRecordingRate && info.channels == 1 && info.format == kRecordingFormat &&
           sf_seek(opened, 0, SEEK_END) >= 0)
         return opened;
@@ -117,7 +74,7 @@ SNDFILE* openForAppend(DescriptorFile& file) {
   info.samplerate = kRecordingRate;
   info.channels = 1;
   info.format = kRecordingFormat;
-  return sf_open_virtual(&descriptorCalls, SFM_RDWR, &info, &file);
+  return sf_open_virtual(&soundfile::descriptorCalls, SFM_RDWR, &info, &file);
 }
 
 }  // namespace
@@ -184,7 +141,7 @@ void record(const std::vector<Segment>& segments) {
   int descriptor =
       openSegment(kRecordingPath, kPreviousRecordingPath, recordingSegmentBytes(), bytes, O_RDWR, true);
   if (descriptor < 0) return;
-  DescriptorFile file{descriptor};
+  soundfile::DescriptorFile file{descriptor};
   if (SNDFILE* recording = openForAppend(file)) {
     sf_writef_short(recording, samples.data(), static_cast<sf_count_t>(samples.size()));
     sf_close(recording);
