@@ -37,6 +37,7 @@ Retained<NSMutableArray> NSMutableArray::array() {
 void NSMutableArray::addObject(objc_object* object) {
   if (!object) throw NSInvalidArgumentException("-[NSMutableArray addObject:]: object cannot be nil");
   objects_.push_back(Retained<objc_object>::retain(object));
+  ++mutations_;
 }
 
 namespace {

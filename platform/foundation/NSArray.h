@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/objc/NSObject.h"
@@ -17,9 +18,12 @@ class NSArray : public NSObject {
   auto end() const { return objects_.end(); }
 
   std::string description() const override;
+  /// Counts the changes made to a mutable array, so that what was derived from it can tell it is stale.
+  std::uint64_t mutations() const { return mutations_; }
 
  protected:
   std::vector<Retained<objc_object>> objects_;
+  std::uint64_t mutations_ = 0;
 };
 
 class NSMutableArray : public NSArray {
@@ -28,5 +32,8 @@ class NSMutableArray : public NSArray {
   static Retained<NSMutableArray> array();
 
   void addObject(objc_object* object);
-  void removeAllObjects() { objects_.clear(); }
+  void removeAllObjects() {
+    objects_.clear();
+    ++mutations_;
+  }
 };

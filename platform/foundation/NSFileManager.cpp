@@ -4,6 +4,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <map>
+#include <string>
+#include <utility>
+
 #include "platform/device/Device.h"
 #include "platform/foundation/NSArray.h"
 #include "platform/foundation/NSString.h"
@@ -18,35 +22,72 @@ NSFileManager* NSFileManager::defaultManager() {
   return manager;
 }
 
+namespace {
+
+struct Listing {
+  bool listed = false;
+  Retained<NSArray> names;
+};
+
+// Per thread: the open snapshots, and the reads made under them, by kind and host path.
+thread_local int snapshotDepth = 0;
+thread_local std::map<std::pair<bool, std::string>, Listing> snapshotReads;
+
+/// Reads the directory through `read`, or gives a copy of this snapshot's read of it.
+template <typename Read>
+Retained<NSArray> listed(bool regularOnly, const std::string& hostPath, Read read) {
+  if (snapshotDepth == 0) return read();
+  Listing& listing = snapshotReads[{regularOnly, hostPath}];
+  if (!listing.listed) listing = {true, read()};
+  if (!listing.names) return nullptr;
+  auto copy = NSMutableArray::array();
+  for (auto& name : *listing.names) copy->addObject(name.get());
+  return copy;
+}
+
+}  // namespace
+
+foundation::DirectoryListingSnapshot::DirectoryListingSnapshot() { ++snapshotDepth; }
+
+foundation::DirectoryListingSnapshot::~DirectoryListingSnapshot() {
+  if (--snapshotDepth == 0) snapshotReads.clear();
+}
+
 Retained<NSArray> NSFileManager::contentsOfDirectoryAtPath_error(const NSString* path, void*) {
   if (!path) return nullptr;
-  DIR* directory = opendir(device::hostPath(path->utf8()).c_str());
-  if (!directory) return nullptr;
-  auto names = NSMutableArray::array();
-  while (dirent* entry = readdir(directory)) {
-    std::string_view name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    names->addObject(NSString::stringWithUTF8String(name).get());
-  }
-  closedir(directory);
-  return names;
+  std::string hostPath = device::hostPath(path->utf8());
+  return listed(false, hostPath, [&]() -> Retained<NSArray> {
+    DIR* directory = opendir(hostPath.c_str());
+    if (!directory) return nullptr;
+    auto names = NSMutableArray::array();
+    while (dirent* entry = readdir(directory)) {
+      std::string_view name = entry->d_name;
+      if (name == "." || name == "..") continue;
+      names->addObject(NSString::stringWithUTF8String(name).get());
+    }
+    closedir(directory);
+    return names;
+  });
 }
 
 Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSString* path) {
   if (!path) return nullptr;
-  DIR* directory = opendir(device::hostPath(path->utf8()).c_str());
-  if (!directory) return nullptr;
-  auto names = NSMutableArray::array();
-  while (dirent* entry = readdir(directory)) {
-    bool regular = entry->d_type == DT_REG;
-    if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-      struct stat info {};
-      regular = fstatat(dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+  std::string hostPath = device::hostPath(path->utf8());
+  return listed(true, hostPath, [&]() -> Retained<NSArray> {
+    DIR* directory = opendir(hostPath.c_str());
+    if (!directory) return nullptr;
+    auto names = NSMutableArray::array();
+    while (dirent* entry = readdir(directory)) {
+      bool regular = entry->d_type == DT_REG;
+      if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+        struct stat info {};
+        regular = fstatat(dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+      }
+      if (regular) names->addObject(NSString::stringWithUTF8String(entry->d_name).get());
     }
-    if (regular) names->addObject(NSString::stringWithUTF8String(entry->d_name).get());
-  }
-  closedir(directory);
-  return names;
+    closedir(directory);
+    return names;
+  });
 }
 
 bool NSFileManager::fileExistsAtPath_isDirectory(const NSString* path, bool* isDirectory) {

@@ -19,3 +19,18 @@ class NSFileManager : public NSObject {
   /// Whether something is at the path, and whether it is a directory.
   bool fileExistsAtPath_isDirectory(const NSString* path, bool* isDirectory);
 };
+
+namespace foundation {
+
+/// While one lives on this thread, each directory is read once: listing it
+/// again gives the names of that read (in a new array). A page opens one while
+/// it builds, so that every source of its rows sees the same listing.
+class DirectoryListingSnapshot {
+ public:
+  DirectoryListingSnapshot();
+  ~DirectoryListingSnapshot();
+  DirectoryListingSnapshot(const DirectoryListingSnapshot&) = delete;
+  DirectoryListingSnapshot& operator=(const DirectoryListingSnapshot&) = delete;
+};
+
+}  // namespace foundation

@@ -82,51 +82,55 @@ void PSListController::loadView() {
 
 void PSListController::viewWillAppear(bool animated) {
   objc::sendSuper(PSListController::class_(), this, "viewWillAppear:", animated);
+  foundation::DirectoryListingSnapshot oneListing;
   if (table_) table_->reloadData();
 }
 
-std::vector<PSListController::Group> PSListController::groups() {
-  std::vector<Group> grouped;
+const std::vector<PSListController::Group>& PSListController::groups() {
   auto* all = objc::send<NSArray*>(this, "specifiers");
-  if (!all) return grouped;
+  if (all == groupedSpecifiers_.get() && (!all || all->mutations() == groupedMutations_)) return grouped_;
+  groupedSpecifiers_ = all;
+  groupedMutations_ = all ? all->mutations() : 0;
+  grouped_.clear();
+  if (!all) return grouped_;
   for (auto& item : *all) {
     auto* specifier = objc_cast<PSSpecifier>(item.get());
     if (!specifier) continue;
     if (specifier->cellType() == PSGroupCell) {
-      grouped.push_back({specifier, {}});
+      grouped_.push_back({specifier, {}});
       continue;
     }
-    if (grouped.empty()) grouped.push_back({nullptr, {}});
-    grouped.back().rows.push_back(specifier);
+    if (grouped_.empty()) grouped_.push_back({nullptr, {}});
+    grouped_.back().rows.push_back(specifier);
   }
-  return grouped;
+  return grouped_;
 }
 
 long PSListController::numberOfSectionsInTableView(UITableView*) { return static_cast<long>(groups().size()); }
 
 long PSListController::tableView_numberOfRowsInSection(UITableView*, long section) {
-  auto grouped = groups();
+  auto& grouped = groups();
   return section >= 0 && static_cast<std::size_t>(section) < grouped.size()
              ? static_cast<long>(grouped[static_cast<std::size_t>(section)].rows.size())
              : 0;
 }
 
 NSString* PSListController::tableView_titleForHeaderInSection(UITableView*, long section) {
-  auto grouped = groups();
+  auto& grouped = groups();
   if (section < 0 || static_cast<std::size_t>(section) >= grouped.size()) return nullptr;
   PSSpecifier* group = grouped[static_cast<std::size_t>(section)].group;
   return group && group->name() && !group->name()->utf8().empty() ? group->name() : nullptr;
 }
 
 NSString* PSListController::tableView_titleForFooterInSection(UITableView*, long section) {
-  auto grouped = groups();
+  auto& grouped = groups();
   if (section < 0 || static_cast<std::size_t>(section) >= grouped.size()) return nullptr;
   PSSpecifier* group = grouped[static_cast<std::size_t>(section)].group;
   return group ? objc_cast<NSString>(group->propertyForKey("footerText")) : nullptr;
 }
 
 UITableViewCell* PSListController::tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path) {
-  auto grouped = groups();
+  auto& grouped = groups();
   if (!path || path->section() < 0 || static_cast<std::size_t>(path->section()) >= grouped.size()) return nullptr;
   auto& rows = grouped[static_cast<std::size_t>(path->section())].rows;
   if (path->row() < 0 || static_cast<std::size_t>(path->row()) >= rows.size()) return nullptr;
@@ -201,6 +205,7 @@ void PSListController::loadChoices(PSSpecifier* specifier) {
 
 UIViewController* PSListController::selectRow(PSSpecifier* specifier) {
   if (!specifier) return nullptr;
+  foundation::DirectoryListingSnapshot oneListing;  // the choices and the page they open see one listing
   switch (specifier->cellType()) {
     case PSLinkCell:
     case PSLinkListCell: {
@@ -241,6 +246,7 @@ Class PSListItemsController::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<PSListItemsController>("PSListItemsController", PSListController::class_());
     objc::addMethod<&PSListItemsController::specifiers>(registered, "specifiers");
+    objc::addMethod<&PSListItemsController::numberOfSectionsInTableView>(registered, "numberOfSectionsInTableView:");
     objc::addMethod<&PSListItemsController::tableView_cellForRowAtIndexPath>(registered,
                                                                             "tableView:cellForRowAtIndexPath:");
     return registered;
@@ -271,13 +277,17 @@ Retained<NSObject> PSListItemsController::currentValue() {
   return Retained<NSObject>(objc_cast<NSObject>(objc::send<id>(this, "readPreferenceValue:", specifier_.get())));
 }
 
+long PSListItemsController::numberOfSectionsInTableView(UITableView* table) {
+  checkedValue_ = currentValue();
+  return PSListController::numberOfSectionsInTableView(table);
+}
+
 UITableViewCell* PSListItemsController::tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path) {
   auto* cell = objc::sendSuper<UITableViewCell*>(PSListItemsController::class_(), this, "tableView:cellForRowAtIndexPath:",
                                                  table, path);
   auto* tableCell = objc_cast<PSTableCell>(cell);
   if (tableCell && tableCell->specifier()) {
-    auto value = currentValue();
-    bool checked = PSValuesEqual(tableCell->specifier()->propertyForKey("value"), value.get());
+    bool checked = PSValuesEqual(tableCell->specifier()->propertyForKey("value"), checkedValue_.get());
     cell->setAccessoryType(checked ? UITableViewCellAccessoryCheckmark : UITableViewCellAccessoryNone);
   }
   return cell;
@@ -287,7 +297,8 @@ bool PSListItemsController::pickTitle(const std::string& title) {
   for (auto& group : groups())
     for (PSSpecifier* item : group.rows)
       if (item->name() && item->name()->utf8() == title) {
-        objc::send(this, "setPreferenceValue:specifier:", item->propertyForKey("value"), specifier_.get());
+        Retained<PSSpecifier> picked = item;
+        objc::send(this, "setPreferenceValue:specifier:", picked->propertyForKey("value"), specifier_.get());
         if (table_) table_->reloadData();
         return true;
       }

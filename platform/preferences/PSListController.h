@@ -44,7 +44,8 @@ class PSListController : public UIViewController {
     PSSpecifier* group = nullptr;
     std::vector<PSSpecifier*> rows;
   };
-  std::vector<Group> groups();
+  /// Kept while "specifiers" gives the same array, unchanged.
+  const std::vector<Group>& groups();
 
   /// The value a row shows now: its target's "readPreferenceValue:".
   Retained<NSObject> valueForSpecifier(PSSpecifier* specifier);
@@ -62,6 +63,11 @@ class PSListController : public UIViewController {
   NSBundle* bundle_ = nullptr;
   Retained<PSSpecifier> specifier_;
   PSListController* parentController_ = nullptr;
+
+ private:
+  Retained<NSArray> groupedSpecifiers_;
+  std::uint64_t groupedMutations_ = 0;
+  std::vector<Group> grouped_;
 };
 
 /// The page of a list row's choices: a check on the current value; a pick
@@ -71,9 +77,14 @@ class PSListItemsController : public PSListController {
   static Class class_();
 
   NSArray* specifiers();
+  long numberOfSectionsInTableView(UITableView* table);
   UITableViewCell* tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path);
   /// Picks the choice shown with this title; false if there is none.
   bool pickTitle(const std::string& title);
   /// The value now stored for the list row.
   Retained<NSObject> currentValue();
+
+ private:
+  /// The stored value, read once as the table starts a reload: the check goes by it.
+  Retained<NSObject> checkedValue_;
 };

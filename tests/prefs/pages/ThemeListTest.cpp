@@ -1,10 +1,28 @@
+#include <dirent.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 
 #include "tests/prefs/SettingsBundle.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+std::atomic<int> listings {0};
+std::string countedDirectory;
+
+}  // namespace
+
+// Counts the listings of one directory, whoever makes them.
+extern "C" DIR* opendir(const char* path) {
+  static auto real = reinterpret_cast<DIR* (*)(const char*)>(dlsym(RTLD_NEXT, "opendir"));
+  if (path && !countedDirectory.empty() && fs::path(path).lexically_normal() == fs::path(countedDirectory).lexically_normal())
+    ++listings;
+  return real(path);
+}
 
 namespace {
 
@@ -46,4 +64,58 @@ TEST_F(ThemeList, AnEmptyDirectoryOffersNothingAndAMissingOneNoList) {
   EXPECT_TRUE(listed("themeValues").empty());
   fs::remove_all(directory());
   EXPECT_EQ(listed("themeTitles"), std::vector<std::string>{"(none)"});
+}
+
+namespace {
+
+std::string text(UILabel* label) { return label && label->text() ? label->text()->utf8() : ""; }
+
+/// The titles of a page's rows and, for those checked, a "*" after the title.
+std::vector<std::string> shownChoices(PSListController* page) {
+  std::vector<std::string> shown;
+  for (auto& section : page->table()->sections())
+    for (auto& cell : section.cells)
+      shown.push_back(text(cell->textLabel()) + (cell->accessoryType() == UITableViewCellAccessoryCheckmark ? "*" : ""));
+  return shown;
+}
+
+}  // namespace
+
+TEST_F(ThemeList, EachPageOpenListsTheDirectoryOnceAndChecksTheStoredTheme) {
+  fs::create_directories(directory());
+  std::vector<std::string> expected;
+  for (int n = 0; n < 300; ++n) {
+    std::string name = fmt::format("Theme {:03}", n);
+    testsupport::writeFile(directory() + name + ".wav", "RIFF");
+    expected.push_back(n == 7 ? name + "*" : name);
+  }
+  testsupport::writeFile(device.host("/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist"),
+                         "<plist version=\"1.0\"><dict><key>selectedIncreaseSound</key><string>Theme 007</string></dict></plist>");
+  countedDirectory = directory();
+  auto navigation = UINavigationController::controllerWithRootViewController(page);
+  navigation->beginAppearanceTransition(true, false);
+  navigation->endAppearanceTransition(false);
+  EXPECT_EQ(listings.exchange(0), 1) << "both pickers show their value from one listing";
+  PSSpecifier* picker = page->groups().at(0).rows.at(0);
+  EXPECT_EQ(text(page->table()->cellForRowAtIndexPath(0, 0)->detailTextLabel()), "Theme 007");
+
+  auto* choices = objc_cast<PSListItemsController>(page->selectRow(picker));
+  ASSERT_TRUE(choices);
+  EXPECT_EQ(listings.exchange(0), 1) << "titles and values of the choices from one listing";
+  EXPECT_EQ(shownChoices(choices), expected);
+
+  ASSERT_TRUE(choices->pickTitle("Theme 299"));
+  expected[7] = "Theme 007";
+  expected[299] = "Theme 299*";
+  EXPECT_EQ(shownChoices(choices), expected) << "the check follows the pick";
+  navigation->popViewControllerAnimated(false);
+  EXPECT_EQ(listings.exchange(0), 1);
+  EXPECT_EQ(text(page->table()->cellForRowAtIndexPath(0, 0)->detailTextLabel()), "Theme 299");
+
+  // Outside a page's build each source lists the directory anew, as before.
+  testsupport::writeFile(directory() + "Zap.wav", "RIFF");
+  EXPECT_EQ(listed("themeTitles").back(), "Zap");
+  EXPECT_EQ(listed("themeValues").back(), "Zap");
+  EXPECT_EQ(listings.exchange(0), 2);
+  countedDirectory.clear();
 }
