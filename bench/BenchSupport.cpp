@@ -21,9 +21,27 @@ namespace fs = std::filesystem;
 
 namespace bench {
 
+namespace {
+// The devices this process made, removed when it exits (never by a child).
+std::vector<std::string>* madeDevices = nullptr;
+pid_t maker = 0;
+
+void removeMadeDevices() {
+  if (getpid() != maker) return;
+  std::error_code ignored;
+  for (auto& root : *madeDevices) fs::remove_all(root, ignored);
+}
+}  // namespace
+
 std::string makeDevice(const char* prefix) {
   std::string root = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
   if (!mkdtemp(root.data())) std::abort();
+  if (!madeDevices) {
+    madeDevices = new std::vector<std::string>;
+    maker = getpid();
+    std::atexit(removeMadeDevices);
+  }
+  madeDevices->push_back(root);
   device::setRoot(root);
   setenv("ORVANE_DEVICE", root.c_str(), 1);
   device::createDevice(root, {});

@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <sndfile.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <fstream>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include "bench/BenchSupport.h"
 #include "platform/corefoundation/CoreFoundation.h"
@@ -36,10 +38,12 @@ std::string prepareDevice() {
   return root;
 }
 
-void writePreferences(bool enabled, const std::string& increaseSound) {
+void writePreferences(bool enabled, const std::string& increaseSound, const std::string& decreaseSound = "") {
   auto preferences = NSMutableDictionary::dictionary();
   preferences->setObject_forKey(NSNumber::numberWithBool(enabled), "isEnabled");
   preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound), "selectedIncreaseSound");
+  if (!decreaseSound.empty())
+    preferences->setObject_forKey(NSString::stringWithUTF8String(decreaseSound), "selectedDecreaseSound");
   preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
 }
 
@@ -92,11 +96,30 @@ struct ReloadWatcher {
   }
 };
 
-void setSwitch(bool enabled) {
+void selectTheme(bool enabled, const std::string& name) {
   springBoard();
-  writePreferences(enabled, "Mac Volume Change");
+  writePreferences(enabled, name);
   ReloadWatcher::shared().postAndWait();
   if (std::atomic_ref(*static_cast<bool*>(dlsym(RTLD_DEFAULT, "kEnabled"))).load() != enabled) std::abort();
+}
+
+void setSwitch(bool enabled) { selectTheme(enabled, "Mac Volume Change"); }
+
+/// A 30-second stereo 48 kHz theme of its own name, as long as a system sound may be.
+std::string installLongTheme(int number) {
+  std::string name = "Long " + std::to_string(number);
+  std::string path = device::hostPath("/Library/Application Support/Orvane/" + name + ".wav");
+  SF_INFO info{};
+  info.samplerate = 48000;
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+  if (!file) std::abort();
+  std::vector<float> samples(30 * 48000 * 2);
+  for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = 0.3f * static_cast<float>((i * 7919 + number) % 1000) / 1000.0f;
+  sf_writef_float(file, samples.data(), 30 * 48000);
+  sf_close(file);
+  return name;
 }
 
 void VolumeUpPress(benchmark::State& state) {
@@ -105,10 +128,45 @@ void VolumeUpPress(benchmark::State& state) {
   setSwitch(enabled);
   SEL increaseVolume = sel_registerName("increaseVolume");
   for (auto _ : state) objc_msgSend(volumeControl, increaseVolume);
-  state.SetLabel(enabled ? "sounds on: file read, decoded, played" : "switch off (baseline)");
+  state.SetLabel(enabled ? "sounds on: file checked, sound made from it, played" : "switch off (baseline)");
   std::this_thread::sleep_for(std::chrono::milliseconds(400));  // let the last sound end
 }
 BENCHMARK(VolumeUpPress)->Arg(0)->Arg(1)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+
+/// A press of the 0.1 s default theme (volume up) against a press of a 30 s
+/// stereo 48 kHz theme (volume down), alternating; the very first press of
+/// the long theme, which decodes it, is counted apart.
+void PressLongThemeAgainstDefault(benchmark::State& state) {
+  NSObject* volumeControl = springBoard();
+  SEL increaseVolume = sel_registerName("increaseVolume");
+  SEL decreaseVolume = sel_registerName("decreaseVolume");
+  std::string longTheme = installLongTheme(static_cast<int>(state.range(0)));
+  writePreferences(true, "Mac Volume Change", longTheme);
+  ReloadWatcher::shared().postAndWait();
+  std::vector<double> shortPresses, longPresses;
+  double firstLongPress = -1;
+  for (auto _ : state) {
+    for (int press = 0; press < 20000; ++press) {
+      bool isLong = press % 2 == 1;
+      double started = bench::monotonicMicroseconds();
+      objc_msgSend(volumeControl, isLong ? decreaseVolume : increaseVolume);
+      double took = bench::monotonicMicroseconds() - started;
+      if (firstLongPress < 0 && isLong) firstLongPress = took;
+      else (isLong ? longPresses : shortPresses).push_back(took);
+    }
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  double shortMedian = bench::percentile(shortPresses, 0.5), longMedian = bench::percentile(longPresses, 0.5);
+  double shortP99 = bench::percentile(shortPresses, 0.99), longP99 = bench::percentile(longPresses, 0.99);
+  state.counters["default_median_us"] = shortMedian;
+  state.counters["default_p99_us"] = shortP99;
+  state.counters["long_median_us"] = longMedian;
+  state.counters["long_p99_us"] = longP99;
+  state.counters["median_ratio"] = longMedian / shortMedian;
+  state.counters["p99_ratio"] = longP99 / shortP99;
+  state.counters["long_first_press_us"] = firstLongPress;
+}
+BENCHMARK(PressLongThemeAgainstDefault)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 /// From a post in this process to the reloaded snapshot in another.
 void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
@@ -199,6 +257,34 @@ void MemoryAfterReloadsAndPresses(benchmark::State& state) {
   }
 }
 BENCHMARK(MemoryAfterReloadsAndPresses)->Iterations(1)->Unit(benchmark::kSecond);
+
+/// Resident memory after pressing each of eight distinct 30 s stereo 48 kHz
+/// themes, against the size before the first of them.
+void MemoryAfterDistinctLongThemes(benchmark::State& state) {
+  NSObject* volumeControl = springBoard();
+  SEL decreaseVolume = sel_registerName("decreaseVolume");
+  std::vector<std::string> themes;
+  for (int number = 100; number < 108; ++number) themes.push_back(installLongTheme(number));
+  for (auto _ : state) {
+    setSwitch(true);
+    objc_msgSend(volumeControl, decreaseVolume);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    long before = residentKilobytes();
+    for (auto& theme : themes) {
+      writePreferences(true, "Mac Volume Change", theme);
+      ReloadWatcher::shared().postAndWait();
+      for (int press = 0; press < 5; ++press) objc_msgSend(volumeControl, decreaseVolume);
+    }
+    setSwitch(true);
+    objc_msgSend(volumeControl, decreaseVolume);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    long after = residentKilobytes();
+    state.counters["rss_before_kib"] = static_cast<double>(before);
+    state.counters["rss_after_kib"] = static_cast<double>(after);
+    state.counters["growth_kib"] = static_cast<double>(after - before);
+  }
+}
+BENCHMARK(MemoryAfterDistinctLongThemes)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
