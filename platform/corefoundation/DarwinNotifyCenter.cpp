@@ -1,8 +1,12 @@
+#include <poll.h>
 #include <pthread.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>
@@ -34,6 +38,9 @@ struct Center {
   std::uint64_t nextId = 1;
   std::string token;
   int doorbell = -1;
+  // Reports changes in the registry directory, so a damaged or removed entry is re-created at once.
+  int directoryWatcher = -1;
+  int directoryWatch = -1;
   std::unique_ptr<notify::Endpoint> endpoint;
   bool delivering = false;
   std::thread::id deliveryThread;
@@ -55,13 +62,61 @@ bool stillObserving(const Center& state, std::uint64_t id) {
   return false;
 }
 
-void deliverPending() {
+std::vector<std::uint64_t> watchedKeys(const Center& state) {
+  std::vector<std::uint64_t> keys;
+  for (auto& observation : state.observations) keys.push_back(observation.key);
+  return keys;
+}
+
+void watchDirectory(Center& state, const std::string& directory) {
+  if (state.directoryWatcher < 0) return;
+  int watch = ::inotify_add_watch(state.directoryWatcher, directory.c_str(),
+                                  IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY | IN_ATTRIB |
+                                      IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR);
+  if (state.directoryWatch >= 0 && state.directoryWatch != watch)
+    ::inotify_rm_watch(state.directoryWatcher, state.directoryWatch);
+  state.directoryWatch = watch;
+}
+
+// Replaces an entry that was removed, cut short or overwritten by someone
+// else. Posts may have been lost meanwhile, so every observed name is
+// delivered once. Called with the mutex held.
+void recreateEntry(Center& state) {
+  // Never makes the directory again: it goes when its whole device is removed.
+  auto entry = notify::Endpoint::create(state.endpoint->directory(), state.token,
+                                        notify::Endpoint::Directory::MustExist);
+  if (!entry) return;
+  for (auto& observation : state.observations) {
+    entry->watch(observation.key);
+    entry->mark(observation.key);
+  }
+  state.endpoint->abandon();
+  state.endpoint = std::move(entry);
+  watchDirectory(state, state.endpoint->directory());
+}
+
+enum class Check {
+  // Only what every use of the mapping checks.
+  Entry,
+  // The registry changed: an entry damaged in place is replaced at once.
+  Damage,
+  // Also re-creates a removed entry, late enough not to race with a device being deleted whole.
+  Everything,
+};
+
+void deliverPending(Check check) {
   Center& state = center();
   std::vector<Observation>& batch = state.batch;
   batch.clear();
   {
     std::lock_guard lock(state.mutex);
     if (!state.endpoint) return;
+    if (check != Check::Entry) {
+      using Condition = notify::Endpoint::Condition;
+      Condition condition = state.endpoint->condition(watchedKeys(state));
+      if (condition == Condition::Damaged || (condition == Condition::Missing && check == Check::Everything))
+        recreateEntry(state);
+    }
     for (std::uint64_t key : state.endpoint->takePending())
       for (auto& observation : state.observations)
         if (observation.key == key) batch.push_back(observation);
@@ -81,17 +136,35 @@ void deliverPending() {
   }
 }
 
-void deliveryLoop(int doorbell) {
-  char bytes[64];
+bool drainWatcher(int watcher) {
+  alignas(inotify_event) char events[4096];
+  bool any = false;
+  while (::read(watcher, events, sizeof events) > 0) any = true;
+  return any;
+}
+
+void deliveryLoop(int doorbell, int watcher) {
+  using Clock = std::chrono::steady_clock;
+  // Also looks at the entry now and then, for changes the watcher cannot report.
+  constexpr auto kCheckInterval = std::chrono::seconds(1);
+  auto nextCheck = Clock::now() + kCheckInterval;
+  pollfd waiting[2] = {{doorbell, POLLIN, 0}, {watcher, POLLIN, 0}};
   for (;;) {
-    if (::recv(doorbell, bytes, sizeof bytes, 0) < 0) {
+    auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextCheck - Clock::now()).count();
+    int ready = ::poll(waiting, watcher >= 0 ? 2 : 1, static_cast<int>(std::max<long>(wait, 0)));
+    if (ready < 0) {
       if (errno == EINTR) continue;
       return;
     }
-    // Every mark behind a wake-up taken here was set before its ring, so one scan serves them all.
-    while (::recv(doorbell, bytes, sizeof bytes, MSG_DONTWAIT) >= 0) {
+    if (waiting[0].revents & (POLLERR | POLLNVAL)) return;
+    Check check = watcher >= 0 && waiting[1].revents && drainWatcher(watcher) ? Check::Damage : Check::Entry;
+    if (Clock::now() >= nextCheck) {
+      check = Check::Everything;
+      nextCheck = Clock::now() + kCheckInterval;
     }
-    deliverPending();
+    // Every mark behind a wake-up taken here was set before its ring, so one scan serves them all.
+    notify::drainDoorbell(doorbell);
+    deliverPending(check);
   }
 }
 
@@ -112,11 +185,13 @@ bool attach(Center& state) {
     for (std::uint64_t key : state.endpoint->takePending()) endpoint->mark(key);
   state.endpoint = std::move(endpoint);
   if (!state.delivering) {
-    std::thread thread(deliveryLoop, state.doorbell);
+    state.directoryWatcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    std::thread thread(deliveryLoop, state.doorbell, state.directoryWatcher);
     state.deliveryThread = thread.get_id();
     thread.detach();
     state.delivering = true;
   }
+  watchDirectory(state, directory);
   return true;
 }
 
@@ -133,6 +208,9 @@ void resetChild() {
   state.endpoint.reset();
   if (state.doorbell >= 0) ::close(state.doorbell);
   state.doorbell = -1;
+  // The parent's watcher would hand the child its parent's events.
+  if (state.directoryWatcher >= 0) ::close(state.directoryWatcher);
+  state.directoryWatcher = state.directoryWatch = -1;
   state.token.clear();
   state.observations.clear();
   state.delivering = false;

@@ -19,6 +19,7 @@
 #include <fmt/format.h>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 
@@ -63,57 +64,171 @@ bool markIn(Table& table, std::uint64_t key) {
   return false;
 }
 
-Table* mapTable(const std::string& path) {
-  int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-  if (descriptor < 0) return nullptr;
+bool hasTableSize(int descriptor) {
   struct stat info {};
+  return ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == sizeof(Table);
+}
+
+bool validTable(const Table& table) { return table.magic == kMagic && table.slotCount == kSlotCount; }
+
+// Opens and maps an entry named in the directory; the descriptor stays open so
+// the size can be checked before each use of the mapping.
+Table* mapEntry(int directory, const char* name, int& descriptor) {
+  descriptor = ::openat(directory, name, O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+  if (descriptor < 0) return nullptr;
   void* memory = MAP_FAILED;
-  if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == sizeof(Table))
+  if (hasTableSize(descriptor))
     memory = ::mmap(nullptr, sizeof(Table), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
+  if (memory != MAP_FAILED && validTable(*static_cast<Table*>(memory))) return static_cast<Table*>(memory);
+  if (memory != MAP_FAILED) ::munmap(memory, sizeof(Table));
   ::close(descriptor);
-  if (memory == MAP_FAILED) return nullptr;
-  auto* table = static_cast<Table*>(memory);
-  if (table->magic != kMagic || table->slotCount != kSlotCount) {
-    ::munmap(memory, sizeof(Table));
-    return nullptr;
-  }
-  return table;
+  descriptor = -1;
+  return nullptr;
 }
 
-bool doorbellAddress(std::string_view token, sockaddr_un& address, socklen_t& length) {
-  std::string name = fmt::format("orvane-notify:{}", token);
-  address = sockaddr_un{};
-  address.sun_family = AF_UNIX;
-  if (name.size() + 1 > sizeof(address.sun_path)) return false;
-  // A leading NUL puts the socket in the abstract namespace, which vanishes with its process.
-  std::memcpy(address.sun_path + 1, name.data(), name.size());
-  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-  return true;
+constexpr const char* kGenerationFile = ".generation";
+
+std::uint64_t randomWord() {
+  std::uint64_t random = 0;
+  if (::getrandom(&random, sizeof random, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof random))
+    random = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+             (static_cast<std::uint64_t>(::getpid()) << 40);
+  return random;
 }
 
-// The tables of the entries posters have seen, kept mapped between posts.
-struct CachedTable {
+// Every process that adds or removes an entry writes a fresh value to the
+// registry's generation file, so posters list the directory only when it changed.
+void bumpGeneration(const std::string& directory) {
+  int descriptor = ::open((directory + "/" + kGenerationFile).c_str(),
+                          O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0644);
+  if (descriptor < 0) return;
+  struct stat info {};
+  std::uint64_t value = randomWord();
+  if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode))
+    [[maybe_unused]] ssize_t written = ::pwrite(descriptor, &value, sizeof value, 0);
+  ::close(descriptor);
+}
+
+// An entry of the registry as a poster sees it.
+struct KnownEntry {
+  ino_t inode = 0;
+  int descriptor = -1;
   // Null for a file that is not an entry.
-  Table* table;
-  // An entry that moves away and back keeps its name but not its file.
-  ino_t inode;
-  std::uint64_t generation;
+  Table* table = nullptr;
+  // Connected to the entry's doorbell once it was first rung.
+  int bell = -1;
+  bool listed = false;
+
+  void drop() {
+    if (table) ::munmap(table, sizeof(Table));
+    if (descriptor >= 0) ::close(descriptor);
+    if (bell >= 0) ::close(bell);
+    table = nullptr;
+    descriptor = bell = -1;
+  }
 };
 
-void unmap(CachedTable& cached) {
-  if (cached.table) ::munmap(cached.table, sizeof(Table));
-  cached.table = nullptr;
+enum class Ring { Rung, NobodyListens };
+
+Ring ring(KnownEntry& entry, std::string_view token) {
+  if (entry.bell < 0) {
+    sockaddr_un address;
+    socklen_t length;
+    if (!doorbellAddress(token, address, length)) return Ring::Rung;
+    entry.bell = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (entry.bell < 0) return Ring::Rung;
+    if (::connect(entry.bell, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+      int error = errno;
+      ::close(entry.bell);
+      entry.bell = -1;
+      return error == ECONNREFUSED || error == ENOENT ? Ring::NobodyListens : Ring::Rung;
+    }
+  }
+  const char bell = 1;
+  for (;;) {
+    // Each entry has a socket of its own: datagrams stuck at a stalled receiver
+    // use up that socket's budget only, never that of other entries.
+    if (::send(entry.bell, &bell, 1, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) return Ring::Rung;
+    if (errno == EINTR) continue;
+    // A full queue (EAGAIN) means the receiver has wake-ups pending that will find the mark.
+    bool gone = errno == ECONNREFUSED || errno == ECONNRESET || errno == ENOTCONN || errno == EPIPE;
+    return gone ? Ring::NobodyListens : Ring::Rung;
+  }
 }
 
 struct PosterCache {
   std::mutex mutex;
   std::string directory;
-  std::uint64_t generation = 0;
-  std::unordered_map<std::string, CachedTable> tables;
+  int generationFile = -1;
+  // The generation the entries were last listed at; none if they must be listed anew.
+  std::optional<std::uint64_t> listedAt;
+  std::unordered_map<std::string, KnownEntry> entries;
 
   void forget() {
-    for (auto& [token, cached] : tables) unmap(cached);
-    tables.clear();
+    for (auto& [token, entry] : entries) entry.drop();
+    entries.clear();
+    if (generationFile >= 0) ::close(generationFile);
+    generationFile = -1;
+    listedAt.reset();
+  }
+
+  std::optional<std::uint64_t> generation() {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (generationFile < 0)
+        generationFile = ::open((directory + "/" + kGenerationFile).c_str(),
+                                O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+      if (generationFile < 0) return std::nullopt;
+      struct stat info {};
+      // A file replaced since it was opened is unlinked: open the new one.
+      if (::fstat(generationFile, &info) == 0 && S_ISREG(info.st_mode) && info.st_nlink > 0) {
+        std::uint64_t value = 0;
+        if (::pread(generationFile, &value, sizeof value, 0) != static_cast<ssize_t>(sizeof value))
+          return std::nullopt;
+        return value;
+      }
+      ::close(generationFile);
+      generationFile = -1;
+    }
+    return std::nullopt;
+  }
+
+  bool list() {
+    int handle = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+    DIR* listing = handle >= 0 ? ::fdopendir(handle) : nullptr;
+    if (!listing) {
+      if (handle >= 0) ::close(handle);
+      return false;
+    }
+    for (auto& [token, entry] : entries) entry.listed = false;
+    while (const dirent* item = ::readdir(listing)) {
+      if (item->d_name[0] == '.' || (item->d_type != DT_REG && item->d_type != DT_UNKNOWN)) continue;
+      auto [found, inserted] = entries.try_emplace(item->d_name);
+      KnownEntry& entry = found->second;
+      if (inserted || entry.inode != item->d_ino) {
+        entry.drop();
+        entry.table = mapEntry(::dirfd(listing), item->d_name, entry.descriptor);
+        entry.inode = item->d_ino;
+      }
+      entry.listed = true;
+    }
+    ::closedir(listing);
+    for (auto item = entries.begin(); item != entries.end();) {
+      if (item->second.listed) {
+        ++item;
+        continue;
+      }
+      item->second.drop();
+      item = entries.erase(item);
+    }
+    return true;
+  }
+
+  // Removes the entry of a process that is gone, unless its name has been taken by a new file meanwhile.
+  void remove(const std::string& token, KnownEntry& entry) {
+    std::string path = directory + "/" + token;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && info.st_ino == entry.inode) ::unlink(path.c_str());
+    entry.drop();
   }
 };
 
@@ -141,10 +256,18 @@ std::uint64_t keyOf(std::string_view name) {
 std::string registryDirectory() { return device::hostPath("/var/run/notify"); }
 
 std::string newToken() {
-  std::uint32_t random = 0;
-  if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random))
-    random = static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  return fmt::format("{}-{:08x}", ::getpid(), random);
+  return fmt::format("{}-{:08x}", ::getpid(), static_cast<std::uint32_t>(randomWord()));
+}
+
+bool doorbellAddress(std::string_view token, sockaddr_un& address, socklen_t& length) {
+  std::string name = fmt::format("orvane-notify:{}", token);
+  address = sockaddr_un{};
+  address.sun_family = AF_UNIX;
+  if (name.size() + 1 > sizeof(address.sun_path)) return false;
+  // A leading NUL puts the socket in the abstract namespace, which vanishes with its process.
+  std::memcpy(address.sun_path + 1, name.data(), name.size());
+  length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  return true;
 }
 
 int bindDoorbell(const std::string& token) {
@@ -160,32 +283,27 @@ int bindDoorbell(const std::string& token) {
   return descriptor;
 }
 
-bool ring(int sender, std::string_view token) {
-  sockaddr_un address;
-  socklen_t length;
-  if (!doorbellAddress(token, address, length)) return true;
-  const char bell = 1;
-  for (;;) {
-    if (::sendto(sender, &bell, 1, MSG_DONTWAIT | MSG_NOSIGNAL, reinterpret_cast<sockaddr*>(&address), length) >= 0)
-      return true;
-    if (errno == EINTR) continue;
-    // A full queue (EAGAIN) means the receiver has wake-ups pending that will find the mark.
-    return errno != ECONNREFUSED && errno != ENOENT;
+void drainDoorbell(int doorbell) {
+  char bytes[64];
+  // Longer datagrams are cut short, and descriptors passed along are closed by the kernel unread.
+  while (::recv(doorbell, bytes, sizeof bytes, MSG_DONTWAIT) >= 0 || errno == EINTR) {
   }
 }
 
-std::unique_ptr<Endpoint> Endpoint::create(const std::string& directory, const std::string& token) {
-  if (!files::makeDirectories(directory)) return nullptr;
+std::unique_ptr<Endpoint> Endpoint::create(const std::string& directory, const std::string& token,
+                                           Directory making) {
+  if (making == Directory::Make && !files::makeDirectories(directory)) return nullptr;
   std::string path = directory + "/" + token;
   // The table is filled under a hidden name, so a poster never maps a half-made one.
   std::string draft = directory + "/." + token;
-  int descriptor = ::open(draft.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ::unlink(draft.c_str());
+  int descriptor = ::open(draft.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
   if (descriptor < 0) return nullptr;
   void* memory = MAP_FAILED;
   if (::ftruncate(descriptor, sizeof(Table)) == 0)
     memory = ::mmap(nullptr, sizeof(Table), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-  ::close(descriptor);
   if (memory == MAP_FAILED) {
+    ::close(descriptor);
     ::unlink(draft.c_str());
     return nullptr;
   }
@@ -194,35 +312,61 @@ std::unique_ptr<Endpoint> Endpoint::create(const std::string& directory, const s
   table->slotCount = kSlotCount;
   if (::rename(draft.c_str(), path.c_str()) != 0) {
     ::munmap(memory, sizeof(Table));
+    ::close(descriptor);
     ::unlink(draft.c_str());
     return nullptr;
   }
-  return std::unique_ptr<Endpoint>(new Endpoint(directory, std::move(path), table));
+  bumpGeneration(directory);
+  return std::unique_ptr<Endpoint>(new Endpoint(directory, std::move(path), descriptor, table));
 }
 
-Endpoint::Endpoint(std::string directory, std::string path, void* table)
-    : directory_(std::move(directory)), path_(std::move(path)), table_(table) {}
+Endpoint::Endpoint(std::string directory, std::string path, int descriptor, void* table)
+    : directory_(std::move(directory)), path_(std::move(path)), descriptor_(descriptor), table_(table) {}
 
 Endpoint::~Endpoint() {
   if (!table_) return;
-  ::unlink(path_.c_str());
-  ::munmap(table_, sizeof(Table));
+  struct stat mine {}, named {};
+  // The name may already belong to a newer entry of this process.
+  if (::fstat(descriptor_, &mine) == 0 && ::lstat(path_.c_str(), &named) == 0 && mine.st_ino == named.st_ino &&
+      mine.st_dev == named.st_dev && ::unlink(path_.c_str()) == 0)
+    bumpGeneration(directory_);
+  abandon();
 }
 
 void Endpoint::abandon() {
   if (table_) ::munmap(table_, sizeof(Table));
+  if (descriptor_ >= 0) ::close(descriptor_);
   table_ = nullptr;
+  descriptor_ = -1;
+}
+
+void* Endpoint::table() const { return table_ && hasTableSize(descriptor_) ? table_ : nullptr; }
+
+Endpoint::Condition Endpoint::condition(const std::vector<std::uint64_t>& watched) const {
+  struct stat mine {}, named {};
+  if (::lstat(path_.c_str(), &named) != 0) return errno == ENOENT ? Condition::Missing : Condition::Damaged;
+  auto* table = static_cast<Table*>(this->table());
+  if (!table || ::fstat(descriptor_, &mine) != 0 || mine.st_ino != named.st_ino || mine.st_dev != named.st_dev ||
+      !validTable(*table))
+    return Condition::Damaged;
+  std::uint32_t used = usedSlots(*table);
+  for (std::uint64_t key : watched) {
+    bool found = false;
+    for (std::uint32_t i = 0; i < used && !found; ++i) found = table->slots[i].key.load() == key;
+    if (!found) return Condition::Damaged;
+  }
+  return Condition::Intact;
 }
 
 bool Endpoint::watch(std::uint64_t key) {
-  if (!table_) return false;
-  Table& table = *static_cast<Table*>(table_);
-  std::uint32_t used = usedSlots(table);
+  auto* table = static_cast<Table*>(this->table());
+  if (!table) return false;
+  std::uint32_t used = usedSlots(*table);
   Slot* vacant = nullptr;
   for (std::uint32_t i = 0; i < used; ++i) {
-    std::uint64_t present = table.slots[i].key.load(std::memory_order_relaxed);
+    std::uint64_t present = table->slots[i].key.load(std::memory_order_relaxed);
     if (present == key) return true;
-    if (present == 0 && !vacant) vacant = &table.slots[i];
+    if (present == 0 && !vacant) vacant = &table->slots[i];
   }
   if (vacant) {
     vacant->pending.store(0);
@@ -230,34 +374,34 @@ bool Endpoint::watch(std::uint64_t key) {
     return true;
   }
   if (used == kSlotCount) return false;
-  table.slots[used].pending.store(0);
-  table.slots[used].key.store(key, std::memory_order_release);
-  table.used.store(used + 1, std::memory_order_release);
+  table->slots[used].pending.store(0);
+  table->slots[used].key.store(key, std::memory_order_release);
+  table->used.store(used + 1, std::memory_order_release);
   return true;
 }
 
 void Endpoint::unwatch(std::uint64_t key) {
-  if (!table_) return;
-  Table& table = *static_cast<Table*>(table_);
-  for (std::uint32_t i = 0, used = usedSlots(table); i < used; ++i) {
-    if (table.slots[i].key.load(std::memory_order_relaxed) != key) continue;
-    table.slots[i].key.store(0);
-    table.slots[i].pending.store(0);
+  auto* table = static_cast<Table*>(this->table());
+  if (!table) return;
+  for (std::uint32_t i = 0, used = usedSlots(*table); i < used; ++i) {
+    if (table->slots[i].key.load(std::memory_order_relaxed) != key) continue;
+    table->slots[i].key.store(0);
+    table->slots[i].pending.store(0);
   }
 }
 
 void Endpoint::mark(std::uint64_t key) {
-  if (table_) markIn(*static_cast<Table*>(table_), key);
+  if (auto* table = static_cast<Table*>(this->table())) markIn(*table, key);
 }
 
 std::vector<std::uint64_t> Endpoint::takePending() {
   std::vector<std::uint64_t> keys;
-  if (!table_) return keys;
-  Table& table = *static_cast<Table*>(table_);
+  auto* table = static_cast<Table*>(this->table());
+  if (!table) return keys;
   std::vector<std::pair<std::uint64_t, std::uint64_t>> marked;
-  for (std::uint32_t i = 0, used = usedSlots(table); i < used; ++i) {
-    std::uint64_t sequence = table.slots[i].pending.exchange(0);
-    std::uint64_t key = table.slots[i].key.load();
+  for (std::uint32_t i = 0, used = usedSlots(*table); i < used; ++i) {
+    std::uint64_t sequence = table->slots[i].pending.exchange(0);
+    std::uint64_t key = table->slots[i].key.load();
     if (sequence != 0 && key != 0) marked.emplace_back(sequence, key);
   }
   std::sort(marked.begin(), marked.end());
@@ -274,44 +418,31 @@ void post(std::uint64_t key) {
     cache.forget();
     cache.directory = directory;
   }
-  DIR* listing = ::opendir(directory.c_str());
-  if (!listing) {
-    cache.forget();
-    return;
-  }
-  std::uint64_t generation = ++cache.generation;
-  int sender = -1;
-  while (const dirent* entry = ::readdir(listing)) {
-    if (entry->d_name[0] == '.') continue;
-    std::string token = entry->d_name;
-    auto [found, inserted] = cache.tables.try_emplace(token, CachedTable{nullptr, 0, 0});
-    CachedTable& cached = found->second;
-    if (inserted || cached.inode != entry->d_ino) {
-      unmap(cached);
-      cached.table = mapTable(directory + "/" + token);
-      cached.inode = entry->d_ino;
+  // Read before listing: an entry added after this read changes the generation again.
+  std::optional<std::uint64_t> generation = cache.generation();
+  if (!generation || cache.listedAt != generation) {
+    if (!cache.list()) {
+      cache.forget();
+      return;
     }
-    cached.generation = generation;
-    if (!cached.table || !markIn(*cached.table, key)) continue;
-    if (sender < 0) sender = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (sender >= 0 && !ring(sender, token)) {
-      ::unlink((directory + "/" + token).c_str());
-      unmap(cached);
-      cache.tables.erase(found);
-    }
+    cache.listedAt = generation;
   }
-  ::closedir(listing);
-  // A socket of its own per post: datagrams stuck at a stalled receiver are
-  // charged to the sending socket, and must not use up the budget of later posts.
-  if (sender >= 0) ::close(sender);
-  for (auto item = cache.tables.begin(); item != cache.tables.end();) {
-    if (item->second.generation == generation) {
+  bool removed = false;
+  for (auto item = cache.entries.begin(); item != cache.entries.end();) {
+    KnownEntry& entry = item->second;
+    if (entry.table && !hasTableSize(entry.descriptor)) {
+      // Cut short or grown by someone: never touched again; its owner makes a new one.
+      entry.drop();
+    }
+    if (!entry.table || !markIn(*entry.table, key) || ring(entry, item->first) == Ring::Rung) {
       ++item;
       continue;
     }
-    unmap(item->second);
-    item = cache.tables.erase(item);
+    cache.remove(item->first, entry);
+    item = cache.entries.erase(item);
+    removed = true;
   }
+  if (removed) bumpGeneration(directory);
 }
 
 }  // namespace notify

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -391,6 +392,75 @@ TEST_F(NotifyCenterTest, AForkedChildStartsAfreshAndLeavesItsParentAlone) {
   post("parent");
   ASSERT_TRUE(parent.waitForCount(3));
   EXPECT_EQ(registryEntries().size(), 1u);
+}
+
+std::string entryPath(pid_t owner) {
+  for (auto& entry : registryEntries())
+    if (entry.starts_with(std::to_string(owner) + "-")) return device::root() + "/var/run/notify/" + entry;
+  return {};
+}
+
+// Reads lines until every expected one came, in any order; false if the peer falls silent first.
+bool readLines(Peer& peer, std::multiset<std::string> expected) {
+  while (!expected.empty()) {
+    auto found = expected.find(peer.readLine());
+    if (found == expected.end()) return false;
+    expected.erase(found);
+  }
+  return true;
+}
+
+TEST_F(NotifyCenterTest, AnEntryCutShortOrOverwrittenIsReplacedWhileItsOwnerAndPostersLiveOn) {
+  Peer observer({"observe", "name", "other"});
+  ASSERT_EQ(observer.readLine(), "ready");
+  post("name");
+  ASSERT_EQ(observer.readLine(), "name");
+  std::string path = entryPath(observer.pid());
+  ASSERT_FALSE(path.empty());
+  auto size = std::filesystem::file_size(path);
+
+  // This process keeps the entry mapped from the first post; touching it now would fault.
+  std::filesystem::resize_file(path, 0);
+  post("name");
+  // The owner delivers every name it observes once, since posts may have been lost.
+  EXPECT_TRUE(readLines(observer, {"name", "other"}));
+  EXPECT_EQ(std::filesystem::file_size(path), size);
+  post("other");
+  EXPECT_EQ(observer.readLine(), "other");
+
+  std::filesystem::resize_file(path, size / 2);
+  EXPECT_TRUE(readLines(observer, {"name", "other"}));
+  testsupport::writeFile(path, std::string(size, '\x7f'));
+  EXPECT_TRUE(readLines(observer, {"name", "other"}));
+  EXPECT_EQ(Peer({"post", "other"}).finish(), 0);
+  EXPECT_EQ(observer.readLine(), "other");
+
+  // The same in one process, which both owns the entry and maps it as a poster.
+  Recorder recorder;
+  recorder.observe("mine");
+  post("mine");
+  ASSERT_TRUE(recorder.waitForCount(1));
+  std::filesystem::resize_file(entryPath(::getpid()), 0);
+  post("mine");
+  ASSERT_TRUE(recorder.waitForCount(2));
+  post("mine");
+  ASSERT_TRUE(recorder.waitForCount(3));
+  EXPECT_EQ(observer.finish(), 0);
+}
+
+TEST_F(NotifyCenterTest, ARemovedEntryIsMadeAgainAndHearsPostsFromNewProcesses) {
+  Peer observer({"observe", "name", "sentinel"});
+  ASSERT_EQ(observer.readLine(), "ready");
+  std::string path = entryPath(observer.pid());
+  ASSERT_FALSE(path.empty());
+  std::filesystem::remove(path);
+  auto deadline = Clock::now() + kTimeout;
+  while (!std::filesystem::exists(path) && Clock::now() < deadline) std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(std::filesystem::exists(path));
+  EXPECT_TRUE(readLines(observer, {"name", "sentinel"}));
+  EXPECT_EQ(Peer({"post", "sentinel"}).finish(), 0);
+  EXPECT_EQ(observer.readLine(), "sentinel");
+  EXPECT_EQ(observer.finish(), 0);
 }
 
 TEST_F(NotifyCenterTest, RapidRoundTripsBetweenProcessesLoseNoWakeUp) {
