@@ -39,17 +39,19 @@ Listener listen() {
   return listener;
 }
 
-Presser::Presser() {
-  descriptor_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+int connect(std::string& error) {
+  int descriptor = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   sockaddr_un where {};
   socklen_t length = address(where);
-  if (descriptor_ >= 0 && ::connect(descriptor_, reinterpret_cast<sockaddr*>(&where), length) == 0) return;
-  error_ = errno == ECONNREFUSED ? "SpringBoard is not running on device " + device::root() +
-                                       " (start it with: orvane-sim springboard)"
-                                 : std::string("cannot reach SpringBoard: ") + std::strerror(errno);
-  if (descriptor_ >= 0) ::close(descriptor_);
-  descriptor_ = -1;
+  if (descriptor >= 0 && ::connect(descriptor, reinterpret_cast<sockaddr*>(&where), length) == 0) return descriptor;
+  error = errno == ECONNREFUSED ? "SpringBoard is not running on device " + device::root() +
+                                      " (start it with: orvane-sim springboard)"
+                                : std::string("cannot reach SpringBoard: ") + std::strerror(errno);
+  if (descriptor >= 0) ::close(descriptor);
+  return -1;
 }
+
+Presser::Presser() { descriptor_ = connect(error_); }
 
 Presser::~Presser() {
   if (descriptor_ >= 0) ::close(descriptor_);
@@ -79,7 +81,11 @@ std::string receiveRequest(int connection) {
 }
 
 bool sendReply(int connection, const std::string& reply) {
-  return ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(reply.size());
+  for (;;) {
+    ssize_t sent = ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno == EINTR) continue;
+    return sent == static_cast<ssize_t>(reply.size());
+  }
 }
 
 }  // namespace pressing

@@ -15,6 +15,9 @@ struct Listener {
 };
 Listener listen();
 
+/// A connection to SpringBoard's button socket; -1 with `error` saying why not.
+int connect(std::string& error);
+
 /// Presses a button ("up" or "down") once and waits until SpringBoard has
 /// handled the press. Returns the volume steps after it, or an error text.
 class Presser {
@@ -36,6 +39,8 @@ class Presser {
 
 /// Reads one request from a connection; empty at its end.
 std::string receiveRequest(int connection);
+/// Sends without ever waiting: false when the client does not take its replies,
+/// which must not hold up SpringBoard's other clients.
 bool sendReply(int connection, const std::string& reply);
 
 }  // namespace pressing

@@ -1,0 +1,221 @@
+// SpringBoard against clients and neighbours that misbehave: a client that
+// never reads its replies, junk in the notify registry, and storms of posts.
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <random>
+#include <thread>
+
+#include "platform/corefoundation/CoreFoundation.h"
+#include "platform/corefoundation/NotifyRegistry.h"
+#include "platform/device/Device.h"
+#include "platform/foundation/Foundation.h"
+#include "sim/common/PressChannel.h"
+#include "tests/support/Simulator.h"
+#include "tests/support/TemporaryDevice.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+class SpringBoardTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = device.root() + "/phone";
+    device::setRoot(root);
+    setenv("ORVANE_DEVICE", root.c_str(), 1);
+    ASSERT_EQ(sim({"init"}).status, 0);
+    ASSERT_TRUE(springboard.start(ORVANE_SIM, root)) << "SpringBoard did not start";
+  }
+
+  testsupport::SimResult sim(std::vector<std::string> words) {
+    return testsupport::runSim(ORVANE_SIM, root, std::move(words));
+  }
+
+  bool alive() { return sim({"status"}).status == 0; }
+
+  std::string registry() { return root + "/var/run/notify"; }
+
+  // SpringBoard is the only process of the device that observes, so the only entry at first.
+  std::string springBoardEntry() {
+    for (auto& entry : fs::directory_iterator(registry()))
+      if (!entry.path().filename().string().starts_with(".")) return entry.path().filename();
+    return {};
+  }
+
+  long residentKilobytes(const std::string& pid) {
+    std::ifstream status("/proc/" + pid + "/status");
+    for (std::string line; std::getline(status, line);)
+      if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+    return -1;
+  }
+
+  testsupport::TemporaryDevice device;
+  std::string root;
+  testsupport::SpringBoardProcess springboard;
+};
+
+void writePreferences(const std::string& increaseSound) {
+  auto preferences = NSMutableDictionary::dictionary();
+  preferences->setObject_forKey(NSNumber::numberWithBool(true), "isEnabled");
+  preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound), "selectedIncreaseSound");
+  ASSERT_TRUE(preferences->writeToFile_atomically(
+      NSString::stringWithUTF8String("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"), true));
+}
+
+void postSettingsChanged() {
+  CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
+                                       CFSTR("com.quillmark.orvane/settingschanged"), nullptr, nullptr, true);
+}
+
+TEST_F(SpringBoardTest, AClientThatNeverReadsItsRepliesIsDroppedWhileOthersAreAnswered) {
+  std::string error;
+  int stalled = pressing::connect(error);
+  ASSERT_GE(stalled, 0) << error;
+  // Presses until SpringBoard gives up on the replies piling up unread.
+  bool dropped = false;
+  for (auto deadline = Clock::now() + 5s; !dropped && Clock::now() < deadline;) {
+    if (::send(stalled, "up", 2, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) continue;
+    if (errno == EAGAIN)
+      std::this_thread::sleep_for(1ms);
+    else
+      dropped = true;
+  }
+  EXPECT_TRUE(dropped) << "SpringBoard still holds a client that reads nothing";
+
+  auto presses = std::async(std::launch::async, [] {
+    pressing::Presser presser;
+    int answered = 0;
+    for (int i = 0; i < 200; ++i) answered += presser.press(i % 2 ? "up" : "down").has_value();
+    return answered;
+  });
+  if (presses.wait_for(5s) != std::future_status::ready) {
+    ADD_FAILURE() << "presses of a second client are not answered";
+    springboard.stop();
+  }
+  EXPECT_EQ(presses.get(), 200);
+  ::close(stalled);
+}
+
+TEST_F(SpringBoardTest, JunkInTheNotifyRegistryAndGarbageDatagramsAreIgnored) {
+  ASSERT_EQ(sim({"defaults", "write", "isEnabled", "-bool", "true"}).status, 0);
+  std::string token = springBoardEntry();
+  ASSERT_FALSE(token.empty());
+  std::string entry = registry() + "/" + token;
+  auto entrySize = fs::file_size(entry);
+
+  // A copy of SpringBoard's entry whose process is gone, one overwritten, and things that are no entries at all.
+  fs::copy_file(entry, registry() + "/1-0000dead");
+  testsupport::writeFile(registry() + "/2-0000beef", std::string(entrySize, '\xff'));
+  testsupport::writeFile(registry() + "/3-short", "not an entry");
+  testsupport::writeFile(registry() + "/.generation", "?");
+  ASSERT_EQ(::mkfifo((registry() + "/4-fifo").c_str(), 0644), 0);
+  fs::create_directory(registry() + "/5-directory");
+  fs::create_symlink("/nonexistent", registry() + "/6-dangling");
+  fs::create_symlink("/etc/passwd", registry() + "/7-outside");
+  int stale = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  sockaddr_un path{};
+  path.sun_family = AF_UNIX;
+  std::string socketPath = registry() + "/8-socket";
+  ASSERT_LT(socketPath.size(), sizeof path.sun_path);
+  std::memcpy(path.sun_path, socketPath.c_str(), socketPath.size());
+  ASSERT_EQ(::bind(stale, reinterpret_cast<sockaddr*>(&path), sizeof path), 0);
+  ::close(stale);
+
+  sockaddr_un doorbell;
+  socklen_t length;
+  ASSERT_TRUE(notify::doorbellAddress(token, doorbell, length));
+  int sender = ::socket(AF_UNIX, SOCK_DGRAM, 0);
+  std::mt19937 random(8);
+  for (int i = 0; i < 2000; ++i) {
+    std::string garbage(random() % 4096, '\0');
+    for (char& byte : garbage) byte = static_cast<char>(random());
+    ::sendto(sender, garbage.data(), garbage.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&doorbell), length);
+  }
+  // A datagram carrying a descriptor, which SpringBoard must not keep.
+  char byte = 0;
+  iovec part{&byte, 1};
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr message{};
+  message.msg_name = &doorbell;
+  message.msg_namelen = length;
+  message.msg_iov = &part;
+  message.msg_iovlen = 1;
+  message.msg_control = control;
+  message.msg_controllen = sizeof control;
+  cmsghdr* header = CMSG_FIRSTHDR(&message);
+  header->cmsg_level = SOL_SOCKET;
+  header->cmsg_type = SCM_RIGHTS;
+  header->cmsg_len = CMSG_LEN(sizeof(int));
+  std::memcpy(CMSG_DATA(header), &sender, sizeof sender);
+  EXPECT_EQ(::sendmsg(sender, &message, 0), 1);
+  ::close(sender);
+
+  ASSERT_EQ(sim({"defaults", "write", "selectedIncreaseSound", "Chime"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
+  EXPECT_TRUE(alive());
+  EXPECT_NE(sim({"log"}).out.find("Chime.wav"), std::string::npos);
+  EXPECT_FALSE(fs::exists(registry() + "/1-0000dead")) << "an entry whose process is gone stays";
+  EXPECT_TRUE(fs::exists("/etc/passwd"));
+  EXPECT_EQ(fs::file_size(entry), entrySize);
+}
+
+TEST_F(SpringBoardTest, AHundredThousandPostsWhilePressingLeaveTheLastValueAndMemoryBounded) {
+  std::string pid = springBoardEntry();
+  ASSERT_FALSE(pid.empty());
+  pid = pid.substr(0, pid.find('-'));
+  const char* themes[] = {"Click", "Chime", "Glass", "Tick"};
+  writePreferences("Mac Volume Change");
+  postSettingsChanged();
+  ASSERT_EQ(sim({"press", "up", "3"}).status, 0);
+  std::this_thread::sleep_for(300ms);
+  long before = residentKilobytes(pid);
+
+  std::atomic<bool> storming = true;
+  std::atomic<int> presses = 0;
+  std::thread presser([&] {
+    pressing::Presser channel;
+    while (storming && channel.press(presses % 2 ? "up" : "down")) ++presses;
+  });
+  for (int i = 0; i < 100000; ++i) {
+    if (i % 1000 == 0) writePreferences(themes[(i / 1000) % 4]);
+    postSettingsChanged();
+  }
+  writePreferences("Drop");
+  postSettingsChanged();
+  storming = false;
+  presser.join();
+  EXPECT_GT(presses, 0);
+  EXPECT_TRUE(alive());
+
+  // The last write wins, and stays.
+  auto heard = [&] {
+    std::string log = sim({"log"}).out;
+    return log.substr(log.rfind("\n", log.size() - 2) + 1);
+  };
+  auto deadline = Clock::now() + 5s;
+  do ASSERT_EQ(sim({"press", "up"}).status, 0);
+  while (heard().find("Drop.wav") == std::string::npos && Clock::now() < deadline);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(sim({"press", "up"}).status, 0);
+    EXPECT_NE(heard().find("Drop.wav"), std::string::npos) << heard();
+  }
+  std::this_thread::sleep_for(300ms);
+  long after = residentKilobytes(pid);
+  EXPECT_LT(after - before, 16 * 1024) << "SpringBoard grew from " << before << " KiB to " << after << " KiB";
+  RecordProperty("rss_growth_kib", std::to_string(after - before));
+}
+
+}  // namespace
