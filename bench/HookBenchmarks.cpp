@@ -133,6 +133,41 @@ void VolumeUpPress(benchmark::State& state) {
 }
 BENCHMARK(VolumeUpPress)->Arg(0)->Arg(1)->Repetitions(5)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
 
+long residentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
+
+/// Resident memory after pressing each of eight distinct 30 s stereo 48 kHz
+/// themes, against the size before the first of them.
+void MemoryAfterDistinctLongThemes(benchmark::State& state) {
+  NSObject* volumeControl = springBoard();
+  SEL decreaseVolume = sel_registerName("decreaseVolume");
+  std::vector<std::string> themes;
+  for (int number = 100; number < 108; ++number) themes.push_back(installLongTheme(number));
+  for (auto _ : state) {
+    setSwitch(true);
+    objc_msgSend(volumeControl, decreaseVolume);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    long before = residentKilobytes();
+    for (auto& theme : themes) {
+      writePreferences(true, "Mac Volume Change", theme);
+      ReloadWatcher::shared().postAndWait();
+      for (int press = 0; press < 5; ++press) objc_msgSend(volumeControl, decreaseVolume);
+    }
+    setSwitch(true);
+    objc_msgSend(volumeControl, decreaseVolume);
+    std::this_thread::sleep_for(std::chrono::milliseconds(800));
+    long after = residentKilobytes();
+    state.counters["rss_before_kib"] = static_cast<double>(before);
+    state.counters["rss_after_kib"] = static_cast<double>(after);
+    state.counters["growth_kib"] = static_cast<double>(after - before);
+  }
+}
+BENCHMARK(MemoryAfterDistinctLongThemes)->Iterations(1)->Unit(benchmark::kSecond);
+
 /// A press of the 0.1 s default theme (volume up) against a press of a 30 s
 /// stereo 48 kHz theme (volume down), alternating; the very first press of
 /// the long theme, which decodes it, is counted apart.
@@ -222,12 +257,6 @@ void DatagramBetweenProcesses(benchmark::State& state) {
 }
 BENCHMARK(DatagramBetweenProcesses)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
 
-long residentKilobytes() {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-  return -1;
-}
 
 /// Resident memory after 100,000 reloads and 10,000 presses, against the size
 /// after the first of each, once the sounds have ended.
@@ -257,34 +286,6 @@ void MemoryAfterReloadsAndPresses(benchmark::State& state) {
   }
 }
 BENCHMARK(MemoryAfterReloadsAndPresses)->Iterations(1)->Unit(benchmark::kSecond);
-
-/// Resident memory after pressing each of eight distinct 30 s stereo 48 kHz
-/// themes, against the size before the first of them.
-void MemoryAfterDistinctLongThemes(benchmark::State& state) {
-  NSObject* volumeControl = springBoard();
-  SEL decreaseVolume = sel_registerName("decreaseVolume");
-  std::vector<std::string> themes;
-  for (int number = 100; number < 108; ++number) themes.push_back(installLongTheme(number));
-  for (auto _ : state) {
-    setSwitch(true);
-    objc_msgSend(volumeControl, decreaseVolume);
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    long before = residentKilobytes();
-    for (auto& theme : themes) {
-      writePreferences(true, "Mac Volume Change", theme);
-      ReloadWatcher::shared().postAndWait();
-      for (int press = 0; press < 5; ++press) objc_msgSend(volumeControl, decreaseVolume);
-    }
-    setSwitch(true);
-    objc_msgSend(volumeControl, decreaseVolume);
-    std::this_thread::sleep_for(std::chrono::milliseconds(800));
-    long after = residentKilobytes();
-    state.counters["rss_before_kib"] = static_cast<double>(before);
-    state.counters["rss_after_kib"] = static_cast<double>(after);
-    state.counters["growth_kib"] = static_cast<double>(after - before);
-  }
-}
-BENCHMARK(MemoryAfterDistinctLongThemes)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
