@@ -1,6 +1,8 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
@@ -8,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/objc/Methods.h"
 #include "platform/objc/message.h"
 #include "platform/objc/runtime.h"
 
@@ -23,11 +26,23 @@ struct objc_method {
   std::string bareTypes;
 };
 
+struct objc_ivar {
+  std::string name;
+  std::string types;
+  ptrdiff_t offset;
+  /// A data member of the class's C++ type rather than storage the runtime laid out.
+  bool member = false;
+};
+
 struct objc_class {
   std::string name;
   Class superclass = nullptr;
   objc_allocator allocator = nullptr;
   bool registered = false;
+  /// Bytes of an instance: the C++ object of the nearest allocator, then the instance variables.
+  size_t instanceSize = sizeof(objc_object);
+  /// The class's own instance variables, in declaration order.
+  std::vector<std::unique_ptr<objc_ivar>> ivars;
   std::unordered_map<SEL, Method> methods;
   /// Methods found along the chain, by selector. Emptied on every change of a method table.
   std::unordered_map<SEL, Method> cache;
@@ -35,11 +50,18 @@ struct objc_class {
 
 namespace {
 
+struct Association {
+  id value;
+  objc_AssociationPolicy policy;
+};
+
 struct Runtime {
   std::shared_mutex mutex;
   std::unordered_map<std::string, Class> classes;
   std::mutex selectorMutex;
   std::unordered_map<std::string, std::unique_ptr<objc_selector>> selectors;
+  std::mutex associationMutex;
+  std::unordered_map<const objc_object*, std::unordered_map<const void*, Association>> associations;
 };
 
 Runtime& runtime() {
@@ -89,6 +111,32 @@ Method lookUpMethod(Class cls, SEL selector) {
   return method;
 }
 
+bool owns(objc_AssociationPolicy policy) { return policy != OBJC_ASSOCIATION_ASSIGN; }
+
+void releaseAssociated(const std::vector<Association>& released) {
+  for (const Association& association : released)
+    if (owns(association.policy)) objc_release(association.value);
+}
+
+std::vector<Association> takeAssociations(const objc_object* object) {
+  std::vector<Association> taken;
+  Runtime& state = runtime();
+  std::lock_guard lock(state.associationMutex);
+  auto table = state.associations.find(object);
+  if (table == state.associations.end()) return taken;
+  for (auto& [key, association] : table->second) taken.push_back(association);
+  state.associations.erase(table);
+  return taken;
+}
+
+/// Runs the C++ destructor, releases the associated objects and frees the storage.
+void dispose(id object) {
+  bool associated = object->hasAssociatedObjects.load(std::memory_order_acquire);
+  object->~objc_object();
+  if (associated) releaseAssociated(takeAssociations(object));
+  ::operator delete(static_cast<void*>(object));
+}
+
 Method addMethodLocked(Class cls, SEL selector, IMP implementation, const char* types) {
   auto* method = new objc_method{selector, {implementation}, types ? types : "", bareEncoding(types)};
   cls->methods.emplace(selector, method);
@@ -117,9 +165,12 @@ Class objc_allocateClassPair(Class superclass, const char* name, size_t) {
   Runtime& state = runtime();
   std::unique_lock lock(state.mutex);
   if (state.classes.count(name)) return nullptr;
+  // Instance variables are laid out after the superclass's, so it must be complete.
+  if (superclass && !superclass->registered) return nullptr;
   Class cls = new objc_class;
   cls->name = name;
   cls->superclass = superclass;
+  if (superclass) cls->instanceSize = superclass->instanceSize;
   state.classes.emplace(name, cls);
   return cls;
 }
@@ -128,6 +179,100 @@ void objc_registerClassPair(Class cls) {
   if (!cls) return;
   std::unique_lock lock(runtime().mutex);
   cls->registered = true;
+}
+
+BOOL class_addIvar(Class cls, const char* name, size_t size, uint8_t alignment, const char* types) {
+  if (!cls || !name || alignment >= 16) return NO;
+  size_t bytes = size_t{1} << alignment;
+  if (bytes > alignof(std::max_align_t)) return NO;
+  std::unique_lock lock(runtime().mutex);
+  if (cls->registered) return NO;
+  for (auto& ivar : cls->ivars)
+    if (ivar->name == name) return NO;
+  size_t offset = (cls->instanceSize + bytes - 1) / bytes * bytes;
+  cls->ivars.push_back(std::make_unique<objc_ivar>(objc_ivar{name, types ? types : "", static_cast<ptrdiff_t>(offset)}));
+  cls->instanceSize = offset + size;
+  return YES;
+}
+
+Ivar class_getInstanceVariable(Class cls, const char* name) {
+  if (!cls || !name) return nullptr;
+  std::shared_lock lock(runtime().mutex);
+  for (Class current = cls; current; current = current->superclass)
+    for (auto& ivar : current->ivars)
+      if (ivar->name == name) return ivar.get();
+  return nullptr;
+}
+
+size_t class_getInstanceSize(Class cls) {
+  if (!cls) return 0;
+  std::shared_lock lock(runtime().mutex);
+  return cls->instanceSize;
+}
+
+const char* ivar_getName(Ivar ivar) { return ivar ? ivar->name.c_str() : nullptr; }
+
+const char* ivar_getTypeEncoding(Ivar ivar) { return ivar ? ivar->types.c_str() : nullptr; }
+
+ptrdiff_t ivar_getOffset(Ivar ivar) { return ivar ? ivar->offset : 0; }
+
+id object_getIvar(id object, Ivar ivar) {
+  if (!object || !ivar) return nullptr;
+  id value;
+  std::memcpy(&value, reinterpret_cast<char*>(object) + ivar->offset, sizeof value);
+  return value;
+}
+
+void object_setIvar(id object, Ivar ivar, id value) {
+  if (!object || !ivar) return;
+  std::memcpy(reinterpret_cast<char*>(object) + ivar->offset, &value, sizeof value);
+}
+
+void objc_setAssociatedObject(id object, const void* key, id value, objc_AssociationPolicy policy) {
+  if (!object || !key) return;
+  if (value && owns(policy)) {
+    bool copies = (policy & 3) == OBJC_ASSOCIATION_COPY_NONATOMIC;
+    value = copies ? objc_msgSend<id>(value, sel_registerName("copy")) : objc_retain(value);
+  }
+  std::vector<Association> replaced;
+  {
+    Runtime& state = runtime();
+    std::lock_guard lock(state.associationMutex);
+    auto& table = state.associations[object];
+    auto found = table.find(key);
+    if (found != table.end()) {
+      replaced.push_back(found->second);
+      table.erase(found);
+    }
+    if (value) table.emplace(key, Association{value, policy});
+    if (table.empty()) state.associations.erase(object);
+    else object->hasAssociatedObjects.store(true, std::memory_order_release);
+  }
+  releaseAssociated(replaced);
+}
+
+id objc_getAssociatedObject(id object, const void* key) {
+  if (!object || !key || !object->hasAssociatedObjects.load(std::memory_order_acquire)) return nullptr;
+  Association association{};
+  {
+    Runtime& state = runtime();
+    std::lock_guard lock(state.associationMutex);
+    auto table = state.associations.find(object);
+    if (table == state.associations.end()) return nullptr;
+    auto found = table->second.find(key);
+    if (found == table->second.end()) return nullptr;
+    association = found->second;
+    // An atomic getter's value must outlive a concurrent replacement.
+    if (owns(association.policy) && association.policy > OBJC_ASSOCIATION_COPY_NONATOMIC) objc_retain(association.value);
+  }
+  if (owns(association.policy) && association.policy > OBJC_ASSOCIATION_COPY_NONATOMIC) objc_autorelease(association.value);
+  return association.value;
+}
+
+void objc_removeAssociatedObjects(id object) {
+  if (!object) return;
+  object->hasAssociatedObjects.store(false, std::memory_order_release);
+  releaseAssociated(takeAssociations(object));
 }
 
 const char* class_getName(Class cls) { return cls ? cls->name.c_str() : "nil"; }
@@ -178,14 +323,23 @@ BOOL class_isSubclassOf(Class cls, Class ancestor) {
   return NO;
 }
 
-id class_createInstance(Class cls, size_t) {
+id class_createInstance(Class cls, size_t extraBytes) {
   objc_allocator allocator = nullptr;
+  size_t size = 0;
   {
     std::shared_lock lock(runtime().mutex);
     for (Class current = cls; current && !allocator; current = current->superclass) allocator = current->allocator;
+    if (cls) size = cls->instanceSize + extraBytes;
   }
   if (!allocator) throw NSInvalidArgumentException(fmt::format("+[{} alloc]: the class has no allocator", class_getName(cls)));
-  return allocator(cls);
+  void* storage = ::operator new(size);
+  std::memset(storage, 0, size);
+  try {
+    return allocator(cls, storage);
+  } catch (...) {
+    ::operator delete(storage);
+    throw;
+  }
 }
 
 SEL method_getName(Method method) { return method ? method->name : nullptr; }
@@ -222,7 +376,7 @@ id objc_retain(id object) {
 
 void objc_release(id object) {
   if (!object || object->retainCount.load(std::memory_order_relaxed) < 0) return;
-  if (object->retainCount.fetch_sub(1, std::memory_order_acq_rel) == 1) delete object;
+  if (object->retainCount.fetch_sub(1, std::memory_order_acq_rel) == 1) dispose(object);
 }
 
 namespace {
@@ -256,10 +410,27 @@ void objc_autoreleasePoolPop(void* pool) {
 
 }  // extern "C"
 
-void class_setAllocator(Class cls, objc_allocator allocator) {
+void class_setAllocator(Class cls, objc_allocator allocator, size_t size) {
   if (!cls) return;
   std::unique_lock lock(runtime().mutex);
+  bool declared = false;
+  for (Class current = cls; current; current = current->superclass)
+    for (auto& ivar : current->ivars) declared = declared || !ivar->member;
+  if (declared)
+    throw std::logic_error(fmt::format("class {}: a C++ type cannot follow instance variables declared with the runtime",
+                                       cls->name));
   cls->allocator = allocator;
+  cls->instanceSize = size;
+}
+
+BOOL class_addMemberIvar(Class cls, const char* name, ptrdiff_t offset, size_t size, const char* types) {
+  if (!cls || !name || offset < static_cast<ptrdiff_t>(sizeof(objc_object))) return NO;
+  std::unique_lock lock(runtime().mutex);
+  if (!cls->allocator || static_cast<size_t>(offset) + size > cls->instanceSize) return NO;
+  for (auto& ivar : cls->ivars)
+    if (ivar->name == name) return NO;
+  cls->ivars.push_back(std::make_unique<objc_ivar>(objc_ivar{name, types ? types : "", offset, true}));
+  return YES;
 }
 
 id objc_makeImmortal(id object) {
@@ -268,6 +439,14 @@ id objc_makeImmortal(id object) {
 }
 
 namespace objc {
+
+void throwIvarMismatch(id object, const char* name, char expected) {
+  Ivar ivar = class_getInstanceVariable(object_getClass(object), name);
+  if (!ivar)
+    throw NSInvalidArgumentException(fmt::format("{} has no instance variable {}", object_getClassName(object), name));
+  throw NSInvalidArgumentException(fmt::format("instance variable {} of {} has type \"{}\", read as \"{}\"", name,
+                                               object_getClassName(object), ivar_getTypeEncoding(ivar), expected));
+}
 
 IMP resolveSend(id receiver, Class cls, SEL selector, const std::string& expected) {
   Method method = cls ? lookUpMethod(cls, selector) : nullptr;

@@ -2,6 +2,8 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
+#include <new>
 #include <stdexcept>
 #include <string>
 
@@ -11,9 +13,11 @@
 struct objc_class;
 struct objc_selector;
 struct objc_method;
+struct objc_ivar;
 typedef struct objc_class* Class;
 typedef const struct objc_selector* SEL;
 typedef struct objc_method* Method;
+typedef struct objc_ivar* Ivar;
 /// An implementation; cast to its real signature, (id, SEL, ...), to call it.
 typedef void (*IMP)(void);
 typedef bool BOOL;
@@ -34,8 +38,22 @@ struct objc_object {
   Class isa = nullptr;
   /// Negative: immortal, never freed.
   std::atomic<long> retainCount{1};
+  /// Whether the object may have associated objects, to be released with it.
+  std::atomic<bool> hasAssociatedObjects{false};
 };
 typedef objc_object* id;
+
+/// How an associated object is held: OBJC_ASSOCIATION_ASSIGN does not own it;
+/// the RETAIN policies take a reference, the COPY policies send it "copy".
+/// The non-atomic ones hand it back as it is, the atomic ones retained and autoreleased.
+typedef uintptr_t objc_AssociationPolicy;
+enum : objc_AssociationPolicy {
+  OBJC_ASSOCIATION_ASSIGN = 0,
+  OBJC_ASSOCIATION_RETAIN_NONATOMIC = 1,
+  OBJC_ASSOCIATION_COPY_NONATOMIC = 3,
+  OBJC_ASSOCIATION_RETAIN = 01401,
+  OBJC_ASSOCIATION_COPY = 01403,
+};
 
 /// Raised for a message the receiver does not understand, or a send whose
 /// argument and result types disagree with the method's type encoding.
@@ -48,6 +66,29 @@ extern "C" {
 Class objc_getClass(const char* name);
 Class objc_allocateClassPair(Class superclass, const char* name, size_t extraBytes);
 void objc_registerClassPair(Class cls);
+
+/// Declares an instance variable on a class made by objc_allocateClassPair and
+/// not yet registered, after those of its superclasses; `alignment` is log2 of
+/// the alignment in bytes. NO for a registered class or a name the class already has.
+BOOL class_addIvar(Class cls, const char* name, size_t size, uint8_t alignment, const char* types);
+/// Looks the instance variable up along the superclass chain.
+Ivar class_getInstanceVariable(Class cls, const char* name);
+/// Bytes of an instance, instance variables included.
+size_t class_getInstanceSize(Class cls);
+const char* ivar_getName(Ivar ivar);
+const char* ivar_getTypeEncoding(Ivar ivar);
+/// Bytes from the start of the object to the variable.
+ptrdiff_t ivar_getOffset(Ivar ivar);
+/// Reads and writes an object instance variable; neither retains nor releases.
+id object_getIvar(id object, Ivar ivar);
+void object_setIvar(id object, Ivar ivar, id value);
+
+/// Associates `value` with the object under `key` (any address), replacing and
+/// releasing what was there; nil removes the association. Associations are
+/// released when the object is freed.
+void objc_setAssociatedObject(id object, const void* key, id value, objc_AssociationPolicy policy);
+id objc_getAssociatedObject(id object, const void* key);
+void objc_removeAssociatedObjects(id object);
 
 const char* class_getName(Class cls);
 Class class_getSuperclass(Class cls);
@@ -97,9 +138,18 @@ class AutoreleasePool {
   void* pool_;
 };
 
-/// How a class backed by a C++ type makes its instances.
-using objc_allocator = id (*)(Class cls);
-void class_setAllocator(Class cls, objc_allocator allocator);
+/// How a class backed by a C++ type makes its instances: constructs the C++
+/// object in `storage`, zeroed and of the class's instance size, and gives it its class.
+using objc_allocator = id (*)(Class cls, void* storage);
+/// Makes `cls` a class backed by a C++ type of `size` bytes. Its instances and
+/// those of its runtime-defined subclasses are made by `allocator`, their
+/// instance variables placed after the C++ object. Throws std::logic_error if
+/// the class or a superclass has instance variables the C++ type would overlap.
+void class_setAllocator(Class cls, objc_allocator allocator, size_t size);
+/// Gives a data member of the class's C++ type, `offset` bytes into the
+/// object, to the runtime as the instance variable `name`, as the platform's
+/// classes publish theirs. NO if the class has no C++ type or it does not hold the range.
+BOOL class_addMemberIvar(Class cls, const char* name, ptrdiff_t offset, size_t size, const char* types);
 
 /// Marks an object as never freed (constants, interned names).
 id objc_makeImmortal(id object);
@@ -109,12 +159,16 @@ id objc_makeImmortal(id object);
 template <class T>
 Class objc_registerCppClass(const char* name, Class superclass) {
   if (Class existing = objc_getClass(name)) return existing;
+  static_assert(alignof(T) <= alignof(std::max_align_t));
   Class cls = objc_allocateClassPair(superclass, name, 0);
-  class_setAllocator(cls, [](Class receiver) -> id {
-    T* object = new T();
-    object->isa = receiver;
-    return object;
-  });
+  class_setAllocator(
+      cls,
+      [](Class receiver, void* storage) -> id {
+        T* object = new (storage) T();
+        object->isa = receiver;
+        return object;
+      },
+      sizeof(T));
   objc_registerClassPair(cls);
   return cls;
 }
