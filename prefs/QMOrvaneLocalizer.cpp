@@ -20,18 +20,16 @@ Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionar
 }  // namespace
 
 Class QMOrvaneLocalizer::class_() {
-  static Class cls = [] {
-    Class registered = objc_registerCppClass<QMOrvaneLocalizer>("QMOrvaneLocalizer", NSObject::class_());
-    objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(registered, "localizationBundle");
-    objc::addMethod<&QMOrvaneLocalizer::localizedKeyForMethod>(registered, "localizedStringForKey:inTable:");
+  static Class cls = objc::defineClass(NSObject::class_(), "QMOrvaneLocalizer", [](Class defined) {
+    objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(defined, "localizationBundle");
+    objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey_inTable>(defined, "localizedStringForKey:inTable:");
+    objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey>(defined, "localizedStringForKey:");
     objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable>(
-        registered, "localizedSpecifiersForSpecifiers:inTable:");
-    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(registered,
-                                                                          "localizedSpecifiersForSpecifiers:");
+        defined, "localizedSpecifiersForSpecifiers:inTable:");
+    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(defined, "localizedSpecifiersForSpecifiers:");
     objc::addMethod<&QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
-        registered, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
-    return registered;
-  }();
+        defined, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
+  });
   return cls;
 }
 
@@ -55,9 +53,11 @@ Retained<NSString> QMOrvaneLocalizer::localizedStringForKey_inTable(NSString* ke
   return bundle->localizedStringForKey_value_table(key, NSSTR(""), table);
 }
 
-NSString* QMOrvaneLocalizer::localizedKeyForMethod(NSString* key, NSString* table) {
+NSString* QMOrvaneLocalizer::autoreleasedStringForKey_inTable(NSString* key, NSString* table) {
   return localizedStringForKey_inTable(key, table).autorelease();
 }
+
+NSString* QMOrvaneLocalizer::autoreleasedStringForKey(NSString* key) { return localizedStringForKey(key).autorelease(); }
 
 Retained<NSString> QMOrvaneLocalizer::localizedStringForKey(NSString* key) {
   return localizedStringForKey_inTable(key, nullptr);

@@ -5,6 +5,7 @@
 
 /// Looks texts up in the settings bundle's string tables and localises
 /// freshly loaded specifiers in place. One shared instance per process.
+/// A runtime class of the bundle: no state of its own.
 class QMOrvaneLocalizer : public NSObject {
  public:
   static Class class_();
@@ -20,5 +21,7 @@ class QMOrvaneLocalizer : public NSObject {
   void loadLocalizedSpecifiersForSpecifiers_intoArray(NSArray* specifiers, NSArray** array);
 
  private:
-  NSString* localizedKeyForMethod(NSString* key, NSString* table);
+  // The runtime's "localizedStringForKey:inTable:" and "localizedStringForKey:", autoreleased.
+  NSString* autoreleasedStringForKey_inTable(NSString* key, NSString* table);
+  NSString* autoreleasedStringForKey(NSString* key);
 };

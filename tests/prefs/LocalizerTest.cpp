@@ -147,3 +147,12 @@ TEST(SharedLocalizer, IsOneObjectForEveryThread) {
   for (auto* localizer : seen) EXPECT_EQ(localizer, seen[0]);
   EXPECT_EQ(QMOrvaneLocalizer::sharedLocalizer(), seen[0]);
 }
+
+TEST_F(Localizer, EveryTextLookUpIsAlsoAnsweredThroughTheRuntime) {
+  writeBundle({{"en.lproj/Localizable.strings", english}, {"en.lproj/Themes.strings", "\"CHIME\" = \"Bell\";"}});
+  AutoreleasePool pool;
+  EXPECT_EQ(text(objc::send<NSString*>(localizer, "localizedStringForKey:", NSSTR("ENABLED"))), "Volume Sounds");
+  EXPECT_EQ(text(objc::send<NSString*>(localizer, "localizedStringForKey:inTable:", NSSTR("CHIME"), NSSTR("Themes"))),
+            "Bell");
+  EXPECT_EQ(text(objc::send<NSString*>(localizer, "localizedStringForKey:", NSSTR("MISSING"))), "MISSING");
+}
