@@ -36,18 +36,18 @@ void constrain(UIView* header, UIView* item, NSLayoutAttribute attribute, UIView
 }  // namespace
 
 Class QMOrvaneCustomHeaderView::class_() {
-  static Class cls = [] {
-    Class registered = objc_registerCppClass<QMOrvaneCustomHeaderView>("QMOrvaneCustomHeaderView", UIView::class_());
-    objc::addMethod<&QMOrvaneCustomHeaderView::init>(registered, "init");
-    objc::addMethod<&QMOrvaneCustomHeaderView::randomTexts>(registered, "randomTexts");
-    objc::addMethod<&QMOrvaneCustomHeaderView::headerLabel>(registered, "headerLabel");
-    objc::addMethod<&QMOrvaneCustomHeaderView::setHeaderLabel>(registered, "setHeaderLabel:");
-    objc::addMethod<&QMOrvaneCustomHeaderView::subHeaderLabel>(registered, "subHeaderLabel");
-    objc::addMethod<&QMOrvaneCustomHeaderView::setSubHeaderLabel>(registered, "setSubHeaderLabel:");
-    objc::addMethod<&QMOrvaneCustomHeaderView::randomLabel>(registered, "randomLabel");
-    objc::addMethod<&QMOrvaneCustomHeaderView::setRandomLabel>(registered, "setRandomLabel:");
-    return registered;
-  }();
+  static Class cls = objc::defineClass(UIView::class_(), "QMOrvaneCustomHeaderView", [](Class defined) {
+    using View = QMOrvaneCustomHeaderView;
+    for (const char* label : {"_headerLabel", "_subHeaderLabel", "_randomLabel"}) objc::addIvar<UILabel*>(defined, label);
+    objc::addMethod<&View::init>(defined, "init");
+    objc::addMethod<&View::randomTexts>(defined, "randomTexts");
+    objc::addMethod<&View::headerLabel>(defined, "headerLabel");
+    objc::addMethod<&View::setHeaderLabel>(defined, "setHeaderLabel:");
+    objc::addMethod<&View::subHeaderLabel>(defined, "subHeaderLabel");
+    objc::addMethod<&View::setSubHeaderLabel>(defined, "setSubHeaderLabel:");
+    objc::addMethod<&View::randomLabel>(defined, "randomLabel");
+    objc::addMethod<&View::setRandomLabel>(defined, "setRandomLabel:");
+  });
   return cls;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/Foundation.h"
+#include "platform/objc/Methods.h"
 #include "platform/uikit/UIKit.h"
 
 /// The branded block atop the root page: the title, a subtitle, and one line
@@ -13,18 +14,13 @@ class QMOrvaneCustomHeaderView : public UIView {
   /// The nine candidate lines, a new array on every read.
   NSArray* randomTexts();
 
-  // Not owning: the view's subviews keep the labels alive.
-  UILabel* headerLabel() const { return headerLabel_; }
-  void setHeaderLabel(UILabel* label) { headerLabel_ = label; }
-  UILabel* subHeaderLabel() const { return subHeaderLabel_; }
-  void setSubHeaderLabel(UILabel* label) { subHeaderLabel_ = label; }
-  UILabel* randomLabel() const { return randomLabel_; }
-  void setRandomLabel(UILabel* label) { randomLabel_ = label; }
-
- private:
-  UILabel* headerLabel_ = nullptr;
-  UILabel* subHeaderLabel_ = nullptr;
-  UILabel* randomLabel_ = nullptr;
+  // Instance variables that do not own: the view's subviews keep the labels alive.
+  UILabel* headerLabel() { return objc::instanceVariable<UILabel*>(this, "_headerLabel"); }
+  void setHeaderLabel(UILabel* label) { objc::instanceVariable<UILabel*>(this, "_headerLabel") = label; }
+  UILabel* subHeaderLabel() { return objc::instanceVariable<UILabel*>(this, "_subHeaderLabel"); }
+  void setSubHeaderLabel(UILabel* label) { objc::instanceVariable<UILabel*>(this, "_subHeaderLabel") = label; }
+  UILabel* randomLabel() { return objc::instanceVariable<UILabel*>(this, "_randomLabel"); }
+  void setRandomLabel(UILabel* label) { objc::instanceVariable<UILabel*>(this, "_randomLabel") = label; }
 };
 
 namespace orvane {

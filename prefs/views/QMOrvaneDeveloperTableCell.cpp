@@ -28,24 +28,42 @@ void constrain(UIView* cell, UIView* item, NSLayoutAttribute attribute, UIView* 
 }  // namespace
 
 Class QMOrvaneDeveloperTableCell::class_() {
-  static Class cls = [] {
+  static Class cls = objc::defineClass(PSTableCell::class_(), "QMOrvaneDeveloperTableCell", [](Class defined) {
     using Cell = QMOrvaneDeveloperTableCell;
-    Class registered = objc_registerCppClass<Cell>("QMOrvaneDeveloperTableCell", PSTableCell::class_());
-    objc::addMethod<&Cell::initWithStyle_reuseIdentifier_specifier>(registered, "initWithStyle:reuseIdentifier:specifier:");
-    objc::addMethod<&Cell::initWithDevName_realName_jobSubtitle_devImage>(registered,
+    objc::addMethod<&Cell::initWithStyle_reuseIdentifier_specifier>(defined, "initWithStyle:reuseIdentifier:specifier:");
+    objc::addMethod<&Cell::initWithDevName_realName_jobSubtitle_devImage>(defined,
                                                                            "initWithDevName:realName:jobSubtitle:devImage:");
-    objc::addMethod<&Cell::devImageView>(registered, "devImageView");
-    objc::addMethod<&Cell::setDevImageView>(registered, "setDevImageView:");
-    objc::addMethod<&Cell::devNameLabel>(registered, "devNameLabel");
-    objc::addMethod<&Cell::setDevNameLabel>(registered, "setDevNameLabel:");
-    objc::addMethod<&Cell::realNameLabel>(registered, "realNameLabel");
-    objc::addMethod<&Cell::setRealNameLabel>(registered, "setRealNameLabel:");
-    objc::addMethod<&Cell::jobLabel>(registered, "jobLabel");
-    objc::addMethod<&Cell::setJobLabel>(registered, "setJobLabel:");
-    return registered;
-  }();
+    objc::addMethod<&Cell::devImageView>(defined, "devImageView");
+    objc::addMethod<&Cell::setDevImageView>(defined, "setDevImageView:");
+    objc::addMethod<&Cell::devNameLabel>(defined, "devNameLabel");
+    objc::addMethod<&Cell::setDevNameLabel>(defined, "setDevNameLabel:");
+    objc::addMethod<&Cell::realNameLabel>(defined, "realNameLabel");
+    objc::addMethod<&Cell::setRealNameLabel>(defined, "setRealNameLabel:");
+    objc::addMethod<&Cell::jobLabel>(defined, "jobLabel");
+    objc::addMethod<&Cell::setJobLabel>(defined, "setJobLabel:");
+  });
   return cls;
 }
+
+namespace {
+const char devImageViewKey = 0, devNameLabelKey = 0, realNameLabelKey = 0, jobLabelKey = 0;
+
+template <class T>
+T* held(id cell, const char& key) {
+  return static_cast<T*>(objc_getAssociatedObject(cell, &key));
+}
+
+void hold(id cell, const char& key, id value) { objc_setAssociatedObject(cell, &key, value, OBJC_ASSOCIATION_RETAIN_NONATOMIC); }
+}  // namespace
+
+UIImageView* QMOrvaneDeveloperTableCell::devImageView() { return held<UIImageView>(this, devImageViewKey); }
+void QMOrvaneDeveloperTableCell::setDevImageView(UIImageView* view) { hold(this, devImageViewKey, view); }
+UILabel* QMOrvaneDeveloperTableCell::devNameLabel() { return held<UILabel>(this, devNameLabelKey); }
+void QMOrvaneDeveloperTableCell::setDevNameLabel(UILabel* label) { hold(this, devNameLabelKey, label); }
+UILabel* QMOrvaneDeveloperTableCell::realNameLabel() { return held<UILabel>(this, realNameLabelKey); }
+void QMOrvaneDeveloperTableCell::setRealNameLabel(UILabel* label) { hold(this, realNameLabelKey, label); }
+UILabel* QMOrvaneDeveloperTableCell::jobLabel() { return held<UILabel>(this, jobLabelKey); }
+void QMOrvaneDeveloperTableCell::setJobLabel(UILabel* label) { hold(this, jobLabelKey, label); }
 
 QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithStyle_reuseIdentifier_specifier(UITableViewCellStyle,
                                                                                                 NSString*,
@@ -68,19 +86,20 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithDevName_realName
                       NSSTR("QMOrvaneDeveloperTableCell")))
     return nullptr;
   setDevImageView(UIImageView::imageViewWithImage(image));
-  devImageView_->setFrame(CGRectMake(10, 15, 70, 70));
-  orvane::giveImageShadow(devImageView_);
-  addSubview(devImageView_);
+  UIImageView* portrait = devImageView();
+  portrait->setFrame(CGRectMake(10, 15, 70, 70));
+  orvane::giveImageShadow(portrait);
+  addSubview(portrait);
 
   setDevNameLabel(makeLabel(this, name, UIColor::darkGrayColor(), orvane::deviceIsPad() ? 30 : 20));
-  constrain(this, devNameLabel_, NSLayoutAttributeLeft, devImageView_, NSLayoutAttributeRight, 30);
-  constrain(this, devNameLabel_, NSLayoutAttributeCenterY, this, NSLayoutAttributeCenterY, -20);
+  constrain(this, devNameLabel(), NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 30);
+  constrain(this, devNameLabel(), NSLayoutAttributeCenterY, this, NSLayoutAttributeCenterY, -20);
   setRealNameLabel(makeLabel(this, realName, UIColor::grayColor(), 15));
-  constrain(this, realNameLabel_, NSLayoutAttributeLeft, devImageView_, NSLayoutAttributeRight, 30);
-  constrain(this, realNameLabel_, NSLayoutAttributeTop, devNameLabel_, NSLayoutAttributeBottom, 0);
+  constrain(this, realNameLabel(), NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 30);
+  constrain(this, realNameLabel(), NSLayoutAttributeTop, devNameLabel(), NSLayoutAttributeBottom, 0);
   setJobLabel(makeLabel(this, job, UIColor::grayColor(), 12));
-  constrain(this, jobLabel_, NSLayoutAttributeLeft, devImageView_, NSLayoutAttributeRight, 30);
-  constrain(this, jobLabel_, NSLayoutAttributeTop, realNameLabel_, NSLayoutAttributeBottom, 5);
+  constrain(this, jobLabel(), NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 30);
+  constrain(this, jobLabel(), NSLayoutAttributeTop, realNameLabel(), NSLayoutAttributeBottom, 5);
   return this;
 }
 

@@ -18,16 +18,13 @@ class QMOrvaneDeveloperTableCell : public PSTableCell {
   QMOrvaneDeveloperTableCell* initWithDevName_realName_jobSubtitle_devImage(NSString* name, NSString* realName,
                                                                             NSString* job, UIImage* image);
 
-  UIImageView* devImageView() const { return devImageView_.get(); }
-  void setDevImageView(UIImageView* view) { devImageView_ = view; }
-  UILabel* devNameLabel() const { return devNameLabel_.get(); }
-  void setDevNameLabel(UILabel* label) { devNameLabel_ = label; }
-  UILabel* realNameLabel() const { return realNameLabel_.get(); }
-  void setRealNameLabel(UILabel* label) { realNameLabel_ = label; }
-  UILabel* jobLabel() const { return jobLabel_.get(); }
-  void setJobLabel(UILabel* label) { jobLabel_ = label; }
-
- private:
-  Retained<UIImageView> devImageView_;
-  Retained<UILabel> devNameLabel_, realNameLabel_, jobLabel_;
+  // Owning: kept as associated objects, released with the cell.
+  UIImageView* devImageView();
+  void setDevImageView(UIImageView* view);
+  UILabel* devNameLabel();
+  void setDevNameLabel(UILabel* label);
+  UILabel* realNameLabel();
+  void setRealNameLabel(UILabel* label);
+  UILabel* jobLabel();
+  void setJobLabel(UILabel* label);
 };

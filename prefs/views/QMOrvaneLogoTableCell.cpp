@@ -13,27 +13,38 @@ void giveImageShadow(UIView* view) {
 }
 }  // namespace orvane
 
+namespace {
+const char logoImageViewKey = 0;
+}
+
 Class QMOrvaneLogoTableCell::class_() {
-  static Class cls = [] {
-    Class registered = objc_registerCppClass<QMOrvaneLogoTableCell>("QMOrvaneLogoTableCell", PSTableCell::class_());
-    objc::addMethod<&QMOrvaneLogoTableCell::init>(registered, "init");
-    objc::addMethod<&QMOrvaneLogoTableCell::logoImageView>(registered, "logoImageView");
-    objc::addMethod<&QMOrvaneLogoTableCell::setLogoImageView>(registered, "setLogoImageView:");
-    return registered;
-  }();
+  static Class cls = objc::defineClass(PSTableCell::class_(), "QMOrvaneLogoTableCell", [](Class defined) {
+    objc::addMethod<&QMOrvaneLogoTableCell::init>(defined, "init");
+    objc::addMethod<&QMOrvaneLogoTableCell::logoImageView>(defined, "logoImageView");
+    objc::addMethod<&QMOrvaneLogoTableCell::setLogoImageView>(defined, "setLogoImageView:");
+  });
   return cls;
+}
+
+UIImageView* QMOrvaneLogoTableCell::logoImageView() {
+  return static_cast<UIImageView*>(objc_getAssociatedObject(this, &logoImageViewKey));
+}
+
+void QMOrvaneLogoTableCell::setLogoImageView(UIImageView* view) {
+  objc_setAssociatedObject(this, &logoImageViewKey, view, OBJC_ASSOCIATION_RETAIN_NONATOMIC);
 }
 
 QMOrvaneLogoTableCell* QMOrvaneLogoTableCell::init() {
   if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
   auto image = UIImage::imageWithContentsOfFile(NSSTR("/Library/PreferenceBundles/Orvane.bundle/footerLogo.png"));
   setLogoImageView(UIImageView::imageViewWithImage(image));
-  logoImageView_->setFrame(CGRectMake(0, 0, 80, 80));
-  orvane::giveImageShadow(logoImageView_);
-  addSubview(logoImageView_);
-  logoImageView_->setTranslatesAutoresizingMaskIntoConstraints(false);
+  UIImageView* logo = logoImageView();
+  logo->setFrame(CGRectMake(0, 0, 80, 80));
+  orvane::giveImageShadow(logo);
+  addSubview(logo);
+  logo->setTranslatesAutoresizingMaskIntoConstraints(false);
   addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
-      logoImageView_, NSLayoutAttributeCenterX, NSLayoutRelationEqual, this, NSLayoutAttributeCenterX, 1.0, 0));
+      logo, NSLayoutAttributeCenterX, NSLayoutRelationEqual, this, NSLayoutAttributeCenterX, 1.0, 0));
   return this;
 }
 

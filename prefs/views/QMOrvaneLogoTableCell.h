@@ -10,11 +10,9 @@ class QMOrvaneLogoTableCell : public PSTableCell {
   static Class class_();
 
   QMOrvaneLogoTableCell* init();
-  UIImageView* logoImageView() const { return logoImageView_.get(); }
-  void setLogoImageView(UIImageView* view) { logoImageView_ = view; }
-
- private:
-  Retained<UIImageView> logoImageView_;
+  /// Owning: kept as an associated object, released with the cell.
+  UIImageView* logoImageView();
+  void setLogoImageView(UIImageView* view);
 };
 
 namespace orvane {
