@@ -30,7 +30,8 @@ UINavigationBar* themedBar(UIViewController* page) {
 }  // namespace
 
 template <class Self, class Base>
-void QMOrvanePage<Self, Base>::registerMethods(Class cls) {
+void QMOrvanePage<Self, Base>::declare(Class cls) {
+  objc::addIvar<long>(cls, "prevStatusStyle");
   objc::addMethod<&QMOrvanePage::specifiersForPlistName>(cls, "specifiersForPlistName:");
   objc::addMethod<&QMOrvanePage::readPreferenceValue>(cls, "readPreferenceValue:");
   objc::addMethod<&QMOrvanePage::setPreferenceValue_specifier>(cls, "setPreferenceValue:specifier:");
@@ -83,7 +84,7 @@ void QMOrvanePage<Self, Base>::viewWillAppear(bool animated) {
   }
   UISwitch::appearanceWhenContainedIn(object_getClass(this))->setOnTintColor(themeColour());
   UIApplication* application = UIApplication::sharedApplication();
-  prevStatusStyle = application->statusBarStyle();
+  prevStatusStyle() = application->statusBarStyle();
   application->setStatusBarStyle(UIStatusBarStyleLightContent);
 }
 
@@ -95,7 +96,7 @@ void QMOrvanePage<Self, Base>::viewWillDisappear(bool animated) {
     bar->setBarTintColor(nullptr);
     bar->setTitleTextAttributes(nullptr);
   }
-  UIApplication::sharedApplication()->setStatusBarStyle(prevStatusStyle);
+  UIApplication::sharedApplication()->setStatusBarStyle(prevStatusStyle());
 }
 
 template <class Self, class Base>
@@ -110,21 +111,12 @@ template class QMOrvanePage<QMOrvaneListController, PSListController>;
 template class QMOrvanePage<QMOrvaneListItemsController, PSListItemsController>;
 
 Class QMOrvaneListController::class_() {
-  static Class cls = [] {
-    Class registered = objc_registerCppClass<QMOrvaneListController>("QMOrvaneListController", PSListController::class_());
-    registerMethods(registered);
-    return registered;
-  }();
+  static Class cls = objc::defineClass(PSListController::class_(), "QMOrvaneListController", &declare);
   return cls;
 }
 
 Class QMOrvaneListItemsController::class_() {
-  static Class cls = [] {
-    Class registered =
-        objc_registerCppClass<QMOrvaneListItemsController>("QMOrvaneListItemsController", PSListItemsController::class_());
-    registerMethods(registered);
-    return registered;
-  }();
+  static Class cls = objc::defineClass(PSListItemsController::class_(), "QMOrvaneListItemsController", &declare);
   return cls;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "platform/objc/Methods.h"
 #include "platform/preferences/PSListController.h"
 
 /// What every page of the bundle does alike, on top of the platform page it
 /// derives from: loading its rows localised, reading and writing single
 /// preferences in Orvane's preferences file, and the page theme.
 /// `Self` is the concrete class, whose runtime class carries these methods.
+/// A runtime class of the bundle: its state is in instance variables.
 template <class Self, class Base>
 class QMOrvanePage : public Base {
  public:
@@ -20,10 +22,11 @@ class QMOrvanePage : public Base {
   UITableViewCell* tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path);
 
   /// The application's status-bar style when the page was last about to be shown.
-  long prevStatusStyle = 0;
+  long& prevStatusStyle() { return objc::instanceVariable<long>(this, "prevStatusStyle"); }
 
  protected:
-  static void registerMethods(Class cls);
+  /// Declares the page's instance variables and methods on the class being defined.
+  static void declare(Class cls);
 };
 
 class QMOrvaneListController : public QMOrvanePage<QMOrvaneListController, PSListController> {

@@ -38,12 +38,18 @@ Class PSListController::class_() {
                                                                          "tableView:titleForHeaderInSection:");
     objc::addMethod<&PSListController::tableView_titleForFooterInSection>(registered,
                                                                          "tableView:titleForFooterInSection:");
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+    class_addMemberIvar(registered, "_specifiers", offsetof(PSListController, _specifiers), sizeof(NSArray*), "@");
+#pragma GCC diagnostic pop
     return registered;
   }();
   return cls;
 }
 
-NSArray* PSListController::specifiers() { return _specifiers.get(); }
+PSListController::~PSListController() { objc_release(_specifiers); }
+
+NSArray* PSListController::specifiers() { return _specifiers; }
 
 NSArray* PSListController::loadSpecifiersFromPlistName_target(NSString* name, NSObject* target) {
   if (!name || !bundle_) return nullptr;
@@ -255,7 +261,7 @@ Class PSListItemsController::class_() {
 }
 
 NSArray* PSListItemsController::specifiers() {
-  if (_specifiers || !specifier_) return _specifiers.get();
+  if (_specifiers || !specifier_) return _specifiers;
   auto items = NSMutableArray::array();
   items->addObject(PSSpecifier::specifier().get());  // one group holds the choices
   if (NSArray* values = specifier_->values()) {
@@ -269,8 +275,8 @@ NSArray* PSListItemsController::specifiers() {
       items->addObject(item.get());
     }
   }
-  _specifiers = items;
-  return _specifiers.get();
+  _specifiers = items.release();
+  return _specifiers;
 }
 
 Retained<NSObject> PSListItemsController::currentValue() {

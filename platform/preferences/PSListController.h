@@ -14,6 +14,7 @@
 class PSListController : public UIViewController {
  public:
   static Class class_();
+  ~PSListController() override;
 
   // Base implementations of the page's methods.
   NSArray* specifiers();
@@ -58,7 +59,8 @@ class PSListController : public UIViewController {
   static void loadChoices(PSSpecifier* specifier);
 
  protected:
-  Retained<NSArray> _specifiers;
+  /// The instance variable "_specifiers": owning, filled by the page's "specifiers".
+  NSArray* _specifiers = nullptr;
   Retained<UITableView> table_;
   NSBundle* bundle_ = nullptr;
   Retained<PSSpecifier> specifier_;

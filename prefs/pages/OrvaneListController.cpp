@@ -5,33 +5,27 @@
 #include "platform/mobilegestalt/MobileGestalt.h"
 #include "platform/objc/Methods.h"
 #include "prefs/pages/ShareAction.h"
+#include "prefs/pages/TitledPage.h"
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
 #include "prefs/views/QMOrvaneLogoTableCell.h"
 
 Class OrvaneListController::class_() {
-  static Class cls = [] {
-    Class registered = objc_registerCppClass<OrvaneListController>("OrvaneListController", QMOrvaneListController::class_());
-    objc::addMethod<&OrvaneListController::specifiers>(registered, "specifiers");
-    orvane::registerShareAction<OrvaneListController>(registered);
-    objc::addMethod<&OrvaneListController::viewDidLoad>(registered, "viewDidLoad");
-    objc::addMethod<&OrvaneListController::increaseAlpha>(registered, "increaseAlpha");
-    objc::addMethod<&OrvaneListController::emailQM>(registered, "emailQM");
-    objc::addMethod<&OrvaneListController::tableView_viewForHeaderInSection>(registered,
-                                                                             "tableView:viewForHeaderInSection:");
-    objc::addMethod<&OrvaneListController::tableView_heightForHeaderInSection>(registered,
-                                                                               "tableView:heightForHeaderInSection:");
-    objc::addMethod<&OrvaneListController::mailComposeController_didFinishWithResult_error>(
-        registered, "mailComposeController:didFinishWithResult:error:");
-    return registered;
-  }();
+  static Class cls = objc::defineClass(QMOrvaneListController::class_(), "OrvaneListController", [](Class defined) {
+    using Page = OrvaneListController;
+    objc::addMethod<&Page::specifiers>(defined, "specifiers");
+    orvane::registerShareAction<Page>(defined);
+    objc::addMethod<&Page::viewDidLoad>(defined, "viewDidLoad");
+    objc::addMethod<&Page::increaseAlpha>(defined, "increaseAlpha");
+    objc::addMethod<&Page::emailQM>(defined, "emailQM");
+    objc::addMethod<&Page::tableView_viewForHeaderInSection>(defined, "tableView:viewForHeaderInSection:");
+    objc::addMethod<&Page::tableView_heightForHeaderInSection>(defined, "tableView:heightForHeaderInSection:");
+    objc::addMethod<&Page::mailComposeController_didFinishWithResult_error>(
+        defined, "mailComposeController:didFinishWithResult:error:");
+  });
   return cls;
 }
 
-NSArray* OrvaneListController::specifiers() {
-  if (!_specifiers)
-    _specifiers = Retained<NSArray>::adopt(objc::send<NSArray*>(this, "specifiersForPlistName:", NSSTR("Orvane")));
-  return _specifiers.get();
-}
+NSArray* OrvaneListController::specifiers() { return orvane::loadedSpecifiers(this, NSSTR("Orvane")); }
 
 void OrvaneListController::viewDidLoad() {
   auto logo = UIImage::imageWithContentsOfFile(NSSTR("/Library/PreferenceBundles/Orvane.bundle/headerLogo.png"));

@@ -40,20 +40,19 @@ constexpr const char* soundDirectory = "/Library/Application Support/Orvane/";
 }
 
 Class QMOrvaneConfigurationListController::class_() {
-  static Class cls = [] {
-    Class registered = objc_registerCppClass<QMOrvaneConfigurationListController>("QMOrvaneConfigurationListController",
-                                                                                  QMOrvaneListController::class_());
-    objc::addMethod<&QMOrvaneConfigurationListController::specifiers>(registered, "specifiers");
-    orvane::registerShareAction<QMOrvaneConfigurationListController>(registered);
-    objc::addMethod<&QMOrvaneConfigurationListController::themeTitles>(registered, "themeTitles");
-    objc::addMethod<&QMOrvaneConfigurationListController::themeValues>(registered, "themeValues");
-    return registered;
-  }();
+  using Page = QMOrvaneConfigurationListController;
+  static Class cls = objc::defineClass(QMOrvaneListController::class_(), "QMOrvaneConfigurationListController",
+                                       [](Class defined) {
+                                         objc::addMethod<&Page::specifiers>(defined, "specifiers");
+                                         orvane::registerShareAction<Page>(defined);
+                                         objc::addMethod<&Page::themeTitles>(defined, "themeTitles");
+                                         objc::addMethod<&Page::themeValues>(defined, "themeValues");
+                                       });
   return cls;
 }
 
 NSArray* QMOrvaneConfigurationListController::specifiers() {
-  return orvane::titledPageSpecifiers(this, _specifiers, NSSTR("OrvaneConfiguration"), NSSTR("CONFIGURATION"));
+  return orvane::titledPageSpecifiers(this, NSSTR("OrvaneConfiguration"), NSSTR("CONFIGURATION"));
 }
 
 NSArray* QMOrvaneConfigurationListController::themeTitles() { return orvane::soundThemes(NSSTR(soundDirectory)).autorelease(); }

@@ -5,18 +5,15 @@
 #include "prefs/pages/TitledPage.h"
 
 Class QMOrvaneMakersListController::class_() {
-  static Class cls = [] {
-    Class registered = objc_registerCppClass<QMOrvaneMakersListController>("QMOrvaneMakersListController",
-                                                                           QMOrvaneListController::class_());
-    objc::addMethod<&QMOrvaneMakersListController::specifiers>(registered, "specifiers");
-    orvane::registerShareAction<QMOrvaneMakersListController>(registered);
-    return registered;
-  }();
+  static Class cls = objc::defineClass(QMOrvaneListController::class_(), "QMOrvaneMakersListController", [](Class defined) {
+    objc::addMethod<&QMOrvaneMakersListController::specifiers>(defined, "specifiers");
+    orvane::registerShareAction<QMOrvaneMakersListController>(defined);
+  });
   return cls;
 }
 
 NSArray* QMOrvaneMakersListController::specifiers() {
-  return orvane::titledPageSpecifiers(this, _specifiers, NSSTR("OrvaneMakers"), NSSTR("MAKERS"));
+  return orvane::titledPageSpecifiers(this, NSSTR("OrvaneMakers"), NSSTR("MAKERS"));
 }
 
 namespace {

@@ -5,11 +5,17 @@
 
 namespace orvane {
 
-NSArray* titledPageSpecifiers(QMOrvaneListController* page, Retained<NSArray>& specifiers, NSString* plistName,
-                              NSString* titleKey) {
-  if (!specifiers) specifiers = Retained<NSArray>::adopt(objc::send<NSArray*>(page, "specifiersForPlistName:", plistName));
+NSArray* loadedSpecifiers(QMOrvaneListController* page, NSString* plistName) {
+  NSArray*& specifiers = objc::instanceVariable<NSArray*>(page, "_specifiers");
+  // "specifiersForPlistName:" hands over +1, which the owning variable keeps.
+  if (!specifiers) specifiers = objc::send<NSArray*>(page, "specifiersForPlistName:", plistName);
+  return specifiers;
+}
+
+NSArray* titledPageSpecifiers(QMOrvaneListController* page, NSString* plistName, NSString* titleKey) {
+  NSArray* specifiers = loadedSpecifiers(page, plistName);
   page->setTitle(QMOrvaneLocalizer::sharedLocalizer()->localizedStringForKey(titleKey));
-  return specifiers.get();
+  return specifiers;
 }
 
 }  // namespace orvane
