@@ -59,10 +59,6 @@ std::string trimmed(std::string_view text) {
   return std::string(text);
 }
 
-}  // namespace
-
-namespace {
-
 bool atom(std::string_view token) {
   for (unsigned char c : token)
     if (!std::isalnum(c) && std::string_view("!#$%&'*+-/=?^_`{|}~").find(static_cast<char>(c)) == std::string_view::npos)
