@@ -91,7 +91,7 @@ OSStatus decode(int descriptor, off_t size, const std::string& devicePath, std::
   SNDFILE* sound = sf_open_virtual(&descriptorCalls, SFM_READ, &info, &file);
   if (!sound) return kAudioFileUnsupportedFileTypeError;
   OSStatus status = kAudioServicesNoError;
-  auto decoded = std::make_shared<speaker::Clip>();
+  auto decoded = speaker::makeClip();
   if (info.samplerate < kLowestRate || info.samplerate > kHighestRate || info.channels < 1 ||
       info.channels > kMostChannels) {
     status = kAudioFileUnsupportedFileTypeError;

@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -175,14 +176,23 @@ void logStart(std::uint32_t sound, const Clip& clip) {
 }  // namespace
 
 void play(std::uint32_t sound, std::shared_ptr<const Clip> clip, EndHandler ended) {
+  // Heard first, logged right after: the line is there before this returns.
+  output::play(clip);
   logStart(sound, *clip);
-  output::play(sound, clip);
   theSpeaker().submit(Request{sound, std::move(clip), ended, {}});
 }
 
 void skip(std::uint32_t sound, EndHandler ended) { theSpeaker().submit(Request{sound, nullptr, ended, {}}); }
 
-void forget(std::uint32_t sound) { output::forget(sound); }
+std::shared_ptr<Clip> makeClip() {
+  static std::atomic<std::uint64_t> lastSerial{0};
+  auto* clip = new Clip;
+  clip->serial = ++lastSerial;
+  return std::shared_ptr<Clip>(clip, [](Clip* gone) {
+    output::release(gone->serial);
+    delete gone;
+  });
+}
 
 bool onSpeakerThread() { return isSpeakerThread; }
 

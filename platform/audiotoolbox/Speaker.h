@@ -34,6 +34,8 @@ std::string enableSystemOutput();
 struct Clip {
   /// The device path it was decoded from.
   std::string file;
+  /// Tells decodes apart: one per content decoded, never reused in the process.
+  std::uint64_t serial = 0;
   int rate = 0;
   int channels = 0;
   std::vector<float> samples;
@@ -50,8 +52,8 @@ using EndHandler = void (*)(std::uint32_t sound);
 void play(std::uint32_t sound, std::shared_ptr<const Clip> clip, EndHandler ended);
 /// Plays nothing but runs `ended(sound)` on the speaker thread, in turn with the sounds played.
 void skip(std::uint32_t sound, EndHandler ended);
-/// Drops what the speaker keeps for a sound that will not be played again.
-void forget(std::uint32_t sound);
+/// A new clip, whose serial is its own; whatever the speaker keeps for it goes with it.
+std::shared_ptr<Clip> makeClip();
 bool onSpeakerThread();
 
 // The speaker's parts.
@@ -76,9 +78,10 @@ long long logSegmentBytes();
 long long recordingSegmentBytes();
 
 /// Audible output through the host's sound server; does nothing unless enabled.
+/// The server keeps each clip's samples from its first play until the clip goes.
 namespace output {
-void play(std::uint32_t sound, const std::shared_ptr<const Clip>& clip);
-void forget(std::uint32_t sound);
+void play(const std::shared_ptr<const Clip>& clip);
+void release(std::uint64_t serial);
 }  // namespace output
 
 }  // namespace speaker

@@ -5,8 +5,8 @@ namespace speaker {
 std::string enableSystemOutput() { return "no sound server reachable: built without PulseAudio"; }
 
 namespace output {
-void play(std::uint32_t, const std::shared_ptr<const Clip>&) {}
-void forget(std::uint32_t) {}
+void play(const std::shared_ptr<const Clip>&) {}
+void release(std::uint64_t) {}
 }  // namespace output
 
 }  // namespace speaker

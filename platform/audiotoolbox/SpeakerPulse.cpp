@@ -3,25 +3,28 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "platform/audiotoolbox/Speaker.h"
 
-// Sounds are uploaded into the server's sample cache once, then each press
-// only asks the server to play the cached sample by name.
+// Each clip is uploaded into the server's sample cache on its first play and
+// stays there while the clip lives (decoded clips live as long as their file
+// is unchanged), so a press only asks the server to play a cached sample.
 namespace speaker {
 namespace {
 
 struct Sample {
-  std::uint32_t sound = 0;
+  std::uint64_t serial = 0;
   std::string name;
   // Held until the upload has been written.
   std::shared_ptr<const Clip> clip;
   bool uploaded = false;
   bool failed = false;
   bool playWhenUploaded = false;
-  bool forgotten = false;
+  bool released = false;
 };
 
 struct Server {
@@ -30,7 +33,7 @@ struct Server {
   // Set once the context is ready; the members above never change afterwards.
   std::atomic<bool> ready{false};
   // Guarded by the loop's lock.
-  std::map<std::uint32_t, Sample> samples;
+  std::map<std::uint64_t, Sample> samples;
 };
 
 Server& server() {
@@ -63,12 +66,13 @@ void onUploadState(pa_stream* stream, void* userdata) {
   if (state != PA_STREAM_TERMINATED && state != PA_STREAM_FAILED) return;
   pa_stream_set_state_callback(stream, nullptr, nullptr);
   pa_stream_unref(stream);
-  sample.clip.reset();
+  // Let go of last: if this was the clip's last holder, its release erases the sample.
+  std::shared_ptr<const Clip> clip = std::move(sample.clip);
   sample.uploaded = state == PA_STREAM_TERMINATED;
   sample.failed = !sample.uploaded;
-  if (sample.forgotten) {
+  if (sample.released) {
     if (sample.uploaded) removeCached(sample);
-    server().samples.erase(sample.sound);
+    server().samples.erase(sample.serial);
   } else if (sample.uploaded && sample.playWhenUploaded) {
     playCached(sample);
   }
@@ -125,6 +129,27 @@ std::string probeServer() {
   return error;
 }
 
+void signalLoop(pa_context*, int, void*) { pa_threaded_mainloop_signal(server().loop, 0); }
+
+// The server's sample cache outlives this process: take this process's samples out of it.
+void removeSamplesAtExit() {
+  Server& output = server();
+  pa_threaded_mainloop_lock(output.loop);
+  std::vector<pa_operation*> removals;
+  for (auto& [serial, sample] : output.samples) {
+    if (!sample.uploaded || !output.ready) continue;
+    if (pa_operation* operation =
+            pa_context_remove_sample(output.context, sample.name.c_str(), signalLoop, nullptr))
+      removals.push_back(operation);
+  }
+  for (pa_operation* operation : removals) {
+    while (output.ready && pa_operation_get_state(operation) == PA_OPERATION_RUNNING)
+      pa_threaded_mainloop_wait(output.loop);
+    pa_operation_unref(operation);
+  }
+  pa_threaded_mainloop_unlock(output.loop);
+}
+
 }  // namespace
 
 std::string enableSystemOutput() {
@@ -157,6 +182,7 @@ std::string enableSystemOutput() {
     output.context = context;
     output.ready = true;
     pa_threaded_mainloop_unlock(loop);
+    std::atexit(removeSamplesAtExit);
     return "";
   }
   std::string error = pa_strerror(pa_context_errno(context));
@@ -171,42 +197,43 @@ std::string enableSystemOutput() {
 
 namespace output {
 
-void play(std::uint32_t sound, const std::shared_ptr<const Clip>& clip) {
+void play(const std::shared_ptr<const Clip>& clip) {
   Server& output = server();
   if (!output.ready) return;
   pa_threaded_mainloop_lock(output.loop);
-  auto [found, fresh] = output.samples.try_emplace(sound);
+  auto [found, fresh] = output.samples.try_emplace(clip->serial);
   Sample& sample = found->second;
   if (fresh) {
-    sample.sound = sound;
-    sample.name = fmt::format("orvane-{}-{}", getpid(), sound);
+    sample.serial = clip->serial;
+    sample.name = fmt::format("orvane-{}-{}", getpid(), clip->serial);
     sample.clip = clip;
     sample.playWhenUploaded = true;
     upload(sample);
   } else if (sample.uploaded) {
     playCached(sample);
-  } else {
+  } else if (!sample.failed) {
     sample.playWhenUploaded = true;
   }
   pa_threaded_mainloop_unlock(output.loop);
 }
 
-void forget(std::uint32_t sound) {
+void release(std::uint64_t serial) {
   Server& output = server();
   if (!output.ready) return;
-  pa_threaded_mainloop_lock(output.loop);
-  auto found = output.samples.find(sound);
+  // A clip may go on the loop's own thread, which holds the lock already.
+  bool inLoop = pa_threaded_mainloop_in_thread(output.loop);
+  if (!inLoop) pa_threaded_mainloop_lock(output.loop);
+  auto found = output.samples.find(serial);
   if (found != output.samples.end()) {
     Sample& sample = found->second;
-    bool uploading = !sample.uploaded && !sample.failed;
-    if (uploading) {
-      sample.forgotten = true;
+    if (!sample.uploaded && !sample.failed) {
+      sample.released = true;
     } else {
       if (sample.uploaded) removeCached(sample);
       output.samples.erase(found);
     }
   }
-  pa_threaded_mainloop_unlock(output.loop);
+  if (!inLoop) pa_threaded_mainloop_unlock(output.loop);
 }
 
 }  // namespace output

@@ -94,7 +94,6 @@ OSStatus AudioServicesDisposeSystemSoundID(SystemSoundID inSystemSoundID) {
     // Another thread may have disposed of it while this one waited.
     if (sounds.sounds.erase(inSystemSoundID) == 0) return kAudioServicesSystemSoundUnspecifiedError;
   }
-  speaker::forget(inSystemSoundID);
   return kAudioServicesNoError;
 }
 

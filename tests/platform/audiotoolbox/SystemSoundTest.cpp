@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -645,3 +646,93 @@ TEST(SystemSoundOutput, ReportsAnUnreachableSoundServerAndStillLogs) {
 }
 
 }  // namespace
+
+namespace {
+
+/// A private PulseAudio server with a null sink, for as long as the object lives.
+class PrivateSoundServer {
+ public:
+  explicit PrivateSoundServer(const std::string& directory) : directory_(directory) {
+    if (access("/usr/bin/pulseaudio", X_OK) != 0) return;
+    std::filesystem::create_directories(directory);
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("HOME", directory.c_str(), 1);
+      setenv("XDG_RUNTIME_DIR", directory.c_str(), 1);
+      std::string socket = "module-native-protocol-unix auth-anonymous=1 socket=" + directory + "/native";
+      execl("/usr/bin/pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--disable-shm=yes",
+            "--log-level=error", "-L", socket.c_str(), "-L", "module-null-sink sink_name=null", nullptr);
+      _exit(127);
+    }
+    setenv("PULSE_SERVER", ("unix:" + directory + "/native").c_str(), 1);
+    for (int wait = 0; wait < 100 && !std::filesystem::exists(directory + "/native"); ++wait)
+      std::this_thread::sleep_for(50ms);
+  }
+  ~PrivateSoundServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  bool running() const { return pid_ > 0 && std::filesystem::exists(directory_ + "/native"); }
+  /// The names of the samples in the server's cache.
+  std::vector<std::string> samples() const {
+    std::vector<std::string> names;
+    FILE* listing = popen("pactl list short samples 2>/dev/null", "r");
+    if (!listing) return names;
+    char line[512];
+    while (fgets(line, sizeof line, listing)) {
+      std::istringstream fields(line);
+      std::string index, name;
+      fields >> index >> name;
+      names.push_back(name);
+    }
+    pclose(listing);
+    return names;
+  }
+  bool awaitSampleCount(std::size_t count) const {
+    auto deadline = Clock::now() + 5s;
+    while (samples().size() != count && Clock::now() < deadline) std::this_thread::sleep_for(20ms);
+    return samples().size() == count;
+  }
+
+ private:
+  std::string directory_;
+  pid_t pid_ = -1;
+};
+
+}  // namespace
+
+TEST(SystemSoundOutput, UploadsEachFileOnceAndTakesItOutWhenTheFileChanges) {
+  testsupport::TemporaryDevice device;
+  PrivateSoundServer soundServer(device.root() + "/pulse");
+  if (!soundServer.running()) GTEST_SKIP() << "PulseAudio is not installed";
+  ASSERT_EQ(speaker::enableSystemOutput(), "");
+  writeWave(device.host(soundPath("Pop.wav")), 441, 44100, {0.5f});
+  writeWave(device.host(soundPath("Click.wav")), 441, 44100, {0.25f});
+  std::atomic<int> finished{0};
+  int presses = 0;
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_EQ(press(soundPath("Pop.wav"), finished), 0);
+    ASSERT_TRUE(awaitValue(finished, ++presses));
+  }
+  ASSERT_TRUE(soundServer.awaitSampleCount(1));
+  std::string first = soundServer.samples()[0];
+  EXPECT_TRUE(first.starts_with("orvane-" + std::to_string(getpid()) + "-")) << first;
+  ASSERT_EQ(press(soundPath("Click.wav"), finished), 0);
+  ASSERT_TRUE(awaitValue(finished, ++presses));
+  ASSERT_TRUE(soundServer.awaitSampleCount(2));
+
+  writeWave(device.host(soundPath("Pop.wav")), 441, 44100, {0.75f});
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(press(soundPath("Pop.wav"), finished), 0);
+    ASSERT_TRUE(awaitValue(finished, ++presses));
+  }
+  ASSERT_TRUE(soundServer.awaitSampleCount(2));
+  auto now = soundServer.samples();
+  EXPECT_EQ(std::count(now.begin(), now.end(), first), 0) << "the old content's sample is gone";
+  std::filesystem::remove(device.host(soundPath("Click.wav")));
+  SystemSoundID sound = 0;
+  EXPECT_EQ(create(soundPath("Click.wav"), &sound), kAudioFileFileNotFoundError);
+  EXPECT_TRUE(soundServer.awaitSampleCount(1));
+}
