@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cstdio>
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
@@ -79,8 +80,15 @@ const NSBundle::Table* NSBundle::table(const std::string& language, const std::s
   auto found = tables_.find(key);
   if (found == tables_.end()) {
     std::optional<Table> loaded;
-    if (auto bytes = files::readWhole(device::hostPath(path_ + "/" + language + ".lproj/" + name + ".strings")))
-      loaded = foundation::parseStringsTable(*bytes);
+    std::string file = path_ + "/" + language + ".lproj/" + name + ".strings";
+    if (auto bytes = files::readWhole(device::hostPath(file))) {
+      foundation::StringsTableError error;
+      loaded = foundation::parseStringsTable(*bytes, &error);
+      // The table is not used, as on the device, but a developer learns why.
+      if (!loaded)
+        std::fprintf(stderr, "NSBundle: %s:%zu: %s; the table is not used\n", file.c_str(), error.line,
+                     error.reason.c_str());
+    }
     found = tables_.emplace(key, std::move(loaded)).first;
   }
   return found->second ? &*found->second : nullptr;
@@ -102,7 +110,10 @@ Retained<NSString> NSBundle::localizedStringForKey_value_table(const NSString* k
 namespace foundation {
 namespace {
 
+constexpr std::uint32_t replacementCharacter = 0xFFFD;
+
 void appendUtf8(std::string& out, std::uint32_t code) {
+  if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) code = replacementCharacter;
   if (code < 0x80) {
     out += static_cast<char>(code);
   } else if (code < 0x800) {
@@ -120,11 +131,48 @@ void appendUtf8(std::string& out, std::uint32_t code) {
   }
 }
 
-/// UTF-16 with a byte-order mark becomes UTF-8; anything else is taken as UTF-8.
+/// The length of the well-formed UTF-8 sequence at `at`, or 0 if there is none.
+std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
+  auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
+  unsigned lead = byte(at);
+  auto continuation = [&](std::size_t i) { return (byte(i) & 0xC0) == 0x80; };
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return continuation(at + 1) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    unsigned second = byte(at + 1);
+    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0)) return 0;  // overlong, surrogate
+    return continuation(at + 1) && continuation(at + 2) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    unsigned second = byte(at + 1);
+    if ((lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) return 0;  // overlong, beyond U+10FFFF
+    return continuation(at + 1) && continuation(at + 2) && continuation(at + 3) ? 4 : 0;
+  }
+  return 0;
+}
+
+/// The text with every byte that starts no well-formed UTF-8 sequence replaced by U+FFFD.
+std::string wellFormedUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (std::size_t length = utf8SequenceLength(bytes, i)) {
+      out.append(bytes.substr(i, length));
+      i += length;
+    } else {
+      appendUtf8(out, replacementCharacter);
+      ++i;
+    }
+  }
+  return out;
+}
+
+/// UTF-16 with a byte-order mark becomes UTF-8; anything else is taken as
+/// UTF-8. Whatever is not well formed becomes U+FFFD, so the table holds text.
 std::string toUtf8(std::string_view bytes) {
   bool little = bytes.starts_with("\xFF\xFE");
   bool big = bytes.starts_with("\xFE\xFF");
-  if (!little && !big) return std::string(bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
+  if (!little && !big) return wellFormedUtf8(bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
   std::string out;
   auto unit = [&](std::size_t i) {
     auto a = static_cast<unsigned char>(bytes[i]), b = static_cast<unsigned char>(bytes[i + 1]);
@@ -144,33 +192,63 @@ std::string toUtf8(std::string_view bytes) {
   return out;
 }
 
+/// A property list starts, after a byte-order mark and white space, with "<"
+/// (an XML declaration, a document type or the plist element) or is binary.
+bool looksLikePropertyList(std::string_view text) {
+  if (text.starts_with("bplist")) return true;
+  std::size_t first = text.find_first_not_of(" \t\r\n");
+  return first != std::string_view::npos && text[first] == '<';
+}
+
+bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+std::uint32_t hexValue(char c) {
+  return static_cast<std::uint32_t>(c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10);
+}
+
 class StringsParser {
  public:
   explicit StringsParser(std::string text) : text_(std::move(text)) {}
 
-  std::optional<std::map<std::string, std::string>> parse() {
+  std::optional<std::map<std::string, std::string>> parse(StringsTableError* error) {
     std::map<std::string, std::string> table;
+    auto fail = [&]() -> std::optional<std::map<std::string, std::string>> {
+      if (error) {
+        error->line = 1 + static_cast<std::size_t>(std::count(text_.begin(), text_.begin() + failedAt_, '\n'));
+        error->reason = reason_;
+      }
+      return std::nullopt;
+    };
     for (;;) {
-      if (!skipSpaceAndComments()) return std::nullopt;
+      if (!skipSpaceAndComments()) return fail();
       if (at_ >= text_.size()) return table;
-      auto key = token();
-      if (!key || !skipSpaceAndComments()) return std::nullopt;
+      auto key = token("a key");
+      std::size_t keyEnd = at_;
+      if (!key || !skipSpaceAndComments()) return fail();
       if (at_ < text_.size() && text_[at_] == ';') {  // "key"; stands for "key" = "key";
         table[*key] = *key;
         ++at_;
         continue;
       }
-      if (at_ >= text_.size() || text_[at_] != '=') return std::nullopt;
+      if (at_ >= text_.size() || text_[at_] != '=') return failure(keyEnd, "expected \"=\" or \";\" after the key"), fail();
       ++at_;
-      if (!skipSpaceAndComments()) return std::nullopt;
-      auto value = token();
-      if (!value || !skipSpaceAndComments() || at_ >= text_.size() || text_[at_] != ';') return std::nullopt;
+      if (!skipSpaceAndComments()) return fail();
+      auto value = token("a value");
+      std::size_t valueEnd = at_;
+      if (!value || !skipSpaceAndComments()) return fail();
+      if (at_ >= text_.size() || text_[at_] != ';') return failure(valueEnd, "expected \";\" after the value"), fail();
       ++at_;
       table[*key] = *value;
     }
   }
 
  private:
+  void expected(const char* what) { failure(at_, std::string("expected ") + what); }
+  void failure(std::size_t at, std::string reason) {
+    failedAt_ = std::min(at, text_.size());
+    reason_ = std::move(reason);
+  }
+
   bool skipSpaceAndComments() {
     while (at_ < text_.size()) {
       char c = text_[at_];
@@ -181,7 +259,10 @@ class StringsParser {
         if (at_ == std::string::npos) at_ = text_.size();
       } else if (text_.compare(at_, 2, "/*") == 0) {
         auto end = text_.find("*/", at_ + 2);
-        if (end == std::string::npos) return false;
+        if (end == std::string::npos) {
+          failure(at_, "a comment is never closed");
+          return false;
+        }
         at_ = end + 2;
       } else {
         break;
@@ -190,16 +271,44 @@ class StringsParser {
     return true;
   }
 
-  std::optional<std::string> token() {
-    if (at_ >= text_.size()) return std::nullopt;
+  /// Four hexadecimal digits after "\U" or "\u" at `at_`; fewer are taken as they are.
+  std::uint32_t escapedUnit() {
+    std::uint32_t code = 0;
+    for (int digits = 0; digits < 4 && at_ + 1 < text_.size() && isHexDigit(text_[at_ + 1]); ++digits)
+      code = code * 16 + hexValue(text_[++at_]);
+    return code;
+  }
+
+  /// A UTF-16 escape; a high surrogate pairs with a low one escaped right
+  /// after it, any other surrogate becomes U+FFFD.
+  void appendEscapedUnit(std::string& out) {
+    std::uint32_t code = escapedUnit();
+    if (code >= 0xD800 && code < 0xDC00 && at_ + 6 < text_.size() && text_[at_ + 1] == '\\' &&
+        (text_[at_ + 2] == 'U' || text_[at_ + 2] == 'u') &&
+        std::all_of(text_.begin() + static_cast<std::ptrdiff_t>(at_ + 3), text_.begin() + static_cast<std::ptrdiff_t>(at_ + 7), isHexDigit)) {
+      std::size_t resume = at_;
+      at_ += 2;
+      std::uint32_t low = escapedUnit();
+      if (low >= 0xDC00 && low < 0xE000) {
+        appendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+        return;
+      }
+      at_ = resume;
+    }
+    appendUtf8(out, code);
+  }
+
+  std::optional<std::string> token(const char* what) {
+    if (at_ >= text_.size()) return expected(what), std::nullopt;
     if (text_[at_] != '"') {
       std::size_t start = at_;
       while (at_ < text_.size() && (std::isalnum(static_cast<unsigned char>(text_[at_])) || text_[at_] == '_' ||
                                     text_[at_] == '.' || text_[at_] == '$' || text_[at_] == '/' || text_[at_] == ':'))
         ++at_;
-      if (at_ == start) return std::nullopt;
+      if (at_ == start) return expected(what), std::nullopt;
       return text_.substr(start, at_ - start);
     }
+    std::size_t opening = at_;
     std::string out;
     for (++at_; at_ < text_.size(); ++at_) {
       char c = text_[at_];
@@ -211,45 +320,43 @@ class StringsParser {
         out += c;
         continue;
       }
-      if (++at_ >= text_.size()) return std::nullopt;
+      if (++at_ >= text_.size()) break;
       switch (char escaped = text_[at_]) {
         case 'n': out += '\n'; break;
         case 't': out += '\t'; break;
         case 'r': out += '\r'; break;
-        case 'U': case 'u': {
-          std::uint32_t code = 0;
-          int digits = 0;
-          while (digits < 4 && at_ + 1 < text_.size() && std::isxdigit(static_cast<unsigned char>(text_[at_ + 1]))) {
-            code = code * 16 + static_cast<std::uint32_t>(std::stoi(std::string(1, text_[++at_]), nullptr, 16));
-            ++digits;
-          }
-          appendUtf8(out, code);
-          break;
-        }
+        case 'U': case 'u': appendEscapedUnit(out); break;
         default: out += escaped;
       }
     }
+    failure(opening, "a quoted string is never closed");
     return std::nullopt;
   }
 
   std::string text_;
   std::size_t at_ = 0;
+  std::size_t failedAt_ = 0;
+  std::string reason_;
 };
 
 }  // namespace
 
-std::optional<std::map<std::string, std::string>> parseStringsTable(std::string_view bytes) {
+std::optional<std::map<std::string, std::string>> parseStringsTable(std::string_view bytes, StringsTableError* error) {
   std::string text = toUtf8(bytes);
-  if (text.starts_with("bplist00") || text.find("<plist") != std::string::npos) {
-    auto root = NSPropertyListSerialization::propertyListWithData(bytes);
+  if (looksLikePropertyList(text)) {
+    auto root = NSPropertyListSerialization::propertyListWithData(
+        bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes);
     auto* dictionary = objc_cast<NSDictionary>(root.get());
-    if (!dictionary) return std::nullopt;
+    if (!dictionary) {
+      if (error) *error = {1, "not a property list of strings"};
+      return std::nullopt;
+    }
     std::map<std::string, std::string> table;
     for (auto& [key, value] : dictionary->entries())
-      if (auto* string = objc_cast<NSString>(value.get())) table[key] = string->utf8();
+      if (auto* string = objc_cast<NSString>(value.get())) table[wellFormedUtf8(key)] = wellFormedUtf8(string->utf8());
     return table;
   }
-  return StringsParser(std::move(text)).parse();
+  return StringsParser(std::move(text)).parse(error);
 }
 
 }  // namespace foundation

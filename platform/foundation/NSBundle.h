@@ -52,9 +52,18 @@ class NSBundle : public NSObject {
 
 namespace foundation {
 
+/// Where a strings table broke: its line (from 1) and what was wrong there.
+struct StringsTableError {
+  std::size_t line = 0;
+  std::string reason;
+};
+
 /// Parses a strings table: the old text form ("key" = "value"; with comments
-/// and escapes, in UTF-8 or UTF-16) or a property list of strings. Nothing if
-/// the text is neither.
-std::optional<std::map<std::string, std::string>> parseStringsTable(std::string_view bytes);
+/// and escapes, in UTF-8 or UTF-16) or, when the file starts with one, a
+/// property list of strings. Nothing if the text is neither; then `error`,
+/// if given, says where. Text that is not well-formed Unicode (invalid UTF-8,
+/// lone surrogates) comes out as U+FFFD.
+std::optional<std::map<std::string, std::string>> parseStringsTable(std::string_view bytes,
+                                                                    StringsTableError* error = nullptr);
 
 }  // namespace foundation

@@ -3,22 +3,16 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/NSBundle.h"
+#include "tests/support/Samples.h"
 #include "tests/support/TemporaryDevice.h"
 
 using Table = std::map<std::string, std::string>;
 
 namespace {
 
-constexpr const char* bundlePath = "/Library/PreferenceBundles/Test.bundle";
+using testsupport::utf16;
 
-std::string utf16(const std::u16string& text, bool little) {
-  std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
-  for (char16_t unit : text) {
-    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
-    bytes += little ? std::string{low, high} : std::string{high, low};
-  }
-  return bytes;
-}
+constexpr const char* bundlePath = "/Library/PreferenceBundles/Test.bundle";
 
 class Bundle : public ::testing::Test {
  protected:
@@ -68,6 +62,61 @@ TEST(StringsTable, BrokenTextIsNoTable) {
     EXPECT_FALSE(foundation::parseStringsTable(text)) << text;
   EXPECT_EQ(foundation::parseStringsTable(""), Table{});
   EXPECT_EQ(foundation::parseStringsTable("\xEF\xBB\xBF\"a\" = \"b\";"), (Table{{"a", "b"}})) << "a UTF-8 mark";
+}
+
+TEST(StringsTable, ABrokenTableSaysOnWhichLineItBroke) {
+  struct Case {
+    const char* text;
+    std::size_t line;
+    const char* reason;
+  };
+  for (const Case& broken : {
+           Case{"\"a\" = \"b\";\n\"c\" = \"d\"\n\"e\" = \"f\";\n", 2, "expected \";\" after the value"},
+           Case{"\"a\" = \"b\";\n\n\"c\" \"d\";", 3, "expected \"=\" or \";\" after the key"},
+           Case{"/* one\n two */ \"a\" = ;", 2, "expected a value"},
+           Case{"\"a\" = \"b\";\n/* never\nclosed", 2, "a comment is never closed"},
+           Case{"\"a\" = \"b\";\n\"c\" = \"open;\n\"e\" = \"f;", 3, "expected \";\" after the value"},
+           Case{"\"a\" = \"b\";\n\"c\" = \"open;\n", 2, "a quoted string is never closed"},
+           Case{"<plist><array/></plist>", 1, "not a property list of strings"},
+       }) {
+    foundation::StringsTableError error;
+    EXPECT_FALSE(foundation::parseStringsTable(broken.text, &error)) << broken.text;
+    EXPECT_EQ(error.line, broken.line) << broken.text;
+    EXPECT_EQ(error.reason, broken.reason) << broken.text;
+  }
+}
+
+TEST(StringsTable, TextThatIsNotUnicodeComesOutAsReplacementCharacters) {
+  const std::string replacement = "\xEF\xBF\xBD";
+  auto escapes = foundation::parseStringsTable(
+      "\"lone high\" = \"a\\UD800b\";\n"
+      "\"lone low\" = \"\\uDC00\";\n"
+      "\"high then no low\" = \"\\UD83D\\u0041\";\n"
+      "\"pair\" = \"\\UD83D\\uDD14\";\n"
+      "\"two highs\" = \"\\UD83D\\UD83D\\uDD14\";\n");
+  ASSERT_TRUE(escapes);
+  EXPECT_EQ(*escapes, (Table{{"lone high", "a" + replacement + "b"},
+                             {"lone low", replacement},
+                             {"high then no low", replacement + "A"},
+                             {"pair", "\xF0\x9F\x94\x94"},
+                             {"two highs", replacement + "\xF0\x9F\x94\x94"}}));
+
+  auto bytes = foundation::parseStringsTable("\"k\xFF\" = \"over\xC0\xAFlong \xED\xA0\x80 cut \xE2\x82\";");
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(*bytes, (Table{{"k" + replacement, "over" + replacement + replacement + "long " + replacement + replacement +
+                                                    replacement + " cut " + replacement + replacement}}));
+
+  std::u16string lone = u"\"k\" = \"x\";";
+  lone[7] = 0xD800;
+  EXPECT_EQ(foundation::parseStringsTable(utf16(lone, true)), (Table{{"k", replacement}})) << "a lone UTF-16 surrogate";
+}
+
+TEST(StringsTable, OnlyAFileThatStartsAsAPropertyListIsReadAsOne) {
+  EXPECT_EQ(foundation::parseStringsTable("/* How to write <plist> */\n\"HELP\" = \"Use <plist version=1>\";"),
+            (Table{{"HELP", "Use <plist version=1>"}}));
+  const std::string list = "<plist version=\"1.0\"><dict><key>A</key><string>B</string></dict></plist>";
+  EXPECT_EQ(foundation::parseStringsTable("\xEF\xBB\xBF \n\t" + list), (Table{{"A", "B"}}));
+  EXPECT_EQ(foundation::parseStringsTable("<?xml version=\"1.0\"?>" + list), (Table{{"A", "B"}}));
 }
 
 TEST(StringsTable, UTF16InEitherByteOrderWithSurrogatePairs) {
@@ -132,6 +181,19 @@ TEST_F(Bundle, ABrokenTableIsSkippedForTheNextLanguage) {
   write("en.lproj/Localizable.strings", "\"KNOWN\" = \"Known\";");
   ASSERT_TRUE(device::setSetting("Language", "de"));
   EXPECT_EQ(lookUp("KNOWN"), "Known");
+}
+
+TEST_F(Bundle, ABrokenTableIsReportedWithItsFileAndLine) {
+  writeInfo("en");
+  write("de.lproj/Localizable.strings", "/* German */\n\"KNOWN\" = \"Bekannt\"\n\"OTHER\" = \"Andere\";\n");
+  ASSERT_TRUE(device::setSetting("Language", "de"));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(lookUp("KNOWN"), "KNOWN");
+  EXPECT_EQ(lookUp("OTHER"), "OTHER");
+  std::string reported = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(reported, std::string("NSBundle: ") + bundlePath +
+                          "/de.lproj/Localizable.strings:2: expected \";\" after the value; the table is not used\n")
+      << "reported once, when the table is first read";
 }
 
 TEST_F(Bundle, OneObjectPerPathAndNoneWithoutADirectory) {

@@ -1,0 +1,42 @@
+#include "tests/support/Samples.h"
+
+#include <png.h>
+
+#include <vector>
+
+namespace testsupport {
+
+std::string utf16(const std::u16string& text, bool little) {
+  std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+  for (char16_t unit : text) {
+    char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+    bytes += little ? std::string{low, high} : std::string{high, low};
+  }
+  return bytes;
+}
+
+std::string encodePng(std::uint32_t width, std::uint32_t height, std::uint32_t format) {
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = width;
+  image.height = height;
+  image.format = format;
+  std::vector<png_byte> colormap;
+  if (format & PNG_FORMAT_FLAG_COLORMAP) {
+    image.colormap_entries = 16;
+    colormap.resize(PNG_IMAGE_COLORMAP_SIZE(image));
+    for (std::size_t i = 0; i < colormap.size(); ++i) colormap[i] = static_cast<png_byte>(i * 53 % 256);
+  }
+  std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
+  for (std::size_t i = 0; i < pixels.size(); ++i)
+    pixels[i] = static_cast<png_byte>(colormap.empty() ? i * 37 % 251 : i % image.colormap_entries);
+  const void* map = colormap.empty() ? nullptr : colormap.data();
+  png_alloc_size_t length = 0;
+  if (!png_image_write_to_memory(&image, nullptr, &length, 0, pixels.data(), 0, map)) return {};
+  std::string bytes(length, '\0');
+  if (!png_image_write_to_memory(&image, bytes.data(), &length, 0, pixels.data(), 0, map)) return {};
+  bytes.resize(length);
+  return bytes;
+}
+
+}  // namespace testsupport
