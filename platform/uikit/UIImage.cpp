@@ -3,33 +3,74 @@
 #include <fmt/format.h>
 #include <png.h>
 
-#include <cstdio>
+#include <csetjmp>
+#include <cstring>
 #include <vector>
 
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
 
+namespace uikit {
 namespace {
 
-/// The pixel size of a PNG file, read and checked whole by libpng.
-bool readPng(const std::string& hostPath, double& width, double& height) {
-  FILE* file = std::fopen(hostPath.c_str(), "rb");
-  if (!file) return false;
-  png_image image {};
-  image.version = PNG_IMAGE_VERSION;
-  bool ok = png_image_begin_read_from_stdio(&image, file) != 0;
-  if (ok) {
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<png_byte> pixels(PNG_IMAGE_SIZE(image));
-    ok = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
-    width = image.width;
-    height = image.height;
+struct PngReader {
+  std::string_view bytes;
+  std::size_t at = 0;
+};
+
+void readPngBytes(png_structp png, png_bytep out, std::size_t length) {
+  auto* reader = static_cast<PngReader*>(png_get_io_ptr(png));
+  if (length > reader->bytes.size() - reader->at) png_error(png, "truncated");
+  std::memcpy(out, reader->bytes.data() + reader->at, length);
+  reader->at += length;
+}
+
+[[noreturn]] void pngFailed(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void pngWarned(png_structp, png_const_charp) {}
+
+/// Decodes every row (one row buffer at a time, so a file declaring a huge
+/// picture costs nothing before its data is there). Kept free of C++ objects
+/// because libpng leaves it by longjmp.
+bool decodeRows(png_structp png, png_infop info, PngReader* reader, std::uint32_t* width, std::uint32_t* height) {
+  png_bytep volatile row = nullptr;
+  volatile bool decoded = false;
+  if (setjmp(png_jmpbuf(png)) == 0) {
+    png_set_read_fn(png, reader, readPngBytes);
+    png_set_user_limits(png, maxPngSide, maxPngSide);
+    png_set_chunk_malloc_max(png, maxPngBytes);
+    png_read_info(png, info);
+    int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    *width = png_get_image_width(png, info);
+    *height = png_get_image_height(png, info);
+    row = static_cast<png_bytep>(png_malloc(png, png_get_rowbytes(png, info)));
+    for (int pass = 0; pass < passes; ++pass)
+      for (std::uint32_t y = 0; y < *height; ++y) png_read_row(png, row, nullptr);
+    png_read_end(png, nullptr);
+    decoded = true;
   }
-  png_image_free(&image);
-  std::fclose(file);
-  return ok;
+  if (row) png_free(png, row);
+  return decoded;
 }
 
 }  // namespace
+
+std::optional<PngSize> pngPixelSize(std::string_view bytes) {
+  if (bytes.size() < 8 || bytes.size() > maxPngBytes ||
+      png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0)
+    return std::nullopt;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFailed, pngWarned);
+  if (!png) return std::nullopt;
+  png_infop info = png_create_info_struct(png);
+  PngReader reader{bytes};
+  std::uint32_t width = 0, height = 0;
+  bool decoded = info && decodeRows(png, info, &reader, &width, &height);
+  png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  if (!decoded) return std::nullopt;
+  return PngSize{width, height};
+}
+
+}  // namespace uikit
 
 Class UIImage::class_() {
   static Class cls = objc_registerCppClass<UIImage>("UIImage", NSObject::class_());
@@ -44,12 +85,13 @@ Retained<UIImage> UIImage::imageWithContentsOfFile(NSString* path) {
     candidates.emplace_back(devicePath.substr(0, devicePath.size() - 4) + "@2x.png", 2.0);
   candidates.emplace_back(devicePath, devicePath.ends_with("@2x.png") ? 2.0 : 1.0);
   for (auto& [candidate, scale] : candidates) {
-    double width = 0, height = 0;
-    if (!readPng(device::hostPath(candidate), width, height)) continue;
+    auto bytes = files::readWhole(device::hostPath(candidate));
+    auto pixels = bytes ? uikit::pngPixelSize(*bytes) : std::nullopt;
+    if (!pixels) continue;
     auto image = Retained<UIImage>::adopt(static_cast<UIImage*>(class_createInstance(class_(), 0)));
     image->file_ = candidate;
-    image->pixelWidth_ = width;
-    image->pixelHeight_ = height;
+    image->pixelWidth_ = pixels->width;
+    image->pixelHeight_ = pixels->height;
     image->scale_ = scale;
     return image;
   }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/foundation/NSString.h"
@@ -33,3 +36,19 @@ class UIImage : public NSObject {
   double pixelWidth_ = 0, pixelHeight_ = 0, scale_ = 1;
   UIImageRenderingMode renderingMode_ = UIImageRenderingModeAutomatic;
 };
+
+namespace uikit {
+
+/// Larger pictures are refused: no screen of the platform shows them.
+constexpr std::uint32_t maxPngSide = 4096;
+constexpr std::size_t maxPngBytes = 16 << 20;
+
+struct PngSize {
+  std::uint32_t width = 0, height = 0;
+};
+
+/// The pixel size of a PNG file, decoded whole and checked by libpng; nothing
+/// if the bytes are no PNG, are damaged, or are too large.
+std::optional<PngSize> pngPixelSize(std::string_view bytes);
+
+}  // namespace uikit
