@@ -42,7 +42,7 @@ std::string SLComposeViewController::post() {
                                    {"text", text_ ? text_->utf8() : ""}};
   std::string host = device::hostPath(devicePath);
   files::makeDirectories(host.substr(0, host.rfind('/')));
-  bool written = files::writeAtomically(host, record.dump(2) + "\n", files::Durability::Flushed);
+  bool written = files::writeAtomically(host, record.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", files::Durability::Flushed);
   finish(written ? SLComposeViewControllerResultDone : SLComposeViewControllerResultCancelled);
   return written ? devicePath : "";
 }

@@ -89,6 +89,12 @@ int answerMail(MFMailComposeViewController* mail, std::string answer) {
   return 0;
 }
 
+/// Texts on a page come from files (string tables, theme file names, stored
+/// values): what is not UTF-8 is shown as U+FFFD rather than failing the output.
+std::string jsonText(const nlohmann::json& value) {
+  return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -142,10 +148,10 @@ int main(int argc, char** argv) {
     // Let the page's timers and animations run their course, as a person looking at it would.
     if (NSRunLoop::currentRunLoop()->hasTimers()) NSRunLoop::currentRunLoop()->runForSeconds(1.05);
     auto tree = settings.inspect();
-    std::fputs(json ? (tree.dump(2) + "\n").c_str() : SettingsApp::inspectText(tree).c_str(), stdout);
+    std::fputs(json ? jsonText(tree).c_str() : SettingsApp::inspectText(tree).c_str(), stdout);
   } else {
     auto page = settings.show();
-    std::fputs(json ? (page.dump(2) + "\n").c_str() : SettingsApp::showText(page).c_str(), stdout);
+    std::fputs(json ? jsonText(page).c_str() : SettingsApp::showText(page).c_str(), stdout);
   }
   return 0;
 }

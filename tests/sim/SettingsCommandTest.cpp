@@ -142,3 +142,22 @@ TEST_F(SettingsCommand, TheDeviceLanguageChangesTheLabelsButNotTheStoredValues) 
   ASSERT_EQ(sim(root, {"language", "en"}).status, 0);
   EXPECT_EQ(show()["groups"][0]["rows"][0]["label"], "Volume Sounds");
 }
+
+TEST_F(SettingsCommand, TextFromFilesThatIsNotUTF8IsShownReplacedInJSON) {
+  const std::string replacement = "\xEF\xBF\xBD";
+  testsupport::writeFile(root + "/var/mobile/Library/Preferences/com.quillmark.orvane.plist",
+                         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
+                         "<key>selectedIncreaseSound</key><string>Bad\xFF\xFEName</string></dict></plist>");
+  testsupport::writeFile(root + "/Library/PreferenceBundles/Orvane.bundle/en.lproj/Localizable.strings",
+                         "\"ENABLED\" = \"Volume \xC0 Sounds \\UD800\";\n\"CONFIGURATION\" = \"Sound Themes\";\n");
+  std::string sounds = root + "/Library/Application Support/Orvane/";
+  testsupport::writeFile(sounds + "Odd\xE2\x82.wav", testsupport::readFile(sounds + "Click.wav"));
+
+  auto first = show();
+  EXPECT_EQ(first["groups"][0]["rows"][0]["label"], "Volume " + replacement + " Sounds " + replacement);
+  auto themes = show("Sound Themes");
+  EXPECT_EQ(themes["groups"][0]["rows"][0]["value"], "Bad" + replacement + replacement + "Name");
+  Result choices = sim(root, {"settings", "show", "--json", "Sound Themes/VOLUME_UP_SOUND"});
+  EXPECT_EQ(choices.status, 0) << choices.err;
+  EXPECT_TRUE(nlohmann::json::accept(choices.out)) << choices.out;
+}
