@@ -102,7 +102,9 @@ Signal click() {
 
 void addBell(Signal& signal, double start, double frequency, double amplitude, double length) {
   const double partials[][3] = {{1.0, 1.0, 1.0}, {2.0, 0.22, 0.55}, {3.01, 0.08, 0.35}};
-  for (const auto& [ratio, level, life] : partials) {
+  // Plain names, not structured bindings: clang 14 cannot capture those in lambdas.
+  for (const auto& partial : partials) {
+    double ratio = partial[0], level = partial[1], life = partial[2];
     addTone(
         signal, start, [=](double) { return frequency * ratio; },
         [=](double t) { return amplitude * level * attack(t, 0.002) * decay(t, length * life); });
@@ -147,7 +149,8 @@ Signal tick() {
 Signal glass() {
   Signal signal = silence(0.3);
   const double partials[][3] = {{1.0, 1.0, 0.07}, {2.32, 0.25, 0.04}, {4.25, 0.1, 0.02}};
-  for (const auto& [ratio, level, life] : partials) {
+  for (const auto& partial : partials) {
+    double ratio = partial[0], level = partial[1], life = partial[2];
     addTone(
         signal, 0, [=](double) { return 1760.0 * ratio; },
         [=](double t) { return level * attack(t, 0.001) * decay(t, life); });
