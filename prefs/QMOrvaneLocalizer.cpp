@@ -1,5 +1,6 @@
 #include "prefs/QMOrvaneLocalizer.h"
 
+#include "hook/InstallRoot.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/objc/Methods.h"
 #include "platform/preferences/PSSpecifier.h"
@@ -9,10 +10,13 @@ namespace {
 /// A title dictionary rebuilt with its titles localised and its keys (the stored values) kept.
 Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionary* titles, NSString* table) {
   auto localized = NSMutableDictionary::dictionary();
-  for (auto& [key, title] : titles->entries()) {
-    auto* text = objc_cast<NSString>(title.get());
+  Retained<NSArray> keys = titles->allKeys();
+  for (objc_object* item : *keys) {
+    auto* key = static_cast<NSString*>(item);  // a stored value, passed on whatever its class
+    objc_object* title = titles->objectForKey(key);
+    auto* text = objc_cast<NSString>(title);
     if (text) localized->setObject_forKey(localizer->localizedStringForKey_inTable(text, table).get(), key);
-    else localized->setObject_forKey(title.get(), key);
+    else localized->setObject_forKey(title, key);
   }
   return localized;
 }
@@ -36,15 +40,15 @@ Class QMOrvaneLocalizer::class_() {
 QMOrvaneLocalizer* QMOrvaneLocalizer::sharedLocalizer() {
   static dispatch_once_t once;
   static QMOrvaneLocalizer* shared;
+  // The one reference is kept for the life of the process.
   dispatch_once(&once, [] {
-    shared = static_cast<QMOrvaneLocalizer*>(objc_makeImmortal(
-        objc::send<id>(class_createInstance(class_(), 0), "init")));
+    shared = static_cast<QMOrvaneLocalizer*>(objc::send<id>(class_createInstance(class_(), 0), "init"));
   });
   return shared;
 }
 
 NSBundle* QMOrvaneLocalizer::localizationBundle() {
-  return NSBundle::bundleWithPath(NSSTR("/Library/PreferenceBundles/Orvane.bundle"));
+  return NSBundle::bundleWithPath(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle"));
 }
 
 Retained<NSString> QMOrvaneLocalizer::localizedStringForKey_inTable(NSString* key, NSString* table) {
@@ -65,8 +69,8 @@ Retained<NSString> QMOrvaneLocalizer::localizedStringForKey(NSString* key) {
 
 NSArray* QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable(NSArray* specifiers, NSString* table) {
   if (!specifiers || specifiers->count() == 0) return specifiers;
-  for (auto& item : *specifiers) {
-    auto* specifier = objc_cast<PSSpecifier>(item.get());
+  for (objc_object* item : *specifiers) {
+    auto* specifier = objc_cast<PSSpecifier>(item);
     if (!specifier) continue;
     if (NSString* name = specifier->name()) specifier->setName(localizedStringForKey_inTable(name, table));
     if (auto* footer = objc_cast<NSString>(specifier->propertyForKey("footerText")))

@@ -1,5 +1,6 @@
 #include "prefs/pages/OrvaneListController.h"
 
+#include "hook/InstallRoot.h"
 #include "platform/libc/Spawn.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/mobilegestalt/MobileGestalt.h"
@@ -28,7 +29,7 @@ Class OrvaneListController::class_() {
 NSArray* OrvaneListController::specifiers() { return orvane::loadedSpecifiers(this, NSSTR("Orvane")); }
 
 void OrvaneListController::viewDidLoad() {
-  auto logo = UIImage::imageWithContentsOfFile(NSSTR("/Library/PreferenceBundles/Orvane.bundle/headerLogo.png"));
+  auto logo = UIImage::imageWithContentsOfFile(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle/headerLogo.png"));
   // A template image is drawn in the bar's tint, which the theme makes white.
   Retained<UIImage> tinted = logo ? logo->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate) : nullptr;
   navigationItem()->setTitleView(UIImageView::imageViewWithImage(tinted));
@@ -73,7 +74,7 @@ void OrvaneListController::emailQM() {
     composer->addAttachmentData_mimeType_fileName(preferences, NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
   // No shell, and a fresh file read back through its own descriptor: whatever is put at the
   // fixed name is never read, and without a fresh file there is no attachment.
-  auto packages = libc::runWithOutputFile("/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log").contents;
+  auto packages = libc::runWithOutputFile(ORVANE_INSTALL_ROOT "/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log").contents;
   if (packages)
     composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(*packages), NSSTR("text/plain"),
                                                   NSSTR("dpkgl.txt"));

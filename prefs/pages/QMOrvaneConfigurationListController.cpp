@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
+#include <vector>
 
+#include "hook/InstallRoot.h"
 #include "platform/objc/Methods.h"
 #include "prefs/pages/ShareAction.h"
 #include "prefs/pages/TitledPage.h"
@@ -36,7 +39,7 @@ Retained<NSArray> soundThemes(NSString* directory) {
 }  // namespace orvane
 
 namespace {
-constexpr const char* soundDirectory = "/Library/Application Support/Orvane/";
+constexpr const char* soundDirectory = ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/";
 }
 
 Class QMOrvaneConfigurationListController::class_() {

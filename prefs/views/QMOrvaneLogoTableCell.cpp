@@ -1,5 +1,6 @@
 #include "prefs/views/QMOrvaneLogoTableCell.h"
 
+#include "hook/InstallRoot.h"
 #include "platform/objc/Methods.h"
 
 namespace orvane {
@@ -36,7 +37,7 @@ void QMOrvaneLogoTableCell::setLogoImageView(UIImageView* view) {
 
 QMOrvaneLogoTableCell* QMOrvaneLogoTableCell::init() {
   if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
-  auto image = UIImage::imageWithContentsOfFile(NSSTR("/Library/PreferenceBundles/Orvane.bundle/footerLogo.png"));
+  auto image = UIImage::imageWithContentsOfFile(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle/footerLogo.png"));
   setLogoImageView(UIImageView::imageViewWithImage(image));
   UIImageView* logo = logoImageView();
   logo->setFrame(CGRectMake(0, 0, 80, 80));

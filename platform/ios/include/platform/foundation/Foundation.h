@@ -1,8 +1,11 @@
 #pragma once
 
 #include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSData.h"
 #include "platform/foundation/NSDictionary.h"
+#include "platform/foundation/NSFileManager.h"
 #include "platform/foundation/NSNumber.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/NSTimer.h"
 #include "platform/foundation/NSURL.h"
 #include "platform/objc/NSObject.h"

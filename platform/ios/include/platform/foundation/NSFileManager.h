@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSString.h"
+#include "platform/objc/NSObject.h"
+
+class NSFileManager : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSFileManager"); }
+  static NSFileManager* defaultManager() {
+    return objc::sendMessage<NSFileManager*>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("defaultManager"));
+  }
+  /// The names in a directory, or nil if it cannot be read.
+  Retained<NSArray> contentsOfDirectoryAtPath_error(const NSString* path, void* error) {
+    return objc::sendMessage<NSArray*>(this, ORVANE_SEL("contentsOfDirectoryAtPath:error:"), path, error);
+  }
+  /// The names of the regular files in a directory, links not followed; nil if it cannot be read.
+  Retained<NSArray> regularFileNamesInDirectoryAtPath(const NSString* path);
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/foundation/Foundation.h"
+#include "platform/uikit/UIViewController.h"
+
+typedef long MFMailComposeResult;
+enum : MFMailComposeResult {
+  MFMailComposeResultCancelled = 0,
+  MFMailComposeResultSaved = 1,
+  MFMailComposeResultSent = 2,
+  MFMailComposeResultFailed = 3,
+};
+
+class MFMailComposeViewController : public UIViewController {
+ public:
+  static Class class_() { return ORVANE_CLASS("MFMailComposeViewController"); }
+  static bool canSendMail() {
+    return objc::sendMessage<BOOL>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("canSendMail"));
+  }
+  /// A new composer; nil where no account can send, as the system has then told the person.
+  static Retained<MFMailComposeViewController> composer() {
+    if (!canSendMail()) return nullptr;
+    return objc::allocInit<MFMailComposeViewController>(class_(), ORVANE_SEL("init"));
+  }
+
+  void setSubject(NSString* subject) { objc::sendMessage<void>(this, ORVANE_SEL("setSubject:"), subject); }
+  void setToRecipients(NSArray* recipients) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setToRecipients:"), recipients);
+  }
+  void setMessageBody_isHTML(NSString* body, bool isHTML) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setMessageBody:isHTML:"), body, BOOL(isHTML));
+  }
+  void addAttachmentData_mimeType_fileName(NSData* data, NSString* mimeType, NSString* fileName) {
+    objc::sendMessage<void>(this, ORVANE_SEL("addAttachmentData:mimeType:fileName:"), data, mimeType, fileName);
+  }
+  void setMailComposeDelegate(NSObject* delegate) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setMailComposeDelegate:"), delegate);
+  }
+};

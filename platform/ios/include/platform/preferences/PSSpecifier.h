@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string_view>
+
+#include "platform/foundation/Foundation.h"
+
+/// A settings row of the Preferences framework.
+class PSSpecifier : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("PSSpecifier"); }
+
+  objc_object* propertyForKey(std::string_view key) const {
+    return objc::sendMessage<id>(this, ORVANE_SEL("propertyForKey:"), NSString::constant(key));
+  }
+  void setProperty_forKey(objc_object* value, std::string_view key) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setProperty:forKey:"), value, NSString::constant(key));
+  }
+  NSString* name() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("name")); }
+  void setName(NSString* name) { objc::sendMessage<void>(this, ORVANE_SEL("setName:"), name); }
+  NSDictionary* titleDictionary() const { return objc::sendMessage<NSDictionary*>(this, ORVANE_SEL("titleDictionary")); }
+  void setTitleDictionary(NSDictionary* titles) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setTitleDictionary:"), titles);
+  }
+  NSDictionary* shortTitleDictionary() const {
+    return objc::sendMessage<NSDictionary*>(this, ORVANE_SEL("shortTitleDictionary"));
+  }
+  void setShortTitleDictionary(NSDictionary* titles) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setShortTitleDictionary:"), titles);
+  }
+};

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+
+#include "platform/foundation/NSString.h"
+#include "platform/uikit/UIViewController.h"
+
+typedef long SLComposeViewControllerResult;
+enum : SLComposeViewControllerResult {
+  SLComposeViewControllerResultCancelled = 0,
+  SLComposeViewControllerResultDone = 1,
+};
+
+extern "C" NSString* const SLServiceTypeTwitter;
+
+class SLComposeViewController : public UIViewController {
+ public:
+  using CompletionHandler = std::function<void(SLComposeViewControllerResult)>;
+
+  static Class class_() { return ORVANE_CLASS("SLComposeViewController"); }
+  static bool isAvailableForServiceType(NSString* serviceType) {
+    return objc::sendMessage<BOOL>(reinterpret_cast<const objc_object*>(class_()),
+                                   ORVANE_SEL("isAvailableForServiceType:"), serviceType);
+  }
+  static Retained<SLComposeViewController> composeViewControllerForServiceType(NSString* serviceType) {
+    return objc::sendMessage<SLComposeViewController*>(reinterpret_cast<const objc_object*>(class_()),
+                                                       ORVANE_SEL("composeViewControllerForServiceType:"), serviceType);
+  }
+  bool setInitialText(NSString* text) { return objc::sendMessage<BOOL>(this, ORVANE_SEL("setInitialText:"), text); }
+  /// The sheet copies the block, and with it its own copy of the handler.
+  void setCompletionHandler(CompletionHandler handler) {
+    void (^block)(SLComposeViewControllerResult) = ^(SLComposeViewControllerResult result) {
+      handler(result);
+    };
+    objc::sendMessage<void>(this, ORVANE_SEL("setCompletionHandler:"), handler ? block : static_cast<void (^)(SLComposeViewControllerResult)>(0));
+  }
+};

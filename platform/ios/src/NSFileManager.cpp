@@ -1,0 +1,24 @@
+#include "platform/foundation/NSFileManager.h"
+
+#include "platform/foundation/NSDictionary.h"
+
+extern "C" NSString* const NSFileType;
+extern "C" NSString* const NSFileTypeRegular;
+
+Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSString* path) {
+  Retained<NSArray> names = contentsOfDirectoryAtPath_error(path, nullptr);
+  if (!names) return nullptr;
+  Retained<NSString> directory = path->hasSuffix(NSSTR("/")) ? Retained<NSString>(const_cast<NSString*>(path))
+                                                               : path->stringByAppendingString(NSSTR("/"));
+  auto regular = NSMutableArray::array();
+  for (unsigned long index = 0; index < names->count(); ++index) {
+    auto* name = static_cast<NSString*>(names->objectAtIndex(index));
+    // attributesOfItemAtPath: describes a link itself, never what it points to.
+    auto* attributes = objc::sendMessage<NSDictionary*>(this, ORVANE_SEL("attributesOfItemAtPath:error:"),
+                                                        directory->stringByAppendingString(name).get(),
+                                                        static_cast<void*>(nullptr));
+    auto* type = attributes ? static_cast<NSString*>(attributes->objectForKey(NSFileType)) : nullptr;
+    if (type && type->isEqualToString(NSFileTypeRegular)) regular->addObject(name);
+  }
+  return regular;
+}
