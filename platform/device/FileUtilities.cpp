@@ -1,12 +1,22 @@
 #include "platform/device/FileUtilities.h"
 
 #include <fcntl.h>
+#include <fmt/format.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 #include <vector>
+
+#include "platform/device/Device.h"
 
 namespace files {
 namespace {
@@ -30,6 +40,145 @@ bool writeAll(int descriptor, std::string_view contents) {
     contents.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
+}
+
+namespace {
+
+constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
+  ~Descriptor() {
+    if (descriptor_ >= 0) ::close(descriptor_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return descriptor_; }
+  int release() { return std::exchange(descriptor_, -1); }
+
+ private:
+  int descriptor_;
+};
+
+std::atomic<bool> openat2Missing{false};
+
+/// The kernel resolves the path as if the device root were "/": absolute links
+/// and ".." stop at the root.
+int openInRoot(int rootDescriptor, const char* relativePath) {
+  struct open_how how {};
+  how.flags = readFlags;
+  how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    long descriptor = ::syscall(SYS_openat2, rootDescriptor, relativePath, &how, sizeof how);
+    if (descriptor >= 0) return static_cast<int>(descriptor);
+    // A rename elsewhere in the tree makes the kernel ask for a retry.
+    if (errno != EAGAIN && errno != EINTR) return -1;
+  }
+  return -1;
+}
+
+/// Without openat2 (older kernels, some sandboxes): open through the host
+/// path, then keep the file only if what was opened lies inside the root.
+int openAndConfirmInside(const std::string& root, std::string_view devicePath) {
+  Descriptor opened(::open((root + "/" + std::string(devicePath)).c_str(), readFlags));
+  if (opened.get() < 0) return -1;
+  char resolvedRoot[PATH_MAX];
+  char resolved[PATH_MAX];
+  std::string link = "/proc/self/fd/" + std::to_string(opened.get());
+  ssize_t length = ::readlink(link.c_str(), resolved, sizeof resolved - 1);
+  if (!::realpath(root.c_str(), resolvedRoot) || length <= 0) {
+    errno = EXDEV;
+    return -1;
+  }
+  std::string_view inside(resolved, static_cast<std::size_t>(length));
+  std::string_view base(resolvedRoot);
+  if (!(inside == base || (inside.starts_with(base) && (base == "/" || inside[base.size()] == '/')))) {
+    errno = EXDEV;
+    return -1;
+  }
+  return opened.release();
+}
+
+}  // namespace
+
+int openDeviceFile(std::string_view devicePath) { return openFileInRoot(device::root(), devicePath); }
+
+FileContents readDeviceFile(std::string_view devicePath, std::size_t maxBytes) {
+  return readFileInRoot(device::root(), devicePath, maxBytes);
+}
+
+int openFileInRoot(const std::string& root, std::string_view devicePath) {
+  if (!openat2Missing.load(std::memory_order_relaxed)) {
+    Descriptor rootDescriptor(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (rootDescriptor.get() < 0) return -1;
+    std::string relative(devicePath);
+    relative.erase(0, relative.find_first_not_of('/') == std::string::npos ? relative.size()
+                                                                              : relative.find_first_not_of('/'));
+    if (relative.empty()) relative = ".";
+    int descriptor = openInRoot(rootDescriptor.get(), relative.c_str());
+    if (descriptor >= 0 || (errno != ENOSYS && errno != EPERM)) return descriptor;
+    if (errno == ENOSYS) openat2Missing.store(true, std::memory_order_relaxed);
+  }
+  return openAndConfirmInside(root, devicePath);
+}
+
+FileContents readFileInRoot(const std::string& root, std::string_view devicePath, std::size_t maxBytes) {
+  FileContents result;
+  Descriptor file(openFileInRoot(root, devicePath));
+  if (file.get() < 0) {
+    int error = errno;
+    if (error == ENOENT || error == ENOTDIR) {
+      result.reason = "it does not exist";
+      return result;
+    }
+    result.status = ReadStatus::Unreadable;
+    result.reason = error == EXDEV ? "it leads outside the device" : std::strerror(error);
+    return result;
+  }
+  result.status = ReadStatus::Unreadable;
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0) {
+    result.reason = std::strerror(errno);
+    return result;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    result.reason = "it is not a regular file";
+    return result;
+  }
+  std::string tooLarge = fmt::format("it is larger than {} bytes", maxBytes);
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+    result.reason = tooLarge;
+    return result;
+  }
+  // The file may grow between fstat and read: never take more than one byte past the limit.
+  std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+  std::size_t filled = 0;
+  for (;;) {
+    if (filled == bytes.size()) {
+      if (bytes.size() > maxBytes) {
+        result.reason = tooLarge;
+        return result;
+      }
+      bytes.resize(std::min(maxBytes + 1, std::max<std::size_t>(bytes.size() * 2, 4096)));
+    }
+    ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      result.reason = std::strerror(errno);
+      return result;
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  if (filled > maxBytes) {
+    result.reason = tooLarge;
+    return result;
+  }
+  bytes.resize(filled);
+  result.status = ReadStatus::Read;
+  result.bytes = std::move(bytes);
+  return result;
 }
 
 std::optional<std::string> readWhole(const std::string& hostPath) {

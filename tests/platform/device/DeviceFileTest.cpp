@@ -1,0 +1,94 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "platform/device/FileUtilities.h"
+#include "tests/support/TemporaryDevice.h"
+
+using files::ReadStatus;
+using testsupport::writeFile;
+
+namespace {
+
+constexpr const char* preferences = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+constexpr std::size_t limit = 1 << 20;
+
+}  // namespace
+
+TEST(DeviceFile, ReadsThroughTheDevicesOwnLinks) {
+  testsupport::TemporaryDevice device;
+  writeFile(device.host("/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist"), "contents");
+  for (const char* path : {preferences, "/User/Library/Preferences/com.quillmark.orvane.plist",
+                           "/var/mobile//Library/Preferences/com.quillmark.orvane.plist", "/../../var/mobile/../mobile/"
+                                                                                           "Library/Preferences/com.quillmark.orvane.plist"}) {
+    auto read = files::readDeviceFile(path, limit);
+    EXPECT_EQ(read.status, ReadStatus::Read) << path << ": " << read.reason;
+    EXPECT_EQ(read.bytes, "contents") << path;
+  }
+  EXPECT_EQ(files::readDeviceFile("/no/such/file", limit).status, ReadStatus::Absent);
+}
+
+TEST(DeviceFile, NothingOutsideTheDeviceIsRead) {
+  testsupport::TemporaryDevice device;
+  std::string outside = device.root() + "-outside";
+  writeFile(outside, "secret");
+  std::string host = device.host("/private" + std::string(preferences));
+  // An absolute link, a relative one climbing out, and one through a linked directory.
+  for (const std::string& target : {outside, "../../../../../../../../../../../.." + outside}) {
+    std::filesystem::remove(host);
+    ASSERT_EQ(symlink(target.c_str(), host.c_str()), 0);
+    auto read = files::readDeviceFile(preferences, limit);
+    EXPECT_NE(read.status, ReadStatus::Read) << target;
+    EXPECT_EQ(read.bytes.find("secret"), std::string::npos) << target;
+  }
+  std::filesystem::remove(host);
+  ASSERT_EQ(symlink(std::filesystem::path(outside).parent_path().c_str(), device.host("/Library/escape").c_str()), 0);
+  auto read = files::readDeviceFile("/Library/escape/" + std::filesystem::path(outside).filename().string(), limit);
+  EXPECT_NE(read.status, ReadStatus::Read);
+  std::filesystem::remove(outside);
+}
+
+TEST(DeviceFile, WhatIsNoRegularFileOrTooLargeIsRefusedWithoutWaiting) {
+  testsupport::TemporaryDevice device;
+  std::string host = device.host("/private" + std::string(preferences));
+  auto refusedQuickly = [&](const char* what) {
+    auto start = std::chrono::steady_clock::now();
+    auto read = files::readDeviceFile(preferences, limit);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << what;
+    EXPECT_NE(read.status, ReadStatus::Read) << what;
+    EXPECT_FALSE(read.reason.empty()) << what;
+    std::filesystem::remove_all(host);
+    return read;
+  };
+  ASSERT_EQ(mkfifo(host.c_str(), 0644), 0);
+  EXPECT_EQ(refusedQuickly("a FIFO").reason, "it is not a regular file");
+  std::filesystem::create_directory(host);
+  EXPECT_EQ(refusedQuickly("a directory").status, ReadStatus::Unreadable);
+  ASSERT_EQ(symlink("nowhere", host.c_str()), 0);
+  EXPECT_EQ(refusedQuickly("a dangling link").status, ReadStatus::Absent);
+  int sparse = open(host.c_str(), O_WRONLY | O_CREAT, 0644);
+  ASSERT_GE(sparse, 0);
+  ASSERT_EQ(ftruncate(sparse, off_t{1} << 30), 0);
+  close(sparse);
+  EXPECT_EQ(refusedQuickly("a 1 GB sparse file").reason, "it is larger than 1048576 bytes");
+
+  writeFile(host, std::string(limit, 'x'));
+  EXPECT_EQ(files::readDeviceFile(preferences, limit).bytes.size(), limit) << "a file of exactly the limit";
+  writeFile(host, std::string(limit + 1, 'x'));
+  EXPECT_EQ(files::readDeviceFile(preferences, limit).status, ReadStatus::Unreadable);
+}
+
+TEST(DeviceFile, AFileThatCannotBeOpenedIsUnreadable) {
+  if (geteuid() == 0) GTEST_SKIP() << "permissions do not bind the super-user";
+  testsupport::TemporaryDevice device;
+  std::string host = device.host("/private" + std::string(preferences));
+  writeFile(host, "contents");
+  chmod(host.c_str(), 0);
+  auto read = files::readDeviceFile(preferences, limit);
+  EXPECT_EQ(read.status, ReadStatus::Unreadable);
+  EXPECT_FALSE(read.reason.empty());
+}
