@@ -1,6 +1,5 @@
 #include "platform/device/Device.h"
 
-#include <plist/plist.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <sstream>
 
 #include "platform/device/FileUtilities.h"
+#include "platform/foundation/PropertyListFormat.h"
 
 namespace device {
 namespace {
@@ -44,32 +44,20 @@ SettingsCache& settingsCache() {
   return cache;
 }
 
-std::map<std::string, std::string> readSettings(const std::string& file) {
+constexpr const char* settingsDevicePath = "/.orvane-sim/Device.plist";
+constexpr std::size_t settingsMaximumBytes = std::size_t{1} << 20;
+
+std::map<std::string, std::string> readSettings(const std::string& root) {
   std::map<std::string, std::string> values;
-  auto bytes = files::readWhole(file);
+  auto bytes = files::readFileInRoot(root, settingsDevicePath, settingsMaximumBytes);
   if (!bytes) return values;
-  plist_t root = nullptr;
-  plist_from_memory(bytes->data(), static_cast<uint32_t>(bytes->size()), &root);
-  if (!root) return values;
-  if (plist_get_node_type(root) == PLIST_DICT) {
-    plist_dict_iter it = nullptr;
-    plist_dict_new_iter(root, &it);
-    for (;;) {
-      char* key = nullptr;
-      plist_t value = nullptr;
-      plist_dict_next_item(root, it, &key, &value);
-      if (!key) break;
-      if (plist_get_node_type(value) == PLIST_STRING) {
-        char* text = nullptr;
-        plist_get_string_val(value, &text);
-        values[key] = text ? text : "";
-        free(text);
-      }
-      free(key);
-    }
-    free(it);
-  }
-  plist_free(root);
+  foundation::PropertyListLimits limits;
+  limits.maxBytes = settingsMaximumBytes;
+  auto parsed = foundation::parsePropertyList(bytes.bytes, limits);
+  if (!parsed.value || parsed.value->type != foundation::PropertyListValue::Type::Dictionary) return values;
+  for (std::size_t i = 0; i < parsed.value->items.size(); ++i)
+    if (parsed.value->items[i].type == foundation::PropertyListValue::Type::String)
+      values[parsed.value->keys[i]] = parsed.value->items[i].text;
   return values;
 }
 
@@ -147,7 +135,8 @@ void setProcessName(std::string name) {
 }
 
 std::optional<std::string> setting(std::string_view key) {
-  std::string file = settingsFile(root());
+  std::string base = root();
+  std::string file = settingsFile(base);
   struct stat info {};
   bool exists = stat(file.c_str(), &info) == 0;
   std::lock_guard lock(stateMutex());
@@ -162,7 +151,7 @@ std::optional<std::string> setting(std::string_view key) {
     cache.inode = info.st_ino;
     cache.size = info.st_size;
     cache.modified = info.st_mtim;
-    cache.values = readSettings(file);
+    cache.values = readSettings(base);
   }
   auto found = cache.values.find(std::string(key));
   if (found == cache.values.end()) return std::nullopt;
@@ -184,18 +173,19 @@ double settingDouble(std::string_view key, double fallback) {
 }
 
 bool setSetting(std::string_view key, std::string_view value) {
-  std::string file = settingsFile(root());
-  auto values = readSettings(file);
+  std::string base = root();
+  auto values = readSettings(base);
   values[std::string(key)] = std::string(value);
-  plist_t dict = plist_new_dict();
-  for (auto& [name, text] : values) plist_dict_set_item(dict, name.c_str(), plist_new_string(text.c_str()));
-  char* xml = nullptr;
-  uint32_t length = 0;
-  plist_to_xml(dict, &xml, &length);
-  plist_free(dict);
-  std::string contents(xml, length);
-  plist_to_xml_free(xml);
-  return files::writeAtomically(file, contents, files::Durability::Flushed);
+  foundation::PropertyListValue settings;
+  for (auto& [name, text] : values) {
+    foundation::PropertyListValue item;
+    item.type = foundation::PropertyListValue::Type::String;
+    item.text = text;
+    settings.keys.push_back(name);
+    settings.items.push_back(std::move(item));
+  }
+  auto contents = foundation::writeXmlPropertyList(settings);
+  return contents && files::writeAtomically(settingsFile(base), *contents, files::Durability::Flushed);
 }
 
 }  // namespace device

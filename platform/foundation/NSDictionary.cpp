@@ -55,10 +55,8 @@ Retained<NSMutableDictionary> NSMutableDictionary::dictionary() {
 
 Retained<NSMutableDictionary> NSMutableDictionary::dictionaryWithContentsOfFile(const NSString* path) {
   if (!path) return nullptr;
-  auto contents = files::readWhole(device::hostPath(path->utf8()));
-  if (!contents) return nullptr;
-  Retained<NSObject> root = NSPropertyListSerialization::propertyListWithData(*contents);
-  auto* dictionary = objc_cast<NSDictionary>(root.get());
+  PropertyListFile file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
+  auto* dictionary = objc_cast<NSDictionary>(file.value.get());
   if (!dictionary) return nullptr;
   auto result = NSMutableDictionary::dictionary();
   result->entries_ = dictionary->entries();

@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <limits>
 
 Class NSNumber::class_() {
   static Class cls = objc_registerCppClass<NSNumber>("NSNumber", NSObject::class_());
@@ -36,19 +37,45 @@ Retained<NSNumber> NSNumber::numberWithDouble(double value) {
   return number;
 }
 
+Retained<NSNumber> NSNumber::numberWithUnsignedLongLong(unsigned long long value) {
+  auto number = numberWithInteger(static_cast<long long>(value));
+  number->unsigned_ = value > static_cast<unsigned long long>(std::numeric_limits<long long>::max());
+  return number;
+}
+
 bool NSNumber::boolValue() const { return kind_ == Kind::Real ? real_ != 0.0 : integer_ != 0; }
 
-long long NSNumber::integerValue() const { return kind_ == Kind::Real ? static_cast<long long>(real_) : integer_; }
+namespace {
+/// A real as an integer type: truncated, saturated at the type's ends, NaN as 0.
+template <class Integer>
+Integer saturated(double real) {
+  if (std::isnan(real)) return 0;
+  if (real <= static_cast<double>(std::numeric_limits<Integer>::min())) return std::numeric_limits<Integer>::min();
+  if (real >= static_cast<double>(std::numeric_limits<Integer>::max())) return std::numeric_limits<Integer>::max();
+  return static_cast<Integer>(real);
+}
+}  // namespace
 
-double NSNumber::doubleValue() const { return kind_ == Kind::Real ? real_ : static_cast<double>(integer_); }
+long long NSNumber::integerValue() const { return kind_ == Kind::Real ? saturated<long long>(real_) : integer_; }
+
+unsigned long long NSNumber::unsignedLongLongValue() const {
+  return kind_ == Kind::Real ? saturated<unsigned long long>(real_) : static_cast<unsigned long long>(integer_);
+}
+
+double NSNumber::doubleValue() const {
+  if (kind_ == Kind::Real) return real_;
+  return unsigned_ ? static_cast<double>(static_cast<unsigned long long>(integer_)) : static_cast<double>(integer_);
+}
 
 bool NSNumber::isEqualToNumber(const NSNumber* other) const {
   if (!other) return false;
-  if (kind_ != Kind::Real && other->kind_ != Kind::Real) return integer_ == other->integer_;
+  if (kind_ != Kind::Real && other->kind_ != Kind::Real)
+    return integer_ == other->integer_ && unsigned_ == other->unsigned_;
   return doubleValue() == other->doubleValue();
 }
 
 std::string NSNumber::description() const {
+  if (unsigned_) return std::to_string(static_cast<unsigned long long>(integer_));
   if (kind_ != Kind::Real) return std::to_string(integer_);
   if (std::isfinite(real_) && real_ == std::floor(real_) && std::fabs(real_) < 1e15)
     return std::to_string(static_cast<long long>(real_));

@@ -11,11 +11,15 @@ class NSNumber : public NSObject {
   static Retained<NSNumber> numberWithBool(bool value);
   static Retained<NSNumber> numberWithInteger(long long value);
   static Retained<NSNumber> numberWithDouble(double value);
+  static Retained<NSNumber> numberWithUnsignedLongLong(unsigned long long value);
 
   Kind kind() const { return kind_; }
   bool boolValue() const;
   long long integerValue() const;
+  unsigned long long unsignedLongLongValue() const;
   double doubleValue() const;
+  /// An integer above the signed 64-bit range, kept as unsigned.
+  bool isUnsigned() const { return unsigned_; }
   bool isEqualToNumber(const NSNumber* other) const;
 
   std::string description() const override;
@@ -23,5 +27,6 @@ class NSNumber : public NSObject {
  private:
   Kind kind_ = Kind::Integer;
   long long integer_ = 0;
+  bool unsigned_ = false;
   double real_ = 0;
 };

@@ -1,11 +1,6 @@
 #include "platform/foundation/NSPropertyListSerialization.h"
 
-#include <plist/plist.h>
-
-#include <cstdlib>
-#include <cstring>
-#include <memory>
-
+#include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSArray.h"
 #include "platform/foundation/NSData.h"
 #include "platform/foundation/NSDate.h"
@@ -15,163 +10,133 @@
 
 namespace {
 
-struct PlistFree {
-  void operator()(plist_t node) const { plist_free(node); }
-};
-using PlistNode = std::unique_ptr<void, PlistFree>;
+using foundation::PropertyListValue;
+using Type = PropertyListValue::Type;
 
-Retained<NSObject> fromNode(plist_t node) {
-  switch (plist_get_node_type(node)) {
-    case PLIST_BOOLEAN: {
-      uint8_t value = 0;
-      plist_get_bool_val(node, &value);
-      return NSNumber::numberWithBool(value != 0);
-    }
-    case PLIST_UINT: {
-      uint64_t value = 0;
-      plist_get_uint_val(node, &value);
-      return NSNumber::numberWithInteger(static_cast<long long>(value));
-    }
-    case PLIST_REAL: {
-      double value = 0;
-      plist_get_real_val(node, &value);
-      return NSNumber::numberWithDouble(value);
-    }
-    case PLIST_STRING:
-    case PLIST_KEY: {
-      char* text = nullptr;
-      if (plist_get_node_type(node) == PLIST_STRING) plist_get_string_val(node, &text);
-      else plist_get_key_val(node, &text);
-      auto string = NSString::stringWithUTF8String(text ? text : "");
-      std::free(text);
-      return string;
-    }
-    case PLIST_DATA: {
-      char* bytes = nullptr;
-      uint64_t length = 0;
-      plist_get_data_val(node, &bytes, &length);
-      auto data = NSData::dataWithBytes(std::string_view(bytes ? bytes : "", bytes ? length : 0));
-      std::free(bytes);
-      return data;
-    }
-    case PLIST_DATE: {
-      int32_t seconds = 0, microseconds = 0;
-      plist_get_date_val(node, &seconds, &microseconds);
-      return NSDate::dateWithTimeIntervalSinceReferenceDate(seconds + microseconds / 1e6);
-    }
-    case PLIST_ARRAY: {
+// Both conversions recurse, but only as deep as a property list may nest.
+
+Retained<NSObject> fromValue(const PropertyListValue& value) {
+  switch (value.type) {
+    case Type::Boolean: return NSNumber::numberWithBool(value.boolean);
+    case Type::Integer:
+      return value.isUnsigned ? NSNumber::numberWithUnsignedLongLong(value.integer)
+                              : NSNumber::numberWithInteger(static_cast<long long>(value.integer));
+    case Type::Real: return NSNumber::numberWithDouble(value.real);
+    case Type::String: return NSString::stringWithUTF8String(value.text);
+    case Type::Data: return NSData::dataWithBytes(value.text);
+    case Type::Date: return NSDate::dateWithTimeIntervalSinceReferenceDate(value.real);
+    case Type::Array: {
       std::vector<Retained<objc_object>> items;
-      uint32_t size = plist_array_get_size(node);
-      for (uint32_t i = 0; i < size; ++i) {
-        auto item = fromNode(plist_array_get_item(node, i));
-        if (!item) return nullptr;
-        items.push_back(std::move(item));
-      }
+      items.reserve(value.items.size());
+      for (auto& item : value.items) items.push_back(fromValue(item));
       return NSArray::arrayWithObjects(std::move(items));
     }
-    case PLIST_DICT: {
+    case Type::Dictionary: {
       auto dictionary = NSMutableDictionary::dictionary();
-      plist_dict_iter iterator = nullptr;
-      plist_dict_new_iter(node, &iterator);
-      for (;;) {
-        char* key = nullptr;
-        plist_t value = nullptr;
-        plist_dict_next_item(node, iterator, &key, &value);
-        if (!key) break;
-        auto item = fromNode(value);
-        if (item) dictionary->setObject_forKey(item.get(), std::string_view(key));
-        std::free(key);
-        if (!item) {
-          std::free(iterator);
-          return nullptr;
-        }
-      }
-      std::free(iterator);
+      for (std::size_t i = 0; i < value.items.size(); ++i)
+        dictionary->setObject_forKey(fromValue(value.items[i]).get(), value.keys[i]);
       return dictionary;
     }
-    default:
-      return nullptr;
-  }
-}
-
-plist_t toNode(const objc_object* value) {
-  if (auto* string = dynamic_cast<const NSString*>(value)) return plist_new_string(string->utf8().c_str());
-  if (auto* number = dynamic_cast<const NSNumber*>(value)) {
-    switch (number->kind()) {
-      case NSNumber::Kind::Boolean: return plist_new_bool(number->boolValue());
-      case NSNumber::Kind::Integer: return plist_new_uint(static_cast<uint64_t>(number->integerValue()));
-      case NSNumber::Kind::Real: return plist_new_real(number->doubleValue());
-    }
-  }
-  if (auto* data = dynamic_cast<const NSData*>(value)) return plist_new_data(data->bytes().data(), data->length());
-  if (auto* date = dynamic_cast<const NSDate*>(value)) {
-    double seconds = date->timeIntervalSinceReferenceDate();
-    auto whole = static_cast<int32_t>(seconds);
-    return plist_new_date(whole, static_cast<int32_t>((seconds - whole) * 1e6));
-  }
-  if (auto* array = dynamic_cast<const NSArray*>(value)) {
-    plist_t node = plist_new_array();
-    for (auto& item : *array) {
-      plist_t child = toNode(item.get());
-      if (!child) {
-        plist_free(node);
-        return nullptr;
-      }
-      plist_array_append_item(node, child);
-    }
-    return node;
-  }
-  if (auto* dictionary = dynamic_cast<const NSDictionary*>(value)) {
-    plist_t node = plist_new_dict();
-    for (auto& [key, item] : dictionary->entries()) {
-      plist_t child = toNode(item.get());
-      if (!child) {
-        plist_free(node);
-        return nullptr;
-      }
-      plist_dict_set_item(node, key.c_str(), child);
-    }
-    return node;
   }
   return nullptr;
 }
 
-bool looksLikePropertyList(std::string_view bytes) {
-  if (bytes.starts_with("bplist00")) return true;
-  // Skip a byte-order mark and white space; an XML property list starts with markup.
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  while (!bytes.empty() && std::strchr(" \t\r\n", bytes.front())) bytes.remove_prefix(1);
-  return bytes.starts_with("<");
+std::optional<PropertyListValue> toValue(const objc_object* object, std::size_t depth) {
+  PropertyListValue value;
+  if (auto* string = dynamic_cast<const NSString*>(object)) {
+    value.type = Type::String;
+    value.text = string->utf8();
+  } else if (auto* number = dynamic_cast<const NSNumber*>(object)) {
+    switch (number->kind()) {
+      case NSNumber::Kind::Boolean:
+        value.type = Type::Boolean;
+        value.boolean = number->boolValue();
+        break;
+      case NSNumber::Kind::Integer:
+        value.type = Type::Integer;
+        value.integer = number->unsignedLongLongValue();
+        value.isUnsigned = number->isUnsigned();
+        break;
+      case NSNumber::Kind::Real:
+        value.type = Type::Real;
+        value.real = number->doubleValue();
+        break;
+    }
+  } else if (auto* data = dynamic_cast<const NSData*>(object)) {
+    value.type = Type::Data;
+    value.text = data->bytes();
+  } else if (auto* date = dynamic_cast<const NSDate*>(object)) {
+    value.type = Type::Date;
+    value.real = date->timeIntervalSinceReferenceDate();
+  } else if (auto* array = dynamic_cast<const NSArray*>(object)) {
+    if (depth >= foundation::propertyListMaximumDepth) return std::nullopt;
+    value.type = Type::Array;
+    for (auto& item : *array) {
+      auto converted = toValue(item.get(), depth + 1);
+      if (!converted) return std::nullopt;
+      value.items.push_back(std::move(*converted));
+    }
+  } else if (auto* dictionary = dynamic_cast<const NSDictionary*>(object)) {
+    if (depth >= foundation::propertyListMaximumDepth) return std::nullopt;
+    value.type = Type::Dictionary;
+    for (auto& [key, item] : dictionary->entries()) {
+      auto converted = toValue(item.get(), depth + 1);
+      if (!converted) return std::nullopt;
+      value.keys.push_back(key);
+      value.items.push_back(std::move(*converted));
+    }
+  } else {
+    return std::nullopt;
+  }
+  return value;
 }
 
 }  // namespace
 
+namespace foundation {
+
+std::size_t maximumBytesForPropertyListFile(std::string_view devicePath) {
+  return devicePath.find("/Library/Preferences/") != std::string_view::npos ? preferencesFileMaximumBytes
+                                                                             : bundlePropertyListMaximumBytes;
+}
+
+}  // namespace foundation
+
+PropertyListFile readPropertyListFile(std::string_view devicePath, std::size_t maxBytes) {
+  PropertyListFile result;
+  files::FileContents contents = files::readDeviceFile(devicePath, maxBytes);
+  if (contents.status != files::ReadStatus::Read) {
+    result.status =
+        contents.status == files::ReadStatus::Absent ? PropertyListFileStatus::Absent : PropertyListFileStatus::Unreadable;
+    result.reason = std::move(contents.reason);
+    return result;
+  }
+  foundation::PropertyListLimits limits;
+  limits.maxBytes = maxBytes;
+  result.value = NSPropertyListSerialization::propertyListWithData(contents.bytes, limits, &result.reason);
+  result.status = result.value ? PropertyListFileStatus::Read : PropertyListFileStatus::Unreadable;
+  return result;
+}
+
 Retained<NSObject> NSPropertyListSerialization::propertyListWithData(std::string_view bytes) {
-  if (bytes.empty() || bytes.size() > UINT32_MAX || !looksLikePropertyList(bytes)) return nullptr;
-  plist_t root = nullptr;
-  if (bytes.starts_with("bplist00")) plist_from_bin(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-  else plist_from_xml(bytes.data(), static_cast<uint32_t>(bytes.size()), &root);
-  if (!root) return nullptr;
-  PlistNode owner(root);
-  return fromNode(root);
+  return propertyListWithData(bytes, foundation::PropertyListLimits{});
+}
+
+Retained<NSObject> NSPropertyListSerialization::propertyListWithData(std::string_view bytes,
+                                                                    const foundation::PropertyListLimits& limits,
+                                                                    std::string* reason) {
+  foundation::ParsedPropertyList parsed = foundation::parsePropertyList(bytes, limits);
+  if (!parsed.value) {
+    if (reason) *reason = std::move(parsed.reason);
+    return nullptr;
+  }
+  return fromValue(*parsed.value);
 }
 
 std::optional<std::string> NSPropertyListSerialization::xmlDataWithPropertyList(const objc_object* value) {
-  plist_t root = toNode(value);
-  if (!root) return std::nullopt;
-  PlistNode owner(root);
-  char* xml = nullptr;
-  uint32_t length = 0;
-  plist_to_xml(root, &xml, &length);
-  if (!xml) return std::nullopt;
-  std::string text(xml, length);
-  plist_to_xml_free(xml);
-  return text;
+  auto converted = toValue(value, 0);
+  if (!converted) return std::nullopt;
+  return foundation::writeXmlPropertyList(*converted);
 }
 
-bool NSPropertyListSerialization::isPropertyList(const objc_object* value) {
-  plist_t root = toNode(value);
-  if (!root) return false;
-  plist_free(root);
-  return true;
-}
+bool NSPropertyListSerialization::isPropertyList(const objc_object* value) { return toValue(value, 0).has_value(); }

@@ -88,10 +88,8 @@ bool PSValuesEqual(const objc_object* left, const objc_object* right) {
 }
 
 Retained<NSArray> SpecifiersFromPlist(const std::string& devicePath, NSObject* target, Retained<NSString>* title) {
-  auto contents = files::readWhole(device::hostPath(devicePath));
-  if (!contents) return nullptr;
-  auto root = NSPropertyListSerialization::propertyListWithData(*contents);
-  auto* list = objc_cast<NSDictionary>(root.get());
+  PropertyListFile file = readPropertyListFile(devicePath, foundation::bundlePropertyListMaximumBytes);
+  auto* list = objc_cast<NSDictionary>(file.value.get());
   auto* items = list ? objc_cast<NSArray>(list->objectForKey("items")) : nullptr;
   if (!items) return nullptr;
   if (title) *title = objc_cast<NSString>(list->objectForKey("title"));

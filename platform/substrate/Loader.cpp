@@ -86,12 +86,12 @@ std::vector<std::string> loadExtensions(const Host& host) {
   for (const std::string& name : names) {
     std::string base = name.substr(0, name.size() - 6);
     std::string devicePath = std::string(extensionsDirectory) + name;
-    std::string filterPath = directory + base + ".plist";
-    auto contents = files::readWhole(filterPath);
-    if (!contents) continue;  // without a filter list a library is never loaded
-    Retained<NSObject> root = NSPropertyListSerialization::propertyListWithData(*contents);
-    auto* filterList = objc_cast<NSDictionary>(root.get());
-    std::string problem = root ? "its root is not a dictionary" : "it is not a property list";
+    PropertyListFile filterFile = readPropertyListFile(std::string(extensionsDirectory) + base + ".plist",
+                                                       foundation::filterPropertyListMaximumBytes);
+    // Without a filter list a library is never loaded.
+    if (filterFile.status == PropertyListFileStatus::Absent) continue;
+    auto* filterList = objc_cast<NSDictionary>(filterFile.value.get());
+    std::string problem = filterFile.value ? "its root is not a dictionary" : filterFile.reason;
     Verdict verdict = filterList ? judge(filterList, host, problem) : Verdict::Malformed;
     if (verdict == Verdict::Malformed) {
       std::fprintf(stderr, "MS:Error: skipping %s: the filter %s%s.plist is malformed: %s\n", devicePath.c_str(),

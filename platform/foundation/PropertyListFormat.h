@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The property-list file formats (XML, binary, UTF-16 XML) without any object
+// runtime, so that the device layer reads its own settings file with the same
+// guarded parser as Foundation.
+namespace foundation {
+
+/// Deepest nesting of arrays and dictionaries any property list may have (the
+/// preferences file is 1 deep).
+inline constexpr std::size_t propertyListMaximumDepth = 64;
+
+struct PropertyListLimits {
+  std::size_t maxBytes = std::size_t{16} << 20;
+  std::size_t maxDepth = propertyListMaximumDepth;
+  /// Values built in all; bounds a binary list whose objects are shared many times.
+  std::size_t maxObjects = std::size_t{1} << 20;
+};
+
+/// One value of a property list. Strings are UTF-8 and hold no NUL character.
+struct PropertyListValue {
+  enum class Type { Boolean, Integer, Real, String, Data, Date, Array, Dictionary };
+
+  Type type = Type::Dictionary;
+  bool boolean = false;
+  /// Integer: the two's complement bits of a signed value, or an unsigned value
+  /// above INT64_MAX when isUnsigned.
+  std::uint64_t integer = 0;
+  bool isUnsigned = false;
+  /// Real; Date: seconds since 2001-01-01 00:00:00 UTC.
+  double real = 0;
+  /// String: UTF-8 text; Data: the bytes.
+  std::string text;
+  /// Array: the items; Dictionary: the values, keys[i] naming items[i].
+  std::vector<PropertyListValue> items;
+  std::vector<std::string> keys;
+};
+
+struct ParsedPropertyList {
+  std::optional<PropertyListValue> value;
+  /// Why there is no value, for a person ("it is nested deeper than 64 levels").
+  std::string reason;
+};
+
+/// Parses an XML (UTF-8 or UTF-16 with a byte-order mark) or binary property
+/// list within the limits, without recursion. Refused, with a reason: anything
+/// malformed or truncated, nesting deeper than maxDepth, more bytes or values
+/// than allowed, binary lists with cycles or references out of range, a NUL
+/// character in a string or key, integers outside the 64-bit range and dates
+/// outside the years 1 to 9999.
+ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListLimits& limits);
+
+/// The XML form of a value, read back by parsePropertyList as the same value;
+/// nothing for one it cannot hold exactly (a NUL in a string, a date outside
+/// the years 1 to 9999, nesting deeper than propertyListMaximumDepth).
+std::optional<std::string> writeXmlPropertyList(const PropertyListValue& value);
+
+}  // namespace foundation

@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+
+#include "platform/foundation/PropertyListFormat.h"
+
+using foundation::parsePropertyList;
+using foundation::PropertyListLimits;
+using foundation::PropertyListValue;
+using foundation::writeXmlPropertyList;
+using Type = PropertyListValue::Type;
+
+namespace {
+
+std::string xml(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n" + body + "\n</plist>\n";
+}
+
+std::string nestedXml(std::size_t depth) {
+  std::string text;
+  for (std::size_t i = 0; i < depth; ++i) text += "<array>";
+  for (std::size_t i = 0; i < depth; ++i) text += "</array>";
+  return xml(text);
+}
+
+std::string bigEndian(std::uint64_t value, std::size_t size) {
+  std::string out;
+  for (std::size_t i = size; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return out;
+}
+
+/// A binary list of encoded objects (references 4 bytes wide), the first one the root.
+std::string binaryList(const std::vector<std::string>& objects, std::uint64_t declaredObjects = 0) {
+  std::string out = "bplist00";
+  std::vector<std::uint64_t> offsets;
+  for (auto& object : objects) {
+    offsets.push_back(out.size());
+    out += object;
+  }
+  std::uint64_t table = out.size();
+  for (auto offset : offsets) out += bigEndian(offset, 8);
+  out += std::string(6, '\0');
+  out += '\x08';  // offset size
+  out += '\x04';  // reference size
+  out += bigEndian(declaredObjects ? declaredObjects : objects.size(), 8);
+  out += bigEndian(0, 8);
+  out += bigEndian(table, 8);
+  return out;
+}
+
+std::string reference(std::uint32_t object) { return bigEndian(object, 4); }
+
+std::string arrayOf(std::initializer_list<std::uint32_t> items) {
+  std::string out(1, static_cast<char>(0xA0 | items.size()));
+  for (auto item : items) out += reference(item);
+  return out;
+}
+
+std::string utf16Key(std::u16string text) {
+  std::string out(1, static_cast<char>(0x60 | text.size()));
+  for (char16_t unit : text) out += bigEndian(unit, 2);
+  return out;
+}
+
+PropertyListValue roundTrip(const std::string& bytes) {
+  auto first = parsePropertyList(bytes, {});
+  EXPECT_TRUE(first.value) << first.reason;
+  if (!first.value) return {};
+  auto written = writeXmlPropertyList(*first.value);
+  EXPECT_TRUE(written);
+  auto second = parsePropertyList(*written, {});
+  EXPECT_TRUE(second.value) << second.reason;
+  auto rewritten = writeXmlPropertyList(*second.value);
+  EXPECT_EQ(rewritten, written) << "a second rewrite changes nothing";
+  return second.value ? *second.value : PropertyListValue{};
+}
+
+template <class Duration>
+void expectQuick(Duration elapsed) {
+  EXPECT_LT(elapsed, std::chrono::seconds(5));
+}
+
+}  // namespace
+
+TEST(PropertyListFormat, NestingIsLimitedWithoutCrashingOrHanging) {
+  EXPECT_TRUE(parsePropertyList(nestedXml(64), {}).value);
+  auto tooDeep = parsePropertyList(nestedXml(65), {});
+  EXPECT_FALSE(tooDeep.value);
+  EXPECT_EQ(tooDeep.reason, "it is nested deeper than 64 levels");
+
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(parsePropertyList(nestedXml(100000), {}).value);
+  // 100,000 arrays, each holding the next.
+  std::vector<std::string> chain;
+  for (std::uint32_t i = 0; i < 100000; ++i) chain.push_back(i + 1 < 100000 ? arrayOf({i + 1}) : arrayOf({}));
+  auto deepBinary = parsePropertyList(binaryList(chain), {});
+  EXPECT_FALSE(deepBinary.value);
+  EXPECT_EQ(deepBinary.reason, "it is nested deeper than 64 levels");
+  expectQuick(std::chrono::steady_clock::now() - start);
+}
+
+TEST(PropertyListFormat, HostileBinaryStructuresAreRefused) {
+  EXPECT_TRUE(parsePropertyList(binaryList({arrayOf({1, 1}), "\x09"}), {}).value) << "a shared object is fine";
+  auto cycle = parsePropertyList(binaryList({arrayOf({1}), arrayOf({0})}), {});
+  EXPECT_FALSE(cycle.value);
+  EXPECT_EQ(cycle.reason, "it contains itself");
+  EXPECT_FALSE(parsePropertyList(binaryList({arrayOf({7})}), {}).value) << "a reference past the objects";
+  EXPECT_FALSE(parsePropertyList(binaryList({arrayOf({0})}, 1000), {}).value) << "more objects than offsets";
+  // An array claiming 2^62 items, and a string longer than the file.
+  EXPECT_FALSE(parsePropertyList(binaryList({"\xAF\x13" + bigEndian(std::uint64_t{1} << 62, 8)}), {}).value);
+  EXPECT_FALSE(parsePropertyList(binaryList({"\x5F\x12" + bigEndian(4000, 4) + "abc"}), {}).value);
+  std::string offsetOutOfRange = binaryList({"\x09"});
+  offsetOutOfRange[offsetOutOfRange.size() - 33] = '\x7F';
+  EXPECT_FALSE(parsePropertyList(offsetOutOfRange, {}).value);
+
+  // Every level refers twice to the next: 2^40 values if expanded.
+  auto start = std::chrono::steady_clock::now();
+  std::vector<std::string> doubling;
+  for (std::uint32_t i = 0; i < 40; ++i) doubling.push_back(arrayOf({i + 1, i + 1}));
+  doubling.push_back("\x08");
+  auto expanded = parsePropertyList(binaryList(doubling), {});
+  EXPECT_FALSE(expanded.value);
+  EXPECT_EQ(expanded.reason, "it holds more than 1048576 values");
+  expectQuick(std::chrono::steady_clock::now() - start);
+
+  for (std::size_t cut = 0; cut < 48; ++cut) {
+    std::string whole = binaryList({arrayOf({1, 2}), "\x51x", utf16Key(u"é")});
+    EXPECT_FALSE(parsePropertyList(whole.substr(0, whole.size() - 1 - cut), {}).value) << "cut by " << cut + 1;
+  }
+}
+
+TEST(PropertyListFormat, ANulCharacterRefusesTheListInsteadOfAborting) {
+  using namespace std::string_literals;
+  for (const std::string& text : {xml("<dict><key>a</key><string>x\0y</string></dict>"s),
+                                  xml("<dict><key>a&#0;</key><string>x</string></dict>"),
+                                  xml("<string>&#x0000;</string>"), xml("<string><![CDATA[a\0]]></string>"s)}) {
+    auto parsed = parsePropertyList(text, {});
+    EXPECT_FALSE(parsed.value);
+    EXPECT_EQ(parsed.reason, "it holds a NUL character");
+  }
+  std::string dictionary = "\xD1"s + reference(1) + reference(2);
+  EXPECT_FALSE(parsePropertyList(binaryList({dictionary, utf16Key(u"a\0b"s), "\x09"}), {}).value);
+  EXPECT_FALSE(parsePropertyList(binaryList({dictionary, "\x53" "a\0b"s, "\x09"}), {}).value);
+  EXPECT_TRUE(parsePropertyList(binaryList({dictionary, utf16Key(u"ab"), "\x09"}), {}).value);
+
+  PropertyListValue withNul;
+  withNul.type = Type::String;
+  withNul.text = "a\0b"s;
+  EXPECT_FALSE(writeXmlPropertyList(withNul)) << "never written shortened";
+}
+
+TEST(PropertyListFormat, UTF16ListsAreReadAndBrokenOnesRefused) {
+  std::string text = xml("<dict><key>selectedIncreaseSound</key><string>Glöckchen 🔔</string></dict>");
+  std::u16string wide;
+  for (std::size_t i = 0; i < text.size();) {
+    auto byte = static_cast<unsigned char>(text[i]);
+    std::uint32_t code = byte;
+    std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    if (length > 1) code = byte & (0xFF >> (length + 1));
+    for (std::size_t k = 1; k < length; ++k) code = (code << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += length;
+    if (code >= 0x10000) {
+      wide += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
+      wide += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
+    } else {
+      wide += static_cast<char16_t>(code);
+    }
+  }
+  std::string little = "\xFF\xFE", big = "\xFE\xFF";
+  for (char16_t unit : wide) {
+    little += static_cast<char>(unit & 0xFF);
+    little += static_cast<char>(unit >> 8);
+    big += static_cast<char>(unit >> 8);
+    big += static_cast<char>(unit & 0xFF);
+  }
+  for (const std::string& bytes : {little, big}) {
+    auto parsed = parsePropertyList(bytes, {});
+    ASSERT_TRUE(parsed.value) << parsed.reason;
+    ASSERT_EQ(parsed.value->items.size(), 1u);
+    EXPECT_EQ(parsed.value->items[0].text, "Glöckchen 🔔");
+  }
+  EXPECT_FALSE(parsePropertyList(little.substr(0, little.size() - 1), {}).value) << "an odd byte count";
+  EXPECT_FALSE(parsePropertyList(little.substr(0, little.size() / 2), {}).value) << "half a file";
+  EXPECT_FALSE(parsePropertyList(text.substr(0, text.size() - 10), {}).value) << "a truncated UTF-8 file";
+}
+
+TEST(PropertyListFormat, EveryValueSurvivesARewriteExactly) {
+  auto values = roundTrip(xml(
+      "<dict><key>max</key><integer>18446744073709551615</integer><key>min</key><integer>-9223372036854775808</integer>"
+      "<key>top</key><integer>9223372036854775807</integer><key>early</key><date>0001-01-01T00:00:00Z</date>"
+      "<key>late</key><date>9999-12-31T23:59:59Z</date><key>old</key><date>1800-02-28T12:00:00Z</date>"
+      "<key>far</key><date>2200-01-01T00:00:00.25Z</date><key>tenth</key><real>0.1</real>"
+      "<key>negativeZero</key><real>-0</real><key>infinite</key><real>-infinity</real>"
+      "<key>text</key><string> a &lt;b&gt; &amp; c\n</string><key>data</key><data>AAEC/w==</data></dict>"));
+  ASSERT_EQ(values.keys.size(), 12u);
+  auto item = [&](const std::string& key) {
+    for (std::size_t i = 0; i < values.keys.size(); ++i)
+      if (values.keys[i] == key) return values.items[i];
+    ADD_FAILURE() << key;
+    return PropertyListValue{};
+  };
+  EXPECT_EQ(item("max").integer, std::numeric_limits<std::uint64_t>::max());
+  EXPECT_TRUE(item("max").isUnsigned);
+  EXPECT_EQ(static_cast<std::int64_t>(item("min").integer), std::numeric_limits<std::int64_t>::min());
+  EXPECT_FALSE(item("top").isUnsigned);
+  EXPECT_EQ(item("early").real, -63113904000.0);
+  EXPECT_EQ(item("late").real, 252423993599.0);
+  EXPECT_EQ(item("far").real, 6279811200.25);
+  EXPECT_EQ(item("tenth").real, 0.1);
+  EXPECT_TRUE(std::signbit(item("negativeZero").real));
+  EXPECT_EQ(item("infinite").real, -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(item("text").text, " a <b> & c\n");
+  EXPECT_EQ(item("data").text, std::string("\x00\x01\x02\xFF", 4));
+
+  // Binary: a 16-byte unsigned integer and dates with fractions read exactly.
+  double date = -1e10 + 0.125;
+  std::uint64_t bits;
+  std::memcpy(&bits, &date, sizeof bits);
+  auto binary = roundTrip(binaryList({arrayOf({1, 2}), "\x14" + bigEndian(0, 8) + bigEndian(~std::uint64_t{0}, 8),
+                                      "\x33" + bigEndian(bits, 8)}));
+  ASSERT_EQ(binary.items.size(), 2u);
+  EXPECT_EQ(binary.items[0].integer, ~std::uint64_t{0});
+  EXPECT_EQ(binary.items[1].real, date);
+
+  for (const char* bad : {"<integer>18446744073709551616</integer>", "<integer>-9223372036854775809</integer>",
+                          "<date>10000-01-01T00:00:00Z</date>", "<date>2001-02-29T00:00:00Z</date>"})
+    EXPECT_FALSE(parsePropertyList(xml(bad), {}).value) << bad;
+  double tooLate = 1e300;
+  std::memcpy(&bits, &tooLate, sizeof bits);
+  EXPECT_FALSE(parsePropertyList(binaryList({"\x33" + bigEndian(bits, 8)}), {}).value);
+}
+
+TEST(PropertyListFormat, SizeAndValueCountsAreLimited) {
+  PropertyListLimits limits;
+  limits.maxBytes = 100;
+  auto large = parsePropertyList(xml("<string>" + std::string(200, 'x') + "</string>"), limits);
+  EXPECT_FALSE(large.value);
+  EXPECT_EQ(large.reason, "it is larger than 100 bytes");
+  limits = {};
+  limits.maxObjects = 3;
+  EXPECT_TRUE(parsePropertyList(xml("<array><true/><false/></array>"), limits).value);
+  EXPECT_FALSE(parsePropertyList(xml("<array><true/><false/><true/></array>"), limits).value);
+}
