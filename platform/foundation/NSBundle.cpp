@@ -81,13 +81,16 @@ const NSBundle::Table* NSBundle::table(const std::string& language, const std::s
   if (found == tables_.end()) {
     std::optional<Table> loaded;
     std::string file = path_ + "/" + language + ".lproj/" + name + ".strings";
-    if (auto bytes = files::readWhole(device::hostPath(file))) {
+    // A table that cannot be used is left out, as on the device, but a developer learns why.
+    auto contents = files::readDeviceFile(file, foundation::maxStringsTableBytes);
+    if (contents) {
       foundation::StringsTableError error;
-      loaded = foundation::parseStringsTable(*bytes, &error);
-      // The table is not used, as on the device, but a developer learns why.
+      loaded = foundation::parseStringsTable(contents.bytes, &error);
       if (!loaded)
         std::fprintf(stderr, "NSBundle: %s:%zu: %s; the table is not used\n", file.c_str(), error.line,
                      error.reason.c_str());
+    } else if (contents.status == files::ReadStatus::Unreadable) {
+      std::fprintf(stderr, "NSBundle: %s: %s; the table is not used\n", file.c_str(), contents.reason.c_str());
     }
     found = tables_.emplace(key, std::move(loaded)).first;
   }

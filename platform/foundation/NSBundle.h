@@ -52,6 +52,9 @@ class NSBundle : public NSObject {
 
 namespace foundation {
 
+/// Larger string tables are not read: a bundle's texts are a few kilobytes.
+constexpr std::size_t maxStringsTableBytes = 4 << 20;
+
 /// Where a strings table broke: its line (from 1) and what was wrong there.
 struct StringsTableError {
   std::size_t line = 0;

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
 
 namespace uikit {
@@ -85,8 +84,8 @@ Retained<UIImage> UIImage::imageWithContentsOfFile(NSString* path) {
     candidates.emplace_back(devicePath.substr(0, devicePath.size() - 4) + "@2x.png", 2.0);
   candidates.emplace_back(devicePath, devicePath.ends_with("@2x.png") ? 2.0 : 1.0);
   for (auto& [candidate, scale] : candidates) {
-    auto bytes = files::readWhole(device::hostPath(candidate));
-    auto pixels = bytes ? uikit::pngPixelSize(*bytes) : std::nullopt;
+    auto contents = files::readDeviceFile(candidate, uikit::maxPngBytes);
+    auto pixels = contents ? uikit::pngPixelSize(contents.bytes) : std::nullopt;
     if (!pixels) continue;
     auto image = Retained<UIImage>::adopt(static_cast<UIImage*>(class_createInstance(class_(), 0)));
     image->file_ = candidate;

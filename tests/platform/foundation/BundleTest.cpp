@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
@@ -194,6 +197,18 @@ TEST_F(Bundle, ABrokenTableIsReportedWithItsFileAndLine) {
   EXPECT_EQ(reported, std::string("NSBundle: ") + bundlePath +
                           "/de.lproj/Localizable.strings:2: expected \";\" after the value; the table is not used\n")
       << "reported once, when the table is first read";
+}
+
+TEST_F(Bundle, ATableThatIsNoRegularFileIsSkippedWithoutWaiting) {
+  writeInfo("en");
+  write("en.lproj/Localizable.strings", "\"KNOWN\" = \"Known\";");
+  std::filesystem::create_directories(device.host(bundlePath) + "/de.lproj");
+  ASSERT_EQ(mkfifo((device.host(bundlePath) + "/de.lproj/Localizable.strings").c_str(), 0600), 0);
+  ASSERT_TRUE(device::setSetting("Language", "de"));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(lookUp("KNOWN"), "Known") << "the FIFO is passed over for the next language";
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            std::string("NSBundle: ") + bundlePath + "/de.lproj/Localizable.strings: it is not a regular file; the table is not used\n");
 }
 
 TEST_F(Bundle, OneObjectPerPathAndNoneWithoutADirectory) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
 
 #include <chrono>
 
@@ -93,4 +94,6 @@ TEST(PngImage, AFileIsReadAtTwiceTheScaleWhereARetinaVersionIsReadable) {
   testsupport::writeFile(device.host("/art/logo.png"), encodePng(10, 4, PNG_FORMAT_RGBA).substr(0, 40));
   EXPECT_FALSE(UIImage::imageWithContentsOfFile(NSSTR("/art/logo.png")));
   EXPECT_FALSE(UIImage::imageWithContentsOfFile(NSSTR("/art/missing.png")));
+  ASSERT_EQ(mkfifo(device.host("/art/pipe.png").c_str(), 0600), 0);
+  EXPECT_FALSE(UIImage::imageWithContentsOfFile(NSSTR("/art/pipe.png"))) << "a FIFO is no picture, and not waited on";
 }
