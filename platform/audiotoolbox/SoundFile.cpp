@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 
 namespace soundfile {
 namespace {
@@ -87,6 +88,11 @@ SF_VIRTUAL_IO descriptorCalls{length, seek, read, write, tell};
 
 OSStatus decode(int descriptor, off_t size, const std::string& devicePath, std::shared_ptr<const speaker::Clip>& clip) {
   DescriptorFile file{descriptor, 0, static_cast<sf_count_t>(size)};
+  // The platform plays no Ogg, and libsndfile 1.2.0 leaks the header state of a damaged one.
+  char magic[4] = {};
+  if (read(magic, sizeof magic, &file) == sizeof magic && std::memcmp(magic, "OggS", sizeof magic) == 0)
+    return kAudioFileUnsupportedFileTypeError;
+  file.position = 0;
   SF_INFO info{};
   SNDFILE* sound = sf_open_virtual(&descriptorCalls, SFM_READ, &info, &file);
   if (!sound) return kAudioFileUnsupportedFileTypeError;

@@ -736,3 +736,21 @@ TEST(SystemSoundOutput, UploadsEachFileOnceAndTakesItOutWhenTheFileChanges) {
   EXPECT_EQ(create(soundPath("Click.wav"), &sound), kAudioFileFileNotFoundError);
   EXPECT_TRUE(soundServer.awaitSampleCount(1));
 }
+
+TEST(SystemSoundCreate, RefusesOggWhichThePlatformDoesNotPlay) {
+  testsupport::TemporaryDevice device;
+  std::string host = device.host(soundPath("Vorbis.wav"));
+  std::filesystem::create_directories(std::filesystem::path(host).parent_path());
+  SF_INFO info{};
+  info.samplerate = 44100;
+  info.channels = 1;
+  info.format = SF_FORMAT_OGG | SF_FORMAT_VORBIS;
+  SNDFILE* file = sf_open(host.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+  std::vector<float> samples(4410, 0.25f);
+  sf_writef_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
+  sf_close(file);
+  SystemSoundID sound = 77;
+  EXPECT_EQ(create(soundPath("Vorbis.wav"), &sound), kAudioFileUnsupportedFileTypeError);
+  EXPECT_EQ(sound, 77u);
+}
