@@ -176,3 +176,43 @@ TEST_F(Simulator, LogReadsAcrossARotationAndSaysWhatItLeavesOut) {
   EXPECT_EQ(odd.status, 0);
   EXPECT_EQ(odd.out, "");
 }
+
+TEST_F(Simulator, ThingsInPlaceOfAThemeFileNeitherStopNorSlowSpringBoard) {
+  ASSERT_EQ(sim(root, {"init"}).status, 0);
+  const std::string sounds = root + "/Library/Application Support/Orvane/";
+  const std::string click = testsupport::readFile(sounds + "Click.wav");
+  ASSERT_EQ(mkfifo((sounds + "Fifo.wav").c_str(), 0644), 0);
+  std::filesystem::create_directory(sounds + "Folder.wav");
+  std::filesystem::create_symlink(sounds + "Gone.wav", sounds + "Dangling.wav");
+  testsupport::writeFile(device.root() + "/outside.wav", click);
+  std::filesystem::create_symlink(device.root() + "/outside.wav", sounds + "Outside.wav");
+  std::filesystem::create_symlink("../../../../outside.wav", sounds + "Climbing.wav");
+  // Click's header, its data said to fill a gigabyte.
+  std::string header = click.substr(0, 44);
+  ASSERT_EQ(header.substr(36, 4), "data");
+  header.replace(40, 4, std::string("\xd4\xff\xff\x3f", 4));
+  testsupport::writeFile(sounds + "Huge.wav", header);
+  ASSERT_EQ(truncate((sounds + "Huge.wav").c_str(), off_t{1} << 30), 0);
+  testsupport::writeFile(sounds + "Zeros.wav", "");
+  ASSERT_EQ(truncate((sounds + "Zeros.wav").c_str(), off_t{1} << 30), 0);
+  const std::vector<std::string> hostile = {"Fifo", "Folder", "Dangling", "Outside", "Climbing", "Huge", "Zeros"};
+
+  ASSERT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "true"}).status, 0);
+  ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", "Fifo"}).status, 0);
+  startSpringBoard();
+  for (const std::string& name : hostile) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", name}).status, 0);
+    auto started = std::chrono::steady_clock::now();
+    Result pressed = sim(root, {"press", "up", "5"});
+    EXPECT_EQ(pressed.status, 0) << pressed.err;
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));
+  }
+  std::string played = log();
+  for (const std::string& name : hostile) EXPECT_EQ(played.find(name + ".wav"), std::string::npos) << name;
+
+  ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", "Click"}).status, 0);
+  for (int press = 0; press < 50 && log().find("Click.wav") == std::string::npos; ++press)
+    ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  EXPECT_NE(log().find("Click.wav"), std::string::npos);
+}
