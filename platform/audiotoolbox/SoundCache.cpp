@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +9,7 @@
 
 #include "platform/audiotoolbox/SoundFile.h"
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
 
 namespace soundfile {
 namespace {
@@ -108,7 +108,8 @@ std::size_t cachedBytes() {
 OSStatus load(const std::string& devicePath, std::shared_ptr<const speaker::Clip>& clip) {
   Cache& kept = cache();
   std::string path = device::hostPath(devicePath);
-  int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // Resolved inside the device, never waiting on a FIFO or a device.
+  int descriptor = files::openDeviceFile(devicePath);
   struct stat status {};
   OSStatus result = kAudioServicesNoError;
   if (descriptor < 0) {

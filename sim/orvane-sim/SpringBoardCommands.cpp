@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
 #include "sim/common/Package.h"
 #include "sim/common/PressChannel.h"
 #include "sim/orvane-sim/Commands.h"
@@ -31,7 +31,7 @@ int runHost(const char* name, const Arguments& arguments) {
   return fail("cannot start " + executable);
 }
 
-/// A segment of the speaker log, read only if it is a regular file of the device.
+/// A segment of the speaker log, read only if it is a regular file inside the device.
 struct LogSegment {
   int descriptor = -1;
   struct stat status {};
@@ -39,7 +39,7 @@ struct LogSegment {
 
   LogSegment() = default;
   explicit LogSegment(const char* devicePath) {
-    descriptor = ::open(device::hostPath(devicePath).c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    descriptor = files::openDeviceFile(devicePath);
     if (descriptor >= 0 && (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode))) close();
   }
   LogSegment(const LogSegment&) = delete;
