@@ -3,6 +3,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/objc/Methods.h"
 #include "platform/objc/NSObject.h"
 
 namespace {
@@ -272,4 +273,54 @@ TEST(RuntimeAssociations, ConcurrentOwnersKeepTheirOwnValues) {
   for (auto& thread : threads) thread.join();
   EXPECT_EQ(mismatches.load(), 0);
   EXPECT_EQ(Counter::destroyed.load(), 800);
+}
+
+namespace {
+
+class Page : public NSObject {
+ public:
+  static Class class_() { return objc_getClass("Page"); }
+  long& visits() { return objc::instanceVariable<long>(this, "visits"); }
+  void visit() { ++visits(); }
+};
+
+}  // namespace
+
+TEST(RuntimeDefinedClass, MembersReachTheirOwnInstanceVariablesThroughTheRuntime) {
+  Class page = objc::defineClass(NSObject::class_(), "Page", [](Class cls) {
+    EXPECT_TRUE(objc::addIvar<long>(cls, "visits"));
+    objc::addMethod<&Page::visit>(cls, "visit");
+  });
+  Class subpage = objc::defineClass(page, "Subpage", [](Class cls) { objc::addIvar<char>(cls, "flag"); });
+  EXPECT_EQ(objc::defineClass(NSObject::class_(), "Page", [](Class) { FAIL() << "defined twice"; }), page);
+  auto first = objc::make<Page>(subpage, "init");
+  auto second = objc::make<Page>(page, "init");
+  ASSERT_TRUE(first && second);
+  objc::send(first.get(), "visit");
+  objc::send(first.get(), "visit");
+  objc::send(second.get(), "visit");
+  EXPECT_EQ(first->visits(), 2);
+  EXPECT_EQ(second->visits(), 1);
+  EXPECT_STREQ(object_getClassName(first.get()), "Subpage");
+}
+
+TEST(RuntimeDefinedClass, AMissingOrMistypedInstanceVariableIsAClearError) {
+  Class cls = objc::defineClass(NSObject::class_(), "Page", [](Class defined) { objc::addIvar<long>(defined, "visits"); });
+  auto page = objc::make<NSObject>(cls, "init");
+  try {
+    objc::instanceVariable<NSObject*>(page.get(), "visits");
+    FAIL() << "read as an object";
+  } catch (const NSInvalidArgumentException& error) {
+    EXPECT_NE(std::string(error.what()).find("visits of Page"), std::string::npos) << error.what();
+  }
+  EXPECT_THROW(objc::instanceVariable<long>(page.get(), "missing"), NSInvalidArgumentException);
+}
+
+TEST(RuntimeDefinedClass, MakeRefusesAnObjectOfAnotherRuntimeClass) {
+  Class counter = objc_registerCppClass<Counter>("Counter", NSObject::class_());
+  Class plain = objc::defineClass(counter, "PlainCounter", [](Class) {});
+  objc::defineClass(NSObject::class_(), "Page", [](Class) {});
+  EXPECT_FALSE(objc::make<Page>(plain, "init")) << "a Counter is no Page";
+  EXPECT_EQ(Counter::destroyed.load(), 1) << "and the refused instance is freed";
+  EXPECT_TRUE(objc::make<NSObject>(plain, "init"));
 }
