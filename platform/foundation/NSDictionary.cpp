@@ -3,6 +3,7 @@
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSNumber.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PropertyListDescription.h"
@@ -40,6 +41,11 @@ bool NSDictionary::writeToFile_atomically(const NSString* path, bool) const {
   // Even a write not asked to be atomic goes through a temporary file: a
   // reader in another process must never see half a file.
   return files::writeAtomically(device::hostPath(path->utf8()), *xml, files::Durability::Flushed);
+}
+
+unsigned long long NSDictionary::fileSize() const {
+  auto* size = objc_cast<NSNumber>(objectForKey("NSFileSize"));
+  return size && size->integerValue() > 0 ? static_cast<unsigned long long>(size->integerValue()) : 0;
 }
 
 std::string NSDictionary::description() const { return foundation::describeNested(this, 0); }

@@ -23,6 +23,8 @@ class NSDictionary : public NSObject {
   objc_object* objectForKey(std::string_view key) const;
   Retained<NSArray> allKeys() const;
   const std::map<std::string, Retained<objc_object>>& entries() const { return entries_; }
+  /// Of a file's attributes: its "NSFileSize", or 0.
+  unsigned long long fileSize() const;
 
   /// Writes an XML property list; atomically means through a temporary file
   /// renamed into place. False if the contents are no property list or the

@@ -10,6 +10,8 @@
 
 #include "platform/device/Device.h"
 #include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSDictionary.h"
+#include "platform/foundation/NSNumber.h"
 #include "platform/foundation/NSString.h"
 
 Class NSFileManager::class_() {
@@ -88,6 +90,22 @@ Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSStrin
     closedir(directory);
     return names;
   });
+}
+
+Retained<NSDictionary> NSFileManager::attributesOfItemAtPath_error(const NSString* path, void*) {
+  struct stat info {};
+  if (!path || stat(device::hostPath(path->utf8()).c_str(), &info) != 0) return nullptr;
+  const char* type = S_ISREG(info.st_mode)    ? "NSFileTypeRegular"
+                     : S_ISDIR(info.st_mode)  ? "NSFileTypeDirectory"
+                     : S_ISLNK(info.st_mode)  ? "NSFileTypeSymbolicLink"
+                     : S_ISCHR(info.st_mode)  ? "NSFileTypeCharacterSpecial"
+                     : S_ISBLK(info.st_mode)  ? "NSFileTypeBlockSpecial"
+                     : S_ISSOCK(info.st_mode) ? "NSFileTypeSocket"
+                                              : "NSFileTypeUnknown";
+  auto attributes = NSMutableDictionary::dictionary();
+  attributes->setObject_forKey(NSString::stringWithUTF8String(type).get(), "NSFileType");
+  attributes->setObject_forKey(NSNumber::numberWithInteger(static_cast<long long>(info.st_size)).get(), "NSFileSize");
+  return attributes;
 }
 
 bool NSFileManager::fileExistsAtPath_isDirectory(const NSString* path, bool* isDirectory) {

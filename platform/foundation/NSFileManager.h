@@ -3,6 +3,7 @@
 #include "platform/objc/NSObject.h"
 
 class NSArray;
+class NSDictionary;
 class NSString;
 
 class NSFileManager : public NSObject {
@@ -16,6 +17,10 @@ class NSFileManager : public NSObject {
   /// The names of the regular files in a directory (links followed), as the
   /// listing's file types tell; nil if the directory cannot be listed.
   Retained<NSArray> regularFileNamesInDirectoryAtPath(const NSString* path);
+  /// What the file system says of the item at the path (links followed):
+  /// "NSFileType" ("NSFileTypeRegular", "NSFileTypeDirectory", ...) and
+  /// "NSFileSize"; nil if there is nothing there.
+  Retained<NSDictionary> attributesOfItemAtPath_error(const NSString* path, void* error);
   /// Whether something is at the path, and whether it is a directory.
   bool fileExistsAtPath_isDirectory(const NSString* path, bool* isDirectory);
 };

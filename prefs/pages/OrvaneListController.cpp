@@ -10,6 +10,11 @@
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
 #include "prefs/views/QMOrvaneLogoTableCell.h"
 
+namespace {
+// The most a mail carries per attachment; a larger file stays off the mail unread.
+constexpr unsigned long long largestAttachment = 20ull << 20;
+}  // namespace
+
 Class OrvaneListController::class_() {
   static Class cls = objc::defineClass(QMOrvaneListController::class_(), "OrvaneListController", [](Class defined) {
     using Page = OrvaneListController;
@@ -69,12 +74,17 @@ void OrvaneListController::emailQM() {
   auto build = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("BuildVersion")));
   composer->setMessageBody_isHTML(NSString::stringWithFormat("\n\nCurrent Device: %@, iOS %@ (%@)", model, version, build),
                                   false);
-  // An attachment whose file cannot be read is left out rather than sent empty.
-  if (auto preferences = NSData::dataWithContentsOfFile(NSSTR("/var/mobile//Library/Preferences/com.quillmark.orvane.plist")))
-    composer->addAttachmentData_mimeType_fileName(preferences, NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
+  // An attachment whose file cannot be read is left out rather than sent empty; one too large to
+  // mail is not even read.
+  NSString* preferencesPath = NSSTR("/var/mobile//Library/Preferences/com.quillmark.orvane.plist");
+  auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath_error(preferencesPath, nullptr);
+  if (attributes && attributes->fileSize() <= largestAttachment)
+    if (auto preferences = NSData::dataWithContentsOfFile(preferencesPath))
+      composer->addAttachmentData_mimeType_fileName(preferences, NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
   // No shell, and a fresh file read back through its own descriptor: whatever is put at the
   // fixed name is never read, and without a fresh file there is no attachment.
-  auto packages = libc::runWithOutputFile(ORVANE_INSTALL_ROOT "/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log").contents;
+  auto packages =
+      libc::runWithOutputFile(ORVANE_INSTALL_ROOT "/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log", largestAttachment).contents;
   if (packages)
     composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(*packages), NSSTR("text/plain"),
                                                   NSSTR("dpkgl.txt"));
