@@ -48,6 +48,8 @@ unsigned long long NSDictionary::fileSize() const {
   return size && size->integerValue() > 0 ? static_cast<unsigned long long>(size->integerValue()) : 0;
 }
 
+NSString* NSDictionary::fileType() const { return objc_cast<NSString>(objectForKey("NSFileType")); }
+
 std::string NSDictionary::description() const { return foundation::describeNested(this, 0); }
 
 Class NSMutableDictionary::class_() {

@@ -23,8 +23,9 @@ class NSDictionary : public NSObject {
   objc_object* objectForKey(std::string_view key) const;
   Retained<NSArray> allKeys() const;
   const std::map<std::string, Retained<objc_object>>& entries() const { return entries_; }
-  /// Of a file's attributes: its "NSFileSize", or 0.
+  /// Of a file's attributes: its "NSFileSize", or 0; its "NSFileType", or nil.
   unsigned long long fileSize() const;
+  NSString* fileType() const;
 
   /// Writes an XML property list; atomically means through a temporary file
   /// renamed into place. False if the contents are no property list or the

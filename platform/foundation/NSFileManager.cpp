@@ -3,12 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <map>
 #include <string>
 #include <utility>
 
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSArray.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSNumber.h"
@@ -93,8 +95,12 @@ Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSStrin
 }
 
 Retained<NSDictionary> NSFileManager::attributesOfItemAtPath_error(const NSString* path, void*) {
+  if (!path) return nullptr;
+  int descriptor = files::openDeviceFile(path->utf8());
   struct stat info {};
-  if (!path || stat(device::hostPath(path->utf8()).c_str(), &info) != 0) return nullptr;
+  bool found = descriptor >= 0 && fstat(descriptor, &info) == 0;
+  if (descriptor >= 0) ::close(descriptor);
+  if (!found) return nullptr;
   const char* type = S_ISREG(info.st_mode)    ? "NSFileTypeRegular"
                      : S_ISDIR(info.st_mode)  ? "NSFileTypeDirectory"
                      : S_ISLNK(info.st_mode)  ? "NSFileTypeSymbolicLink"

@@ -17,9 +17,9 @@ class NSFileManager : public NSObject {
   /// The names of the regular files in a directory (links followed), as the
   /// listing's file types tell; nil if the directory cannot be listed.
   Retained<NSArray> regularFileNamesInDirectoryAtPath(const NSString* path);
-  /// What the file system says of the item at the path (links followed):
-  /// "NSFileType" ("NSFileTypeRegular", "NSFileTypeDirectory", ...) and
-  /// "NSFileSize"; nil if there is nothing there.
+  /// What the file system says of the item at the path (links followed, never
+  /// out of the device): "NSFileType" ("NSFileTypeRegular", "NSFileTypeDirectory",
+  /// ...) and "NSFileSize"; nil if there is nothing there or it cannot be opened.
   Retained<NSDictionary> attributesOfItemAtPath_error(const NSString* path, void* error);
   /// Whether something is at the path, and whether it is a directory.
   bool fileExistsAtPath_isDirectory(const NSString* path, bool* isDirectory);

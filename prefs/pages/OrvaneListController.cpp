@@ -74,11 +74,12 @@ void OrvaneListController::emailQM() {
   auto build = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("BuildVersion")));
   composer->setMessageBody_isHTML(NSString::stringWithFormat("\n\nCurrent Device: %@, iOS %@ (%@)", model, version, build),
                                   false);
-  // An attachment whose file cannot be read is left out rather than sent empty; one too large to
-  // mail is not even read.
+  // An attachment whose file cannot be read is left out rather than sent empty; one that is no
+  // regular file, or too large to mail, is not even read.
   NSString* preferencesPath = NSSTR("/var/mobile//Library/Preferences/com.quillmark.orvane.plist");
   auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath_error(preferencesPath, nullptr);
-  if (attributes && attributes->fileSize() <= largestAttachment)
+  if (attributes && attributes->fileType() && attributes->fileType()->utf8() == "NSFileTypeRegular" &&
+      attributes->fileSize() <= largestAttachment)
     if (auto preferences = NSData::dataWithContentsOfFile(preferencesPath))
       composer->addAttachmentData_mimeType_fileName(preferences, NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
   // No shell, and a fresh file read back through its own descriptor: whatever is put at the

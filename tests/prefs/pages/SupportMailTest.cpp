@@ -258,6 +258,16 @@ TEST_F(SupportMail, AnAttachmentOverTwentyMegabytesIsLeftOut) {
   EXPECT_NE(told.find("\"big.txt\""), std::string::npos) << told;
 }
 
+TEST_F(SupportMail, APreferencesFileThatIsNoRegularFileIsLeftOutUnread) {
+  ASSERT_EQ(::mkfifo(preferences().c_str(), 0644), 0);
+  auto started = std::chrono::steady_clock::now();
+  MFMailComposeViewController* mail = compose();
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5)) << "a FIFO is not waited on";
+  ASSERT_TRUE(mail);
+  ASSERT_EQ(mail->attachments().size(), 1u);
+  EXPECT_EQ(mail->attachments()[0].fileName, "dpkgl.txt");
+}
+
 TEST_F(SupportMail, OnlyTheAccountsDisplayNameIsEncoded) {
   const char* script =
       "for h in ('From','To'):\n"
