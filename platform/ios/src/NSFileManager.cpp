@@ -1,7 +1,5 @@
 #include "platform/foundation/NSFileManager.h"
 
-#include "platform/foundation/NSDictionary.h"
-
 extern "C" NSString* const NSFileType;
 extern "C" NSString* const NSFileTypeRegular;
 
@@ -13,10 +11,10 @@ Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSStrin
   auto regular = NSMutableArray::array();
   for (unsigned long index = 0; index < names->count(); ++index) {
     auto* name = static_cast<NSString*>(names->objectAtIndex(index));
-    // attributesOfItemAtPath: describes a link itself, never what it points to.
-    auto* attributes = objc::sendMessage<NSDictionary*>(this, ORVANE_SEL("attributesOfItemAtPath:error:"),
-                                                        directory->stringByAppendingString(name).get(),
-                                                        static_cast<void*>(nullptr));
+    // attributesOfItemAtPath: describes a link itself, so a theme that is a link is looked at where it leads.
+    Retained<NSString> item = directory->stringByAppendingString(name);
+    auto* resolved = objc::sendMessage<NSString*>(item.get(), ORVANE_SEL("stringByResolvingSymlinksInPath"));
+    Retained<NSDictionary> attributes = attributesOfItemAtPath_error(resolved, nullptr);
     auto* type = attributes ? static_cast<NSString*>(attributes->objectForKey(NSFileType)) : nullptr;
     if (type && type->isEqualToString(NSFileTypeRegular)) regular->addObject(name);
   }

@@ -23,6 +23,9 @@ class NSDictionary : public NSObject {
   }
   objc_object* objectForKey(std::string_view key) const { return objectForKey(NSString::constant(key)); }
   Retained<NSArray> allKeys() const { return objc::sendMessage<NSArray*>(this, ORVANE_SEL("allKeys")); }
+  /// Of a file's attributes: its "NSFileSize", or 0; its "NSFileType", or nil.
+  unsigned long long fileSize() const { return objc::sendMessage<unsigned long long>(this, ORVANE_SEL("fileSize")); }
+  NSString* fileType() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("fileType")); }
   bool writeToFile_atomically(const NSString* path, bool atomically) const {
     return objc::sendMessage<BOOL>(this, ORVANE_SEL("writeToFile:atomically:"), path, static_cast<BOOL>(atomically));
   }

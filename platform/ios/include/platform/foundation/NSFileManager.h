@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/NSArray.h"
+#include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSString.h"
 #include "platform/objc/NSObject.h"
 
@@ -14,6 +15,10 @@ class NSFileManager : public NSObject {
   Retained<NSArray> contentsOfDirectoryAtPath_error(const NSString* path, void* error) {
     return objc::sendMessage<NSArray*>(this, ORVANE_SEL("contentsOfDirectoryAtPath:error:"), path, error);
   }
-  /// The names of the regular files in a directory, links not followed; nil if it cannot be read.
+  /// The names of the regular files in a directory, links followed; nil if it cannot be read.
   Retained<NSArray> regularFileNamesInDirectoryAtPath(const NSString* path);
+  /// The item's attributes ("NSFileType", "NSFileSize"; a link's own), or nil.
+  Retained<NSDictionary> attributesOfItemAtPath_error(const NSString* path, void* error) {
+    return objc::sendMessage<NSDictionary*>(this, ORVANE_SEL("attributesOfItemAtPath:error:"), path, error);
+  }
 };
