@@ -8,6 +8,11 @@ namespace {
 
 constexpr const char* preferencesPath = "/User/Library/Preferences/com.quillmark.orvane.plist";
 
+// SpringBoard plays nothing until the file exists, and everything once it
+// exists without this key; the switch shows that, and a write that makes the
+// file keeps the switch as it showed.
+constexpr const char* masterSwitchKey = "isEnabled";
+
 // Versions whose Settings app nests a bundle's pages in a navigation controller of their own.
 constexpr double nestedBarsFirst = 1140.1;
 constexpr double nestedBarsLast = 1141.18;
@@ -54,6 +59,7 @@ objc_object* QMOrvanePage<Self, Base>::readPreferenceValue(PSSpecifier* specifie
   auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
   auto* key = objc_cast<NSString>(specifier->propertyForKey("key"));
   objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
+  if (!value && preferences && key && key->utf8() == masterSwitchKey) return NSNumber::numberWithBool(true).autorelease();
   if (!value) return specifier->propertyForKey("default");
   return Retained<objc_object>(value).autorelease();
 }
@@ -62,9 +68,11 @@ template <class Self, class Base>
 void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier) {
   if (!specifier) return;
   auto preferences = NSMutableDictionary::dictionary();
-  preferences->addEntriesFromDictionary(NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath)));
+  auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  preferences->addEntriesFromDictionary(stored);
   // The platform would raise for a row without key or a change without value; such a change stores nothing.
   if (auto* key = objc_cast<NSString>(specifier->propertyForKey("key")); key && value) {
+    if (!stored) preferences->setObject_forKey(NSNumber::numberWithBool(false), masterSwitchKey);
     preferences->setObject_forKey(value, key);
     preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
   }

@@ -13,9 +13,11 @@ class QMOrvanePage : public Base {
  public:
   /// The specifiers of a property list of the bundle, localised; +1 for the caller, or nil.
   NSArray* specifiersForPlistName(NSString* name);
-  /// The stored value under the row's "key", read afresh, else the row's "default".
+  /// The stored value under the row's "key", read afresh, else the row's "default";
+  /// the master switch shows on in a file without it, as SpringBoard takes it.
   objc_object* readPreferenceValue(PSSpecifier* specifier);
   /// Writes the whole file back with the row's value, then posts the row's "PostNotification".
+  /// A write that makes the file stores the master switch off beside the value.
   void setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier);
   void viewWillAppear(bool animated);
   void viewWillDisappear(bool animated);

@@ -1,14 +1,18 @@
 #include "platform/device/FileUtilities.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <fmt/format.h>
 #include <linux/openat2.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -27,6 +31,35 @@ std::string directoryOf(const std::string& path) {
   if (slash == 0) return "/";
   return path.substr(0, slash);
 }
+
+std::string baseNameOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A temporary file is named ".<target>.<writer's pid>.<six random characters>",
+// so that a later writer can tell whether the one that made it is still alive.
+constexpr std::size_t randomLength = 6;
+
+std::string temporaryPrefix(const std::string& hostPath) { return "." + baseNameOf(hostPath) + "."; }
+
+/// The writer's pid if `entry` is a temporary file of a target with this prefix.
+pid_t temporaryWriter(std::string_view entry, std::string_view prefix) {
+  if (!entry.starts_with(prefix)) return 0;
+  entry.remove_prefix(prefix.size());
+  auto dot = entry.find('.');
+  if (dot == 0 || dot == std::string_view::npos || entry.size() - dot - 1 != randomLength) return 0;
+  long long pid = 0;
+  for (char digit : entry.substr(0, dot)) {
+    if (digit < '0' || digit > '9' || pid > 1'000'000'000) return 0;
+    pid = pid * 10 + (digit - '0');
+  }
+  for (char random : entry.substr(dot + 1))
+    if (!std::isalnum(static_cast<unsigned char>(random))) return 0;
+  return static_cast<pid_t>(pid);
+}
+
+bool isAlive(pid_t pid) { return pid == ::getpid() || ::kill(pid, 0) == 0 || errno != ESRCH; }
 
 }  // namespace
 
@@ -206,20 +239,43 @@ std::optional<std::string> readWhole(const std::string& hostPath) {
   return contents;
 }
 
-bool writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability) {
+int removeStaleTemporaries(const std::string& hostPath) {
   std::string directory = directoryOf(hostPath);
-  std::string name = hostPath.substr(directory.size() == 1 ? 1 : directory.size() + 1);
-  std::string temporary = directory + "/." + name + ".XXXXXX";
+  std::string prefix = temporaryPrefix(hostPath);
+  DIR* listing = ::opendir(directory.c_str());
+  if (!listing) return 0;
+  int removed = 0;
+  while (dirent* entry = ::readdir(listing)) {
+    pid_t writer = temporaryWriter(entry->d_name, prefix);
+    if (writer > 0 && !isAlive(writer) && ::unlinkat(::dirfd(listing), entry->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(listing);
+  return removed;
+}
+
+bool writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability) {
+  removeStaleTemporaries(hostPath);
+  std::string directory = directoryOf(hostPath);
+  std::string temporary =
+      directory + "/" + temporaryPrefix(hostPath) + std::to_string(::getpid()) + "." + std::string(randomLength, 'X');
   std::vector<char> pattern(temporary.begin(), temporary.end());
   pattern.push_back('\0');
   int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (descriptor < 0) return false;
   bool ok = ::fchmod(descriptor, 0644) == 0 && writeAll(descriptor, contents);
   if (ok && durability == Durability::Flushed) ok = ::fsync(descriptor) == 0;
-  ok = ::close(descriptor) == 0 && ok;
-  if (ok) ok = ::rename(pattern.data(), hostPath.c_str()) == 0;
+  int error = ok ? 0 : errno;
+  if (::close(descriptor) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(pattern.data(), hostPath.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
   if (!ok) {
     ::unlink(pattern.data());
+    errno = error;
     return false;
   }
   if (durability == Durability::Flushed) {
@@ -230,6 +286,23 @@ bool writeAtomically(const std::string& hostPath, std::string_view contents, Dur
     }
   }
   return true;
+}
+
+ExclusiveLock::ExclusiveLock(const std::string& lockHostPath) {
+  descriptor_ = ::open(lockHostPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // A lock file left by someone else may be read-only to us; a lock needs no writing.
+  if (descriptor_ < 0) descriptor_ = ::open(lockHostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor_ < 0) return;
+  while (::flock(descriptor_, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    ::close(descriptor_);
+    descriptor_ = -1;
+    return;
+  }
+}
+
+ExclusiveLock::~ExclusiveLock() {
+  if (descriptor_ >= 0) ::close(descriptor_);
 }
 
 bool makeDirectories(const std::string& hostPath) {

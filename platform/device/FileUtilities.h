@@ -41,10 +41,31 @@ enum class Durability { Flushed, Unflushed };
 /// Writes a temporary file beside the target, then renames it into place, so
 /// that a reader sees either the whole old or the whole new file. With
 /// Durability::Flushed the file and its directory are flushed to disk too.
+/// False, with errno saying why, if it could not; the old file then stays.
+/// Temporary files of the target left by writers that have died are removed.
 bool writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability);
 
 /// Writes all of `contents`, going on after interruptions and short writes.
 bool writeAll(int descriptor, std::string_view contents);
+
+/// Removes the temporary files that writeAtomically left beside the target in
+/// processes no longer alive; returns how many it removed.
+int removeStaleTemporaries(const std::string& hostPath);
+
+/// An exclusive advisory lock on a lock file (created if missing), held from
+/// construction to destruction; across processes and threads alike. Not held
+/// if the lock file can neither be opened nor created.
+class ExclusiveLock {
+ public:
+  explicit ExclusiveLock(const std::string& lockHostPath);
+  ~ExclusiveLock();
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  bool held() const { return descriptor_ >= 0; }
+
+ private:
+  int descriptor_ = -1;
+};
 
 /// Creates a directory and its parents; true if it exists afterwards.
 bool makeDirectories(const std::string& hostPath);

@@ -1,7 +1,14 @@
 #include "platform/foundation/NSDictionary.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/device/PreferencesChange.h"
 #include "platform/foundation/NSArray.h"
 #include "platform/foundation/NSNumber.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
@@ -34,13 +41,39 @@ Retained<NSArray> NSDictionary::allKeys() const {
   return NSArray::arrayWithObjects(std::move(keys));
 }
 
+namespace {
+
+/// Before a change of the preferences replaces a file that cannot be read as
+/// a dictionary, it keeps that file as "<file>.unreadable" (the newest such
+/// file wins), so that what the file held is not lost. False if it could not.
+bool keepUnreadableAside(const NSString* path, const std::string& host) {
+  struct stat info {};
+  if (::lstat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  PropertyListFile file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
+  if (file.status == PropertyListFileStatus::Absent || objc_cast<NSDictionary>(file.value.get())) return true;
+  std::string aside = host + ".unreadable";
+  if (::unlink(aside.c_str()) != 0 && errno != ENOENT) return false;
+  return ::link(host.c_str(), aside.c_str()) == 0;
+}
+
+}  // namespace
+
 bool NSDictionary::writeToFile_atomically(const NSString* path, bool) const {
   if (!path) return false;
+  device::PreferencesChange* change = device::PreferencesChange::current();
+  auto failed = [&](const std::string& reason) {
+    if (change) change->noteFailure("cannot write " + path->utf8() + ": " + reason);
+    return false;
+  };
   auto xml = NSPropertyListSerialization::xmlDataWithPropertyList(this);
-  if (!xml) return false;
+  if (!xml) return failed("it holds a value that is no property-list object");
+  std::string host = device::hostPath(path->utf8());
+  if (change && !keepUnreadableAside(path, host))
+    return failed(std::string("cannot keep the unreadable file aside (") + std::strerror(errno) + ")");
   // Even a write not asked to be atomic goes through a temporary file: a
   // reader in another process must never see half a file.
-  return files::writeAtomically(device::hostPath(path->utf8()), *xml, files::Durability::Flushed);
+  if (!files::writeAtomically(host, *xml, files::Durability::Flushed)) return failed(std::strerror(errno));
+  return true;
 }
 
 unsigned long long NSDictionary::fileSize() const {

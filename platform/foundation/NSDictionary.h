@@ -29,7 +29,9 @@ class NSDictionary : public NSObject {
 
   /// Writes an XML property list; atomically means through a temporary file
   /// renamed into place. False if the contents are no property list or the
-  /// file cannot be written.
+  /// file cannot be written. Within a device::PreferencesChange the failure is
+  /// noted there, and a file that cannot be read as a dictionary is kept as
+  /// "<file>.unreadable" before it is replaced.
   bool writeToFile_atomically(const NSString* path, bool atomically) const;
 
   std::string description() const override;

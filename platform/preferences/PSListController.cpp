@@ -1,6 +1,7 @@
 #include "platform/preferences/PSListController.h"
 
 #include "platform/corefoundation/CoreFoundation.h"
+#include "platform/device/PreferencesChange.h"
 #include "platform/objc/Methods.h"
 
 namespace {
@@ -244,7 +245,10 @@ UIViewController* PSListController::selectRow(PSSpecifier* specifier) {
 
 void PSListController::setSwitch(PSSpecifier* specifier, bool on) {
   NSObject* target = targetOf(specifier, this);
-  objc::send(target, "setPreferenceValue:specifier:", static_cast<id>(NSNumber::numberWithBool(on).get()), specifier);
+  {
+    device::PreferencesChange change;
+    objc::send(target, "setPreferenceValue:specifier:", static_cast<id>(NSNumber::numberWithBool(on).get()), specifier);
+  }
   if (table_) table_->reloadData();
 }
 
@@ -304,7 +308,10 @@ bool PSListItemsController::pickTitle(const std::string& title) {
     for (PSSpecifier* item : group.rows)
       if (item->name() && item->name()->utf8() == title) {
         Retained<PSSpecifier> picked = item;
-        objc::send(this, "setPreferenceValue:specifier:", picked->propertyForKey("value"), specifier_.get());
+        {
+          device::PreferencesChange change;
+          objc::send(this, "setPreferenceValue:specifier:", picked->propertyForKey("value"), specifier_.get());
+        }
         if (table_) table_->reloadData();
         return true;
       }

@@ -53,7 +53,8 @@ class PSListController : public UIViewController {
   /// What a tap on the row does: opens a link or list page, or sends a button's action.
   /// Returns the page opened, if any.
   UIViewController* selectRow(PSSpecifier* specifier);
-  /// Hands a switch's new value to the row's target.
+  /// Hands a switch's new value to the row's target, as one preferences change
+  /// (device::PreferencesChange), so that changes in other processes wait.
   void setSwitch(PSSpecifier* specifier, bool on);
   /// Fills a list row's choices from its target's data sources, if it names them.
   static void loadChoices(PSSpecifier* specifier);
@@ -81,7 +82,7 @@ class PSListItemsController : public PSListController {
   NSArray* specifiers();
   long numberOfSectionsInTableView(UITableView* table);
   UITableViewCell* tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path);
-  /// Picks the choice shown with this title; false if there is none.
+  /// Picks the choice shown with this title, as one preferences change; false if there is none.
   bool pickTitle(const std::string& title);
   /// The value now stored for the list row.
   Retained<NSObject> currentValue();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/corefoundation/CoreFoundation.h"
+#include "platform/device/PreferencesChange.h"
 #include "platform/foundation/Foundation.h"
 #include "sim/orvane-sim/Commands.h"
 
@@ -33,12 +34,31 @@ Retained<NSObject> parseValue(const std::string& type, const std::string& word) 
   return nullptr;
 }
 
-int store(NSMutableDictionary* preferences) {
-  if (!preferences->writeToFile_atomically(NSSTR(preferencesPath), true))
-    return fail(std::string("cannot write ") + preferencesPath);
+/// The domain's dictionary; nil if there is no file, or if it cannot be read,
+/// which `unreadable` then says.
+Retained<NSMutableDictionary> readDomain(std::string& unreadable) {
+  PropertyListFile file =
+      readPropertyListFile(preferencesPath, foundation::maximumBytesForPropertyListFile(preferencesPath));
+  auto* dictionary = objc_cast<NSDictionary>(file.value.get());
+  if (file.status == PropertyListFileStatus::Absent) return nullptr;
+  if (!dictionary) {
+    std::string why = file.status == PropertyListFileStatus::Unreadable ? file.reason : "its root is not a dictionary";
+    unreadable = std::string("the domain ") + domain + " cannot be read: " + preferencesPath + ": " + why;
+    return nullptr;
+  }
+  auto preferences = NSMutableDictionary::dictionary();
+  preferences->addEntriesFromDictionary(dictionary);
+  return preferences;
+}
+
+/// Writes the file back within the change that read it, then announces it, as
+/// the settings pages do: also when the write failed, which is then reported.
+int store(device::PreferencesChange& change, NSMutableDictionary* preferences) {
+  bool written = preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), CFSTR(settingsChanged), nullptr,
                                        nullptr, true);
-  return 0;
+  if (written) return 0;
+  return fail(change.failures().empty() ? std::string("cannot write ") + preferencesPath : change.failures().front());
 }
 
 }  // namespace
@@ -48,7 +68,9 @@ int defaults(const Arguments& arguments) {
   const std::string& verb = arguments[0];
   if (verb == "read" && arguments.size() <= 2) {
     if (int status = requireDevice()) return status;
-    auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+    std::string unreadable;
+    auto preferences = readDomain(unreadable);
+    if (!unreadable.empty()) return fail(unreadable);
     if (!preferences) return fail(std::string("the domain ") + domain + " does not exist");
     if (arguments.size() == 1) {
       std::printf("%s\n", preferences->description().c_str());
@@ -65,18 +87,22 @@ int defaults(const Arguments& arguments) {
     Retained<NSObject> value = parseValue(type, arguments.back());
     if (!value) return typed && parseValue(type, "0") ? fail("\"" + arguments.back() + "\" is not a " + type.substr(1) + " value") : usageError;
     if (int status = requireDevice()) return status;
+    device::PreferencesChange change;
     auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
     if (!preferences) preferences = NSMutableDictionary::dictionary();
     preferences->setObject_forKey(value.get(), arguments[1]);
-    return store(preferences);
+    return store(change, preferences);
   }
   if (verb == "delete" && arguments.size() == 2) {
     if (int status = requireDevice()) return status;
-    auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+    device::PreferencesChange change;
+    std::string unreadable;
+    auto preferences = readDomain(unreadable);
+    if (!unreadable.empty()) return fail(unreadable);
     if (!preferences || !preferences->objectForKey(arguments[1]))
       return fail(std::string("the domain/default pair of (") + domain + ", " + arguments[1] + ") does not exist");
     preferences->removeObjectForKey(arguments[1]);
-    return store(preferences);
+    return store(change, preferences);
   }
   return usageError;
 }

@@ -5,6 +5,7 @@
 
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
+#include "platform/device/PreferencesChange.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/objc/Methods.h"
 #include "platform/social/SLComposeViewController.h"
@@ -191,6 +192,15 @@ bool SettingsApp::followTo(const std::vector<std::string>& labels, std::size_t c
 bool SettingsApp::follow(const std::vector<std::string>& labels) { return followTo(labels, labels.size()); }
 
 bool SettingsApp::set(const std::vector<std::string>& labels, const std::string& value) {
+  device::PreferencesChange change;
+  if (!setRow(labels, value)) return false;
+  if (change.failures().empty()) return true;
+  error_.clear();
+  for (auto& failure : change.failures()) error_ += (error_.empty() ? "" : "; ") + failure;
+  return false;
+}
+
+bool SettingsApp::setRow(const std::vector<std::string>& labels, const std::string& value) {
   if (labels.empty()) {
     error_ = "set needs the path of a row";
     return false;

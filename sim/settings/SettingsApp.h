@@ -22,7 +22,8 @@ class SettingsApp {
   /// Follows labels from the entry's first page; false (and `error()`) if a
   /// label names no row. A list row's label opens its choices.
   bool follow(const std::vector<std::string>& labels);
-  /// Flips a switch row ("on"/"off") or picks a choice of a list row by its title.
+  /// Flips a switch row ("on"/"off") or picks a choice of a list row by its
+  /// title; false if the row is not there, or if the change could not be written.
   bool set(const std::vector<std::string>& labels, const std::string& value);
   /// Taps a button or link row.
   bool tap(const std::vector<std::string>& labels);
@@ -43,6 +44,7 @@ class SettingsApp {
  private:
   PSSpecifier* findRow(PSListController* page, const std::string& label, std::vector<std::string>& labels) const;
   bool followTo(const std::vector<std::string>& labels, std::size_t count);
+  bool setRow(const std::vector<std::string>& labels, const std::string& value);
 
   std::string error_;
   std::string entryLabel_;

@@ -5,12 +5,14 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 #include <set>
 
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/device/PreferencesChange.h"
 #include "tests/prefs/SettingsBundle.h"
 
 using namespace settingsbundle;
@@ -54,6 +56,25 @@ class PreferenceAccess : public ::testing::Test {
 
 }  // namespace
 
+namespace {
+
+struct Announcements {
+  std::mutex mutex;
+  std::condition_variable arrived;
+  std::vector<std::string> storedWhenAnnounced;
+
+  static void callback(CFNotificationCenterRef, void* observer, CFStringRef, const void*, CFDictionaryRef) {
+    auto* self = static_cast<Announcements*>(observer);
+    auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(storedPath));
+    std::lock_guard lock(self->mutex);
+    self->storedWhenAnnounced.push_back(preferences ? foundation::describe(preferences->objectForKey("selectedIncreaseSound"))
+                                                    : "(no file)");
+    self->arrived.notify_all();
+  }
+};
+
+}  // namespace
+
 TEST_F(PreferenceAccess, EachWriteStoresItsKeyAndKeepsEveryOtherKey) {
   auto enabled = row("isEnabled");
   auto decrease = row("selectedDecreaseSound");
@@ -81,7 +102,7 @@ TEST_F(PreferenceAccess, ARowWithoutKeyOrAChangeWithoutValueStoresNothing) {
   EXPECT_EQ(read(nullptr), nullptr);
 }
 
-TEST_F(PreferenceAccess, AnUnreadableFileIsReplacedByOneHoldingTheNewEntryAlone) {
+TEST_F(PreferenceAccess, AnUnreadableFileIsReplacedByOneHoldingTheNewEntryAndTheSwitchAsShown) {
   auto increase = row("selectedIncreaseSound");
   for (const char* contents :
        {"not a property list", "",
@@ -89,8 +110,63 @@ TEST_F(PreferenceAccess, AnUnreadableFileIsReplacedByOneHoldingTheNewEntryAlone)
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>isEnabled</key><true/>"}) {
     writeRaw(contents);
     set(NSSTR("Click"), increase);
-    EXPECT_EQ(stored(), "{\n    selectedIncreaseSound = Click;\n}") << contents;
+    EXPECT_EQ(stored(), "{\n    isEnabled = 0;\n    selectedIncreaseSound = Click;\n}") << contents;
   }
+}
+
+TEST_F(PreferenceAccess, TheMasterSwitchShowsWhatSpringBoardTakesFromTheFile) {
+  auto enabled = row("isEnabled");
+  enabled->setProperty_forKey(NSNumber::numberWithBool(false), "default");
+  auto increase = row("selectedIncreaseSound");
+  auto shown = [&] {
+    auto* value = objc_cast<NSNumber>(read(enabled));
+    return value ? (value->boolValue() ? "on" : "off") : "nothing";
+  };
+  EXPECT_STREQ(shown(), "off") << "no file: SpringBoard plays nothing";
+
+  // A theme picked first makes the file: the switch is stored as it showed.
+  set(NSSTR("Click"), increase);
+  EXPECT_EQ(stored(), "{\n    isEnabled = 0;\n    selectedIncreaseSound = Click;\n}");
+  EXPECT_STREQ(shown(), "off");
+
+  // A file without the key, as other writers leave it: SpringBoard plays.
+  writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>selectedIncreaseSound</key><string>Drop</string>"
+           "</dict></plist>");
+  EXPECT_STREQ(shown(), "on");
+  set(NSSTR("Tick"), increase);
+  EXPECT_EQ(stored(), "{\n    selectedIncreaseSound = Tick;\n}") << "a file that exists gains no switch";
+  EXPECT_STREQ(shown(), "on");
+  set(NSNumber::numberWithBool(false), enabled);
+  EXPECT_STREQ(shown(), "off");
+}
+
+TEST_F(PreferenceAccess, AChangeMadeInSettingsKeepsAnUnreadableFileAndNotesAFailedWrite) {
+  auto enabled = row("isEnabled");
+  std::string unreadable = "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>mine</key><string>kept";
+  writeRaw(unreadable);
+  {
+    device::PreferencesChange change;
+    controller->setSwitch(enabled, true);
+    EXPECT_TRUE(change.failures().empty());
+  }
+  EXPECT_EQ(stored(), "{\n    isEnabled = 1;\n}");
+  EXPECT_EQ(testsupport::readFile(device.host(storedPath) + ".unreadable"), unreadable);
+
+  static Announcements announcements;  // the centre may call back until the process ends
+  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &announcements, Announcements::callback,
+                                  CFSTR(settingsChanged), nullptr, CFNotificationSuspensionBehaviorDeliverImmediately);
+  std::filesystem::remove(device.host(storedPath));
+  std::filesystem::create_directory(device.host(storedPath));
+  device::PreferencesChange change;
+  controller->setSwitch(enabled, false);
+  EXPECT_EQ(change.failures(), std::vector<std::string>{"cannot write /User/Library/Preferences/com.quillmark.orvane.plist: "
+                                                        "Is a directory"});
+  std::unique_lock lock(announcements.mutex);
+  EXPECT_TRUE(announcements.arrived.wait_for(lock, std::chrono::seconds(5),
+                                             [] { return !announcements.storedWhenAnnounced.empty(); }))
+      << "a failed write is announced all the same";
+  lock.unlock();
+  CFNotificationCenterRemoveEveryObserver(CFNotificationCenterGetDarwinNotifyCenter(), &announcements);
 }
 
 TEST_F(PreferenceAccess, EveryRowShowsItsDefaultUntilAValueIsStored) {
@@ -130,24 +206,6 @@ TEST_F(PreferenceAccess, EveryRowShowsItsDefaultUntilAValueIsStored) {
             "Mac Volume Change");
 }
 
-namespace {
-
-struct Announcements {
-  std::mutex mutex;
-  std::condition_variable arrived;
-  std::vector<std::string> storedWhenAnnounced;
-
-  static void callback(CFNotificationCenterRef, void* observer, CFStringRef, const void*, CFDictionaryRef) {
-    auto* self = static_cast<Announcements*>(observer);
-    auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(storedPath));
-    std::lock_guard lock(self->mutex);
-    self->storedWhenAnnounced.push_back(preferences ? foundation::describe(preferences->objectForKey("selectedIncreaseSound"))
-                                                    : "(no file)");
-    self->arrived.notify_all();
-  }
-};
-
-}  // namespace
 
 TEST_F(PreferenceAccess, TheChangeIsAnnouncedOnceTheFileHoldsIt) {
   static Announcements announcements;  // the centre may call back until the process ends
