@@ -49,9 +49,13 @@ class SpringBoardTest : public ::testing::Test {
   std::string registry() { return root + "/var/run/notify"; }
 
   // SpringBoard is the only process of the device that observes, so the only entry at first.
+  // SpringBoard may still be registering when it answers its first press, so look for a while.
   std::string springBoardEntry() {
-    for (auto& entry : fs::directory_iterator(registry()))
-      if (!entry.path().filename().string().starts_with(".")) return entry.path().filename();
+    for (auto deadline = Clock::now() + 5s; Clock::now() < deadline; std::this_thread::sleep_for(10ms)) {
+      std::error_code error;
+      for (fs::directory_iterator entry(registry(), error), end; !error && entry != end; entry.increment(error))
+        if (!entry->path().filename().string().starts_with(".")) return entry->path().filename();
+    }
     return {};
   }
 
