@@ -11,6 +11,7 @@
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
+#include "platform/foundation/PropertyListFormat.h"
 #include "platform/foundation/NSString.h"
 
 Class NSBundle::class_() {
@@ -114,25 +115,6 @@ namespace foundation {
 namespace {
 
 constexpr std::uint32_t replacementCharacter = 0xFFFD;
-
-void appendUtf8(std::string& out, std::uint32_t code) {
-  if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) code = replacementCharacter;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
 
 /// The length of the well-formed UTF-8 sequence at `at`, or 0 if there is none.
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {

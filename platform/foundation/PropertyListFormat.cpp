@@ -44,24 +44,6 @@ void civilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 
 bool dateInRange(double seconds) { return std::isfinite(seconds) && seconds >= earliestDate && seconds < latestDate; }
 
-void appendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 /// UTF-16 code units (read by `unit`) to UTF-8; false for a lone surrogate or a NUL.
 template <class Unit>
 bool utf16ToUtf8(std::size_t count, Unit unit, std::string& out) {
@@ -839,6 +821,25 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
 }
 
 }  // namespace
+
+void appendUtf8(std::string& out, std::uint32_t code) {
+  if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) code = 0xFFFD;
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
 
 ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListLimits& limits) {
   if (bytes.size() > limits.maxBytes) return {std::nullopt, fmt::format("it is larger than {} bytes", limits.maxBytes)};

@@ -12,6 +12,9 @@
 // guarded parser as Foundation.
 namespace foundation {
 
+/// Appends a code point as UTF-8; a surrogate or a value beyond U+10FFFF becomes U+FFFD.
+void appendUtf8(std::string& out, std::uint32_t code);
+
 /// Deepest nesting of arrays and dictionaries any property list may have (the
 /// preferences file is 1 deep).
 inline constexpr std::size_t propertyListMaximumDepth = 64;
