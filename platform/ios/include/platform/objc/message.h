@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/objc/TypeEncoding.h"
 #include "platform/objc/runtime.h"
 
 // Message sends with the exact function type of the method reached: objc4
@@ -12,6 +13,7 @@ struct objc_super {
 
 extern "C" {
 void objc_msgSend(void);
+void objc_msgSendSuper(void);
 void objc_msgSendSuper2(void);
 }
 
@@ -20,7 +22,7 @@ namespace objc {
 template <class R, class Receiver, class... Args>
 inline R sendMessage(const Receiver* receiver, SEL selector, Args... arguments) {
   using Function = R (*)(id, SEL, Args...);
-  return reinterpret_cast<Function>(&::objc_msgSend)(
+  return reinterpret_cast<Function>(static_cast<void (*)(void)>(&::objc_msgSend))(
       reinterpret_cast<id>(const_cast<Receiver*>(receiver)), selector, arguments...);
 }
 
@@ -29,7 +31,7 @@ inline R sendMessage(const Receiver* receiver, SEL selector, Args... arguments) 
 template <class R, class... Fixed, class Receiver, class... Variadic>
 inline R sendVariadic(const Receiver* receiver, SEL selector, Fixed... fixed, Variadic... variadic) {
   using Function = R (*)(id, SEL, Fixed..., ...);
-  return reinterpret_cast<Function>(&::objc_msgSend)(
+  return reinterpret_cast<Function>(static_cast<void (*)(void)>(&::objc_msgSend))(
       reinterpret_cast<id>(const_cast<Receiver*>(receiver)), selector, fixed..., variadic...);
 }
 
@@ -47,4 +49,12 @@ inline R sendSuperMessage(Class cls, const Receiver* receiver, SEL selector, Arg
 template <class R = void, class Receiver, class... Args>
 inline R objc_msgSend(Receiver* receiver, SEL selector, Args... arguments) {
   return objc::sendMessage<R>(receiver, selector, arguments...);
+}
+
+/// Sends to the implementation found from `super.super_class` upwards (the stand-in's spelling).
+template <class R = void, class... Args>
+inline R objc_msgSendSuper(const objc_super& super, SEL selector, Args... arguments) {
+  objc_super copy = super;
+  using Function = R (*)(objc_super*, SEL, Args...);
+  return reinterpret_cast<Function>(static_cast<void (*)(void)>(&::objc_msgSendSuper))(&copy, selector, arguments...);
 }

@@ -53,11 +53,17 @@ BOOL class_addMethod(Class cls, SEL name, IMP implementation, const char* types)
 IMP class_replaceMethod(Class cls, SEL name, IMP implementation, const char* types);
 BOOL class_addIvar(Class cls, const char* name, size_t size, uint8_t alignment, const char* types);
 Ivar class_getInstanceVariable(Class cls, const char* name);
+size_t class_getInstanceSize(Class cls);
+id class_createInstance(Class cls, size_t extraBytes);
 Method class_getInstanceMethod(Class cls, SEL name);
 IMP class_getMethodImplementation(Class cls, SEL name);
 BOOL class_respondsToSelector(Class cls, SEL name);
 
 ptrdiff_t ivar_getOffset(Ivar ivar);
+const char* ivar_getName(Ivar ivar);
+const char* ivar_getTypeEncoding(Ivar ivar);
+id object_getIvar(id object, Ivar ivar);
+void object_setIvar(id object, Ivar ivar, id value);
 
 SEL method_getName(Method method);
 IMP method_getImplementation(Method method);
@@ -72,6 +78,7 @@ const char* object_getClassName(id object);
 
 void objc_setAssociatedObject(id object, const void* key, id value, objc_AssociationPolicy policy);
 id objc_getAssociatedObject(id object, const void* key);
+void objc_removeAssociatedObjects(id object);
 
 id objc_retain(id object);
 void objc_release(id object);
@@ -80,6 +87,14 @@ void* objc_autoreleasePoolPush(void);
 void objc_autoreleasePoolPop(void* pool);
 int objc_sync_enter(id object);
 int objc_sync_exit(id object);
+}
+
+/// Whether `cls` is `ancestor` or inherits from it (the runtime has no such function).
+inline BOOL class_isSubclassOf(Class cls, Class ancestor) {
+  for (; cls; cls = class_getSuperclass(cls)) {
+    if (cls == ancestor) return YES;
+  }
+  return NO;
 }
 
 /// An autorelease pool for a scope.
@@ -95,6 +110,9 @@ class AutoreleasePool {
 };
 
 namespace objc {
+
+/// A misused instance variable; on the device the process stops (no exceptions here).
+[[noreturn]] void throwIvarMismatch(id object, const char* name, char expected);
 
 /// A runtime name looked up once per call site and kept: `ORVANE_SEL("count")`.
 template <size_t N>
