@@ -61,7 +61,7 @@ class UIView : public NSObject {
     float opacity = 0;
     CGFloat radius = 3;
   };
-  Shadow& layerShadow() { return shadow_; }
+  void setLayerShadow(const Shadow& shadow) { shadow_ = shadow; }
   const Shadow& layerShadow() const { return shadow_; }
   bool clipsToBounds() const { return clipsToBounds_; }
   void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }

@@ -5,11 +5,7 @@
 
 namespace orvane {
 void giveImageShadow(UIView* view) {
-  UIView::Shadow& shadow = view->layerShadow();
-  shadow.color = UIColor::blackColor();
-  shadow.offset = {0, 1};
-  shadow.opacity = 0.2f;
-  shadow.radius = 1;
+  view->setLayerShadow({UIColor::blackColor(), {0, 1}, 0.2f, 1});
   view->setClipsToBounds(false);
 }
 }  // namespace orvane

@@ -102,6 +102,38 @@ TEST_P(HookLibrary, EveryPageMatchesItsSignature) {
   EXPECT_THAT(codeSignatureFaults(readHook(GetParam())), IsEmpty());
 }
 
+class SettingsBundle : public testing::TestWithParam<Variant> {
+ protected:
+  void SetUp() override {
+    path_ = variantFolder(GetParam()) / "Orvane.bundle" / "Orvane";
+    if (!std::filesystem::exists(path_)) GTEST_SKIP() << "the settings bundle is not built for the device";
+  }
+  std::filesystem::path path_;
+};
+INSTANTIATE_TEST_SUITE_P(Variants, SettingsBundle, testing::ValuesIn(variants), printVariant);
+
+TEST_P(SettingsBundle, IsAnArm64BundleForIOS7ThatExportsNothing) {
+  // The Settings app finds the principal class through the runtime: the
+  // classes are made when the bundle loads, so no symbol is needed.
+  MachOFile bundle = MachOFile::read(path_);
+  EXPECT_EQ(bundle.fileType, machocheck::MH_BUNDLE);
+  EXPECT_EQ(bundle.cpuType, machocheck::CPU_TYPE_ARM64);
+  EXPECT_EQ(bundle.minimumIOS, "7.0");
+  EXPECT_TRUE(bundle.flags & machocheck::MH_TWOLEVEL);
+  EXPECT_EQ(bundle.installName, "");
+  EXPECT_THAT(bundle.exports, IsEmpty());
+}
+
+TEST_P(SettingsBundle, ImportsOnlyWhatEachLibraryExportsOnIOS7) {
+  MachOFile bundle = MachOFile::read(path_);
+  EXPECT_THAT(unlistedImports(bundle, machocheck::readStubs(variantFolder(GetParam()) / "stubs")), IsEmpty());
+  for (const std::string& library : bundle.loadedLibraries) {
+    EXPECT_TRUE(library.starts_with("/usr/lib/") || library.starts_with("/System/Library/")) << library;
+  }
+}
+
+TEST_P(SettingsBundle, EveryPageMatchesItsSignature) { EXPECT_THAT(codeSignatureFaults(MachOFile::read(path_)), IsEmpty()); }
+
 class DeviceBinaries : public testing::TestWithParam<Variant> {};
 INSTANTIATE_TEST_SUITE_P(Variants, DeviceBinaries, testing::ValuesIn(variants), printVariant);
 
@@ -142,6 +174,15 @@ TEST_P(DevicePackage, InstallsEverythingUnderItsRootWhereTheBinariesLookForIt) {
   EXPECT_TRUE(has(readHook(variant).installName));
   EXPECT_TRUE(has(variant.root + "/Library/MobileSubstrate/DynamicLibraries/Orvane.plist"));
   EXPECT_TRUE(has(variant.root + "/Library/Application Support/Orvane/Mac Volume Change.wav"));
+  if (std::filesystem::exists(variantFolder(variant) / "Orvane.bundle" / "Orvane")) {
+    std::string bundle = variant.root + "/Library/PreferenceBundles/Orvane.bundle/";
+    for (const char* file : {"Orvane", "Info.plist", "Orvane.plist", "OrvaneConfiguration.plist", "OrvaneMakers.plist",
+                             "en.lproj/Localizable.strings", "de.lproj/Localizable.strings", "headerLogo@2x.png",
+                             "footerLogo@2x.png"}) {
+      EXPECT_TRUE(has(bundle + file)) << bundle + file;
+    }
+    EXPECT_TRUE(has(variant.root + "/Library/PreferenceLoader/Preferences/Orvane.plist"));
+  }
 }
 
 TEST(MachOChecker, NamesAnImportMissingFromItsLibrarysList) {

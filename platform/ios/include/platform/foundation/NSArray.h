@@ -13,6 +13,29 @@ class NSArray : public NSObject {
   objc_object* objectAtIndex(unsigned long index) const {
     return objc::sendMessage<id>(this, ORVANE_SEL("objectAtIndex:"), index);
   }
+
+  /// Walks the elements by index, holding a reference to the current one, as
+  /// the stand-in's vector of references is walked.
+  class Iterator {
+   public:
+    Iterator(const NSArray* array, unsigned long index) : array_(array), index_(index) {}
+    Retained<objc_object>& operator*() {
+      current_ = array_->objectAtIndex(index_);
+      return current_;
+    }
+    Iterator& operator++() {
+      ++index_;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return index_ != other.index_; }
+
+   private:
+    const NSArray* array_;
+    unsigned long index_;
+    Retained<objc_object> current_;
+  };
+  Iterator begin() const { return {this, 0}; }
+  Iterator end() const { return {this, count()}; }
 };
 
 class NSMutableArray : public NSArray {

@@ -18,11 +18,20 @@ class NSObject : public objc_object {
   NSString* description() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("description")); }
 };
 
-/// Makes a new instance of the runtime class, as `[[cls alloc] init]` would.
-inline Retained<NSObject> objc_createObject(Class cls) {
-  id allocated = objc::sendMessage<id>(reinterpret_cast<const objc_object*>(cls), ORVANE_SEL("alloc"));
-  return Retained<NSObject>::adopt(static_cast<NSObject*>(objc::sendMessage<id>(allocated, ORVANE_SEL("init"))));
+namespace objc {
+
+/// `[[cls alloc] initializer...]`, adopting the +1 result. Through "alloc", so
+/// class clusters hand out their own placeholders.
+template <class T, class... Args>
+inline Retained<T> allocInit(Class cls, SEL initializer, Args... arguments) {
+  id allocated = sendMessage<id>(cls, ORVANE_SEL("alloc"));
+  return Retained<T>::adopt(reinterpret_cast<T*>(sendMessage<id>(allocated, initializer, arguments...)));
 }
+
+}  // namespace objc
+
+/// Makes a new instance of the runtime class, as `[[cls alloc] init]` would.
+inline Retained<NSObject> objc_createObject(Class cls) { return objc::allocInit<NSObject>(cls, ORVANE_SEL("init")); }
 
 /// The object as T, or null if it is not one.
 template <class T>

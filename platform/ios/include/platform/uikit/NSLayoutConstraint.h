@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/coregraphics/CGGeometry.h"
+#include "platform/objc/NSObject.h"
+
+typedef long NSLayoutAttribute;
+enum : NSLayoutAttribute {
+  NSLayoutAttributeNotAnAttribute = 0,
+  NSLayoutAttributeLeft = 1,
+  NSLayoutAttributeRight = 2,
+  NSLayoutAttributeTop = 3,
+  NSLayoutAttributeBottom = 4,
+  NSLayoutAttributeLeading = 5,
+  NSLayoutAttributeTrailing = 6,
+  NSLayoutAttributeWidth = 7,
+  NSLayoutAttributeHeight = 8,
+  NSLayoutAttributeCenterX = 9,
+  NSLayoutAttributeCenterY = 10,
+};
+typedef long NSLayoutRelation;
+enum : NSLayoutRelation { NSLayoutRelationEqual = 0 };
+
+class UIView;
+
+class NSLayoutConstraint : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("NSLayoutConstraint"); }
+  static Retained<NSLayoutConstraint> constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
+      UIView* item, NSLayoutAttribute attribute, NSLayoutRelation relation, UIView* toItem,
+      NSLayoutAttribute toAttribute, CGFloat multiplier, CGFloat constant) {
+    return objc::sendMessage<NSLayoutConstraint*>(
+        class_(), ORVANE_SEL("constraintWithItem:attribute:relatedBy:toItem:attribute:multiplier:constant:"),
+        reinterpret_cast<id>(item), attribute, relation, reinterpret_cast<id>(toItem), toAttribute, multiplier, constant);
+  }
+};

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/coregraphics/CGGeometry.h"
+#include "platform/foundation/NSString.h"
+
+class UIFont : public NSObject {
+ public:
+  static Class class_() { return ORVANE_CLASS("UIFont"); }
+  static Retained<UIFont> fontWithName_size(NSString* name, CGFloat size) {
+    return objc::sendMessage<UIFont*>(class_(), ORVANE_SEL("fontWithName:size:"), name, size);
+  }
+  static Retained<UIFont> systemFontOfSize(CGFloat size) {
+    return objc::sendMessage<UIFont*>(class_(), ORVANE_SEL("systemFontOfSize:"), size);
+  }
+
+  std::string fontName() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("fontName"))->utf8(); }
+  CGFloat pointSize() const { return objc::sendMessage<CGFloat>(this, ORVANE_SEL("pointSize")); }
+};
