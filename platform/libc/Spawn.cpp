@@ -8,9 +8,7 @@
 
 #include <cerrno>
 
-#include "platform/device/Device.h"
-
-extern char** environ;
+#include "platform/libc/Process.h"
 
 namespace libc {
 namespace {
@@ -49,9 +47,9 @@ std::optional<std::string> readBack(int descriptor, std::size_t maximumLength) {
 OutputFile runWithOutputFile(const std::string& program, const std::vector<std::string>& arguments,
                              const std::string& outputPath, std::size_t maximumLength) {
   OutputFile result;
-  int output = createFresh(device::hostPath(outputPath));
+  int output = createFresh(localPath(outputPath));
   if (output < 0) return result;
-  std::string executable = device::hostPath(program);
+  std::string executable = localPath(program);
   std::vector<char*> argv = {executable.data()};
   std::vector<std::string> copies = arguments;
   for (auto& argument : copies) argv.push_back(argument.data());
@@ -60,7 +58,7 @@ OutputFile runWithOutputFile(const std::string& program, const std::vector<std::
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
   pid_t child = -1;
-  int failed = posix_spawn(&child, executable.c_str(), &actions, nullptr, argv.data(), environ);
+  int failed = posix_spawn(&child, executable.c_str(), &actions, nullptr, argv.data(), environment());
   posix_spawn_file_actions_destroy(&actions);
   if (!failed) {
     int status = 0;

@@ -1,12 +1,18 @@
 // Compiled for each iOS architecture: the declarations of this folder must
 // have Darwin's sizes and C++ names, and libc++'s headers must build on them.
+#include <crt_externs.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <math.h>
 #include <pthread.h>
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 #include <wchar.h>
 
 #include <algorithm>
@@ -31,6 +37,7 @@ static_assert(std::is_same_v<fpos_t, off_t>);
 static_assert(EAGAIN == 35 && ENOTSUP == 45 && EOPNOTSUPP == 102 && ELAST == 106 && EQFULL == 106);
 static_assert(EILSEQ == 92 && ETIMEDOUT == 60 && ENOATTR == 93 && EOVERFLOW == 84);
 static_assert(FP_NAN == 1 && FP_SUBNORMAL == 5 && MATH_ERREXCEPT == 2);
+static_assert(O_CREAT == 0x200 && O_EXCL == 0x800 && O_NOFOLLOW == 0x100 && O_CLOEXEC == 0x1000000);
 static_assert(EOF == -1 && BUFSIZ == 1024 && FILENAME_MAX == 1024 && SEEK_END == 2);
 
 #if __LP64__
@@ -40,7 +47,8 @@ static_assert(std::is_same_v<wctype_t, unsigned int>);
 static_assert(sizeof(pthread_attr_t) == 64 && sizeof(pthread_mutex_t) == 64 && alignof(pthread_mutex_t) == 8);
 static_assert(sizeof(pthread_mutexattr_t) == 16 && sizeof(pthread_cond_t) == 48 && sizeof(pthread_condattr_t) == 16);
 static_assert(sizeof(pthread_once_t) == 16 && sizeof(pthread_rwlock_t) == 200 && sizeof(pthread_rwlockattr_t) == 24);
-static_assert(sizeof(struct timespec) == 16 && sizeof(struct tm) == 56);
+static_assert(sizeof(struct timespec) == 16 && sizeof(struct tm) == 56 && sizeof(struct stat) == 144);
+static_assert(offsetof(struct stat, st_ino) == 8 && offsetof(struct stat, st_size) == 96);
 #else
 static_assert(sizeof(long) == 4 && sizeof(void*) == 4 && sizeof(time_t) == 4 && sizeof(size_t) == 4);
 static_assert(alignof(long long) == 4 && alignof(double) == 4 && alignof(mbstate_t) == 4);
@@ -48,7 +56,7 @@ static_assert(std::is_same_v<wctype_t, unsigned long>);
 static_assert(sizeof(pthread_attr_t) == 40 && sizeof(pthread_mutex_t) == 44 && alignof(pthread_mutex_t) == 4);
 static_assert(sizeof(pthread_mutexattr_t) == 12 && sizeof(pthread_cond_t) == 28 && sizeof(pthread_condattr_t) == 8);
 static_assert(sizeof(pthread_once_t) == 8 && sizeof(pthread_rwlock_t) == 128 && sizeof(pthread_rwlockattr_t) == 16);
-static_assert(sizeof(struct timespec) == 8 && sizeof(struct tm) == 44);
+static_assert(sizeof(struct timespec) == 8 && sizeof(struct tm) == 44 && sizeof(struct stat) == 108);
 #endif
 
 namespace {

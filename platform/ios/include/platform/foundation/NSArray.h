@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "platform/objc/NSObject.h"
 
 class NSArray : public NSObject {
@@ -7,6 +9,13 @@ class NSArray : public NSObject {
   static Class class_() { return ORVANE_CLASS("NSArray"); }
   static Retained<NSArray> array() {
     return Retained<NSArray>::adopt(static_cast<NSArray*>(objc_createObject(class_()).release()));
+  }
+  /// The objects in order, made with initWithObjects:count:.
+  static Retained<NSArray> arrayWithObjects(std::vector<Retained<objc_object>> objects) {
+    std::vector<id> items;
+    for (auto& object : objects) items.push_back(object.get());
+    return objc::allocInit<NSArray>(class_(), ORVANE_SEL("initWithObjects:count:"),
+                                    static_cast<const id*>(items.data()), static_cast<unsigned long>(items.size()));
   }
 
   unsigned long count() const { return objc::sendMessage<unsigned long>(this, ORVANE_SEL("count")); }

@@ -1,0 +1,8 @@
+#include <crt_externs.h>
+
+#include "platform/libc/Process.h"
+
+std::string libc::localPath(const std::string& devicePath) { return devicePath; }
+
+// A library has no `environ` of its own on Darwin; the loader hands it out.
+char** libc::environment() { return *_NSGetEnviron(); }
