@@ -114,30 +114,20 @@ namespace objc {
 /// A misused instance variable; on the device the process stops (no exceptions here).
 [[noreturn]] void throwIvarMismatch(id object, const char* name, char expected);
 
-/// A runtime name looked up once per call site and kept: `ORVANE_SEL("count")`.
-template <size_t N>
-struct Name {
-  constexpr Name(const char (&text)[N]) {
-    for (size_t i = 0; i < N; ++i) characters[i] = text[i];
-  }
-  char characters[N];
-};
-
-template <Name name>
-inline SEL selector() {
-  static SEL const cached = sel_registerName(name.characters);
-  return cached;
-}
-
-template <Name name>
-inline Class lookUpClass() {
-  static Class const cached = objc_getClass(name.characters);
-  return cached;
-}
-
 }  // namespace objc
 
-#define ORVANE_SEL(name) (::objc::selector<name>())
-#define ORVANE_CLASS(name) (::objc::lookUpClass<name>())
+/// A selector or class looked up by name once per call site and kept:
+/// `ORVANE_SEL("count")`, `ORVANE_CLASS("UIView")`. (A lambda's own static,
+/// not a template on the name: that would export the name's object.)
+#define ORVANE_SEL(name)                                   \
+  ([]() -> SEL {                                           \
+    static SEL const cached = sel_registerName(name);      \
+    return cached;                                         \
+  }())
+#define ORVANE_CLASS(name)                                 \
+  ([]() -> Class {                                         \
+    static Class const cached = objc_getClass(name);       \
+    return cached;                                         \
+  }())
 
 #define nil nullptr
