@@ -243,7 +243,8 @@ void CFNotificationCenterAddObserver(CFNotificationCenterRef notifyCenter, const
   if (!notifyCenter || !callback || !name) return;
   Center& state = center();
   std::uint64_t key = notify::keyOf(name->utf8());
-  NSString* stableName = NSString::intern(name->utf8());
+  // Observed names are the program's own choice, kept for the callbacks.
+  NSString* stableName = NSString::constant(name->utf8());
   std::lock_guard lock(state.mutex);
   for (auto& observation : state.observations)
     if (observation.observer == observer && observation.callback == callback && observation.key == key) return;

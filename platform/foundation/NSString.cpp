@@ -19,19 +19,33 @@ Retained<NSString> NSString::stringWithUTF8String(std::string_view text) {
   return string;
 }
 
-NSString* NSString::constant(std::string_view text) { return intern(text); }
+namespace {
 
-NSString* NSString::intern(std::string_view text) {
+enum class Bound { Limited, Unlimited };
+
+NSString* internText(std::string_view text, Bound bound) {
   static std::mutex mutex;
   static auto* table = new std::unordered_map<std::string, NSString*>;
+  static std::size_t limitedCount = 0;
   std::lock_guard lock(mutex);
   auto found = table->find(std::string(text));
   if (found != table->end()) return found->second;
-  NSString* string = stringWithUTF8String(text).release();
+  if (bound == Bound::Limited) {
+    if (text.size() > NSString::maximumInternedLength || limitedCount >= NSString::maximumInternedCount) return nullptr;
+    ++limitedCount;
+  }
+  NSString* string = NSString::stringWithUTF8String(text).release();
   objc_makeImmortal(string);
   table->emplace(std::string(text), string);
   return string;
 }
+
+}  // namespace
+
+// Constants come from the program's own literals, a set that cannot grow.
+NSString* NSString::constant(std::string_view text) { return internText(text, Bound::Unlimited); }
+
+NSString* NSString::intern(std::string_view text) { return internText(text, Bound::Limited); }
 
 std::size_t NSString::length() const {
   // UTF-16 code units, as the platform counts them.

@@ -13,7 +13,13 @@ class NSString : public NSObject {
   static Retained<NSString> stringWithUTF8String(std::string_view text);
   /// An immortal string for a literal; the same object for the same text.
   static NSString* constant(std::string_view text);
-  /// The same object for equal text, for the life of the process.
+  /// Interned strings live as long as the process, so intern keeps at most
+  /// this many distinct texts (constants aside), none longer than this.
+  static constexpr std::size_t maximumInternedCount = 4096;
+  static constexpr std::size_t maximumInternedLength = 1024;
+  /// The same object for equal text, for the life of the process; nil for a
+  /// text longer than maximumInternedLength, or a new text once
+  /// maximumInternedCount are kept.
   static NSString* intern(std::string_view text);
 
   /// Formats "%@" with an object's description (nil prints "(null)"), and the

@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <sys/stat.h>
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -7,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "platform/corefoundation/CoreFoundation.h"
@@ -201,4 +203,62 @@ TEST_F(HookLibrary, WithoutVolumeControlTheSnapshotStillLoads) {
   writePreferences({{"isEnabled", NSNumber::numberWithBool(false)}});
   EXPECT_FALSE(enabled());
   EXPECT_EQ(objc_getClass("VolumeControl"), nullptr);
+}
+
+TEST_F(HookLibrary, HostileFilesLeaveTheSnapshotAndPressesGoOn) {
+  writePreferences({{"selectedIncreaseSound", NSSTR("Click")}}, false);
+  startSpringBoard();
+  std::string host = device.host("/private" + std::string(preferencesPath));
+  std::string outside = device.root() + "-outside.plist";
+  testsupport::writeFile(outside, "<plist><dict><key>selectedIncreaseSound</key><string>Drop</string></dict></plist>");
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<array>";
+  using namespace std::string_literals;
+  std::vector<std::pair<std::string, std::function<void()>>> hostile = {
+      {"nested 100,000 deep", [&] { writeRaw("<plist>" + deep + "</plist>"); }},
+      {"a NUL in a string",
+       [&] { writeRaw("<plist><dict><key>selectedIncreaseSound</key><string>Dr\0op</string></dict></plist>"s); }},
+      {"larger than a preferences file may be",
+       [&] {
+         writeRaw("<plist><dict><key>selectedIncreaseSound</key><string>Drop</string><key>pad</key><string>" +
+                  std::string(2 << 20, 'x') + "</string></dict></plist>");
+       }},
+      {"a FIFO", [&] { ASSERT_EQ(mkfifo(host.c_str(), 0644), 0); }},
+      {"a directory", [&] { fs::create_directory(host); }},
+      {"a dangling link", [&] { fs::create_symlink("nowhere", host); }},
+      {"a link out of the device", [&] { fs::create_symlink(outside, host); }},
+      {"a 1 GB sparse file", [&] { fs::resize_file(fs::path(host), std::uintmax_t{1} << 30); }},
+  };
+  for (auto& [what, make] : hostile) {
+    fs::remove_all(host);
+    if (what == "a 1 GB sparse file") testsupport::writeFile(host, "");
+    make();
+    auto start = std::chrono::steady_clock::now();
+    post(std::chrono::milliseconds(300));
+    press("increaseVolume");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << what;
+    EXPECT_EQ(name("kSelectedVolumeIncreaseSound")->utf8(), "Click") << what;
+  }
+  fs::remove_all(host);
+  fs::remove(outside);
+  EXPECT_EQ(FakeVolumeControl::presses, static_cast<int>(hostile.size()));
+  EXPECT_EQ(playedFiles(device), std::vector<std::string>(hostile.size(), theme("Click")));
+}
+
+TEST_F(HookLibrary, NamesNoFileCanHaveAreNotKept) {
+  writePreferences({{"selectedIncreaseSound", NSSTR("Click")}}, false);
+  startSpringBoard();
+  writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(100000, 'a'))}});
+  NSString* empty = name("kSelectedVolumeIncreaseSound");
+  EXPECT_EQ(empty->utf8(), "") << "a name longer than a file name plays nothing";
+  for (int i = 1; i < 5; ++i) {
+    writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(252 + i, 'a' + i))}}, false);
+    post(std::chrono::milliseconds(300));
+    EXPECT_EQ(name("kSelectedVolumeIncreaseSound"), empty) << "every such name is the one empty name";
+  }
+  press("increaseVolume");
+  EXPECT_TRUE(playedFiles(device).empty());
+  writePreferences({{"selectedIncreaseSound", NSSTR("Drop")}});
+  press("increaseVolume");
+  EXPECT_EQ(playedFiles(device), std::vector<std::string>{theme("Drop")});
 }

@@ -3,10 +3,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
+#include "platform/foundation/PropertyListDescription.h"
 #include "tests/support/TemporaryDevice.h"
 
 using testsupport::writeFile;
@@ -156,4 +158,96 @@ TEST(DevicePaths, StayUnderTheDeviceRoot) {
   EXPECT_EQ(device::hostPath("/../../etc/passwd"), "/devices/one/etc/passwd");
   EXPECT_EQ(device::hostPath("/Library/Application Support/Orvane/../../x"), "/devices/one/Library/x");
   EXPECT_EQ(device::hostPath("/"), "/devices/one/");
+}
+
+TEST(PropertyList, ARewriteKeepsEveryValueExactly) {
+  testsupport::TemporaryDevice device;
+  writeFile(device.host(preferences),
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict>"
+            "<key>big</key><integer>18446744073709551615</integer><key>small</key><integer>-9223372036854775808</integer>"
+            "<key>old</key><date>1800-01-01T00:00:00Z</date><key>later</key><date>2200-06-01T12:30:00.5Z</date>"
+            "<key>real</key><real>0.1</real></dict></plist>");
+  auto read = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferences));
+  ASSERT_TRUE(read);
+  auto* big = objc_cast<NSNumber>(read->objectForKey("big"));
+  ASSERT_TRUE(big);
+  EXPECT_EQ(big->unsignedLongLongValue(), UINT64_MAX);
+  EXPECT_EQ(big->description(), "18446744073709551615");
+  EXPECT_FALSE(big->isEqualToNumber(NSNumber::numberWithInteger(-1)));
+  ASSERT_TRUE(read->writeToFile_atomically(NSSTR(preferences), true));
+  std::string once = testsupport::readFile(device.host(preferences));
+  for (const char* kept : {"<integer>18446744073709551615</integer>", "<integer>-9223372036854775808</integer>",
+                           "<date>1800-01-01T00:00:00Z</date>", "<date>2200-06-01T12:30:00.5Z</date>", "<real>0.1"})
+    EXPECT_NE(once.find(kept), std::string::npos) << kept << " in " << once;
+  for (int i = 0; i < 3; ++i) {
+    auto again = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferences));
+    ASSERT_TRUE(again);
+    ASSERT_TRUE(again->writeToFile_atomically(NSSTR(preferences), true));
+    EXPECT_EQ(testsupport::readFile(device.host(preferences)), once) << "rewrite " << i + 2;
+  }
+  EXPECT_EQ(NSNumber::numberWithDouble(1e300)->integerValue(), INT64_MAX) << "saturated, not undefined";
+}
+
+TEST(PropertyList, HostileFilesAreUnreadableWithAReason) {
+  testsupport::TemporaryDevice device;
+  auto file = [&] { return readPropertyListFile(preferences, foundation::preferencesFileMaximumBytes); };
+  EXPECT_EQ(file().status, PropertyListFileStatus::Absent);
+  std::string deep = "<plist>";
+  for (int i = 0; i < 50000; ++i) deep += "<dict><key>a</key>";
+  writeFile(device.host(preferences), deep);
+  EXPECT_EQ(file().status, PropertyListFileStatus::Unreadable);
+  EXPECT_EQ(file().reason, "it is nested deeper than 64 levels");
+  EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferences)));
+
+  writeFile(device.host(preferences), std::string("<plist><dict><key>a</key><string>\0</string></dict></plist>", 58));
+  EXPECT_EQ(file().reason, "it holds a NUL character");
+  writeFile(device.host(preferences), "<plist><string>" + std::string(foundation::preferencesFileMaximumBytes, 'x') +
+                                          "</string></plist>");
+  EXPECT_EQ(file().reason, "it is larger than 1048576 bytes");
+  // The same size is fine for a bundle's own lists.
+  writeFile(device.host("/Library/PreferenceBundles/Orvane.bundle/Big.plist"),
+            "<plist><dict><key>items</key><string>" + std::string(foundation::preferencesFileMaximumBytes, 'x') +
+                "</string></dict></plist>");
+  EXPECT_TRUE(NSDictionary::dictionaryWithContentsOfFile(NSSTR("/Library/PreferenceBundles/Orvane.bundle/Big.plist")));
+}
+
+TEST(PropertyList, UTF16FilesAreReadAsThePlatformReadsThem) {
+  testsupport::TemporaryDevice device;
+  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-16\"?><plist version=\"1.0\"><dict>"
+                     "<key>selectedDecreaseSound</key><string>Chime</string></dict></plist>";
+  std::string wide = "\xFF\xFE";
+  for (char c : text) wide += std::string{c, '\0'};
+  writeFile(device.host(preferences), wide);
+  auto read = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferences));
+  ASSERT_TRUE(read);
+  EXPECT_EQ(read->objectForKey("selectedDecreaseSound")->description(), "Chime");
+}
+
+TEST(Formatting, DeepAndLargeValuesAreDescribedInBoundedTime) {
+  Retained<NSArray> nested = NSArray::arrayWithObjects({NSSTR("Click")});
+  for (int i = 0; i < 2000; ++i) nested = NSArray::arrayWithObjects({nested});
+  auto start = std::chrono::steady_clock::now();
+  std::string text = nested->description();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(text.ends_with("...")) << "2,000 levels of indentation exceed the limit";
+  EXPECT_EQ(text.size(), foundation::descriptionMaximumLength + 3);
+
+  auto dictionary = NSMutableDictionary::dictionary();
+  dictionary->setObject_forKey(NSArray::arrayWithObjects({NSSTR("a"), NSArray::array(), NSNumber::numberWithInteger(1)}),
+                               "list");
+  dictionary->setObject_forKey(NSMutableDictionary::dictionary(), "none");
+  EXPECT_EQ(dictionary->description(), "{\n    list = (\n        a,\n        (\n        ),\n        1\n    );\n"
+                                       "    none = {\n    };\n}");
+}
+
+TEST(Strings, InterningIsBoundedInLengthAndCount) {
+  EXPECT_EQ(NSString::intern(std::string(NSString::maximumInternedLength + 1, 'x')), nullptr);
+  NSString* kept = NSString::intern("Kept");
+  ASSERT_TRUE(kept);
+  std::size_t made = 0;
+  while (NSString::intern("name " + std::to_string(made))) ++made;
+  EXPECT_LE(made, NSString::maximumInternedCount);
+  EXPECT_EQ(NSString::intern("Kept"), kept) << "what is kept stays the same object";
+  EXPECT_EQ(NSString::intern("name 0")->utf8(), "name 0");
+  EXPECT_TRUE(NSSTR("a constant is always kept"));
 }

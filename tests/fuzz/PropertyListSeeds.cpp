@@ -1,0 +1,99 @@
+#include "tests/fuzz/PropertyListSeeds.h"
+
+#include <cstdint>
+
+#include "platform/foundation/PropertyListFormat.h"
+#include "tests/support/Samples.h"
+
+namespace fuzzseeds {
+namespace {
+
+std::string bigEndian(std::uint64_t value, std::size_t size) {
+  std::string out;
+  for (std::size_t i = size; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return out;
+}
+
+/// A binary list of encoded objects with one-byte references, the first one the root.
+std::string binaryList(const std::vector<std::string>& objects) {
+  std::string out = "bplist00";
+  std::vector<std::uint64_t> offsets;
+  for (auto& object : objects) {
+    offsets.push_back(out.size());
+    out += object;
+  }
+  std::uint64_t table = out.size();
+  for (auto offset : offsets) out += bigEndian(offset, 2);
+  out += std::string(6, '\0') + "\x02\x01" + bigEndian(objects.size(), 8) + bigEndian(0, 8) + bigEndian(table, 8);
+  return out;
+}
+
+std::u16string widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
+}  // namespace
+
+std::vector<std::string> propertyLists() {
+  using foundation::PropertyListValue;
+  using Type = PropertyListValue::Type;
+  PropertyListValue preferences;
+  auto add = [&](const char* key, PropertyListValue value) {
+    preferences.keys.push_back(key);
+    preferences.items.push_back(std::move(value));
+  };
+  PropertyListValue value;
+  value.type = Type::Boolean;
+  value.boolean = true;
+  add("isEnabled", value);
+  value = {};
+  value.type = Type::String;
+  value.text = "Kl\xC3\xA4nge \xF0\x9F\x94\x94 <&>";
+  add("selectedIncreaseSound", value);
+  value = {};
+  value.type = Type::Integer;
+  value.integer = ~std::uint64_t{0};
+  value.isUnsigned = true;
+  add("big", value);
+  value = {};
+  value.type = Type::Date;
+  value.real = -6311433600.5;
+  add("date", value);
+  value = {};
+  value.type = Type::Data;
+  value.text = std::string("\x00\x01\xFF", 3);
+  add("data", value);
+  value = {};
+  value.type = Type::Array;
+  PropertyListValue real;
+  real.type = Type::Real;
+  real.real = 0.1;
+  value.items = {real, PropertyListValue{}};
+  add("list", value);
+  std::string xml = *foundation::writeXmlPropertyList(preferences);
+
+  std::string deepXml = "<plist>";
+  for (int i = 0; i < 70; ++i) deepXml += i % 2 ? "<array>" : "<dict><key>k</key>";
+  std::vector<std::string> chain;
+  for (int i = 0; i < 70; ++i) chain.push_back(i + 1 < 70 ? "\xA1" + bigEndian(i + 1, 1) : std::string("\xA0"));
+
+  return {
+      xml,
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>selectedDecreaseSound</key><string>Chime</string>"
+      "<key>isEnabled</key><integer>0</integer></dict></plist>",
+      testsupport::utf16(widen(xml), true),
+      testsupport::utf16(widen("<plist><dict><key>a</key><string>b</string></dict></plist>"), false),
+      deepXml,
+      binaryList(chain),
+      // A dictionary of a Boolean under an ASCII key and a UTF-16 string under a UTF-16 key.
+      binaryList({"\xD2\x01\x02\x03\x04", "\x59isEnabled", "\x61" + bigEndian(0x00E9, 2), "\x09",
+                  "\x62" + bigEndian(0xD83D, 2) + bigEndian(0xDD14, 2)}),
+      binaryList({"\xA2\x01\x01", "\x14" + bigEndian(0, 8) + bigEndian(~std::uint64_t{0}, 8)}),
+      binaryList({"\xA1\x01", "\xA1\x00"}),
+      binaryList({"\xD1\x01\x02", "\x63" + bigEndian('a', 2) + bigEndian(0, 2) + bigEndian('b', 2), "\x08"}),
+      std::string("<plist><string>a\0b</string></plist>", 35),
+      "<plist><array><real>nan</real><real>-infinity</real><date>0001-01-01T00:00:00Z</date>"
+      "<integer>-9223372036854775808</integer><data>AA==</data><string><![CDATA[x<y]]>&#x1F514;</string></array></plist>",
+      "",
+  };
+}
+
+}  // namespace fuzzseeds
