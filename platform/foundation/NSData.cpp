@@ -19,9 +19,9 @@ Retained<NSData> NSData::dataWithBytes(std::string_view bytes) {
 
 Retained<NSData> NSData::dataWithContentsOfFile(const NSString* path) {
   if (!path) return nullptr;
-  auto contents = files::readWhole(device::hostPath(path->utf8()));
+  auto contents = files::readDeviceFile(path->utf8(), maxFileBytes);
   if (!contents) return nullptr;
-  return dataWithBytes(*contents);
+  return dataWithBytes(contents.bytes);
 }
 
 std::string NSData::description() const {

@@ -11,7 +11,10 @@ class NSData : public NSObject {
  public:
   static Class class_();
   static Retained<NSData> dataWithBytes(std::string_view bytes);
-  /// The whole file at a device path, or nil if it cannot be read.
+  /// Files larger than this are not read: no caller of ours needs more.
+  static constexpr std::size_t maxFileBytes = 64u << 20;
+  /// The whole regular file at a device path, or nil if it cannot be read, is
+  /// no regular file or is larger than maxFileBytes. Never waits on a FIFO.
   static Retained<NSData> dataWithContentsOfFile(const NSString* path);
 
   const std::string& bytes() const { return bytes_; }

@@ -251,3 +251,21 @@ TEST(Strings, InterningIsBoundedInLengthAndCount) {
   EXPECT_EQ(NSString::intern("name 0")->utf8(), "name 0");
   EXPECT_TRUE(NSSTR("a constant is always kept"));
 }
+
+TEST(PropertyList, DataOfAFileIsReadOnlyFromARegularFileInsideTheDevice) {
+  testsupport::TemporaryDevice device;
+  std::string outside = device.root() + "-outside";
+  writeFile(outside, "secret");
+  std::string folder = device::hostPath("/private/var/mobile/Library/Preferences");
+  std::filesystem::create_directories(folder);
+  ASSERT_EQ(::mkfifo((folder + "/fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink(outside, folder + "/out");
+  writeFile(folder + "/plain", "plain");
+  EXPECT_FALSE(NSData::dataWithContentsOfFile(NSSTR("/var/mobile/Library/Preferences/fifo")))
+      << "a FIFO is no file, and is not waited on";
+  EXPECT_FALSE(NSData::dataWithContentsOfFile(NSSTR("/var/mobile/Library/Preferences/out")));
+  auto plain = NSData::dataWithContentsOfFile(NSSTR("/var/mobile/Library/Preferences/plain"));
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->bytes(), "plain");
+  std::filesystem::remove(outside);
+}
