@@ -8,7 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <random>
@@ -248,6 +250,11 @@ TEST_F(PreferenceWrites, WritersKilledAtAnyMomentLeaveAWholeFileAndNoLitter) {
   std::set<std::string> written = {"Mac Volume Change"};
   std::mt19937 random(std::random_device{}());
   int kills = killRounds(), killedMidway = 0, killedWriting = 0;
+  // Kills spread over a whole writer's life, however long this build takes to run one.
+  auto timed = std::chrono::steady_clock::now();
+  ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", "Mac Volume Change"}).status, 0);
+  auto life = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - timed);
+  auto span = static_cast<std::uint32_t>(std::max<std::int64_t>(life.count() * 5 / 4, 1000));
   auto start = std::chrono::steady_clock::now();
   for (int round = 0; round < kills; ++round) {
     const std::string& name = themes[random() % themes.size()];
@@ -256,7 +263,7 @@ TEST_F(PreferenceWrites, WritersKilledAtAnyMomentLeaveAWholeFileAndNoLitter) {
                                                : std::vector<std::string>{"defaults", "write", "selectedIncreaseSound", name};
     pid_t writer = testsupport::startSim(ORVANE_SIM, root, words);
     ASSERT_GT(writer, 0);
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % span));
     ::kill(writer, SIGKILL);
     int status = testsupport::waitSim(writer);
     killedMidway += status == 128 + SIGKILL ? 1 : 0;
