@@ -10,7 +10,10 @@
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/social/SLComposeViewController.h"
 #include "platform/objc/runtime.h"
-#include "sim/settings/SettingsApp.h"
+#include "sim/settings/Navigation.h"
+#include "sim/settings/PageJson.h"
+#include "sim/settings/PageText.h"
+#include "sim/settings/SettingsEntry.h"
 
 namespace {
 
@@ -89,12 +92,6 @@ int answerMail(MFMailComposeViewController* mail, std::string answer) {
   return 0;
 }
 
-/// Texts on a page come from files (string tables, theme file names, stored
-/// values): what is not UTF-8 is shown as U+FFFD rather than failing the output.
-std::string jsonText(const nlohmann::json& value) {
-  return value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -125,15 +122,16 @@ int main(int argc, char** argv) {
 
   device::setProcessName("Preferences");
   AutoreleasePool pool;
-  SettingsApp settings("Orvane");
-  if (!settings.ok()) return fail(settings.error());
-  auto path = splitPath(arguments.empty() ? "" : arguments[0]);
-  bool done = false;
+  auto loaded = settings::loadEntry("Orvane");
+  if (!loaded) return fail(loaded.error().message());
+  settings::Navigation navigation(*loaded);
+  auto path = settings::splitPath(arguments.empty() ? "" : arguments[0]);
+  orvane::Result<void> done;
   try {
-    done = verb == "set" ? settings.set(path, arguments[1]) : verb == "tap" ? settings.tap(path) : settings.follow(path);
+    done = verb == "set" ? navigation.set(path, arguments[1]) : verb == "tap" ? navigation.tap(path) : navigation.follow(path);
     if (done && verb == "share") {
-      done = settings.share();
-      if (done && !settings.presentedSheet()) {
+      done = navigation.share();
+      if (done && !navigation.presentedSheet()) {
         std::printf("Twitter is not available on this device: nothing to share with.\n");
         return 0;
       }
@@ -141,17 +139,17 @@ int main(int argc, char** argv) {
   } catch (const NSInvalidArgumentException& exception) {
     return fail(exception.what());
   }
-  if (!done) return fail(settings.error());
-  if (MFMailComposeViewController* mail = settings.presentedMail()) return answerMail(mail, mailAnswer);
-  if (SLComposeViewController* sheet = settings.presentedSheet()) return answerSheet(sheet, shareAnswer);
+  if (!done) return fail(done.error().message());
+  if (MFMailComposeViewController* mail = navigation.presentedMail()) return answerMail(mail, mailAnswer);
+  if (SLComposeViewController* sheet = navigation.presentedSheet()) return answerSheet(sheet, shareAnswer);
   if (verb == "inspect") {
     // Let the page's timers and animations run their course, as a person looking at it would.
     if (NSRunLoop::currentRunLoop()->hasTimers()) NSRunLoop::currentRunLoop()->runForSeconds(1.05);
-    auto tree = settings.inspect();
-    std::fputs(json ? jsonText(tree).c_str() : SettingsApp::inspectText(tree).c_str(), stdout);
+    auto inspection = settings::snapshotInspection(navigation);
+    std::fputs(json ? settings::jsonText(settings::toJson(inspection)).c_str() : settings::toText(inspection).c_str(), stdout);
   } else {
-    auto page = settings.show();
-    std::fputs(json ? jsonText(page).c_str() : SettingsApp::showText(page).c_str(), stdout);
+    auto page = settings::snapshotPage(*navigation.page());
+    std::fputs(json ? settings::jsonText(settings::toJson(page)).c_str() : settings::toText(page).c_str(), stdout);
   }
   return 0;
 }
