@@ -1,30 +1,37 @@
 #pragma once
 
 #include <string>
-#include <vector>
 
-// The commands of orvane-sim. Each takes the words after its name and returns
-// the exit status: 0 done, 1 failed (said on standard error), 2 wrong use.
+#include "sim/orvane-sim/CommandLine.h"
+
+// The commands of orvane-sim. The table in Commands.cpp names each one with
+// its words, options and help; the parser has checked them against it before
+// a handler runs. A handler returns the exit status: 0 done, 1 failed (said
+// on standard error), 2 wrong use (said with cli::wrongUse).
 namespace commands {
 
-using Arguments = std::vector<std::string>;
+using cli::Invocation;
 
-constexpr int usageError = 2;
+/// The whole command line: every command, its help and its handler.
+const cli::Command& table();
 
-int init(const Arguments& arguments);
-int install(const Arguments& arguments);
-int ringer(const Arguments& arguments);
-int springboard(const Arguments& arguments);
-int press(const Arguments& arguments);
-int status(const Arguments& arguments);
-int log(const Arguments& arguments);
-int defaults(const Arguments& arguments);
-int notify(const Arguments& arguments);
-int settings(const Arguments& arguments);
-int language(const Arguments& arguments);
-int mailAccount(const Arguments& arguments);
-int twitterAccount(const Arguments& arguments);
-int hardware(const Arguments& arguments);
+int init(const Invocation& invocation);
+int install(const Invocation& invocation);
+int ringer(const Invocation& invocation);
+int springboard(const Invocation& invocation);
+int press(const Invocation& invocation);
+int status(const Invocation& invocation);
+int log(const Invocation& invocation);
+int defaultsRead(const Invocation& invocation);
+int defaultsWrite(const Invocation& invocation);
+int defaultsDelete(const Invocation& invocation);
+int notifyPost(const Invocation& invocation);
+int settings(const Invocation& invocation);
+int language(const Invocation& invocation);
+int mailAccount(const Invocation& invocation);
+int twitterAccount(const Invocation& invocation);
+int setIdiom(const Invocation& invocation);
+int setModel(const Invocation& invocation);
 
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);

@@ -1,3 +1,6 @@
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -61,57 +64,118 @@ int store(device::PreferencesChange& change, NSMutableDictionary* preferences) {
   return fail(change.failures().empty() ? std::string("cannot write ") + preferencesPath : change.failures().front());
 }
 
-}  // namespace
-
-int defaults(const Arguments& arguments) {
-  if (arguments.empty()) return usageError;
-  const std::string& verb = arguments[0];
-  if (verb == "read" && arguments.size() <= 2) {
-    if (int status = requireDevice()) return status;
-    std::string unreadable;
-    auto preferences = readDomain(unreadable);
-    if (!unreadable.empty()) return fail(unreadable);
-    if (!preferences) return fail(std::string("the domain ") + domain + " does not exist");
-    if (arguments.size() == 1) {
-      std::printf("%s\n", preferences->description().c_str());
-      return 0;
-    }
-    objc_object* value = preferences->objectForKey(arguments[1]);
-    if (!value) return fail(std::string("the domain/default pair of (") + domain + ", " + arguments[1] + ") does not exist");
-    std::printf("%s\n", value->description().c_str());
-    return 0;
-  }
-  if (verb == "write" && (arguments.size() == 3 || arguments.size() == 4)) {
-    bool typed = arguments.size() == 4;
-    std::string type = typed ? arguments[2] : "-string";
-    Retained<NSObject> value = parseValue(type, arguments.back());
-    if (!value) return typed && parseValue(type, "0") ? fail("\"" + arguments.back() + "\" is not a " + type.substr(1) + " value") : usageError;
-    if (int status = requireDevice()) return status;
-    device::PreferencesChange change;
-    auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
-    if (!preferences) preferences = NSMutableDictionary::dictionary();
-    preferences->setObject_forKey(value.get(), arguments[1]);
-    return store(change, preferences);
-  }
-  if (verb == "delete" && arguments.size() == 2) {
-    if (int status = requireDevice()) return status;
-    device::PreferencesChange change;
-    std::string unreadable;
-    auto preferences = readDomain(unreadable);
-    if (!unreadable.empty()) return fail(unreadable);
-    if (!preferences || !preferences->objectForKey(arguments[1]))
-      return fail(std::string("the domain/default pair of (") + domain + ", " + arguments[1] + ") does not exist");
-    preferences->removeObjectForKey(arguments[1]);
-    return store(change, preferences);
-  }
-  return usageError;
+/// A word that names a domain rather than a key: reverse-DNS, as domains are.
+bool looksLikeDomain(const std::string& word) {
+  return std::count(word.begin(), word.end(), '.') >= 2 && word.find(' ') == std::string::npos;
 }
 
-int notify(const Arguments& arguments) {
-  if (arguments.size() != 2 || arguments[0] != "post" || arguments[1].empty()) return usageError;
+int unknownDomain(const std::string& name) {
+  return fail("the domain " + name + " does not exist on this device (its one domain is " + domain + ")");
+}
+
+nlohmann::json jsonValue(objc_object* object) {
+  if (auto* dictionary = objc_cast<NSDictionary>(object)) {
+    nlohmann::json entries = nlohmann::json::object();
+    for (const auto& [key, value] : dictionary->entries()) entries[key] = jsonValue(value.get());
+    return entries;
+  }
+  if (auto* array = objc_cast<NSArray>(object)) {
+    nlohmann::json items = nlohmann::json::array();
+    for (const auto& item : *array) items.push_back(jsonValue(item.get()));
+    return items;
+  }
+  if (auto* string = objc_cast<NSString>(object)) return string->utf8();
+  if (auto* number = objc_cast<NSNumber>(object)) {
+    switch (number->kind()) {
+      case NSNumber::Kind::Boolean: return number->boolValue();
+      case NSNumber::Kind::Real: return number->doubleValue();
+      case NSNumber::Kind::Integer:
+        return number->isUnsigned() ? nlohmann::json(number->unsignedLongLongValue()) : nlohmann::json(number->integerValue());
+    }
+  }
+  // Data and dates as their descriptions.
+  return object ? object->description() : std::string();
+}
+
+/// Texts of a file may be anything: what is not UTF-8 is shown as U+FFFD.
+std::string jsonText(objc_object* object) {
+  return jsonValue(object).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+}  // namespace
+
+int defaultsRead(const Invocation& invocation) {
+  std::vector<std::string> words = invocation.arguments;
+  // One word is a key, or the domain as on macOS; two are the domain and a key.
+  bool wholeDomain = words.empty() || (words.size() == 1 && words[0] == domain);
+  if (words.size() == 2 && words[0] != domain) return unknownDomain(words[0]);
+  if (int status = requireDevice()) return status;
+  std::string unreadable;
+  auto preferences = readDomain(unreadable);
+  if (!unreadable.empty()) return fail(unreadable);
+  if (!preferences) return fail(std::string("the domain ") + domain + " does not exist");
+  bool json = invocation.has("--json");
+  if (wholeDomain) {
+    std::printf("%s\n", json ? jsonText(preferences.get()).c_str() : preferences->description().c_str());
+    return 0;
+  }
+  const std::string& key = words.back();
+  objc_object* value = preferences->objectForKey(key);
+  if (!value && words.size() == 1 && looksLikeDomain(key)) return unknownDomain(key);
+  if (!value) return fail(std::string("the domain/default pair of (") + domain + ", " + key + ") does not exist");
+  std::printf("%s\n", json ? jsonText(value).c_str() : value->description().c_str());
+  return 0;
+}
+
+int defaultsWrite(const Invocation& invocation) {
+  static const std::vector<std::string> types = {"-string", "-bool", "-int", "-float"};
+  std::string type;
+  for (const auto& name : types) {
+    if (!invocation.has(name)) continue;
+    if (!type.empty()) return cli::wrongUse(invocation, "give one type, not " + type + " and " + name);
+    type = name;
+  }
+  std::vector<std::string> words = invocation.arguments;
+  if (!type.empty()) words.push_back(invocation.option(type));
+  // KEY VALUE, or DOMAIN KEY VALUE.
+  if (words.size() < 2) return cli::wrongUse(invocation, "missing VALUE");
+  if (words.size() > 3) return cli::wrongUse(invocation, "unexpected argument \"" + words[3] + "\"");
+  if (words.size() == 3 && words[0] != domain) return unknownDomain(words[0]);
+  const std::string& key = words[words.size() - 2];
+  const std::string& word = words.back();
+  Retained<NSObject> value = parseValue(type.empty() ? "-string" : type, word);
+  if (!value) return cli::wrongUse(invocation, "bad " + type.substr(1) + " value \"" + word + "\"");
+  if (int status = requireDevice()) return status;
+  device::PreferencesChange change;
+  auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  if (!preferences) preferences = NSMutableDictionary::dictionary();
+  preferences->setObject_forKey(value.get(), key);
+  return store(change, preferences);
+}
+
+int defaultsDelete(const Invocation& invocation) {
+  const std::vector<std::string>& words = invocation.arguments;
+  if (words.size() == 2 && words[0] != domain) return unknownDomain(words[0]);
+  const std::string& key = words.back();
+  if (int status = requireDevice()) return status;
+  device::PreferencesChange change;
+  std::string unreadable;
+  auto preferences = readDomain(unreadable);
+  if (!unreadable.empty()) return fail(unreadable);
+  if (!preferences || !preferences->objectForKey(key)) {
+    if (words.size() == 1 && key == domain)
+      return cli::wrongUse(invocation, std::string("say which key to delete: defaults delete ") + domain + " KEY");
+    if (words.size() == 1 && looksLikeDomain(key)) return unknownDomain(key);
+    return fail(std::string("the domain/default pair of (") + domain + ", " + key + ") does not exist");
+  }
+  preferences->removeObjectForKey(key);
+  return store(change, preferences);
+}
+
+int notifyPost(const Invocation& invocation) {
   if (int status = requireDevice()) return status;
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                       NSString::stringWithUTF8String(arguments[1]), nullptr, nullptr, true);
+                                       NSString::stringWithUTF8String(invocation.arguments[0]), nullptr, nullptr, true);
   return 0;
 }
 

@@ -8,7 +8,8 @@
 namespace commands {
 
 int fail(const std::string& message) {
-  std::fprintf(stderr, "orvane-sim: %s\n", message.c_str());
+  bool colour = cli::colourFor(stderr);
+  std::fprintf(stderr, "%sorvane-sim:%s %s\n", colour ? "\033[1;31m" : "", colour ? "\033[0m" : "", message.c_str());
   return 1;
 }
 
@@ -18,23 +19,18 @@ int requireDevice() {
   return fail("no device at " + root + " (create it with: orvane-sim --device " + root + " init)");
 }
 
-int init(const Arguments& arguments) {
+int init(const Invocation& invocation) {
   device::DeviceOptions options;
-  for (std::size_t i = 0; i < arguments.size(); i += 2) {
-    if (i + 1 >= arguments.size()) return usageError;
-    const std::string& option = arguments[i];
-    const std::string& value = arguments[i + 1];
-    if (option == "--model") options.model = value;
-    else if (option == "--idiom" && (value == "phone" || value == "pad")) options.idiom = value;
-    else if (option == "--ios") options.systemVersion = value;
-    else if (option == "--language") options.language = value;
-    else if (option == "--mail-account") options.mailAccount = value == "none" ? "" : value;
-    else if (option == "--twitter-account") options.twitterAccount = value == "none" ? "" : value;
-    else return usageError;
-  }
+  auto account = [](const std::string& value) { return value == "none" ? std::string() : value; };
+  options.model = invocation.option("--model", options.model);
+  options.idiom = invocation.option("--idiom", options.idiom);
+  options.systemVersion = invocation.option("--ios", options.systemVersion);
+  options.language = invocation.option("--language", options.language);
+  if (invocation.has("--mail-account")) options.mailAccount = account(invocation.option("--mail-account"));
+  if (invocation.has("--twitter-account")) options.twitterAccount = account(invocation.option("--twitter-account"));
   std::string root = device::root();
   if (options.systemVersion.empty() || device::buildForSystemVersion(options.systemVersion).empty())
-    return fail("unknown iOS version \"" + options.systemVersion + "\" (try 7.0 to 12.0, e.g. 8.1)");
+    return cli::wrongUse(invocation, "unknown iOS version \"" + options.systemVersion + "\": 7.0 to 12.0 (e.g. 8.1)");
   bool existed = device::isDevice(root);
   if (auto error = device::createDevice(root, options); !error.empty()) return fail(error);
   if (package::isInstalled(root, "com.quillmark.orvane")) {
@@ -46,55 +42,46 @@ int init(const Arguments& arguments) {
   return 0;
 }
 
-int install(const Arguments& arguments) {
-  if (!arguments.empty()) return usageError;
+int install(const Invocation&) {
   if (int status = requireDevice()) return status;
   if (auto error = package::install(device::root(), package::builtPackage()); !error.empty()) return fail(error);
   std::printf("Installed Orvane into %s.\n", device::root().c_str());
   return 0;
 }
 
-int ringer(const Arguments& arguments) {
-  if (arguments.size() != 1 || (arguments[0] != "silent" && arguments[0] != "ring")) return usageError;
+namespace {
+/// Writes one of the device's settings and says its new value.
+int setSetting(const char* setting, const std::string& value, const char* what, const std::string& shown) {
   if (int status = requireDevice()) return status;
-  if (!device::setSetting("Ringer", arguments[0])) return fail("cannot write the device settings");
-  std::printf("Ring/silent switch: %s\n", arguments[0].c_str());
+  if (!device::setSetting(setting, value)) return fail("cannot write the device settings");
+  std::printf("%s: %s\n", what, shown.c_str());
   return 0;
 }
 
-namespace {
-int setAccount(const Arguments& arguments, const char* setting, const char* what) {
-  if (arguments.size() != 1 || arguments[0].empty()) return usageError;
-  if (int status = requireDevice()) return status;
-  std::string account = arguments[0] == "none" ? "" : arguments[0];
-  if (!device::setSetting(setting, account)) return fail("cannot write the device settings");
-  std::printf("%s: %s\n", what, account.empty() ? "none" : account.c_str());
-  return 0;
+int setAccount(const Invocation& invocation, const char* setting, const char* what) {
+  std::string account = invocation.arguments[0] == "none" ? "" : invocation.arguments[0];
+  return setSetting(setting, account, what, account.empty() ? "none" : account);
 }
 }  // namespace
 
-int mailAccount(const Arguments& arguments) { return setAccount(arguments, "MailAccount", "Mail account"); }
-
-int twitterAccount(const Arguments& arguments) { return setAccount(arguments, "TwitterAccount", "Twitter account"); }
-
-int hardware(const Arguments& arguments) {
-  if (arguments.size() != 2) return usageError;
-  const std::string& what = arguments[0];
-  const std::string& value = arguments[1];
-  if (what == "idiom" && value != "phone" && value != "pad") return usageError;
-  if ((what != "idiom" && what != "model") || value.empty()) return usageError;
-  if (int status = requireDevice()) return status;
-  if (!device::setSetting(what == "idiom" ? "Idiom" : "Model", value)) return fail("cannot write the device settings");
-  std::printf("%s: %s\n", what == "idiom" ? "Idiom" : "Model", value.c_str());
-  return 0;
+int ringer(const Invocation& invocation) {
+  return setSetting("Ringer", invocation.arguments[0], "Ring/silent switch", invocation.arguments[0]);
 }
 
-int language(const Arguments& arguments) {
-  if (arguments.size() != 1 || arguments[0].empty() || arguments[0].find('/') != std::string::npos) return usageError;
-  if (int status = requireDevice()) return status;
-  if (!device::setSetting("Language", arguments[0])) return fail("cannot write the device settings");
-  std::printf("Language: %s\n", arguments[0].c_str());
-  return 0;
+int mailAccount(const Invocation& invocation) { return setAccount(invocation, "MailAccount", "Mail account"); }
+
+int twitterAccount(const Invocation& invocation) { return setAccount(invocation, "TwitterAccount", "Twitter account"); }
+
+int setIdiom(const Invocation& invocation) {
+  return setSetting("Idiom", invocation.arguments[0], "Idiom", invocation.arguments[0]);
+}
+
+int setModel(const Invocation& invocation) {
+  return setSetting("Model", invocation.arguments[0], "Model", invocation.arguments[0]);
+}
+
+int language(const Invocation& invocation) {
+  return setSetting("Language", invocation.arguments[0], "Language", invocation.arguments[0]);
 }
 
 }  // namespace commands

@@ -19,6 +19,8 @@ namespace commands {
 
 namespace {
 
+using Arguments = std::vector<std::string>;
+
 /// Replaces this process with one of the device's hosts, built beside orvane-sim.
 int runHost(const char* name, const Arguments& arguments) {
   if (int status = requireDevice()) return status;
@@ -132,48 +134,54 @@ std::string fieldText(const nlohmann::json& entry, const char* name) {
 
 }  // namespace
 
-int springboard(const Arguments& arguments) {
-  if (!(arguments.empty() || (arguments.size() == 2 && arguments[0] == "--audio" && arguments[1] == "system")))
-    return usageError;
-  return runHost("SpringBoard", arguments);
+int springboard(const Invocation& invocation) {
+  Arguments words;
+  if (invocation.has("--audio")) words = {"--audio", invocation.option("--audio")};
+  return runHost("SpringBoard", words);
 }
 
-int settings(const Arguments& arguments) {
-  if (arguments.empty()) return usageError;
-  return runHost("Preferences", arguments);
+int settings(const Invocation& invocation) {
+  // The Settings host takes the checked words in one form: VERB [--json] [--mail=ANSWER] [--share=ANSWER] -- WORDS.
+  Arguments words = {invocation.command().name};
+  if (invocation.has("--json")) words.push_back("--json");
+  for (const char* option : {"--mail", "--share"})
+    if (invocation.has(option)) words.push_back(std::string(option) + "=" + invocation.option(option));
+  words.push_back("--");
+  words.insert(words.end(), invocation.arguments.begin(), invocation.arguments.end());
+  return runHost("Preferences", words);
 }
 
-int press(const Arguments& arguments) {
-  if (arguments.empty() || arguments.size() > 2 || (arguments[0] != "up" && arguments[0] != "down")) return usageError;
-  long count = 1;
-  if (arguments.size() == 2) {
-    char* end = nullptr;
-    count = std::strtol(arguments[1].c_str(), &end, 10);
-    if (!end || *end || count < 1 || count > 100000) return usageError;
-  }
+int press(const Invocation& invocation) {
+  const std::string& button = invocation.arguments[0];
+  long count = invocation.arguments.size() == 2 ? std::strtol(invocation.arguments[1].c_str(), nullptr, 10) : 1;
   if (int status = requireDevice()) return status;
   pressing::Presser presser;
   if (!presser.connected()) return fail(presser.error());
   for (long i = 0; i < count; ++i) {
-    auto steps = presser.press(arguments[0]);
+    auto steps = presser.press(button);
     if (!steps) return fail(presser.error());
-    std::printf("volume %s: %d/16\n", arguments[0].c_str(), *steps);
+    std::printf("volume %s: %d/16\n", button.c_str(), *steps);
   }
   return 0;
 }
 
-int status(const Arguments& arguments) {
-  if (!arguments.empty()) return usageError;
+int status(const Invocation& invocation) {
   if (int status = requireDevice()) return status;
   pressing::Presser presser;
+  if (invocation.has("--json")) {
+    nlohmann::json state = {{"device", device::root()},
+                            {"orvaneInstalled", package::isInstalled(device::root(), "com.quillmark.orvane")},
+                            {"springboardRunning", presser.connected()}};
+    std::printf("%s\n", state.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    return presser.connected() ? 0 : 1;
+  }
   if (!presser.connected()) return fail(presser.error());
   std::printf("SpringBoard is running on %s\n", device::root().c_str());
   return 0;
 }
 
-int log(const Arguments& arguments) {
-  bool json = arguments.size() == 1 && arguments[0] == "--json";
-  if (!arguments.empty() && !json) return usageError;
+int log(const Invocation& invocation) {
+  bool json = invocation.has("--json");
   if (int status = requireDevice()) return status;
   // The current segment first: if it is rotated meanwhile, both names show one file.
   LogSegment current(speaker::kLogPath), previous(speaker::kPreviousLogPath);

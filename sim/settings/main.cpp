@@ -1,6 +1,7 @@
 // Preferences: the Settings app of the simulated device. It opens Orvane's
 // entry and shows, changes or inspects one of its pages.
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -17,13 +18,10 @@
 
 namespace {
 
+// orvane-sim checks the words against its table of commands and hands them
+// over in one form; anything else is said in one line.
 int usage() {
-  std::fprintf(stderr,
-               "usage: orvane-sim settings show [--json] [PATH]\n"
-               "       orvane-sim settings inspect [--json] [PATH]\n"
-               "       orvane-sim settings set PATH VALUE\n"
-               "       orvane-sim settings tap PATH [--mail send|save|cancel]\n"
-               "       orvane-sim settings share [PATH] [--share post|cancel]\n");
+  std::fprintf(stderr, "Settings: unexpected arguments (run it as orvane-sim settings; see orvane-sim settings --help)\n");
   return 2;
 }
 
@@ -95,26 +93,24 @@ int answerMail(MFMailComposeViewController* mail, std::string answer) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments(argv + 1, argv + argc);
-  if (arguments.empty()) return usage();
-  std::string verb = arguments[0];
-  arguments.erase(arguments.begin());
+  // VERB [--json] [--mail=ANSWER] [--share=ANSWER] -- [PATH [VALUE]]
+  std::vector<std::string> words(argv + 1, argv + argc);
+  auto ended = std::find(words.begin(), words.end(), "--");
+  if (words.empty() || ended == words.end()) return usage();
+  std::string verb = words[0];
   bool json = false;
-  if (!arguments.empty() && arguments[0] == "--json" && (verb == "show" || verb == "inspect")) {
-    json = true;
-    arguments.erase(arguments.begin());
-  }
   std::string mailAnswer, shareAnswer;
-  if (verb == "tap" && arguments.size() == 3 && arguments[1] == "--mail") {
-    mailAnswer = arguments[2];
-    if (mailAnswer != "send" && mailAnswer != "save" && mailAnswer != "cancel") return usage();
-    arguments.resize(1);
+  for (auto word = words.begin() + 1; word != ended; ++word) {
+    if (*word == "--json") json = true;
+    else if (word->starts_with("--mail=")) mailAnswer = word->substr(7);
+    else if (word->starts_with("--share=")) shareAnswer = word->substr(8);
+    else return usage();
   }
-  if (verb == "share" && arguments.size() >= 2 && arguments[arguments.size() - 2] == "--share") {
-    shareAnswer = arguments.back();
-    if (shareAnswer != "post" && shareAnswer != "cancel") return usage();
-    arguments.resize(arguments.size() - 2);
-  }
+  std::vector<std::string> arguments(ended + 1, words.end());
+  auto answers = [](const std::string& answer, std::initializer_list<const char*> choices) {
+    return answer.empty() || std::any_of(choices.begin(), choices.end(), [&](const char* c) { return answer == c; });
+  };
+  if (!answers(mailAnswer, {"send", "save", "cancel"}) || !answers(shareAnswer, {"post", "cancel"})) return usage();
   bool viewing = verb == "show" || verb == "inspect" || verb == "share";
   if ((viewing && arguments.size() > 1) || (verb == "set" && arguments.size() != 2) ||
       (verb == "tap" && arguments.size() != 1) || (!viewing && verb != "set" && verb != "tap"))

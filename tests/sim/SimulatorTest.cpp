@@ -52,7 +52,13 @@ int count(const std::string& text, const std::string& part) {
 
 TEST_F(Simulator, AChangeFromAnotherProcessIsHeardOnTheNextPress) {
   ASSERT_EQ(sim(root, {"init"}).status, 0);
+  Result stopped = sim(root, {"status", "--json"});
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_NE(stopped.out.find("\"springboardRunning\": false"), std::string::npos) << stopped.out;
   startSpringBoard();
+  Result running = sim(root, {"status", "--json"});
+  EXPECT_EQ(running.status, 0);
+  EXPECT_EQ(running.out, "{\n  \"device\": \"" + root + "\",\n  \"orvaneInstalled\": true,\n  \"springboardRunning\": true\n}\n");
   Result press = sim(root, {"press", "up"});
   EXPECT_EQ(press.status, 0) << press.err;
   EXPECT_EQ(press.out, "volume up: 9/16\n");
@@ -107,7 +113,7 @@ TEST_F(Simulator, DefaultsTakeTypesAndSayWhatIsMissing) {
   Result missing = sim(root, {"defaults", "read", "nothing"});
   EXPECT_EQ(missing.status, 1);
   EXPECT_NE(missing.err.find("(com.quillmark.orvane, nothing) does not exist"), std::string::npos);
-  EXPECT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "perhaps"}).status, 1);
+  EXPECT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "perhaps"}).status, 2);
   EXPECT_EQ(sim(root, {"defaults", "delete", "nothing"}).status, 1);
   EXPECT_EQ(sim(root, {"defaults", "delete", "count"}).status, 0);
   EXPECT_EQ(sim(root, {"defaults", "read", "count"}).status, 1);
@@ -124,7 +130,8 @@ TEST_F(Simulator, WrongUseAndMissingThingsAreSaidPlainly) {
            {"ringer", "loud"}, {"notify", "post"}}) {
     Result wrong = sim(root, words);
     EXPECT_EQ(wrong.status, 2) << testing::PrintToString(words);
-    EXPECT_NE(wrong.err.find("usage: orvane-sim"), std::string::npos);
+    EXPECT_NE(wrong.err.find("--help)\n"), std::string::npos) << wrong.err;
+    EXPECT_EQ(wrong.out, "");
   }
 
   ASSERT_EQ(sim(root, {"init"}).status, 0);

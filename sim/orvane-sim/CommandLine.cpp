@@ -1,0 +1,586 @@
+#include "sim/orvane-sim/CommandLine.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <functional>
+
+namespace cli {
+
+namespace {
+
+constexpr const char* program = "orvane-sim";
+constexpr std::size_t kWidth = 80;
+
+std::string lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+/// Edits (insert, delete, replace, swap of neighbours) from one word to the other.
+std::size_t distance(const std::string& a, const std::string& b) {
+  std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+  for (std::size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (std::size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i)
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return d[a.size()][b.size()];
+}
+
+/// "a", "a or b", "a, b or c".
+std::string alternatives(const std::vector<std::string>& words) {
+  std::string text;
+  for (std::size_t i = 0; i < words.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == words.size() ? " or " : ", ") + words[i];
+  return text;
+}
+
+std::string joined(const std::vector<std::string>& words, const char* separator) {
+  std::string text;
+  for (const auto& word : words) text += (text.empty() ? "" : separator) + word;
+  return text;
+}
+
+std::string quoted(const std::string& word) { return "\"" + word + "\""; }
+
+std::string argumentText(const Argument& argument) {
+  std::string name = argument.choices.empty() ? argument.name : joined(argument.choices, "|");
+  return argument.optional ? "[" + name + "]" : name;
+}
+
+std::string optionText(const Option& option) {
+  std::string value = option.choices.empty() ? option.value : joined(option.choices, "|");
+  return option.name + (value.empty() ? "" : " " + value);
+}
+
+/// What follows a command's name in a usage line.
+std::string synopsis(const Command& command) {
+  if (!command.synopsis.empty()) return command.synopsis;
+  std::vector<std::string> parts;
+  if (!command.subcommands.empty()) {
+    std::vector<std::string> names;
+    for (const auto& sub : command.subcommands) names.push_back(sub.name);
+    parts.push_back(joined(names, "|") + " ...");
+  }
+  for (const auto& option : command.options) parts.push_back("[" + optionText(option) + "]");
+  for (const auto& argument : command.arguments) parts.push_back(argumentText(argument));
+  return joined(parts, " ");
+}
+
+std::string pathName(const std::vector<const Command*>& path) {
+  std::string name;
+  for (std::size_t i = 1; i < path.size(); ++i) name += (name.empty() ? "" : " ") + path[i]->name;
+  return name;
+}
+
+/// The commands that run something, below `command`, with their paths.
+void leaves(const Command& command, std::vector<const Command*>& path,
+            const std::function<void(const std::vector<const Command*>&)>& use) {
+  path.push_back(&command);
+  if (command.handler && path.size() > 1) use(path);
+  for (const auto& sub : command.subcommands) leaves(sub, path, use);
+  path.pop_back();
+}
+
+void everyCommand(const Command& command, std::vector<const Command*>& path,
+                  const std::function<void(const std::vector<const Command*>&)>& use) {
+  path.push_back(&command);
+  use(path);
+  for (const auto& sub : command.subcommands) everyCommand(sub, path, use);
+  path.pop_back();
+}
+
+/// Paragraphs filled to the width, each line indented; lines that begin with a
+/// space are kept as they are.
+std::string filled(const std::string& text, std::size_t indent) {
+  std::string out, line;
+  std::string margin(indent, ' ');
+  auto flush = [&] {
+    if (!line.empty()) out += margin + line + "\n";
+    line.clear();
+  };
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string source = text.substr(start, end - start);
+    start = end + 1;
+    if (source.empty()) {
+      flush();
+      out += "\n";
+      continue;
+    }
+    if (source[0] == ' ') {
+      flush();
+      out += margin + source + "\n";
+      continue;
+    }
+    std::size_t at = 0;
+    while (at < source.size()) {
+      std::size_t space = source.find(' ', at);
+      std::string word = source.substr(at, space == std::string::npos ? std::string::npos : space - at);
+      at = space == std::string::npos ? source.size() : space + 1;
+      if (word.empty()) continue;
+      if (!line.empty() && indent + line.size() + 1 + word.size() > kWidth) flush();
+      line += (line.empty() ? "" : " ") + word;
+    }
+  }
+  flush();
+  while (out.size() >= 2 && out.substr(out.size() - 2) == "\n\n") out.pop_back();
+  return out;
+}
+
+/// One line of words broken to the width, never inside brackets; lines after
+/// the first indented by `hanging`.
+std::string broken(const std::string& text, std::size_t hanging) {
+  std::vector<std::string> words(1);
+  int depth = 0;
+  for (char c : text) {
+    depth += c == '[' ? 1 : c == ']' ? -1 : 0;
+    if (c == ' ' && depth <= 0) words.emplace_back();
+    else words.back() += c;
+  }
+  std::string out, line;
+  for (const auto& word : words) {
+    std::size_t margin = out.empty() ? 0 : hanging;
+    if (!line.empty() && margin + line.size() + 1 + word.size() > kWidth) {
+      out += std::string(margin, ' ') + line + "\n";
+      line.clear();
+    }
+    line += (line.empty() ? "" : " ") + word;
+  }
+  return out + std::string(out.empty() ? 0 : hanging, ' ') + line + "\n";
+}
+
+/// "  name    summary" rows, the summaries in one column.
+std::string rows(const std::vector<std::pair<std::string, std::string>>& entries) {
+  std::size_t column = 0;
+  for (const auto& [left, right] : entries)
+    if (left.size() <= 30) column = std::max(column, left.size());
+  std::string out;
+  for (const auto& [left, right] : entries) {
+    if (left.size() > column) {
+      out += "  " + broken(left, 6) + filled(right, column + 4);
+    } else {
+      std::string text = filled(right, column + 4);
+      out += "  " + left + (text.empty() ? "\n" : text.substr(left.size() + 2));
+    }
+  }
+  return out;
+}
+
+const Option* findOption(const std::vector<const Command*>& path, const std::string& name) {
+  for (auto command = path.rbegin(); command != path.rend(); ++command)
+    for (const auto& option : (*command)->options)
+      if (option.name == name || option.alias == name) return &option;
+  return nullptr;
+}
+
+/// An option some command below `command` takes (a word given before its command).
+const Option* findBelow(const Command& command, const std::string& name) {
+  for (const auto& sub : command.subcommands) {
+    for (const auto& option : sub.options)
+      if (option.name == name || option.alias == name) return &option;
+    if (const Option* found = findBelow(sub, name)) return found;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> optionNames(const std::vector<const Command*>& path) {
+  std::vector<std::string> names;
+  for (auto command = path.rbegin(); command != path.rend(); ++command)
+    for (const auto& option : (*command)->options) {
+      names.push_back(option.name);
+      if (!option.alias.empty()) names.push_back(option.alias);
+    }
+  names.push_back("--help");
+  return names;
+}
+
+bool isOptionWord(const std::string& word) {
+  return word.size() > 1 && word[0] == '-' && (std::isalpha(static_cast<unsigned char>(word[1])) || word[1] == '-');
+}
+
+bool isHelp(const std::string& word) { return word == "--help" || word == "-h"; }
+
+std::string roff(const std::string& text) {
+  std::string out;
+  bool lineStart = true;
+  for (char c : text) {
+    if (lineStart && (c == '.' || c == '\'')) out += "\\&";
+    if (c == '\\') out += "\\e";
+    else if (c == '-') out += "\\-";
+    else out += c;
+    lineStart = c == '\n';
+  }
+  return out;
+}
+
+/// Paragraphs as roff: blank lines start new ones, lines beginning with a space are kept as they are.
+std::string roffParagraphs(const std::string& text) {
+  std::string out;
+  bool verbatim = false;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    bool kept = !line.empty() && line[0] == ' ';
+    if (kept && !verbatim) out += ".nf\n";
+    if (!kept && verbatim) out += ".fi\n";
+    verbatim = kept;
+    out += line.empty() ? ".sp\n" : roff(line) + "\n";
+  }
+  if (verbatim) out += ".fi\n";
+  return out;
+}
+
+}  // namespace
+
+std::string Invocation::option(const std::string& name, const std::string& fallback) const {
+  auto found = options.find(name);
+  return found == options.end() ? fallback : found->second;
+}
+
+std::string Invocation::commandName() const { return pathName(path); }
+
+bool colourFor(std::FILE* stream) {
+  const char* noColour = std::getenv("NO_COLOR");
+  return (!noColour || !*noColour) && ::isatty(::fileno(stream)) == 1;
+}
+
+std::string closest(const std::string& word, const std::vector<std::string>& candidates) {
+  std::string typed = lower(word);
+  std::string best;
+  std::size_t bestDistance = typed.size() <= 4 ? 1 : 2;
+  bool found = false;
+  for (const auto& candidate : candidates) {
+    std::size_t d = distance(typed, lower(candidate));
+    if (d <= bestDistance && (!found || d < bestDistance)) {
+      best = candidate;
+      bestDistance = d;
+      found = true;
+    }
+  }
+  if (found || typed.size() < 3) return best;
+  // A start of only one of them.
+  for (const auto& candidate : candidates) {
+    if (lower(candidate).rfind(typed, 0) != 0) continue;
+    if (!best.empty()) return "";
+    best = candidate;
+  }
+  return best;
+}
+
+int wrongUse(const Invocation& invocation, const std::string& what, const std::vector<std::string>& candidates) {
+  std::string name = invocation.commandName();
+  std::string line = std::string(program) + (name.empty() ? "" : " " + name) + ": " + what;
+  // The word a mistake is about is the last quoted one in its message.
+  std::size_t close = what.rfind('"');
+  std::size_t open = close == std::string::npos || close == 0 ? std::string::npos : what.rfind('"', close - 1);
+  std::string word = open == std::string::npos ? "" : what.substr(open + 1, close - open - 1);
+  if (std::string suggestion = closest(word, candidates); !word.empty() && !suggestion.empty() && suggestion != word)
+    line += ", did you mean " + suggestion + "?";
+  line += std::string(" (see ") + program + (name.empty() ? "" : " " + name) + " --help)";
+  bool colour = colourFor(stderr);
+  std::fprintf(stderr, "%s%s\n", colour ? "\033[1;31m" : "", (line + (colour ? "\033[0m" : "")).c_str());
+  return usageError;
+}
+
+std::vector<const Command*> find(const Command& from, const std::vector<std::string>& words) {
+  std::vector<const Command*> path = {&from};
+  for (const auto& word : words) {
+    auto found = std::find_if(path.back()->subcommands.begin(), path.back()->subcommands.end(),
+                              [&](const Command& sub) { return sub.name == word; });
+    if (found == path.back()->subcommands.end()) return {};
+    path.push_back(&*found);
+  }
+  return path;
+}
+
+std::optional<Invocation> parse(const Command& table, const std::vector<std::string>& words, int& status) {
+  Invocation invocation;
+  invocation.path = {&table};
+  bool helpWanted = false, optionsEnded = false;
+  struct Pending {
+    std::string name, value;
+  };
+  std::vector<Pending> early;  // options given before the command that takes them
+  std::string mistake;
+  std::vector<std::string> candidates;
+
+  for (std::size_t at = 0; at < words.size() && mistake.empty(); ++at) {
+    const std::string& word = words[at];
+    const Command& current = invocation.command();
+    if (!optionsEnded && word == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    if (!optionsEnded && isHelp(word)) {
+      helpWanted = true;
+      continue;
+    }
+    if (!optionsEnded && isOptionWord(word)) {
+      std::string name = word, value;
+      bool inlineValue = false;
+      if (std::size_t equals = word.find('='); word.rfind("--", 0) == 0 && equals != std::string::npos) {
+        name = word.substr(0, equals);
+        value = word.substr(equals + 1);
+        inlineValue = true;
+      }
+      const Option* option = findOption(invocation.path, name);
+      bool later = false;
+      if (!option && (option = findBelow(current, name))) later = true;
+      if (!option) {
+        mistake = "unknown option " + quoted(name);
+        candidates = optionNames(invocation.path);
+        break;
+      }
+      if (option->value.empty() && inlineValue) {
+        mistake = option->name + " takes no value, not " + quoted(value);
+        break;
+      }
+      if (!option->value.empty() && !inlineValue) {
+        if (at + 1 >= words.size()) {
+          mistake = option->name + " needs a value (" +
+                    (option->choices.empty() ? option->value : alternatives(option->choices)) + ")";
+          break;
+        }
+        value = words[++at];
+      }
+      if (later) early.push_back({option->name, value});
+      else invocation.options[option->name] = value;
+      continue;
+    }
+    if (invocation.arguments.empty() && !current.subcommands.empty()) {
+      auto sub = std::find_if(current.subcommands.begin(), current.subcommands.end(),
+                              [&](const Command& command) { return command.name == word; });
+      if (sub != current.subcommands.end()) {
+        invocation.path.push_back(&*sub);
+        continue;
+      }
+      if (!current.handler) {
+        mistake = std::string(invocation.path.size() == 1 ? "unknown command " : "unknown subcommand ") + quoted(word);
+        for (const auto& command : current.subcommands) candidates.push_back(command.name);
+        break;
+      }
+    }
+    invocation.arguments.push_back(word);
+  }
+
+  if (helpWanted) {
+    std::fputs(help(invocation.path, colourFor(stdout)).c_str(), stdout);
+    status = 0;
+    return std::nullopt;
+  }
+  for (const auto& [name, value] : invocation.options)
+    if (const Option* option = findOption(invocation.path, name); mistake.empty() && option && option->alone) {
+      status = 0;
+      return invocation;
+    }
+  const Command& command = invocation.command();
+  if (mistake.empty()) {
+    for (const auto& given : early) {
+      if (findOption(invocation.path, given.name)) {
+        invocation.options[given.name] = given.value;
+      } else if (mistake.empty()) {
+        mistake = "unknown option " + quoted(given.name);
+        candidates = optionNames(invocation.path);
+      }
+    }
+  }
+  if (mistake.empty() && !command.handler) {
+    std::vector<std::string> names;
+    for (const auto& sub : command.subcommands) names.push_back(sub.name);
+    mistake = invocation.path.size() == 1 ? "missing command" : "missing subcommand: " + alternatives(names);
+  }
+  if (mistake.empty()) {
+    std::size_t required = 0;
+    for (const auto& argument : command.arguments) required += argument.optional ? 0 : 1;
+    bool many = !command.arguments.empty() && command.arguments.back().name.ends_with("...");
+    if (invocation.arguments.size() < required) {
+      const Argument& missing = command.arguments[invocation.arguments.size()];
+      mistake = "missing " + (missing.choices.empty() ? missing.name : missing.what + ": " + alternatives(missing.choices));
+    } else if (invocation.arguments.size() > command.arguments.size() && !many) {
+      mistake = "unexpected argument " + quoted(invocation.arguments[command.arguments.size()]);
+    }
+  }
+  for (std::size_t i = 0; mistake.empty() && i < invocation.arguments.size() && i < command.arguments.size(); ++i) {
+    const Argument& argument = command.arguments[i];
+    const std::string& word = invocation.arguments[i];
+    std::string noun = argument.what.empty() ? "value" : argument.what;
+    if (!argument.choices.empty() && std::find(argument.choices.begin(), argument.choices.end(), word) == argument.choices.end()) {
+      mistake = "bad " + noun + " " + quoted(word) + ": " + alternatives(argument.choices);
+      candidates = argument.choices;
+    } else if (argument.check) {
+      if (std::string why = argument.check(word); !why.empty()) mistake = "bad " + noun + " " + quoted(word) + ": " + why;
+    }
+  }
+  for (auto given = invocation.options.begin(); mistake.empty() && given != invocation.options.end(); ++given) {
+    const Option* option = findOption(invocation.path, given->first);
+    if (option && !option->choices.empty() &&
+        std::find(option->choices.begin(), option->choices.end(), given->second) == option->choices.end()) {
+      mistake = "bad value " + quoted(given->second) + " for " + option->name + ": " + alternatives(option->choices);
+      candidates = option->choices;
+    }
+  }
+  if (!mistake.empty()) {
+    status = wrongUse(invocation, mistake, candidates);
+    return std::nullopt;
+  }
+  status = 0;
+  return invocation;
+}
+
+std::string help(const std::vector<const Command*>& path, bool colour) {
+  const Command& command = *path.back();
+  auto heading = [&](const std::string& text) { return colour ? "\033[1m" + text + "\033[0m" : text; };
+  std::string name = pathName(path);
+  std::string out = heading("usage:") +
+                    broken("usage: " + std::string(program) + " " + (name.empty() ? "" : name + " ") + synopsis(command), 7)
+                        .substr(6);
+  if (const std::string& text = command.help.empty() ? command.summary : command.help; !text.empty())
+    out += "\n" + filled(text, 0);
+
+  std::vector<std::pair<std::string, std::string>> commands;
+  if (path.size() == 1) {
+    std::vector<const Command*> walk;
+    leaves(command, walk, [&](const std::vector<const Command*>& leaf) {
+      commands.push_back({pathName(leaf) + (synopsis(*leaf.back()).empty() ? "" : " " + synopsis(*leaf.back())),
+                          leaf.back()->summary});
+    });
+  } else {
+    for (const auto& sub : command.subcommands) {
+      std::string line = sub.name + (synopsis(sub).empty() ? "" : " " + synopsis(sub));
+      commands.push_back({line, sub.summary});
+    }
+  }
+  if (!commands.empty()) out += "\n" + heading("Commands:") + "\n" + rows(commands);
+
+  std::vector<std::pair<std::string, std::string>> options;
+  for (const auto& option : command.options)
+    options.push_back({option.name + (option.alias.empty() ? "" : ", " + option.alias) +
+                           (optionText(option).size() > option.name.size() ? optionText(option).substr(option.name.size()) : ""),
+                       option.help});
+  options.push_back({"-h, --help", "show this help"});
+  out += "\n" + heading("Options:") + "\n" + rows(options);
+  if (path.size() == 1) out += "\nRun \"" + std::string(program) + " help COMMAND\" for the help of a command.\n";
+  return out;
+}
+
+std::string bashCompletion(const Command& table) {
+  std::string known, optionCases, argumentCases, valueCases, globalValueCases, valued;
+  std::vector<const Command*> walk;
+  everyCommand(table, walk, [&](const std::vector<const Command*>& path) {
+    const Command& command = *path.back();
+    std::string name = path.size() > 1 ? " " + pathName(path) : "";
+    if (path.size() > 1) known += (known.empty() ? "\"" : "|\"") + name + "\"";
+    std::vector<std::string> first;  // subcommands, or the choices of the first argument
+    for (const auto& sub : command.subcommands) first.push_back(sub.name);
+    if (!command.arguments.empty())
+      for (const auto& choice : command.arguments[0].choices) first.push_back(choice);
+    if (!first.empty()) argumentCases += "    \"" + name + ":0\") arguments=\"" + joined(first, " ") + "\" ;;\n";
+    for (std::size_t i = 1; i < command.arguments.size(); ++i)
+      if (!command.arguments[i].choices.empty())
+        argumentCases += "    \"" + name + ":" + std::to_string(i) + "\") arguments=\"" +
+                         joined(command.arguments[i].choices, " ") + "\" ;;\n";
+    std::vector<std::string> options;
+    for (std::size_t depth = path.size(); depth-- > 0;)
+      for (const auto& option : path[depth]->options) {
+        options.push_back(option.name);
+        if (!option.alias.empty()) options.push_back(option.alias);
+      }
+    for (const auto& option : command.options) {
+      if (option.value.empty()) continue;
+      std::string reply = !option.choices.empty() ? "compgen -W \"" + joined(option.choices, " ") + "\" -- \"$cur\""
+                          : option.value == "DIR" ? "compgen -d -- \"$cur\""
+                                                  : "";
+      for (const std::string& spelling : {option.name, option.alias}) {
+        if (spelling.empty()) continue;
+        // The table's own options follow any command.
+        std::string pattern = path.size() == 1 ? "*\":" + spelling + "\"" : "\"" + name + ":" + spelling + "\"";
+        (path.size() == 1 ? globalValueCases : valueCases) +=
+            "      " + pattern + ") " + (reply.empty() ? "" : "COMPREPLY=($(" + reply + ")); ") + "return ;;\n";
+        if (valued.find("|" + spelling + "|") == std::string::npos) valued += "|" + spelling + "|";
+      }
+    }
+    options.push_back("--help");
+    optionCases += "    \"" + name + "\") options=\"" + joined(options, " ") + "\" ;;\n";
+  });
+  std::string valuedPattern;  // the options that take a value, as a case pattern
+  for (std::size_t at = 0; at < valued.size();) {
+    std::size_t end = valued.find('|', at + 1);
+    valuedPattern += (valuedPattern.empty() ? "" : "|") + valued.substr(at + 1, end - at - 1);
+    at = end + 1;
+  }
+  std::string out =
+      "# bash completion for orvane-sim (made by: orvane-sim completion bash)\n"
+      "_orvane_sim() {\n"
+      "  local cur=\"${COMP_WORDS[COMP_CWORD]}\" prev=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
+      "  local path=\"\" count=0 ended=\"\" i word options=\"\" arguments=\"\"\n"
+      "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
+      "    word=\"${COMP_WORDS[i]}\"\n"
+      "    if [[ -z $ended ]]; then\n"
+      "      case \"$word\" in\n"
+      "        --) ended=1; continue ;;\n";
+  if (!valuedPattern.empty()) out += "        " + valuedPattern + ") ((i++)); continue ;;\n";
+  out +=
+      "        -*) continue ;;\n"
+      "      esac\n"
+      "    fi\n"
+      "    if ((count == 0)); then\n"
+      "      case \"$path $word\" in\n"
+      "        " + known + ") path=\"$path $word\"; continue ;;\n"
+      "      esac\n"
+      "    fi\n"
+      "    ((count++))\n"
+      "  done\n"
+      "  if [[ -z $ended ]]; then\n"
+      "    case \"$path:$prev\" in\n" + valueCases + globalValueCases +
+      "    esac\n"
+      "    case \"$path\" in\n" + optionCases +
+      "    esac\n"
+      "  fi\n"
+      "  case \"$path:$count\" in\n" + argumentCases +
+      "  esac\n"
+      "  COMPREPLY=($(compgen -W \"$arguments $options\" -- \"$cur\"))\n"
+      "}\n"
+      "complete -F _orvane_sim orvane-sim\n";
+  return out;
+}
+
+std::string zshCompletion(const Command& table) {
+  return "#compdef orvane-sim\n"
+         "# zsh completion for orvane-sim (made by: orvane-sim completion zsh), through zsh's bash completion\n"
+         "autoload -U +X bashcompinit && bashcompinit\n" +
+         bashCompletion(table);
+}
+
+std::string manualPage(const Command& table, const std::string& version) {
+  std::string out = ".TH ORVANE\\-SIM 1 \"\" \"Orvane " + roff(version) + "\" \"User Commands\"\n";
+  out += ".SH NAME\n" + std::string(program) + " \\- " + roff(table.summary) + "\n";
+  out += ".SH SYNOPSIS\n.B " + std::string(program) + "\n" + roff(synopsis(table)) + "\n";
+  out += ".SH DESCRIPTION\n" + roffParagraphs(table.help);
+  out += ".SH OPTIONS\n";
+  for (const auto& option : table.options)
+    out += ".TP\n.B " + roff(optionText(option)) + "\n" + roff(option.help) + "\n";
+  out += ".TP\n.B \\-h, \\-\\-help\nshow the help of the command it follows, or of " + std::string(program) + "\n";
+  out += ".SH COMMANDS\n";
+  std::vector<const Command*> walk;
+  leaves(table, walk, [&](const std::vector<const Command*>& path) {
+    const Command& command = *path.back();
+    out += ".TP\n\\fB" + roff(std::string(program) + " " + pathName(path)) + "\\fR " + roff(synopsis(command)) + "\n";
+    out += roffParagraphs(command.help.empty() ? command.summary : command.help);
+    for (const auto& option : command.options)
+      out += ".RS\n.TP\n.B " + roff(optionText(option)) + "\n" + roff(option.help) + "\n.RE\n";
+  });
+  return out;
+}
+
+}  // namespace cli
