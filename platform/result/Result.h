@@ -29,10 +29,20 @@ class Error {
 };
 
 /// Thrown by value() on a Result that holds an Error: a programming mistake.
+/// Builds without exceptions (the device's) abort instead.
 class BadResultAccess : public std::logic_error {
  public:
   explicit BadResultAccess(const Error& error) : std::logic_error("no value, but: " + error.message()) {}
 };
+
+[[noreturn]] inline void badResultAccess(const Error& error) {
+#if defined(__cpp_exceptions)
+  throw BadResultAccess(error);
+#else
+  (void)error;
+  std::abort();
+#endif
+}
 
 template <class T>
 class [[nodiscard]] Result {
@@ -88,7 +98,7 @@ class [[nodiscard]] Result {
 
  private:
   void check() const {
-    if (!hasValue_) throw BadResultAccess(error_);
+    if (!hasValue_) badResultAccess(error_);
   }
   void destroy() {
     if (hasValue_) value_.~T();
@@ -114,7 +124,7 @@ class [[nodiscard]] Result<void> {
   bool has_value() const { return hasValue_; }
   explicit operator bool() const { return hasValue_; }
   void value() const {
-    if (!hasValue_) throw BadResultAccess(error_);
+    if (!hasValue_) badResultAccess(error_);
   }
   const Error& error() const {
     if (hasValue_) std::abort();

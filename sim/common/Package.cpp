@@ -1,16 +1,14 @@
 #include "sim/common/Package.h"
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <climits>
 #include <cstdlib>
 #include <fstream>
 
-extern char** environ;
+#include "platform/libc/Run.h"
+#include "platform/libc/Spawn.h"
 
 namespace package {
 
@@ -28,34 +26,18 @@ std::string builtPackage() {
 }
 
 int run(const std::vector<std::string>& arguments, std::string* output, Errors errors) {
-  std::vector<char*> argv;
-  for (auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  int pipeEnds[2] = {-1, -1};
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (output) {
-    if (::pipe2(pipeEnds, O_CLOEXEC) != 0) return -1;
-    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  if (!output) {
+    libc::SpawnOptions options;
+    options.lookup = libc::Lookup::SearchPath;
+    if (errors == Errors::Discarded) options.errors = libc::Redirection::null();
+    auto child = libc::spawn(arguments, options);
+    auto ending = child ? libc::waitFor(*child) : child.error();
+    return ending ? ending->exitStatus : -1;
   }
-  if (errors == Errors::Discarded) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  pid_t child = -1;
-  int failed = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (output) {
-    ::close(pipeEnds[1]);
-    if (!failed) {
-      char buffer[4096];
-      ssize_t got;
-      while ((got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0) output->append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(pipeEnds[0]);
-  }
-  if (failed) return -1;
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0)
-    if (errno != EINTR) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  auto ran = libc::run(arguments, errors == Errors::Discarded ? libc::ErrorStream::Discarded : libc::ErrorStream::Shown);
+  if (!ran) return -1;
+  *output += ran->output;
+  return ran->status;
 }
 
 bool isInstalled(const std::string& root, const std::string& name) {

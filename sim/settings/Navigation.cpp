@@ -68,6 +68,17 @@ PSListController* Navigation::page() const {
   return navigation ? objc_cast<PSListController>(navigation->topViewController()) : nullptr;
 }
 
+std::vector<UIViewController*> Navigation::pages() const {
+  std::vector<UIViewController*> shown;
+  for (auto& controller : application_->viewControllers()) {
+    if (auto* navigation = objc_cast<UINavigationController>(controller.get()))
+      for (auto& inner : navigation->viewControllers()) shown.push_back(inner.get());
+    else
+      shown.push_back(controller.get());
+  }
+  return shown;
+}
+
 std::vector<std::pair<std::string, UINavigationController*>> Navigation::navigationControllers() const {
   std::vector<std::pair<std::string, UINavigationController*>> controllers = {{"Settings", application_.get()}};
   if (nested_) controllers.emplace_back("nested", nested_.get());

@@ -25,6 +25,11 @@ class Navigation {
 
   /// The page on top.
   PSListController* page() const;
+  /// The controllers on screen from Settings' first page to the page on top,
+  /// the nested navigation (if any) opened up.
+  std::vector<UIViewController*> pages() const;
+  /// The navigation bar on screen: Settings' own.
+  UINavigationBar* navigationBar() const { return application_->navigationBar(); }
   /// The navigation controllers whose bars show: Settings' own, and the nested one.
   std::vector<std::pair<std::string, UINavigationController*>> navigationControllers() const;
   /// The mail composer shown over the pages, if any.

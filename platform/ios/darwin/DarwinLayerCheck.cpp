@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <math.h>
 #include <pthread.h>
+#include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -37,6 +38,7 @@ static_assert(std::is_same_v<fpos_t, off_t>);
 static_assert(EAGAIN == 35 && ENOTSUP == 45 && EOPNOTSUPP == 102 && ELAST == 106 && EQFULL == 106);
 static_assert(EILSEQ == 92 && ETIMEDOUT == 60 && ENOATTR == 93 && EOVERFLOW == 84);
 static_assert(FP_NAN == 1 && FP_SUBNORMAL == 5 && MATH_ERREXCEPT == 2);
+static_assert(sizeof(sigset_t) == 4 && SIGPIPE == 13 && POSIX_SPAWN_SETSIGDEF == 4 && POSIX_SPAWN_SETSIGMASK == 8);
 static_assert(O_CREAT == 0x200 && O_EXCL == 0x800 && O_NOFOLLOW == 0x100 && O_CLOEXEC == 0x1000000);
 static_assert(EOF == -1 && BUFSIZ == 1024 && FILENAME_MAX == 1024 && SEEK_END == 2);
 

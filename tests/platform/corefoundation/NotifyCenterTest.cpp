@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,9 +21,8 @@
 
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
+#include "platform/libc/Spawn.h"
 #include "tests/support/TemporaryDevice.h"
-
-extern char** environ;
 
 // Forked children start delivery threads of their own, which the thread sanitizer refuses by default;
 // its pause at exit would make every case take a second.
@@ -129,16 +127,13 @@ class Peer {
   explicit Peer(std::vector<std::string> words) {
     int input[2], output[2];
     EXPECT_EQ(::pipe2(input, O_CLOEXEC) | ::pipe2(output, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    libc::SpawnOptions options;
+    options.input = libc::Redirection::to(input[0]);
+    options.output = libc::Redirection::to(output[1]);
     words.insert(words.begin(), NOTIFY_PEER);
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    EXPECT_EQ(posix_spawn(&pid_, NOTIFY_PEER, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    auto started = libc::spawn(words, options);
+    EXPECT_TRUE(started) << started.error().message();
+    pid_ = started.value_or(-1);
     ::close(input[0]);
     ::close(output[1]);
     input_ = input[1];

@@ -107,8 +107,11 @@ TEST_F(SettingsPages, NavigationFollowsLabelsAndNamesWhatIsWrong) {
             "a switch is set \"on\" or \"off\", not \"maybe\"");
   EXPECT_EQ(navigation.tap({}).error().message(), "tap needs the path of a row");
 
+  std::size_t depth = navigation.pages().size();
   ASSERT_TRUE(navigation.follow(settings::splitPath("/Sound Themes/")));
   EXPECT_NE(object_getClassName(navigation.page()), first);
+  ASSERT_EQ(navigation.pages().size(), depth + 1);
+  EXPECT_EQ(navigation.pages().back(), navigation.page());
   auto noChoice = navigation.set({"Volume Up Sound"}, "No Such Theme");
   ASSERT_FALSE(noChoice);
   EXPECT_NE(noChoice.error().message().find("no choice \"No Such Theme\" for \"Volume Up Sound\"; its choices: "),

@@ -1,0 +1,3 @@
+#pragma once
+// Shared by both targets.
+#include "../../../../result/Result.h"
