@@ -563,7 +563,7 @@ std::string zshCompletion(const Command& table) {
 }
 
 std::string manualPage(const Command& table, const std::string& version) {
-  std::string out = ".TH ORVANE\\-SIM 1 \"\" \"Orvane " + roff(version) + "\" \"User Commands\"\n";
+  std::string out = ".TH ORVANE\\-SIM 1 \"\" \"Orvane " + roff(version) + "\" \"User Commands\"\n.nh\n";
   out += ".SH NAME\n" + std::string(program) + " \\- " + roff(table.summary) + "\n";
   out += ".SH SYNOPSIS\n.B " + std::string(program) + "\n" + roff(synopsis(table)) + "\n";
   out += ".SH DESCRIPTION\n" + roffParagraphs(table.help);
