@@ -428,6 +428,9 @@ std::optional<Invocation> parse(const Command& table, const std::vector<std::str
         std::find(option->choices.begin(), option->choices.end(), given->second) == option->choices.end()) {
       mistake = "bad value " + quoted(given->second) + " for " + option->name + ": " + alternatives(option->choices);
       candidates = option->choices;
+    } else if (option && option->check) {
+      if (std::string why = option->check(given->second); !why.empty())
+        mistake = "bad value " + quoted(given->second) + " for " + option->name + ": " + why;
     }
   }
   if (!mistake.empty()) {

@@ -17,6 +17,8 @@ struct Option {
   std::vector<std::string> choices{};  // the only values it takes, if set
   std::string alias{};                 // a second spelling ("-f")
   bool alone = false;                // answered whatever else is given (--version): nothing else is checked
+  /// What is wrong with a value ("seconds from 0 to 3600"), or "" if it fits.
+  std::string (*check)(const std::string& value) = nullptr;
 };
 
 struct Argument {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/device/DeviceSetup.h"
 #include "sim/orvane-sim/Commands.h"
 
 namespace commands {
@@ -23,6 +24,10 @@ std::string languageCode(const std::string& word) {
 }
 
 std::string notEmpty(const std::string& word) { return word.empty() ? "it is empty" : ""; }
+
+std::string systemVersion(const std::string& word) {
+  return device::buildForSystemVersion(word).empty() ? "an iOS version from 7.0 to 12.0 (e.g. 8.1)" : "";
+}
 
 int help(const Invocation& invocation) {
   auto path = cli::find(invocation.table(), invocation.arguments);
@@ -73,7 +78,10 @@ cli::Command makeTable() {
           "The device is DIR of --device, else $ORVANE_DEVICE, else ~/.local/share/orvane/device. Exit status: "
           "0 done, 1 failed (said on standard error), 2 wrong use. Colour only on a terminal, and never with "
           "NO_COLOR set.",
-      .options = {{.name = "--device", .value = "DIR", .help = "the device's directory (the root of its files)"},
+      .options = {{.name = "--device",
+                   .value = "DIR",
+                   .help = "the device's directory (the root of its files)",
+                   .check = notEmpty},
                   {.name = "--version", .help = "print the version of orvane-sim", .alone = true}},
       .subcommands = {
           {.name = "init",
@@ -82,7 +90,10 @@ cli::Command makeTable() {
                    "built Orvane package with the device's dpkg. An installed package is left alone.",
            .options = {{.name = "--model", .value = "ID", .help = "the model identifier (e.g. iPhone7,2)"},
                        {.name = "--idiom", .value = "IDIOM", .help = "a phone or a pad", .choices = {"phone", "pad"}},
-                       {.name = "--ios", .value = "VERSION", .help = "the iOS version, 7.0 to 12.0 (e.g. 8.1)"},
+                       {.name = "--ios",
+                        .value = "VERSION",
+                        .help = "the iOS version, 7.0 to 12.0 (e.g. 8.1)",
+                        .check = systemVersion},
                        {.name = "--language", .value = "CODE", .help = "the preferred language (en, de, de-AT, ...)"},
                        {.name = "--mail-account", .value = "ADDRESS|none", .help = "the mail account, or none"},
                        {.name = "--twitter-account", .value = "NAME|none", .help = "the Twitter account, or none"}},

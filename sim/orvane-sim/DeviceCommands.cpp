@@ -29,8 +29,6 @@ int init(const Invocation& invocation) {
   if (invocation.has("--mail-account")) options.mailAccount = account(invocation.option("--mail-account"));
   if (invocation.has("--twitter-account")) options.twitterAccount = account(invocation.option("--twitter-account"));
   std::string root = device::root();
-  if (options.systemVersion.empty() || device::buildForSystemVersion(options.systemVersion).empty())
-    return cli::wrongUse(invocation, "unknown iOS version \"" + options.systemVersion + "\": 7.0 to 12.0 (e.g. 8.1)");
   bool existed = device::isDevice(root);
   if (auto error = device::createDevice(root, options); !error.empty()) return fail(error);
   if (package::isInstalled(root, "com.quillmark.orvane")) {

@@ -101,7 +101,9 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
        "orvane-sim defaults write: give one type, not -bool and -int (see orvane-sim defaults write --help)"},
       {{"init", "--idiom", "watch"},
        "orvane-sim init: bad value \"watch\" for --idiom: phone or pad (see orvane-sim init --help)"},
-      {{"init", "--ios", "99"}, "orvane-sim init: unknown iOS version \"99\": 7.0 to 12.0 (e.g. 8.1) (see orvane-sim init --help)"},
+      {{"init", "--ios", "99"},
+       "orvane-sim init: bad value \"99\" for --ios: an iOS version from 7.0 to 12.0 (e.g. 8.1) (see orvane-sim init --help)"},
+      {{"--device=", "status"}, "orvane-sim status: bad value \"\" for --device: it is empty (see orvane-sim status --help)"},
       {{"settings", "tap", "Contact", "--mail", "snd"},
        "orvane-sim settings tap: bad value \"snd\" for --mail: send, save or cancel, did you mean send? "
        "(see orvane-sim settings tap --help)"},
