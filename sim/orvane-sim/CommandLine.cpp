@@ -191,6 +191,18 @@ const Option* findBelow(const Command& command, const std::string& name) {
   return nullptr;
 }
 
+/// " (settings tap takes it)": the commands that do take an option given to another, if any.
+std::string takenBy(const Command& table, const std::string& name) {
+  std::vector<std::string> takers;
+  std::vector<const Command*> walk;
+  everyCommand(table, walk, [&](const std::vector<const Command*>& path) {
+    for (const auto& option : path.back()->options)
+      if (option.name == name || option.alias == name) takers.push_back(pathName(path));
+  });
+  if (takers.empty()) return "";
+  return " (" + alternatives(takers) + (takers.size() == 1 ? " takes it)" : " take it)");
+}
+
 std::vector<std::string> optionNames(const std::vector<const Command*>& path) {
   std::vector<std::string> names;
   for (auto command = path.rbegin(); command != path.rend(); ++command)
@@ -338,7 +350,7 @@ std::optional<Invocation> parse(const Command& table, const std::vector<std::str
       bool later = false;
       if (!option && (option = findBelow(current, name))) later = true;
       if (!option) {
-        mistake = "unknown option " + quoted(name);
+        mistake = "unknown option " + quoted(name) + takenBy(table, name);
         candidates = optionNames(invocation.path);
         break;
       }
@@ -390,7 +402,7 @@ std::optional<Invocation> parse(const Command& table, const std::vector<std::str
       if (findOption(invocation.path, given.name)) {
         invocation.options[given.name] = given.value;
       } else if (mistake.empty()) {
-        mistake = "unknown option " + quoted(given.name);
+        mistake = "unknown option " + quoted(given.name) + takenBy(table, given.name);
         candidates = optionNames(invocation.path);
       }
     }
@@ -488,6 +500,8 @@ std::string bashCompletion(const Command& table) {
     for (const auto& sub : command.subcommands) first.push_back(sub.name);
     if (!command.arguments.empty())
       for (const auto& choice : command.arguments[0].choices) first.push_back(choice);
+    if (!command.arguments.empty() && command.arguments[0].namesCommand)
+      for (const auto& top : table.subcommands) first.push_back(top.name);
     if (!first.empty()) argumentCases += "    \"" + name + ":0\") arguments=\"" + joined(first, " ") + "\" ;;\n";
     for (std::size_t i = 1; i < command.arguments.size(); ++i)
       if (!command.arguments[i].choices.empty())

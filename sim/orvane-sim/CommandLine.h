@@ -29,6 +29,7 @@ struct Argument {
   /// What is wrong with a word ("a whole number from 1 to 100000"), or "" if it fits.
   std::string (*check)(const std::string& word) = nullptr;
   std::string what{};                  // the noun of its errors ("count" -> bad count "0"); else "value"
+  bool namesCommand = false;           // completed with the table's commands (help)
 };
 
 struct Invocation;

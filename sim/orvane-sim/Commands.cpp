@@ -244,7 +244,7 @@ cli::Command makeTable() {
            .handler = manpage},
           {.name = "help",
            .summary = "show the help of a command",
-           .arguments = {{.name = "COMMAND...", .optional = true}},
+           .arguments = {{.name = "COMMAND...", .optional = true, .namesCommand = true}},
            .handler = help},
       },
       .synopsis = "[--device DIR] COMMAND [ARGUMENTS]"};

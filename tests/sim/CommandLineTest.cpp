@@ -109,7 +109,10 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
        "(see orvane-sim settings tap --help)"},
       {{"settings", "show", "A", "B"}, "orvane-sim settings show: unexpected argument \"B\" (see orvane-sim settings show --help)"},
       {{"settings", "show", "--mail", "send"},
-       "orvane-sim settings show: unknown option \"--mail\" (see orvane-sim settings show --help)"},
+       "orvane-sim settings show: unknown option \"--mail\" (settings tap takes it) (see orvane-sim settings show --help)"},
+      {{"press", "up", "--json"},
+       "orvane-sim press: unknown option \"--json\" (status, log, defaults read, settings show or settings inspect take "
+       "it) (see orvane-sim press --help)"},
       {{"set", "idiom", "pda"}, "orvane-sim set idiom: bad idiom \"pda\": phone or pad, did you mean pad? (see orvane-sim set idiom --help)"},
       {{"language", "../x"},
        "orvane-sim language: bad language \"../x\": a language code such as en, de or de-AT (see orvane-sim language --help)"},
@@ -189,10 +192,11 @@ TEST_F(CommandLine, CompletionAndManualPageCoverEveryCommand) {
                        "offer orvane-sim press ''\n"
                        "offer orvane-sim settings tap X --mail s\n"
                        "offer orvane-sim settings show --js\n"
-                       "offer orvane-sim settings show -- --js\n";
+                       "offer orvane-sim settings show -- --js\n"
+                       "offer orvane-sim help se\n";
   std::string offered;
   ASSERT_EQ(package::run({"bash", "-c", script}, &offered), 0);
-  EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\n");
+  EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\nset settings\n");
 }
 
 TEST_F(CommandLine, OptionsStandAnywhereAndTwoDashesEndThem) {
