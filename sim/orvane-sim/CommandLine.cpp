@@ -78,15 +78,7 @@ std::string pathName(const std::vector<const Command*>& path) {
   return name;
 }
 
-/// The commands that run something, below `command`, with their paths.
-void leaves(const Command& command, std::vector<const Command*>& path,
-            const std::function<void(const std::vector<const Command*>&)>& use) {
-  path.push_back(&command);
-  if (command.handler && path.size() > 1) use(path);
-  for (const auto& sub : command.subcommands) leaves(sub, path, use);
-  path.pop_back();
-}
-
+/// Calls `use` with the path of every command below `command` and of itself.
 void everyCommand(const Command& command, std::vector<const Command*>& path,
                   const std::function<void(const std::vector<const Command*>&)>& use) {
   path.push_back(&command);
@@ -95,9 +87,18 @@ void everyCommand(const Command& command, std::vector<const Command*>& path,
   path.pop_back();
 }
 
+/// The same for the commands that run something.
+void leaves(const Command& table, const std::function<void(const std::vector<const Command*>&)>& use) {
+  std::vector<const Command*> path;
+  everyCommand(table, path, [&](const std::vector<const Command*>& at) {
+    if (at.back()->handler && at.size() > 1) use(at);
+  });
+}
+
 /// Paragraphs filled to the width, each line indented; lines that begin with a
 /// space are kept as they are.
 std::string filled(const std::string& text, std::size_t indent) {
+  if (text.empty()) return "";
   std::string out, line;
   std::string margin(indent, ' ');
   auto flush = [&] {
@@ -465,8 +466,7 @@ std::string help(const std::vector<const Command*>& path, bool colour) {
 
   std::vector<std::pair<std::string, std::string>> commands;
   if (path.size() == 1) {
-    std::vector<const Command*> walk;
-    leaves(command, walk, [&](const std::vector<const Command*>& leaf) {
+    leaves(command, [&](const std::vector<const Command*>& leaf) {
       commands.push_back({pathName(leaf) + (synopsis(*leaf.back()).empty() ? "" : " " + synopsis(*leaf.back())),
                           leaf.back()->summary});
     });
@@ -589,8 +589,7 @@ std::string manualPage(const Command& table, const std::string& version) {
     out += ".TP\n.B " + roff(optionText(option)) + "\n" + roff(option.help) + "\n";
   out += ".TP\n.B \\-h, \\-\\-help\nshow the help of the command it follows, or of " + std::string(program) + "\n";
   out += ".SH COMMANDS\n";
-  std::vector<const Command*> walk;
-  leaves(table, walk, [&](const std::vector<const Command*>& path) {
+  leaves(table, [&](const std::vector<const Command*>& path) {
     const Command& command = *path.back();
     out += ".TP\n\\fB" + roff(std::string(program) + " " + pathName(path)) + "\\fR " + roff(synopsis(command)) + "\n";
     out += roffParagraphs(command.help.empty() ? command.summary : command.help);

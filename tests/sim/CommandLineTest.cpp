@@ -5,7 +5,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <functional>
+#include <set>
 
 #include "sim/common/Package.h"
 #include "sim/orvane-sim/Commands.h"
@@ -65,6 +67,45 @@ class CommandLine : public ::testing::Test {
 };
 
 }  // namespace
+
+// What the parser, help and completion take for granted of every entry.
+TEST(CommandTable, EveryEntryIsWholeAndNamedOnce) {
+  std::function<void(const cli::Command&, const std::string&)> check = [&](const cli::Command& command,
+                                                                          const std::string& where) {
+    SCOPED_TRACE(where);
+    EXPECT_FALSE(command.summary.empty());
+    EXPECT_TRUE(command.handler || !command.subcommands.empty()) << "runs nothing";
+    EXPECT_TRUE(command.subcommands.empty() || command.arguments.empty()) << "arguments would hide subcommands";
+    std::set<std::string> names;
+    for (const auto& option : command.options) {
+      for (const std::string& spelling : {option.name, option.alias}) {
+        if (spelling.empty()) continue;
+        EXPECT_TRUE(spelling.size() > 1 && spelling[0] == '-' && std::isalpha(static_cast<unsigned char>(spelling.back())))
+            << spelling;
+        EXPECT_TRUE(names.insert(spelling).second) << spelling << " twice";
+        EXPECT_NE(spelling, "--help");
+        EXPECT_NE(spelling, "-h");
+      }
+      EXPECT_FALSE(option.help.empty()) << option.name;
+      EXPECT_TRUE(option.choices.empty() || !option.value.empty()) << option.name << ": a flag with choices";
+    }
+    bool optionalSeen = false;
+    for (std::size_t i = 0; i < command.arguments.size(); ++i) {
+      const auto& argument = command.arguments[i];
+      EXPECT_FALSE(optionalSeen && !argument.optional) << argument.name << " is needed after an optional one";
+      optionalSeen = optionalSeen || argument.optional;
+      EXPECT_TRUE(!argument.name.ends_with("...") || i + 1 == command.arguments.size()) << argument.name;
+    }
+    std::set<std::string> subcommands;
+    for (const auto& sub : command.subcommands) {
+      EXPECT_FALSE(sub.name.empty());
+      EXPECT_NE(sub.name[0], '-');
+      EXPECT_TRUE(subcommands.insert(sub.name).second) << sub.name << " twice";
+      check(sub, where + " " + sub.name);
+    }
+  };
+  check(commands::table(), "orvane-sim");
+}
 
 TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
   struct Case {
