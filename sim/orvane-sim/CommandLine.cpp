@@ -46,7 +46,19 @@ std::string joined(const std::vector<std::string>& words, const char* separator)
   return text;
 }
 
-std::string quoted(const std::string& word) { return "\"" + word + "\""; }
+/// A word in quotes, control characters escaped so that a message stays one line.
+std::string quoted(const std::string& word) {
+  std::string text = "\"";
+  for (char c : word) {
+    auto byte = static_cast<unsigned char>(c);
+    if (c == '\n') text += "\\n";
+    else if (c == '\t') text += "\\t";
+    else if (c == '"' || c == '\\') text += std::string("\\") + c;
+    else if (byte < 0x20 || byte == 0x7f) text += "\\x" + std::string(1, "0123456789abcdef"[byte >> 4]) + "0123456789abcdef"[byte & 15];
+    else text += c;
+  }
+  return text + "\"";
+}
 
 std::string argumentText(const Argument& argument) {
   std::string name = argument.choices.empty() ? argument.name : joined(argument.choices, "|");
@@ -274,6 +286,9 @@ std::string closest(const std::string& word, const std::vector<std::string>& can
   std::size_t bestDistance = typed.size() <= 4 ? 1 : 2;
   bool found = false;
   for (const auto& candidate : candidates) {
+    // Words further apart in length are further apart in spelling too.
+    std::size_t apart = typed.size() > candidate.size() ? typed.size() - candidate.size() : candidate.size() - typed.size();
+    if (apart > bestDistance) continue;
     std::size_t d = distance(typed, lower(candidate));
     if (d <= bestDistance && (!found || d < bestDistance)) {
       best = candidate;

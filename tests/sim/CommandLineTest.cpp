@@ -118,6 +118,7 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
       {{"Press", "up"}, "orvane-sim: unknown command \"Press\", did you mean press? (see orvane-sim --help)"},
       {{"springbaord"}, "orvane-sim: unknown command \"springbaord\", did you mean springboard? (see orvane-sim --help)"},
       {{"fly"}, "orvane-sim: unknown command \"fly\" (see orvane-sim --help)"},
+      {{"a\nb\x1b[2J\"c"}, "orvane-sim: unknown command \"a\\nb\\x1b[2J\\\"c\" (see orvane-sim --help)"},
       {{"press"}, "orvane-sim press: missing button: up or down (see orvane-sim press --help)"},
       {{"press", "up", "0"},
        "orvane-sim press: bad count \"0\": a whole number from 1 to 100000 (see orvane-sim press --help)"},
