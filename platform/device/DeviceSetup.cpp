@@ -86,14 +86,18 @@ std::string createDevice(const std::string& root, const DeviceOptions& options) 
   for (auto [name, target] : {std::pair{"var", "private/var"}, {"User", "var/mobile"}, {"tmp", "private/var/tmp"}})
     if (auto error = link(root, name, target); !error.empty()) return error;
 
-  // The device's package tool is the host's dpkg working on the device's own database.
+  // The device's package tool is the host's dpkg working on the device's own
+  // database and files. Maintainer scripts run on the host, told the device's
+  // root in DPKG_ROOT. Rewritten when a device made by an older orvane-sim has another.
   std::string dpkg = root + "/usr/bin/dpkg";
-  if (auto error = writeIfMissing(dpkg,
-                                  "#!/bin/sh\n"
-                                  "root=$(cd \"$(dirname \"$0\")/../..\" && pwd -P)\n"
-                                  "exec dpkg --root=\"$root\" --admindir=\"$root/var/lib/dpkg\" \"$@\"\n");
-      !error.empty())
-    return error;
+  std::string tool =
+      "#!/bin/sh\n"
+      "root=$(cd \"$(dirname \"$0\")/../..\" && pwd -P)\n"
+      "exec dpkg --root=\"$root\" --admindir=\"$root/var/lib/dpkg\" --log=\"$root/var/log/dpkg.log\" \\\n"
+      "  --force-not-root --force-script-chrootless \"$@\"\n";
+  if (files::readWhole(dpkg).value_or("") != tool) {
+    if (!files::writeAtomically(dpkg, tool, files::Durability::Flushed)) return "cannot write " + dpkg;
+  }
   ::chmod(dpkg.c_str(), 0755);
   for (const char* file : {"/private/var/lib/dpkg/status", "/private/var/lib/dpkg/available"})
     if (auto error = writeIfMissing(root + file, ""); !error.empty()) return error;

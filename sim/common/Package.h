@@ -1,23 +1,68 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
-// The Debian package of the tweak and the device's own package database.
+#include "platform/result/Result.h"
+
+// Debian packages and the device's own package database, worked on through the
+// device's package tool "/usr/bin/dpkg" (the host's dpkg at the device's root).
 namespace package {
+
+inline constexpr const char* kOrvane = "com.quillmark.orvane";
 
 /// The package built beside the simulator's executables ($ORVANE_PACKAGE overrides).
 std::string builtPackage();
 
+/// The packages every jailbroken device has, in the order they install.
+const std::vector<std::string>& baseNames();
+/// The file of a base package built beside the simulator's executables.
+std::string basePackage(const std::string& name);
+
 /// The directory of the running executable.
 std::string executableDirectory();
 
-/// Whether the device's package database lists the package as installed.
+/// What a package file says of itself.
+struct Control {
+  std::string name;
+  std::string version;
+  std::string architecture;
+  std::string depends;
+  std::string preDepends;
+  /// Its maintainer scripts ("postrm", ...).
+  std::vector<std::string> scripts;
+};
+
+/// Reads a package file's control and checks the whole archive can be read and
+/// holds no link leading out of the device; the error names the file.
+orvane::Result<Control> inspect(const std::string& file);
+
+/// The version of a package installed on the device ("install ok installed"), if it is.
+std::optional<std::string> installedVersion(const std::string& root, const std::string& name);
 bool isInstalled(const std::string& root, const std::string& name);
 
-/// Installs a .deb into the device with dpkg, the device's admin directory
-/// being its "/var/lib/dpkg". Returns an error text, empty on success.
-std::string install(const std::string& root, const std::string& debianPackage);
+/// Whether maintainer scripts made elsewhere may run: they run on this computer,
+/// not inside the device.
+enum class Scripts { OursOnly, Any };
+
+/// Installs or upgrades package files in one run of the device's dpkg, after
+/// checking each file, its architecture, its scripts and that every dependency
+/// is installed or among the files, so a refused package never lands half
+/// unpacked.
+orvane::Result<void> install(const std::string& root, const std::vector<std::string>& files, Scripts scripts = Scripts::OursOnly);
+
+/// Removes an installed package (its configuration stays, as dpkg keeps it), or
+/// with `purge` removes it with everything it declares its own. Gives dpkg's
+/// warnings, one a line.
+orvane::Result<std::string> remove(const std::string& root, const std::string& name, bool purge);
+
+/// The device paths of an installed package's files and folders.
+std::vector<std::string> contents(const std::string& root, const std::string& name);
+
+/// Makes the firmware package of a device of that iOS version from the built
+/// one, in `workDirectory`; gives its file.
+orvane::Result<std::string> makeFirmware(const std::string& systemVersion, const std::string& workDirectory);
 
 enum class Errors { Shown, Discarded };
 

@@ -86,8 +86,9 @@ cli::Command makeTable() {
       .subcommands = {
           {.name = "init",
            .summary = "create the device and install Orvane into it",
-           .help = "Creates the device (or completes one), with the base system and its settings, and installs the "
-                   "built Orvane package with the device's dpkg. An installed package is left alone.",
+           .help = "Creates the device (or completes one), with the base system and its settings, installs the base "
+                   "packages of a jailbroken device (firmware, mobilesubstrate, preferenceloader) and then the built "
+                   "Orvane package with the device's dpkg. An installed package is left alone.",
            .options = {{.name = "--model", .value = "ID", .help = "the model identifier (e.g. iPhone7,2)"},
                        {.name = "--idiom", .value = "IDIOM", .help = "a phone or a pad", .choices = {"phone", "pad"}},
                        {.name = "--ios",
@@ -99,9 +100,29 @@ cli::Command makeTable() {
                        {.name = "--twitter-account", .value = "NAME|none", .help = "the Twitter account, or none"}},
            .handler = init},
           {.name = "install",
-           .summary = "install the built Orvane package again",
-           .help = "Installs the Orvane package of the last build into an existing device, with the device's dpkg.",
+           .summary = "install or upgrade a package (the built Orvane package by default)",
+           .help = "Installs or upgrades a package with the device's dpkg: FILE, or else the Orvane package of the "
+                   "last build. The file is checked first: a missing, damaged or foreign file, a package for "
+                   "another architecture or one whose dependencies the device lacks is refused, and nothing changes. "
+                   "Says when the running SpringBoard still has an old library of the package loaded.",
+           .arguments = {{.name = "FILE.deb", .optional = true, .check = notEmpty, .what = "file"}},
+           .options = {{.name = "--run-scripts",
+                        .help = "run the package's maintainer scripts even if they are not Orvane's own (they run "
+                                "on this computer, not inside the device)"}},
            .handler = install},
+          {.name = "remove",
+           .summary = "remove an installed package, keeping its settings",
+           .help = "Removes an installed package's files with the device's dpkg. Folders of other packages stay, and "
+                   "so does what the package keeps when removed (Orvane: the preferences file). A running "
+                   "SpringBoard keeps the libraries it loaded until it is resprung.",
+           .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package"}},
+           .handler = remove},
+          {.name = "purge",
+           .summary = "remove a package and everything it declares its own",
+           .help = "Removes a package, installed or already removed, with everything it declares its own (Orvane: "
+                   "the preferences file too).",
+           .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package"}},
+           .handler = purge},
           {.name = "springboard",
            .summary = "run SpringBoard in the foreground until interrupted",
            .help = "Runs the device's SpringBoard, with the substrate loader, until it is interrupted. One "

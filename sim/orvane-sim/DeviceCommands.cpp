@@ -1,7 +1,11 @@
 #include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <vector>
 
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
+#include "platform/foundation/Foundation.h"
 #include "sim/common/Package.h"
 #include "sim/orvane-sim/Commands.h"
 
@@ -19,6 +23,16 @@ int requireDevice() {
   return fail("no device at " + root + " (create it with: orvane-sim --device " + root + " init)");
 }
 
+namespace {
+/// The iOS version of the device, as it was made.
+std::optional<std::string> systemVersion() {
+  auto system = NSDictionary::dictionaryWithContentsOfFile(NSSTR("/System/Library/CoreServices/SystemVersion.plist"));
+  auto* version = system ? objc_cast<NSString>(system->objectForKey("ProductVersion")) : nullptr;
+  if (!version) return std::nullopt;
+  return version->utf8();
+}
+}  // namespace
+
 int init(const Invocation& invocation) {
   device::DeviceOptions options;
   auto account = [](const std::string& value) { return value == "none" ? std::string() : value; };
@@ -31,19 +45,37 @@ int init(const Invocation& invocation) {
   std::string root = device::root();
   bool existed = device::isDevice(root);
   if (auto error = device::createDevice(root, options); !error.empty()) return fail(error);
-  if (package::isInstalled(root, "com.quillmark.orvane")) {
-    std::printf("Device %s is ready; Orvane is installed.\n", root.c_str());
-    return 0;
+  // The base packages first: Orvane depends on them. A device made before they
+  // existed gets them now.
+  std::vector<std::string> files;
+  std::string work = root + "/.orvane-sim/packages";
+  std::error_code ignored;
+  for (const std::string& name : package::baseNames()) {
+    if (package::isInstalled(root, name)) continue;
+    if (name != "firmware") {
+      files.push_back(package::basePackage(name));
+      continue;
+    }
+    std::filesystem::create_directories(work, ignored);
+    auto firmware = package::makeFirmware(systemVersion().value_or(options.systemVersion), work);
+    if (!firmware) {
+      std::filesystem::remove_all(work, ignored);
+      return fail(firmware.error().message());
+    }
+    files.push_back(*firmware);
   }
-  if (auto error = package::install(root, package::builtPackage()); !error.empty()) return fail(error);
-  std::printf("%s device %s and installed Orvane.\n", existed ? "Completed" : "Created", root.c_str());
-  return 0;
-}
-
-int install(const Invocation&) {
-  if (int status = requireDevice()) return status;
-  if (auto error = package::install(device::root(), package::builtPackage()); !error.empty()) return fail(error);
-  std::printf("Installed Orvane into %s.\n", device::root().c_str());
+  orvane::Result<void> installed;
+  if (!files.empty()) installed = package::install(root, files);
+  std::filesystem::remove_all(work, ignored);
+  if (!installed) return fail(installed.error().message());
+  bool orvane = package::isInstalled(root, package::kOrvane);
+  if (!orvane) {
+    if (auto done = package::install(root, {package::builtPackage()}); !done) return fail(done.error().message());
+  }
+  if (orvane && existed)
+    std::printf("Device %s is ready; Orvane is installed.\n", root.c_str());
+  else
+    std::printf("%s device %s and installed Orvane.\n", existed ? "Completed" : "Created", root.c_str());
   return 0;
 }
 

@@ -163,6 +163,10 @@ TEST_P(DevicePackage, InstallsEverythingUnderItsRootWhereTheBinariesLookForIt) {
   EXPECT_EQ(run(fmt::format("dpkg-deb -f '{}' Package Architecture Depends", deb.string())),
             fmt::format("Package: com.quillmark.orvane\nArchitecture: {}\nDepends: mobilesubstrate, preferenceloader\n",
                         variant.architecture));
+  // The maintainer script runs on the device, by its own shell under the root.
+  std::string postrm = run(fmt::format("dpkg-deb -I '{}' postrm", deb.string()));
+  EXPECT_TRUE(postrm.starts_with("#!" + variant.root + "/bin/sh\n")) << postrm;
+  EXPECT_NE(postrm.find("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"), std::string::npos);
   std::string listing = run(fmt::format("dpkg-deb -c '{}'", deb.string()));
   std::vector<std::string> files;
   for (std::size_t start = 0, end; (end = listing.find('\n', start)) != std::string::npos; start = end + 1) {

@@ -1,0 +1,127 @@
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+
+#include "platform/device/Device.h"
+#include "sim/common/Package.h"
+#include "sim/common/PressChannel.h"
+#include "sim/orvane-sim/Commands.h"
+
+namespace commands {
+namespace {
+
+constexpr std::string_view kTweakFolder = "/Library/MobileSubstrate/DynamicLibraries/";
+
+/// The process of the device's running SpringBoard: the peer of its button socket.
+std::optional<pid_t> runningSpringBoard() {
+  std::string error;
+  int connection = pressing::connect(error);
+  if (connection < 0) return std::nullopt;
+  ucred peer {};
+  socklen_t length = sizeof peer;
+  bool known = ::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.pid > 0;
+  ::close(connection);
+  if (!known) return std::nullopt;
+  return peer.pid;
+}
+
+/// The tweak libraries among a package's files.
+std::vector<std::string> tweakLibraries(const std::vector<std::string>& files) {
+  std::vector<std::string> libraries;
+  for (const std::string& file : files)
+    if (file.starts_with(kTweakFolder) && file.ends_with(".dylib")) libraries.push_back(file);
+  return libraries;
+}
+
+/// Says what the running SpringBoard has loaded of these libraries, compared
+/// with the files now on the device: a library is mapped for the life of the
+/// process, whatever happens to its file.
+void sayWhatSpringBoardRuns(const std::vector<std::string>& libraries) {
+  if (libraries.empty()) return;
+  auto springBoard = runningSpringBoard();
+  if (!springBoard) return;
+  std::error_code failed;
+  std::string root = std::filesystem::canonical(device::root(), failed).string();
+  if (failed) return;
+  // "address perms offset device inode path", the path possibly " (deleted)".
+  std::map<std::string, ino_t> mapped;
+  std::ifstream maps("/proc/" + std::to_string(*springBoard) + "/maps");
+  for (std::string line; std::getline(maps, line);) {
+    std::istringstream fields(line);
+    std::string address, permissions, offset, deviceNumber, path;
+    unsigned long inode = 0;
+    if (!(fields >> address >> permissions >> offset >> deviceNumber >> inode)) continue;
+    std::getline(fields >> std::ws, path);
+    if (path.ends_with(" (deleted)")) path.resize(path.size() - 10);
+    if (path.starts_with(root + "/")) mapped[path.substr(root.size())] = static_cast<ino_t>(inode);
+  }
+  for (const std::string& library : libraries) {
+    std::string name = library.substr(kTweakFolder.size());
+    struct stat now {};
+    bool present = ::stat((root + library).c_str(), &now) == 0;
+    auto found = mapped.find(library);
+    if (found == mapped.end()) {
+      if (present) std::printf("SpringBoard is running without %s: respring to load it.\n", name.c_str());
+    } else if (!present) {
+      std::printf("SpringBoard keeps the removed %s loaded until it is resprung.\n", name.c_str());
+    } else if (found->second != now.st_ino) {
+      std::printf("SpringBoard still has the old %s loaded: respring to load the new one.\n", name.c_str());
+    }
+  }
+}
+
+int removeOrPurge(const Invocation& invocation, bool purge) {
+  if (int status = requireDevice()) return status;
+  const std::string& name = invocation.arguments[0];
+  std::string root = device::root();
+  auto version = package::installedVersion(root, name);
+  auto libraries = tweakLibraries(package::contents(root, name));
+  auto removed = package::remove(root, name, purge);
+  if (!removed) return fail(removed.error().message());
+  std::fputs(removed->c_str(), stderr);
+  if (version)
+    std::printf("%s %s %s.\n", purge ? "Purged" : "Removed", name.c_str(), version->c_str());
+  else
+    std::printf("Purged what was left of %s.\n", name.c_str());
+  sayWhatSpringBoardRuns(libraries);
+  return 0;
+}
+
+}  // namespace
+
+int install(const Invocation& invocation) {
+  if (int status = requireDevice()) return status;
+  auto scripts = invocation.has("--run-scripts") ? package::Scripts::Any : package::Scripts::OursOnly;
+  std::string file = invocation.arguments.empty() ? package::builtPackage() : invocation.arguments[0];
+  auto control = package::inspect(file);
+  if (!control) return fail(control.error().message());
+  std::string root = device::root();
+  auto before = package::installedVersion(root, control->name);
+  if (auto installed = package::install(root, {file}, scripts); !installed) return fail(installed.error().message());
+  const std::string& name = control->name;
+  const std::string& version = control->version;
+  if (!before) {
+    std::printf("Installed %s %s.\n", name.c_str(), version.c_str());
+  } else if (*before == version) {
+    std::printf("Reinstalled %s %s.\n", name.c_str(), version.c_str());
+  } else {
+    bool upgrade = package::run({"dpkg", "--compare-versions", version, "gt", *before}) == 0;
+    std::printf("%s %s from %s to %s.\n", upgrade ? "Upgraded" : "Downgraded", name.c_str(), before->c_str(),
+                version.c_str());
+  }
+  sayWhatSpringBoardRuns(tweakLibraries(package::contents(root, name)));
+  return 0;
+}
+
+int remove(const Invocation& invocation) { return removeOrPurge(invocation, false); }
+
+int purge(const Invocation& invocation) { return removeOrPurge(invocation, true); }
+
+}  // namespace commands
