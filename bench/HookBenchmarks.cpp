@@ -3,6 +3,7 @@
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sndfile.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -203,10 +204,55 @@ void PressLongThemeAgainstDefault(benchmark::State& state) {
 }
 BENCHMARK(PressLongThemeAgainstDefault)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark::kMillisecond);
 
+/// A bare Unix datagram to another process, which takes the time it woke at
+/// and sends it back over a pipe, as the reload peer does with its reloads.
+struct DatagramEcho {
+  pid_t pid = -1;
+  int socket = -1;
+  int replies = -1;
+
+  static DatagramEcho start() {
+    int sockets[2], back[2];
+    if (socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0, sockets) != 0 || pipe2(back, O_CLOEXEC) != 0) std::abort();
+    DatagramEcho echo;
+    echo.pid = fork();
+    if (echo.pid == 0) {
+      char buffer[64];
+      while (recv(sockets[1], buffer, sizeof buffer, 0) > 0) {
+        double at = bench::monotonicMicroseconds();
+        [[maybe_unused]] ssize_t written = write(back[1], &at, sizeof at);
+      }
+      _exit(0);
+    }
+    close(sockets[1]);
+    close(back[1]);
+    echo.socket = sockets[0];
+    echo.replies = back[0];
+    return echo;
+  }
+  /// From just before the send to the receiver's wake-up, in microseconds.
+  double roundTrip() {
+    double sent = bench::monotonicMicroseconds();
+    if (send(socket, "x", 1, 0) != 1) std::abort();
+    double at = 0;
+    if (read(replies, &at, sizeof at) != sizeof at) std::abort();
+    return at - sent;
+  }
+  void stop() {
+    close(socket);
+    close(replies);
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+  }
+};
+
 /// The posting side of PostToReloadedSnapshotInAnotherProcess, run in a fresh
 /// process: had an earlier benchmark loaded the hook library into the
 /// benchmark's own process, every post would make it reload too. Writes, per
-/// post, the time to the reloaded snapshot and the time the post call took.
+/// post, the time to the reloaded snapshot, the time the post call took, and
+/// a bare datagram's time measured right after it the same way: sent after the
+/// same write of the preferences file, so that its receiver too has been idle
+/// while the file was written and flushed.
 [[noreturn]] void runPoster(bool observing, long posts, int output) {
   if (observing) {
     VolumeControl::class_();
@@ -214,6 +260,7 @@ BENCHMARK(PressLongThemeAgainstDefault)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->
   }
   writePreferences(true, "Theme 0");
   auto peer = bench::ReloadPeer::start("hook-benchmarks");
+  auto echo = DatagramEcho::start();
   constexpr long kWarmUp = 50;
   for (long generation = 1; generation <= kWarmUp + posts; ++generation) {
     std::string name = "Theme " + std::to_string(generation);
@@ -221,9 +268,12 @@ BENCHMARK(PressLongThemeAgainstDefault)->Arg(0)->Arg(1)->Arg(2)->Iterations(1)->
     double posted = bench::monotonicMicroseconds();
     post();
     double returned = bench::monotonicMicroseconds();
-    double sample[2] = {peer.waitForName(name) - posted, returned - posted};
+    double reloaded = peer.waitForName(name);
+    writePreferences(true, name);
+    double sample[3] = {reloaded - posted, returned - posted, echo.roundTrip()};
     if (generation > kWarmUp && write(output, sample, sizeof sample) != sizeof sample) std::abort();
   }
+  echo.stop();
   peer.stop();
   std::exit(0);
 }
@@ -234,7 +284,8 @@ bool runPosterIfAsked(int argc, char** argv) {
 }
 
 /// From a post in one process to the reloaded snapshot in another, the posting
-/// process observing the name itself (1) or not (0).
+/// process observing the name itself (1) or not (0), against a bare datagram
+/// between two processes measured in turn with it.
 void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
   prepareDevice();
   long posts = static_cast<long>(state.max_iterations);
@@ -249,11 +300,12 @@ void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
     _exit(127);
   }
   close(samples[1]);
-  std::vector<double> latencies, postCalls;
-  double sample[2];
+  std::vector<double> latencies, postCalls, datagrams;
+  double sample[3];
   while (read(samples[0], sample, sizeof sample) == sizeof sample) {
     latencies.push_back(sample[0]);
     postCalls.push_back(sample[1]);
+    datagrams.push_back(sample[2]);
   }
   close(samples[0]);
   int status = 0;
@@ -262,9 +314,15 @@ void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
   std::size_t next = 0;
   for (auto _ : state) state.SetIterationTime(latencies[next++] / 1e6);
   state.SetLabel(state.range(0) ? "posting process observes the name" : "posting process does not observe");
-  state.counters["median_us"] = bench::percentile(latencies, 0.5);
-  state.counters["p99_us"] = bench::percentile(latencies, 0.99);
+  double median = bench::percentile(latencies, 0.5), p99 = bench::percentile(latencies, 0.99);
+  double datagramMedian = bench::percentile(datagrams, 0.5), datagramP99 = bench::percentile(datagrams, 0.99);
+  state.counters["median_us"] = median;
+  state.counters["p99_us"] = p99;
   state.counters["post_call_median_us"] = bench::percentile(postCalls, 0.5);
+  state.counters["datagram_median_us"] = datagramMedian;
+  state.counters["datagram_p99_us"] = datagramP99;
+  state.counters["median_ratio"] = median / datagramMedian;
+  state.counters["p99_ratio"] = p99 / datagramP99;
 }
 BENCHMARK(PostToReloadedSnapshotInAnotherProcess)
     ->Arg(0)
@@ -273,38 +331,21 @@ BENCHMARK(PostToReloadedSnapshotInAnotherProcess)
     ->Iterations(2000)
     ->Unit(benchmark::kMicrosecond);
 
-/// A bare Unix datagram between two processes, for comparison.
+/// A bare Unix datagram between two processes, sent back to back with
+/// nothing between them: the floor, with the receiver never idle for long.
 void DatagramBetweenProcesses(benchmark::State& state) {
-  int sockets[2];
-  socketpair(AF_UNIX, SOCK_DGRAM, 0, sockets);
-  int back[2];
-  if (pipe(back) != 0) std::abort();
-  pid_t child = fork();
-  if (child == 0) {
-    char buffer[64];
-    while (recv(sockets[1], buffer, sizeof buffer, 0) > 0) {
-      double at = bench::monotonicMicroseconds();
-      [[maybe_unused]] ssize_t written = write(back[1], &at, sizeof at);
-    }
-    _exit(0);
-  }
+  auto echo = DatagramEcho::start();
   std::vector<double> samples;
   for (auto _ : state) {
-    double sent = bench::monotonicMicroseconds();
-    send(sockets[0], "x", 1, 0);
-    double at = 0;
-    if (read(back[0], &at, sizeof at) != sizeof at) std::abort();
-    samples.push_back(at - sent);
-    state.SetIterationTime((at - sent) / 1e6);
+    double took = echo.roundTrip();
+    samples.push_back(took);
+    state.SetIterationTime(took / 1e6);
   }
-  close(sockets[0]);
-  kill(child, SIGTERM);
-  waitpid(child, nullptr, 0);
+  echo.stop();
   state.counters["median_us"] = bench::percentile(samples, 0.5);
   state.counters["p99_us"] = bench::percentile(samples, 0.99);
 }
 BENCHMARK(DatagramBetweenProcesses)->UseManualTime()->Iterations(2000)->Unit(benchmark::kMicrosecond);
-
 
 /// Resident memory after 100,000 reloads and 10,000 presses, against the size
 /// after the first of each, once the sounds have ended.

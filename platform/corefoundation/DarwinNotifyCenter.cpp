@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -38,6 +39,10 @@ struct Center {
   std::uint64_t nextId = 1;
   std::string token;
   int doorbell = -1;
+  // Connected to this process's own doorbell, to wake the delivery thread for a check.
+  int bell = -1;
+  // The Check the next delivery makes besides the entry's, raised before the bell rings.
+  std::atomic<int> check{0};
   // Reports changes in the registry directory, so a damaged or removed entry is re-created at once.
   int directoryWatcher = -1;
   int directoryWatch = -1;
@@ -143,28 +148,43 @@ bool drainWatcher(int watcher) {
   return any;
 }
 
-void deliveryLoop(int doorbell, int watcher) {
+// Blocks in the doorbell alone, so a post wakes it straight into delivery.
+void deliveryLoop(int doorbell) {
+  Center& state = center();
+  for (;;) {
+    // Every mark behind a wake-up taken here was set before its ring, so one scan serves them all.
+    if (!notify::awaitDoorbell(doorbell)) return;
+    deliverPending(static_cast<Check>(state.check.exchange(0)));
+  }
+}
+
+// Raises what the next delivery checks, then wakes it through its own doorbell.
+void requestCheck(Center& state, int bell, Check check) {
+  int wanted = static_cast<int>(check);
+  int current = state.check.load();
+  while (current < wanted && !state.check.compare_exchange_weak(current, wanted)) {
+  }
+  notify::ringDoorbell(bell);
+}
+
+// Watches the registry for changes, and looks at the entry now and then for
+// changes the watcher cannot report.
+void watchLoop(int watcher, int bell) {
   using Clock = std::chrono::steady_clock;
-  // Also looks at the entry now and then, for changes the watcher cannot report.
   constexpr auto kCheckInterval = std::chrono::seconds(1);
+  Center& state = center();
   auto nextCheck = Clock::now() + kCheckInterval;
-  pollfd waiting[2] = {{doorbell, POLLIN, 0}, {watcher, POLLIN, 0}};
+  pollfd waiting = {watcher, POLLIN, 0};
   for (;;) {
     auto wait = std::chrono::ceil<std::chrono::milliseconds>(nextCheck - Clock::now()).count();
-    int ready = ::poll(waiting, watcher >= 0 ? 2 : 1, static_cast<int>(std::max<long>(wait, 0)));
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    if (waiting[0].revents & (POLLERR | POLLNVAL)) return;
-    Check check = watcher >= 0 && waiting[1].revents && drainWatcher(watcher) ? Check::Damage : Check::Entry;
+    int ready = ::poll(&waiting, watcher >= 0 ? 1 : 0, static_cast<int>(std::max<long>(wait, 0)));
+    // A watcher that fails leaves the checks now and then.
+    if ((ready < 0 && errno != EINTR) || (ready > 0 && (waiting.revents & (POLLERR | POLLNVAL)))) watcher = -1;
+    else if (ready > 0 && drainWatcher(watcher)) requestCheck(state, bell, Check::Damage);
     if (Clock::now() >= nextCheck) {
-      check = Check::Everything;
+      requestCheck(state, bell, Check::Everything);
       nextCheck = Clock::now() + kCheckInterval;
     }
-    // Every mark behind a wake-up taken here was set before its ring, so one scan serves them all.
-    notify::drainDoorbell(doorbell);
-    deliverPending(check);
   }
 }
 
@@ -176,7 +196,12 @@ bool attach(Center& state) {
   if (state.doorbell < 0) {
     state.token = notify::newToken();
     state.doorbell = notify::bindDoorbell(state.token);
-    if (state.doorbell < 0) return false;
+    state.bell = state.doorbell >= 0 ? notify::connectDoorbell(state.token) : -1;
+    if (state.bell < 0) {
+      if (state.doorbell >= 0) ::close(state.doorbell);
+      state.doorbell = -1;
+      return false;
+    }
   }
   auto endpoint = notify::Endpoint::create(directory, state.token);
   if (!endpoint) return false;
@@ -186,9 +211,10 @@ bool attach(Center& state) {
   state.endpoint = std::move(endpoint);
   if (!state.delivering) {
     state.directoryWatcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    std::thread thread(deliveryLoop, state.doorbell, state.directoryWatcher);
-    state.deliveryThread = thread.get_id();
-    thread.detach();
+    std::thread delivery(deliveryLoop, state.doorbell);
+    state.deliveryThread = delivery.get_id();
+    delivery.detach();
+    std::thread(watchLoop, state.directoryWatcher, state.bell).detach();
     state.delivering = true;
   }
   watchDirectory(state, directory);
@@ -207,7 +233,9 @@ void resetChild() {
   if (state.endpoint) state.endpoint->abandon();
   state.endpoint.reset();
   if (state.doorbell >= 0) ::close(state.doorbell);
-  state.doorbell = -1;
+  if (state.bell >= 0) ::close(state.bell);
+  state.doorbell = state.bell = -1;
+  state.check.store(0);
   // The parent's watcher would hand the child its parent's events.
   if (state.directoryWatcher >= 0) ::close(state.directoryWatcher);
   state.directoryWatcher = state.directoryWatch = -1;

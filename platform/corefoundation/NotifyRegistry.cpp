@@ -128,32 +128,14 @@ struct KnownEntry {
   }
 };
 
-enum class Ring { Rung, NobodyListens };
-
 Ring ring(KnownEntry& entry, std::string_view token) {
   if (entry.bell < 0) {
-    sockaddr_un address;
-    socklen_t length;
-    if (!doorbellAddress(token, address, length)) return Ring::Rung;
-    entry.bell = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (entry.bell < 0) return Ring::Rung;
-    if (::connect(entry.bell, reinterpret_cast<sockaddr*>(&address), length) != 0) {
-      int error = errno;
-      ::close(entry.bell);
-      entry.bell = -1;
-      return error == ECONNREFUSED || error == ENOENT ? Ring::NobodyListens : Ring::Rung;
-    }
+    entry.bell = connectDoorbell(token);
+    if (entry.bell < 0) return errno == ECONNREFUSED || errno == ENOENT ? Ring::NobodyListens : Ring::Rung;
   }
-  const char bell = 1;
-  for (;;) {
-    // Each entry has a socket of its own: datagrams stuck at a stalled receiver
-    // use up that socket's budget only, never that of other entries.
-    if (::send(entry.bell, &bell, 1, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) return Ring::Rung;
-    if (errno == EINTR) continue;
-    // A full queue (EAGAIN) means the receiver has wake-ups pending that will find the mark.
-    bool gone = errno == ECONNREFUSED || errno == ECONNRESET || errno == ENOTCONN || errno == EPIPE;
-    return gone ? Ring::NobodyListens : Ring::Rung;
-  }
+  // Each entry has a socket of its own: datagrams stuck at a stalled receiver
+  // use up that socket's budget only, never that of other entries.
+  return ringDoorbell(entry.bell);
 }
 
 struct PosterCache {
@@ -283,10 +265,67 @@ int bindDoorbell(const std::string& token) {
   return descriptor;
 }
 
-void drainDoorbell(int doorbell) {
-  char bytes[64];
+namespace {
+
+constexpr int kBatch = 16;
+
+// Takes up to a batch of datagrams, returning how many; -1 if none could be
+// taken. With MSG_WAITFORONE it blocks for the first only.
+int takeDatagrams(int doorbell, int flags) {
   // Longer datagrams are cut short, and descriptors passed along are closed by the kernel unread.
-  while (::recv(doorbell, bytes, sizeof bytes, MSG_DONTWAIT) >= 0 || errno == EINTR) {
+  char bytes[kBatch][16];
+  iovec vectors[kBatch];
+  mmsghdr messages[kBatch] = {};
+  for (int i = 0; i < kBatch; ++i) {
+    vectors[i] = {bytes[i], sizeof bytes[i]};
+    messages[i].msg_hdr.msg_iov = &vectors[i];
+    messages[i].msg_hdr.msg_iovlen = 1;
+  }
+  for (;;) {
+    int taken = ::recvmmsg(doorbell, messages, kBatch, flags, nullptr);
+    if (taken >= 0 || errno != EINTR) return taken;
+  }
+}
+
+}  // namespace
+
+void drainDoorbell(int doorbell) {
+  while (takeDatagrams(doorbell, MSG_DONTWAIT) == kBatch) {
+  }
+}
+
+bool awaitDoorbell(int doorbell) {
+  int taken = takeDatagrams(doorbell, MSG_WAITFORONE);
+  if (taken == kBatch) drainDoorbell(doorbell);
+  return taken >= 0;
+}
+
+int connectDoorbell(std::string_view token) {
+  sockaddr_un address;
+  socklen_t length;
+  if (!doorbellAddress(token, address, length)) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  int bell = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (bell < 0) return -1;
+  if (::connect(bell, reinterpret_cast<sockaddr*>(&address), length) != 0) {
+    int error = errno;
+    ::close(bell);
+    errno = error;
+    return -1;
+  }
+  return bell;
+}
+
+Ring ringDoorbell(int bell) {
+  const char byte = 1;
+  for (;;) {
+    if (::send(bell, &byte, 1, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) return Ring::Rung;
+    if (errno == EINTR) continue;
+    // A full queue (EAGAIN) means the receiver has wake-ups pending that will find the mark.
+    bool gone = errno == ECONNREFUSED || errno == ECONNRESET || errno == ENOTCONN || errno == EPIPE;
+    return gone ? Ring::NobodyListens : Ring::Rung;
   }
 }
 

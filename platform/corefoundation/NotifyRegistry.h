@@ -39,6 +39,18 @@ int bindDoorbell(const std::string& token);
 /// Takes every datagram queued at a doorbell without blocking, whatever it holds.
 void drainDoorbell(int doorbell);
 
+/// Waits until a doorbell has a datagram, then takes it with every other one
+/// queued, in one call. False if the doorbell can no longer be read.
+bool awaitDoorbell(int doorbell);
+
+/// A socket connected to an entry's doorbell, to ring it; -1 on failure.
+int connectDoorbell(std::string_view token);
+
+/// Rings a doorbell through a socket from connectDoorbell without blocking. A
+/// full queue counts as rung: its receiver has wake-ups pending.
+enum class Ring { Rung, NobodyListens };
+Ring ringDoorbell(int bell);
+
 /// This process's entry in one device's registry.
 class Endpoint {
  public:

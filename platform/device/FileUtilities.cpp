@@ -179,20 +179,20 @@ FileContents readFileInRoot(const std::string& root, std::string_view devicePath
     result.reason = "it is not a regular file";
     return result;
   }
-  std::string tooLarge = fmt::format("it is larger than {} bytes", maxBytes);
-  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
-    result.reason = tooLarge;
+  auto tooLarge = [&] {
+    result.reason = fmt::format("it is larger than {} bytes", maxBytes);
     return result;
-  }
-  // The file may grow between fstat and read: never take more than one byte past the limit.
-  std::string bytes(static_cast<std::size_t>(info.st_size), '\0');
+  };
+  if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge();
+  // One byte more than the size given, so that a file that has not changed is
+  // read whole, its end seen, by one call. It may grow between fstat and read:
+  // never take more than one byte past the limit.
+  auto size = static_cast<std::size_t>(info.st_size);
+  std::string bytes(std::min(maxBytes + 1, size + 1), '\0');
   std::size_t filled = 0;
   for (;;) {
     if (filled == bytes.size()) {
-      if (bytes.size() > maxBytes) {
-        result.reason = tooLarge;
-        return result;
-      }
+      if (bytes.size() > maxBytes) return tooLarge();
       bytes.resize(std::min(maxBytes + 1, std::max<std::size_t>(bytes.size() * 2, 4096)));
     }
     ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
@@ -203,11 +203,10 @@ FileContents readFileInRoot(const std::string& root, std::string_view devicePath
     }
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
+    // A regular file read short at the very size fstat gave has ended there.
+    if (filled == size && filled < bytes.size()) break;
   }
-  if (filled > maxBytes) {
-    result.reason = tooLarge;
-    return result;
-  }
+  if (filled > maxBytes) return tooLarge();
   bytes.resize(filled);
   result.status = ReadStatus::Read;
   result.bytes = std::move(bytes);

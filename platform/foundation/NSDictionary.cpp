@@ -97,6 +97,8 @@ Retained<NSMutableDictionary> NSMutableDictionary::dictionary() {
 Retained<NSMutableDictionary> NSMutableDictionary::dictionaryWithContentsOfFile(const NSString* path) {
   if (!path) return nullptr;
   PropertyListFile file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
+  // A parsed dictionary is a new mutable one, held by nobody else: handed on as it is.
+  if (auto* parsed = objc_cast<NSMutableDictionary>(file.value.get())) return Retained<NSMutableDictionary>::retain(parsed);
   auto* dictionary = objc_cast<NSDictionary>(file.value.get());
   if (!dictionary) return nullptr;
   auto result = NSMutableDictionary::dictionary();

@@ -92,3 +92,16 @@ TEST(DeviceFile, AFileThatCannotBeOpenedIsUnreadable) {
   EXPECT_EQ(read.status, ReadStatus::Unreadable);
   EXPECT_FALSE(read.reason.empty());
 }
+
+TEST(DeviceFile, FilesOfEachSizeAroundTheReadsAreReadWhole) {
+  testsupport::TemporaryDevice device;
+  std::string host = device.host("/private" + std::string(preferences));
+  for (std::size_t size : {0, 1, 4095, 4096, 4097, 8193}) {
+    std::string contents(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) contents[i] = static_cast<char>('a' + i % 26);
+    writeFile(host, contents);
+    auto read = files::readDeviceFile(preferences, limit);
+    EXPECT_EQ(read.status, ReadStatus::Read) << size;
+    EXPECT_EQ(read.bytes, contents) << size;
+  }
+}
