@@ -1,6 +1,8 @@
 // From a press to the first sample at a PulseAudio null sink, against the
 // floor (pa_context_play_sample of a cached sample on a kept connection) and
-// libcanberra's cached play, on the same server in the same run. Run it
+// libcanberra's cached play, on the same server in the same run. The three
+// are measured in turn, round after round in a rotating order, each from an
+// idle sink, so that a drift of the machine falls on all of them alike. Run it
 // through scripts/bench-audio, which starts a private server.
 
 #include <benchmark/benchmark.h>
@@ -11,7 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <map>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,47 +32,22 @@
 namespace {
 
 constexpr const char* kSoundDirectory = "/Library/Application Support/Orvane/";
-constexpr int kMeasurements = 40;
-// A server mixes at most 32 streams at once, and each play of the long theme
-// stays a stream for 30 s: its floor and its presses together stay below that.
-constexpr int kLongMeasurements = 12;
+constexpr int kRounds = 60;
 
-/// A connection of our own to the server: a monitor of the null sink that
-/// notes when sound first arrives, and a kept context for the floor.
-struct Server {
+void signalLoop(pa_threaded_mainloop* loop) { pa_threaded_mainloop_signal(loop, 0); }
+
+/// A client connection on a threaded main loop of its own, as the speaker keeps one.
+struct Connection {
   pa_threaded_mainloop* loop = nullptr;
   pa_context* context = nullptr;
-  pa_stream* monitor = nullptr;
-  std::atomic<bool> armed{false};
-  std::atomic<double> heardAt{0};
-  std::atomic<double> lastSound{0};
 
-  static void onRead(pa_stream* stream, size_t, void* self) {
-    auto& server = *static_cast<Server*>(self);
-    const void* data = nullptr;
-    size_t bytes = 0;
-    while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
-      double now = bench::monotonicMicroseconds();
-      if (data) {
-        const auto* samples = static_cast<const float*>(data);
-        for (size_t i = 0; i < bytes / sizeof(float); ++i) {
-          if (std::fabs(samples[i]) < 1e-3f) continue;
-          server.lastSound = now;
-          if (server.armed.exchange(false)) server.heardAt = now;
-          break;
-        }
-      }
-      pa_stream_drop(stream);
-    }
-  }
-  static void onState(pa_context*, void* self) { pa_threaded_mainloop_signal(static_cast<Server*>(self)->loop, 0); }
-  static void onStreamState(pa_stream*, void* self) {
-    pa_threaded_mainloop_signal(static_cast<Server*>(self)->loop, 0);
-  }
+  static void onState(pa_context*, void* self) { signalLoop(static_cast<Connection*>(self)->loop); }
+  static void onStreamState(pa_stream*, void* self) { signalLoop(static_cast<Connection*>(self)->loop); }
+  static void onDone(pa_context*, int, void* self) { signalLoop(static_cast<Connection*>(self)->loop); }
 
-  bool connect() {
+  bool connect(const char* name) {
     loop = pa_threaded_mainloop_new();
-    context = pa_context_new(pa_threaded_mainloop_get_api(loop), "audio-benchmarks");
+    context = pa_context_new(pa_threaded_mainloop_get_api(loop), name);
     pa_context_set_state_callback(context, onState, this);
     if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return false;
     pa_threaded_mainloop_lock(loop);
@@ -78,19 +55,15 @@ struct Server {
     while (PA_CONTEXT_IS_GOOD(pa_context_get_state(context)) && pa_context_get_state(context) != PA_CONTEXT_READY)
       pa_threaded_mainloop_wait(loop);
     bool ready = pa_context_get_state(context) == PA_CONTEXT_READY;
-    if (ready) {
-      pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 48000, 1};
-      monitor = pa_stream_new(context, "monitor", &spec, nullptr);
-      pa_stream_set_read_callback(monitor, onRead, this);
-      pa_stream_set_state_callback(monitor, onStreamState, this);
-      pa_buffer_attr attributes{static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
-                                static_cast<uint32_t>(-1), 48 * sizeof(float)};
-      pa_stream_connect_record(monitor, "null.monitor", &attributes, PA_STREAM_ADJUST_LATENCY);
-      while (pa_stream_get_state(monitor) == PA_STREAM_CREATING) pa_threaded_mainloop_wait(loop);
-      ready = pa_stream_get_state(monitor) == PA_STREAM_READY;
-    }
     pa_threaded_mainloop_unlock(loop);
     return ready;
+  }
+
+  /// Waits, with the loop locked, for an operation to finish.
+  void await(pa_operation* operation) {
+    if (!operation) return;
+    while (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) pa_threaded_mainloop_wait(loop);
+    pa_operation_unref(operation);
   }
 
   /// Uploads interleaved float samples as a cached sample of the server.
@@ -115,9 +88,77 @@ struct Server {
     pa_threaded_mainloop_unlock(loop);
   }
 
+  void removeSample(const std::string& name) {
+    pa_threaded_mainloop_lock(loop);
+    await(pa_context_remove_sample(context, name.c_str(), onDone, this));
+    pa_threaded_mainloop_unlock(loop);
+  }
+
+  /// Ends every stream playing into the server's sinks, whoever started it.
+  void silenceEverything() {
+    pa_threaded_mainloop_lock(loop);
+    std::vector<std::uint32_t> inputs;
+    struct Listing {
+      Connection* self;
+      std::vector<std::uint32_t>* inputs;
+    } listing{this, &inputs};
+    await(pa_context_get_sink_input_info_list(
+        context,
+        [](pa_context*, const pa_sink_input_info* info, int, void* data) {
+          auto* into = static_cast<Listing*>(data);
+          if (info) into->inputs->push_back(info->index);
+          else signalLoop(into->self->loop);
+        },
+        &listing));
+    for (std::uint32_t input : inputs) await(pa_context_kill_sink_input(context, input, onDone, this));
+    pa_threaded_mainloop_unlock(loop);
+  }
+};
+
+/// A monitor of the null sink on a connection of its own, noting when sound first arrives.
+struct Monitor : Connection {
+  pa_stream* stream = nullptr;
+  std::atomic<bool> armed{false};
+  std::atomic<double> heardAt{0};
+  std::atomic<double> lastSound{0};
+
+  static void onRead(pa_stream* stream, size_t, void* self) {
+    auto& monitor = *static_cast<Monitor*>(self);
+    const void* data = nullptr;
+    size_t bytes = 0;
+    while (pa_stream_readable_size(stream) > 0 && pa_stream_peek(stream, &data, &bytes) == 0 && bytes > 0) {
+      double now = bench::monotonicMicroseconds();
+      if (data) {
+        const auto* samples = static_cast<const float*>(data);
+        for (size_t i = 0; i < bytes / sizeof(float); ++i) {
+          if (std::fabs(samples[i]) < 1e-3f) continue;
+          monitor.lastSound = now;
+          if (monitor.armed.exchange(false)) monitor.heardAt = now;
+          break;
+        }
+      }
+      pa_stream_drop(stream);
+    }
+  }
+
+  bool start() {
+    if (!connect("audio-benchmarks monitor")) return false;
+    pa_threaded_mainloop_lock(loop);
+    pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 48000, 1};
+    stream = pa_stream_new(context, "monitor", &spec, nullptr);
+    pa_stream_set_read_callback(stream, onRead, this);
+    pa_stream_set_state_callback(stream, onStreamState, this);
+    pa_buffer_attr attributes{static_cast<uint32_t>(-1), static_cast<uint32_t>(-1), static_cast<uint32_t>(-1),
+                              static_cast<uint32_t>(-1), 48 * sizeof(float)};
+    pa_stream_connect_record(stream, "null.monitor", &attributes, PA_STREAM_ADJUST_LATENCY);
+    while (pa_stream_get_state(stream) == PA_STREAM_CREATING) pa_threaded_mainloop_wait(loop);
+    bool ready = pa_stream_get_state(stream) == PA_STREAM_READY;
+    pa_threaded_mainloop_unlock(loop);
+    return ready;
+  }
+
   /// Waits for 100 ms of silence, runs `start` and returns the microseconds until sound arrived (-1: none in 2 s).
-  template <typename Start>
-  double timeToFirstSample(Start start) {
+  double timeToFirstSample(const std::function<void()>& start) {
     while (bench::monotonicMicroseconds() - lastSound < 100000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     heardAt = 0;
     armed = true;
@@ -130,12 +171,22 @@ struct Server {
   }
 };
 
-Server* server() {
-  static Server* connected = [] {
-    auto* made = new Server;
-    return made->connect() ? made : nullptr;
+Monitor* monitor() {
+  static Monitor* started = [] {
+    auto* made = new Monitor;
+    return made->start() ? made : nullptr;
   }();
-  return connected;
+  return started;
+}
+
+/// The connection the floor plays through, idle between plays like the speaker's.
+Connection& floorConnection() {
+  static Connection* connected = [] {
+    auto* made = new Connection;
+    if (!made->connect("audio-benchmarks floor")) std::abort();
+    return made;
+  }();
+  return *connected;
 }
 
 struct Sound {
@@ -201,106 +252,94 @@ Setup& setup() {
   return *made;
 }
 
-std::map<std::string, double> floorMedians;
-
-void report(benchmark::State& state, std::vector<double>& samples, const std::string& floorKey) {
-  double median = bench::percentile(samples, 0.5);
-  state.counters["median_us"] = median;
-  state.counters["p99_us"] = bench::percentile(samples, 0.99);
-  if (floorKey.empty()) return;
-  auto floor = floorMedians.find(floorKey);
-  if (floor != floorMedians.end()) state.counters["median_over_floor"] = median / floor->second;
-}
-
-template <typename Start>
-bool measure(benchmark::State& state, std::vector<double>& samples, Start start) {
-  for (auto _ : state) {
-    double latency = server()->timeToFirstSample(start);
-    if (latency < 0) {
-      state.SkipWithError("no sound arrived at the null sink");
-      return false;
-    }
-    samples.push_back(latency);
-    state.SetIterationTime(latency / 1e6);
-  }
-  return true;
-}
-
-/// pa_context_play_sample of a sample cached beforehand, on a kept connection.
-void PlayCachedSampleFloor(benchmark::State& state) {
-  bool isLong = state.range(0) != 0;
-  Setup& made = setup();
-  std::string name = isLong ? "floor-long" : "floor-default";
-  Sound sound = readSound(isLong ? made.longTheme : made.defaultTheme);
-  server()->upload(name, sound.rate, sound.channels, sound.samples);
-  // The sink's first sound after a pause wakes it: not measured.
-  server()->timeToFirstSample([&] { server()->playSample(name); });
+struct Contender {
+  std::string name;
+  std::function<void()> start;
   std::vector<double> samples;
-  if (!measure(state, samples, [&] { server()->playSample(name); })) return;
-  floorMedians[isLong ? "long" : "default"] = bench::percentile(samples, 0.5);
-  report(state, samples, "");
-  state.SetLabel(isLong ? "30 s stereo 48 kHz theme" : "default theme");
-}
+};
 
-/// A volume press with sounds on, through the hook and system sounds.
-void PressToFirstSample(benchmark::State& state) {
+/// The press road against its anchors for one theme: rounds of one
+/// measurement each, in an order that rotates from round to round.
+void AudibleRoad(benchmark::State& state) {
   bool isLong = state.range(0) != 0;
   Setup& made = setup();
+  const std::string& file = isLong ? made.longTheme : made.defaultTheme;
+  std::string floorName = isLong ? "floor-long" : "floor-default";
+  Sound sound = readSound(file);
+  floorConnection().upload(floorName, sound.rate, sound.channels, sound.samples);
   SEL selector = sel_registerName(isLong ? "decreaseVolume" : "increaseVolume");
-  auto press = [&] { objc_msgSend(made.volumeControl.get(), selector); };
-  // The first press decodes the theme and uploads it.
-  double first = server()->timeToFirstSample(press);
-  std::vector<double> samples;
-  if (!measure(state, samples, press)) return;
-  report(state, samples, isLong ? "long" : "default");
-  state.counters["first_press_us"] = first;
-  state.SetLabel(isLong ? "30 s stereo 48 kHz theme" : "default theme");
-}
 
+  std::vector<Contender> contenders;
+  contenders.push_back({"floor", [&] { floorConnection().playSample(floorName); }, {}});
+  contenders.push_back({"press", [&] { objc_msgSend(made.volumeControl.get(), selector); }, {}});
 #ifdef ORVANE_HAVE_CANBERRA
-/// libcanberra playing the theme file from its own cache.
-void CanberraCachedPlay(benchmark::State& state) {
-  Setup& made = setup();
-  ca_context* context = nullptr;
-  ca_context_create(&context);
-  ca_context_change_props(context, CA_PROP_APPLICATION_NAME, "audio-benchmarks", nullptr);
-  ca_context_open(context);
-  ca_context_cache(context, CA_PROP_EVENT_ID, "orvane-default", CA_PROP_MEDIA_FILENAME, made.defaultTheme.c_str(),
-                   nullptr);
-  std::vector<double> samples;
-  bool measured = measure(state, samples, [&] {
-    ca_context_play(context, 0, CA_PROP_EVENT_ID, "orvane-default", CA_PROP_MEDIA_FILENAME,
-                    made.defaultTheme.c_str(), nullptr);
-  });
-  ca_context_destroy(context);
-  if (!measured) return;
-  report(state, samples, "default");
-  state.SetLabel("default theme");
-}
+  ca_context* canberra = nullptr;
+  ca_context_create(&canberra);
+  ca_context_change_props(canberra, CA_PROP_APPLICATION_NAME, "audio-benchmarks", nullptr);
+  ca_context_open(canberra);
+  std::string event = isLong ? "orvane-long" : "orvane-default";
+  ca_context_cache(canberra, CA_PROP_EVENT_ID, event.c_str(), CA_PROP_MEDIA_FILENAME, file.c_str(), nullptr);
+  contenders.push_back({"canberra", [&] {
+    ca_context_play(canberra, 0, CA_PROP_EVENT_ID, event.c_str(), CA_PROP_MEDIA_FILENAME, file.c_str(), nullptr);
+  }, {}});
 #endif
 
-void registerAll() {
-  for (int isLong : {0, 1}) {
-    int iterations = isLong ? kLongMeasurements : kMeasurements;
-    benchmark::RegisterBenchmark("PlayCachedSampleFloor", PlayCachedSampleFloor)
-        ->Arg(isLong)->Iterations(iterations)->UseManualTime()->Unit(benchmark::kMicrosecond);
-    benchmark::RegisterBenchmark("PressToFirstSample", PressToFirstSample)
-        ->Arg(isLong)->Iterations(iterations)->UseManualTime()->Unit(benchmark::kMicrosecond);
+  Monitor& sink = *monitor();
+  auto measure = [&](const std::function<void()>& start) {
+    double latency = sink.timeToFirstSample(start);
+    // Each measurement begins at an idle sink: a long theme would otherwise go on playing under the next.
+    floorConnection().silenceEverything();
+    return latency;
+  };
+  // The first press decodes the theme and uploads it; the sink's first sound after a pause wakes it.
+  double firstPress = measure(contenders[1].start);
+  for (auto& contender : contenders) measure(contender.start);
+
+  std::vector<double> pairedRatios;
+  for (auto _ : state) {
+    for (int round = 0; round < kRounds; ++round) {
+      double floor = 0, press = 0;
+      for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
+        Contender& contender = contenders[(static_cast<std::size_t>(round) + turn) % contenders.size()];
+        double latency = measure(contender.start);
+        if (latency < 0) {
+          state.SkipWithError(("no sound arrived at the null sink from " + contender.name).c_str());
+          return;
+        }
+        contender.samples.push_back(latency);
+        if (&contender == &contenders[0]) floor = latency;
+        if (&contender == &contenders[1]) press = latency;
+      }
+      pairedRatios.push_back(press / floor);
+    }
+    state.SetIterationTime(bench::percentile(contenders[1].samples, 0.5) / 1e6);
   }
 #ifdef ORVANE_HAVE_CANBERRA
-  benchmark::RegisterBenchmark("CanberraCachedPlay", CanberraCachedPlay)
-      ->Iterations(kMeasurements)->UseManualTime()->Unit(benchmark::kMicrosecond);
+  ca_context_destroy(canberra);
 #endif
+  floorConnection().removeSample(floorName);
+
+  double floorMedian = bench::percentile(contenders[0].samples, 0.5);
+  for (auto& contender : contenders) {
+    double median = bench::percentile(contender.samples, 0.5);
+    state.counters[contender.name + "_median_us"] = median;
+    state.counters[contender.name + "_p10_us"] = bench::percentile(contender.samples, 0.1);
+    state.counters[contender.name + "_p90_us"] = bench::percentile(contender.samples, 0.9);
+    if (contender.name != "floor") state.counters[contender.name + "_over_floor"] = median / floorMedian;
+  }
+  state.counters["press_over_floor_paired_median"] = bench::percentile(pairedRatios, 0.5);
+  state.counters["press_first_us"] = firstPress;
+  state.SetLabel(isLong ? "30 s stereo 48 kHz theme" : "default theme");
 }
+BENCHMARK(AudibleRoad)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (!server()) {
+  if (!monitor()) {
     std::printf("No PulseAudio server reachable (start one with a sink named \"null\", or use scripts/bench-audio): skipped\n");
     return 0;
   }
-  registerAll();
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
