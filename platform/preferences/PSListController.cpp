@@ -82,7 +82,8 @@ void PSListController::setPreferenceValue_specifier(objc_object* value, PSSpecif
 }
 
 void PSListController::loadView() {
-  table_ = UITableView::tableWithFrame(CGRectMake(0, 64, 320, 504));
+  CGSize screen = uikit::screenSize();
+  table_ = UITableView::tableWithFrame(CGRectMake(0, 64, screen.width, screen.height - 64));
   table_->setDataSource(this);
   view_ = table_;
 }

@@ -31,6 +31,10 @@ UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() {
   return device::setting("Idiom").value_or("phone") == "pad" ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;
 }
 
+CGSize uikit::screenSize() {
+  return device::setting("Idiom").value_or("phone") == "pad" ? CGSize{768, 1024} : CGSize{320, 568};
+}
+
 namespace {
 [[maybe_unused]] const Class registered = UIDevice::class_();
 }

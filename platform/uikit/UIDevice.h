@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
 
 typedef long UIUserInterfaceIdiom;
@@ -16,3 +17,8 @@ class UIDevice : public NSObject {
 
   UIUserInterfaceIdiom userInterfaceIdiom();
 };
+
+namespace uikit {
+/// The device's screen in points, as its idiom has it: a 320x568 phone or a 768x1024 pad.
+CGSize screenSize();
+}  // namespace uikit

@@ -77,6 +77,8 @@ std::string UIFont::faceName() const {
   return face;
 }
 
+PangoFontDescription* UIFont::newPangoDescription() const { return describe(name_, size_); }
+
 CGSize UIFont::sizeOfLine(const std::string& text) const {
   std::lock_guard lock(pangoMutex());
   PangoLayout* layout = pango_layout_new(context());

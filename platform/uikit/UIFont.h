@@ -8,6 +8,8 @@
 /// A font by the platform's name ("HelveticaNeue-Light", "Helvetica Light").
 /// Where the machine lacks the family, text is set in the closest one it has;
 /// `faceName` tells which.
+typedef struct _PangoFontDescription PangoFontDescription;
+
 class UIFont : public NSObject {
  public:
   static Class class_();
@@ -18,6 +20,9 @@ class UIFont : public NSObject {
   CGFloat pointSize() const { return size_; }
   /// The family and style actually used to set text, as the machine's fonts have it.
   std::string faceName() const;
+  /// A new Pango description of the face text is set in (freed with pango_font_description_free),
+  /// its size absolute in points.
+  PangoFontDescription* newPangoDescription() const;
   /// The size of one line of text in this font, in points.
   CGSize sizeOfLine(const std::string& text) const;
 

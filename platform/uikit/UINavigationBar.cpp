@@ -1,6 +1,7 @@
 #include "platform/uikit/UINavigationBar.h"
 
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIDevice.h"
 
 NSString* const NSForegroundColorAttributeName = NSSTR("NSColor");
 
@@ -11,7 +12,7 @@ Class UINavigationBar::class_() {
 
 Retained<UINavigationBar> UINavigationBar::bar() {
   auto made = Retained<UINavigationBar>::adopt(static_cast<UINavigationBar*>(class_createInstance(class_(), 0)));
-  made->setFrame(CGRectMake(0, 20, 320, 44));
+  made->setFrame(CGRectMake(0, 20, uikit::screenSize().width, 44));
   return made;
 }
 

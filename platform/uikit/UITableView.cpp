@@ -2,7 +2,9 @@
 
 #include <fmt/format.h>
 
+#include "platform/corefoundation/CoreFoundation.h"
 #include "platform/objc/Methods.h"
+#include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIColor.h"
 
 Class NSIndexPath::class_() {
@@ -53,6 +55,16 @@ UILabel* UITableViewCell::detailTextLabel() {
   return detailTextLabel_.get();
 }
 
+void UITableViewCell::layoutStandardViews() {
+  CGFloat width = frame_.size.width, height = frame_.size.height;
+  if (textLabel_) textLabel_->setFrame(CGRectMake(15, 0, 200, height));
+  if (detailTextLabel_) detailTextLabel_->setFrame(CGRectMake(width - 120, 0, 105, height));
+  if (accessoryView_) {
+    CGSize size = accessoryView_->frame().size;
+    accessoryView_->setFrame(CGRectMake(width - 14 - size.width, (height - size.height) / 2, size.width, size.height));
+  }
+}
+
 void UITableViewCell::setAccessoryView(UIView* view) {
   if (accessoryView_) accessoryView_->removeFromSuperview();
   accessoryView_ = view;
@@ -80,6 +92,14 @@ Retained<UITableView> UITableView::tableWithFrame(CGRect frame) {
   return table;
 }
 
+CGFloat UITableView::groupInset() {
+  constexpr double iOS7 = 847.20, iOS13 = 1665.15;
+  if (kCFCoreFoundationVersionNumber >= iOS7 && kCFCoreFoundationVersionNumber < iOS13) return 0;
+  bool pad = uikit::screenSize().width >= 768;
+  if (kCFCoreFoundationVersionNumber < iOS7) return pad ? 45 : 10;
+  return pad ? 20 : 16;
+}
+
 void UITableView::reloadData() {
   for (auto& section : sections_) {
     if (section.headerView) section.headerView->removeFromSuperview();
@@ -93,7 +113,7 @@ void UITableView::reloadData() {
   if (!dataSource_) return;
   auto answers = [&](const char* selector) { return dataSource_->respondsToSelector(sel_registerName(selector)); };
   long count = answers("numberOfSectionsInTableView:") ? objc::send<long>(dataSource_, "numberOfSectionsInTableView:", this) : 1;
-  CGFloat y = 0;
+  CGFloat y = 0, inset = groupInset();
   for (long index = 0; index < count; ++index) {
     Section section;
     if (answers("tableView:titleForHeaderInSection:"))
@@ -105,8 +125,9 @@ void UITableView::reloadData() {
     if (answers("tableView:heightForHeaderInSection:"))
       section.headerHeight = objc::send<CGFloat>(dataSource_, "tableView:heightForHeaderInSection:", this, index);
     CGFloat headerHeight = section.headerHeight == automaticDimension ? (section.header ? 38 : 18) : section.headerHeight;
+    section.headerFrame = CGRectMake(0, y, frame_.size.width, headerHeight);
     if (section.headerView) {
-      section.headerView->setFrame(CGRectMake(0, y, frame_.size.width, headerHeight));
+      section.headerView->setFrame(section.headerFrame);
       addSubview(section.headerView.get());
       section.headerView->layoutIfNeeded();
     }
@@ -117,13 +138,15 @@ void UITableView::reloadData() {
       auto* cell = objc::send<UITableViewCell*>(dataSource_, "tableView:cellForRowAtIndexPath:", this, path.get());
       if (!cell) continue;
       CGRect cellFrame = cell->frame();
-      cell->setFrame(CGRectMake(0, y, frame_.size.width, cellFrame.size.height > 0 ? cellFrame.size.height : 44));
+      cell->setFrame(CGRectMake(inset, y, frame_.size.width - 2 * inset, cellFrame.size.height > 0 ? cellFrame.size.height : 44));
+      cell->layoutStandardViews();
       cell->layoutIfNeeded();
       y += cell->frame().size.height;
       section.cells.push_back(Retained<UITableViewCell>(cell));
       addSubview(cell);
     }
-    y += section.footer ? 38 : 18;
+    section.footerFrame = CGRectMake(0, y, frame_.size.width, section.footer ? 38 : 18);
+    y += section.footerFrame.size.height;
     sections_.push_back(std::move(section));
   }
 }

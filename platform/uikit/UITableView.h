@@ -43,6 +43,8 @@ class UITableViewCell : public UIView {
   void setAccessoryView(UIView* view);
   UITableViewCellAccessoryType accessoryType() const { return accessoryType_; }
   void setAccessoryType(UITableViewCellAccessoryType type) { accessoryType_ = type; }
+  /// Places the title, the detail and the accessory view for the cell's width and height.
+  void layoutStandardViews();
 
   Properties inspectedProperties() const override;
 
@@ -64,6 +66,11 @@ class UITableView : public UIView {
   static Class class_();
   static Retained<UITableView> tableWithFrame(CGRect frame);
 
+  /// How far the groups stand in from the table's sides, as the system draws
+  /// grouped tables: rounded inset groups before iOS 7 and from iOS 13 on,
+  /// edge to edge in between (0).
+  static CGFloat groupInset();
+
   void setDataSource(NSObject* source) { dataSource_ = source; }
   NSObject* dataSource() const { return dataSource_; }
 
@@ -72,6 +79,8 @@ class UITableView : public UIView {
     Retained<UIView> headerView;
     CGFloat headerHeight = automaticDimension;
     std::vector<Retained<UITableViewCell>> cells;
+    /// Where the header and the footer lie, in the table's coordinates, after loading.
+    CGRect headerFrame, footerFrame;
   };
   /// Asks the data source afresh; cells of the previous load become reusable.
   void reloadData();

@@ -32,6 +32,7 @@ struct AnimationContext {
   double start = 0, duration = 0;
 };
 thread_local AnimationContext* currentAnimation = nullptr;
+thread_local double latestAnimationEnd = 0;
 
 /// Runs an animation's completion when its time has come, from the run loop.
 class AnimationCompletion : public NSObject {
@@ -70,6 +71,7 @@ CGFloat UIView::presentationAlpha() const {
 void UIView::animateWithDuration_animations_completion(double duration, const std::function<void()>& animations,
                                                        const std::function<void(bool)>& completion) {
   AnimationContext context{foundation::clock::now(), duration};
+  latestAnimationEnd = std::max(latestAnimationEnd, context.start + duration);
   AnimationContext* outer = std::exchange(currentAnimation, &context);
   if (animations) animations();
   currentAnimation = outer;
@@ -80,6 +82,8 @@ void UIView::animateWithDuration_animations_completion(double duration, const st
   NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(duration, finisher, sel_registerName("finish"),
                                                                             nullptr, false);
 }
+
+double UIView::animationsEnd() { return latestAnimationEnd; }
 
 void UIView::setBackgroundColor(UIColor* color) { backgroundColor_ = color; }
 

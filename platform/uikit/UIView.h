@@ -36,6 +36,8 @@ class UIView : public NSObject {
   /// seconds of the run loop's clock; `completion` runs when it has ended.
   static void animateWithDuration_animations_completion(double duration, const std::function<void()>& animations,
                                                         const std::function<void(bool)>& completion);
+  /// When the last animation begun on this thread ends, by the run loop's clock (0 before any).
+  static double animationsEnd();
   UIColor* backgroundColor() const { return backgroundColor_.get(); }
   void setBackgroundColor(UIColor* color);
 

@@ -1,6 +1,7 @@
 #include "platform/uikit/UIViewController.h"
 
 #include "platform/objc/Methods.h"
+#include "platform/uikit/UIDevice.h"
 
 Class UIViewController::class_() {
   static Class cls = [] {
@@ -24,7 +25,7 @@ Retained<UIViewController> UIViewController::controller(Class cls) {
 UIView* UIViewController::view() {
   if (!view_) {
     objc::send(this, "loadView");
-    if (!view_) view_ = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 320, 568));
+    if (!view_) view_ = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, uikit::screenSize().width, uikit::screenSize().height));
     objc::send(this, "viewDidLoad");
   }
   return view_.get();
@@ -40,7 +41,7 @@ UINavigationItem* UIViewController::navigationItem() {
   return navigationItem_.get();
 }
 
-void UIViewController::loadView() { view_ = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 320, 568)); }
+void UIViewController::loadView() { view_ = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, uikit::screenSize().width, uikit::screenSize().height)); }
 
 void UIViewController::presentViewController_animated_completion(UIViewController* controller, bool animated,
                                                                  const std::function<void()>& completion) {

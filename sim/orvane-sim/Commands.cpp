@@ -251,6 +251,25 @@ cli::Command makeTable() {
                               .value = "ANSWER",
                               .help = "what to do with the post",
                               .choices = {"post", "cancel"}}},
+                 .handler = settings},
+                {.name = "screenshot",
+                 .summary = "draw the page at PATH as the device shows it (PNG)",
+                 .help = "Draws the page at PATH as PNG, from the views that inspect lists: status bar, navigation "
+                         "bar, the grouped table and the bundle's own views. A PATH ending in a button row taps it "
+                         "(\"Contact Support\" shows the mail composer); --share taps the share button; the sheet "
+                         "is drawn over the page. The page is drawn once its timers and animations have run, or at "
+                         "--at SECONDS after Settings opened it. The screen is the device's: 320x568 points on a "
+                         "phone, 768x1024 on a pad. Without --output the PNG goes to standard output, unless that is "
+                         "a terminal.\n\n" + pathHelp,
+                 .arguments = {{.name = "PATH", .optional = true}},
+                 .options = {{.name = "--output", .value = "FILE.png", .help = "write the picture to FILE.png",
+                              .alias = "-o"},
+                             {.name = "--scale",
+                              .value = "N",
+                              .help = "pixels per point (default 2)",
+                              .choices = {"1", "2", "3"}},
+                             {.name = "--at", .value = "SECONDS", .help = "the moment after Settings opened the page"},
+                             {.name = "--share", .help = "tap the share button and draw its sheet"}},
                  .handler = settings}}},
           {.name = "completion",
            .summary = "print the shell completion for bash or zsh",

@@ -141,11 +141,16 @@ int springboard(const Invocation& invocation) {
 }
 
 int settings(const Invocation& invocation) {
-  // The Settings host takes the checked words in one form: VERB [--json] [--mail=ANSWER] [--share=ANSWER] -- WORDS.
+  // The Settings host takes the checked words in one form: VERB [--json] [--mail=ANSWER] [--share=ANSWER]
+  // [--output=FILE] [--scale=N] [--at=SECONDS] [--share] -- WORDS.
   Arguments words = {invocation.command().name};
   if (invocation.has("--json")) words.push_back("--json");
-  for (const char* option : {"--mail", "--share"})
-    if (invocation.has(option)) words.push_back(std::string(option) + "=" + invocation.option(option));
+  for (const char* option : {"--mail", "--share", "--output", "--scale", "--at"})
+    if (invocation.has(option)) {
+      std::string value = invocation.option(option);
+      // A flag (screenshot's --share) goes over as its bare name.
+      words.push_back(value.empty() && invocation.command().name == "screenshot" ? option : std::string(option) + "=" + value);
+    }
   words.push_back("--");
   words.insert(words.end(), invocation.arguments.begin(), invocation.arguments.end());
   return runHost("Preferences", words);

@@ -1,16 +1,26 @@
 // Preferences: the Settings app of the simulated device. It opens Orvane's
 // entry and shows, changes or inspects one of its pages.
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+#include "platform/uikit/UIView.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/social/SLComposeViewController.h"
 #include "platform/objc/runtime.h"
+#include "sim/render/Screenshot.h"
 #include "sim/settings/Navigation.h"
 #include "sim/settings/PageJson.h"
 #include "sim/settings/PageText.h"
@@ -90,6 +100,95 @@ int answerMail(MFMailComposeViewController* mail, std::string answer) {
   return 0;
 }
 
+/// Lets the page's timers and animations run their course on the run loop's
+/// clock: until nothing is left to fire or to move, at most a minute on.
+void settle() {
+  double start = foundation::clock::now();
+  for (;;) {
+    double now = foundation::clock::now();
+    double next = NSRunLoop::currentRunLoop()->earliestFireDate();
+    if (!std::isfinite(next)) next = UIView::animationsEnd();
+    if (next <= now || next - start > 60) return;
+    foundation::clock::advance(next - now);
+  }
+}
+
+std::optional<double> number(const std::string& text) {
+  char* end = nullptr;
+  errno = 0;
+  double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end || errno || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+/// screenshot [--output=FILE.png] [--scale=1|2|3] [--at=SECONDS] [--share] -- [PATH]
+/// A PATH ending in a button row taps it (the support mail shows its composer).
+int screenshot(const std::vector<std::string>& options, const std::vector<std::string>& arguments) {
+  std::string output, path = arguments.empty() ? "" : arguments[0];
+  bool share = false;
+  render::Options drawing;
+  std::optional<double> at;
+  if (arguments.size() > 1) return usage();
+  for (const std::string& word : options) {
+    if (word.starts_with("--output=")) {
+      output = word.substr(9);
+    } else if (word.starts_with("--scale=")) {
+      std::string value = word.substr(8);
+      if (value != "1" && value != "2" && value != "3") return fail("--scale is 1, 2 or 3, not \"" + value + "\"");
+      drawing.scale = value[0] - '0';
+    } else if (word.starts_with("--at=")) {
+      at = number(word.substr(5));
+      if (!at || *at < 0 || *at > 3600)
+        return fail("--at takes the seconds since Settings opened the page (0 to 3600), not \"" + word.substr(5) + "\"");
+    } else if (word == "--share") {
+      share = true;
+    } else {
+      return usage();
+    }
+  }
+  if ((output.empty() || output == "-") && isatty(STDOUT_FILENO))
+    return fail("the picture is PNG: give -o FILE.png, or send standard output to a file or a program");
+
+  device::setProcessName("Preferences");
+  AutoreleasePool pool;
+  // The clock starts as Settings opens the entry, so --at names the same moment every time.
+  foundation::clock::useTestClock();
+  auto loaded = settings::loadEntry("Orvane");
+  if (!loaded) return fail(loaded.error().message());
+  settings::Navigation navigation(*loaded);
+  try {
+    auto labels = settings::splitPath(path);
+    std::vector<std::string> last;
+    if (!labels.empty()) {
+      last.push_back(labels.back());
+      labels.pop_back();
+    }
+    orvane::Result<void> done = navigation.follow(labels);
+    if (!done) return fail(done.error().message());
+    done = navigation.follow(last);
+    // A button row at the end of the path is tapped; anything else keeps the error of following.
+    if (!done && !navigation.tap(last)) return fail(done.error().message());
+    if (share) {
+      if (auto shared = navigation.share(); !shared) return fail(shared.error().message());
+    }
+  } catch (const NSInvalidArgumentException& exception) {
+    return fail(exception.what());
+  }
+  if (at) foundation::clock::advance(*at);
+  else settle();
+  render::Picture picture = render::screenshot(navigation, drawing);
+  std::string png = picture.png();
+  if (png.empty()) return fail("the picture could not be drawn");
+  if (output.empty() || output == "-") {
+    if (!files::writeAll(STDOUT_FILENO, png)) return fail(std::string("cannot write the picture: ") + std::strerror(errno));
+    return 0;
+  }
+  if (!files::writeAtomically(output, png, files::Durability::Unflushed))
+    return fail("cannot write " + output + ": " + std::strerror(errno));
+  std::printf("%s: %dx%d pixels\n", output.c_str(), picture.width(), picture.height());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +197,8 @@ int main(int argc, char** argv) {
   auto ended = std::find(words.begin(), words.end(), "--");
   if (words.empty() || ended == words.end()) return usage();
   std::string verb = words[0];
+  if (verb == "screenshot")
+    return screenshot(std::vector<std::string>(words.begin() + 1, ended), std::vector<std::string>(ended + 1, words.end()));
   bool json = false;
   std::string mailAnswer, shareAnswer;
   for (auto word = words.begin() + 1; word != ended; ++word) {

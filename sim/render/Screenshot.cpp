@@ -1,0 +1,551 @@
+#include "sim/render/Screenshot.h"
+
+#include <cairo.h>
+#include <pango/pangocairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+#include "platform/device/FileUtilities.h"
+#include "platform/messageui/MFMailComposeViewController.h"
+#include "platform/social/SLComposeViewController.h"
+#include "platform/uikit/UIKit.h"
+#include "sim/render/Drawing.h"
+#include "sim/settings/Navigation.h"
+
+namespace render {
+
+using drawing::Color;
+
+namespace {
+
+// The system's own colours of iOS 7 and later.
+constexpr Color tableBackground{239 / 255.0, 239 / 255.0, 244 / 255.0};
+constexpr Color defaultBar{247 / 255.0, 247 / 255.0, 247 / 255.0};
+constexpr Color barHairline{0, 0, 0, 0.3};
+constexpr Color systemBlue{0, 122 / 255.0, 1};
+constexpr Color separator{200 / 255.0, 199 / 255.0, 204 / 255.0};
+constexpr Color groupText{109 / 255.0, 109 / 255.0, 114 / 255.0};
+constexpr Color chevronGray{199 / 255.0, 199 / 255.0, 204 / 255.0};
+constexpr Color detailGray{142 / 255.0, 142 / 255.0, 147 / 255.0};
+constexpr Color switchGreen{76 / 255.0, 217 / 255.0, 100 / 255.0};
+constexpr Color switchBorder{229 / 255.0, 229 / 255.0, 234 / 255.0};
+constexpr Color white{1, 1, 1};
+constexpr Color black{0, 0, 0};
+
+constexpr CGFloat statusBarHeight = 20;
+
+std::mutex& drawingMutex() {
+  static auto* mutex = new std::mutex;
+  return *mutex;
+}
+
+Color colorOf(const UIColor* color, Color fallback) {
+  if (!color) return fallback;
+  return {color->red(), color->green(), color->blue(), color->alpha()};
+}
+
+CGRect offsetRect(CGRect rect, CGFloat dx, CGFloat dy) {
+  rect.origin.x += dx;
+  rect.origin.y += dy;
+  return rect;
+}
+
+/// The controllers on screen from Settings' first page to the page shown, a
+/// nested navigation opened up.
+std::vector<UIViewController*> shownPages(const settings::Navigation& settings) {
+  std::vector<UIViewController*> shown;
+  auto controllers = settings.navigationControllers();
+  if (controllers.empty() || !controllers.front().second) return shown;
+  for (auto& controller : controllers.front().second->viewControllers()) {
+    if (auto* navigation = objc_cast<UINavigationController>(controller.get()))
+      for (auto& inner : navigation->viewControllers()) shown.push_back(inner.get());
+    else
+      shown.push_back(controller.get());
+  }
+  return shown;
+}
+
+/// The bar on screen: Settings' own (a nested navigation's bar stays hidden).
+UINavigationBar* shownBar(const settings::Navigation& settings) {
+  auto controllers = settings.navigationControllers();
+  return controllers.empty() || !controllers.front().second ? nullptr : controllers.front().second->navigationBar();
+}
+
+/// One picture being drawn: the cairo context, the text context, the scale.
+class Painter {
+ public:
+  Painter(cairo_t* cairo, double scale) : cairo_(cairo), text_(cairo), scale_(scale) {}
+
+  void screen(const settings::Navigation& settings);
+
+ private:
+  void statusBar(UIStatusBarStyle style, CGFloat width);
+  void navigationBar(const settings::Navigation& settings, UIViewController* page, CGFloat width);
+  void table(UITableView* table, const Color& tint);
+  void view(UIView* view, const Color& tint);
+  void viewContent(UIView* view, const Color& tint);
+  void label(UILabel* label);
+  void imageView(UIImageView* view, const Color& tint);
+  void switchControl(UISwitch* control);
+  void accessory(UITableViewCell* cell, const Color& tint);
+  void hairline(CGFloat x0, CGFloat x1, CGFloat y, const Color& color);
+  void mailSheet(MFMailComposeViewController* mail, CGSize screen);
+  void shareSheet(SLComposeViewController* sheet, CGSize screen);
+  void dim(CGSize screen);
+
+  cairo_t* cairo_;
+  drawing::Text text_;
+  double scale_;
+};
+
+void Painter::hairline(CGFloat x0, CGFloat x1, CGFloat y, const Color& color) {
+  double pixel = 1 / scale_;
+  drawing::setColor(cairo_, color);
+  cairo_rectangle(cairo_, x0, y - pixel / 2, x1 - x0, pixel);
+  cairo_fill(cairo_);
+}
+
+void Painter::statusBar(UIStatusBarStyle style, CGFloat width) {
+  Color ink = style == UIStatusBarStyleLightContent ? white : black;
+  drawing::setColor(cairo_, ink);
+  for (int dot = 0; dot < 5; ++dot) {
+    cairo_arc(cairo_, 7 + dot * 6.5, 10, 2.75, 0, 2 * M_PI);
+    cairo_fill(cairo_);
+  }
+  auto small = drawing::fontDescription("HelveticaNeue", 12);
+  auto medium = drawing::fontDescription("HelveticaNeue-Bold", 12);
+  text_.draw("Carrier", small.get(), ink, CGRectMake(41, 0, 80, statusBarHeight), drawing::Align::Left);
+  text_.draw("9:41 AM", medium.get(), ink, CGRectMake(0, 0, width, statusBarHeight), drawing::Align::Center);
+  text_.draw("100%", small.get(), ink, CGRectMake(width - 100, 0, 66, statusBarHeight), drawing::Align::Right);
+  // The battery: an outline, its tip and a full charge.
+  cairo_set_line_width(cairo_, 1);
+  drawing::roundedRectangle(cairo_, width - 30.5, 6.5, 22, 9, 2);
+  cairo_stroke(cairo_);
+  cairo_rectangle(cairo_, width - 8, 8.5, 1.5, 5);
+  cairo_fill(cairo_);
+  cairo_rectangle(cairo_, width - 29, 8, 19, 6);
+  cairo_fill(cairo_);
+}
+
+void Painter::navigationBar(const settings::Navigation& settings, UIViewController* page, CGFloat width) {
+  UINavigationBar* bar = shownBar(settings);
+  CGRect frame = bar ? bar->frame() : CGRectMake(0, statusBarHeight, width, 44);
+  CGFloat bottom = frame.origin.y + frame.size.height;
+  // The bar's backdrop runs up under the status bar.
+  drawing::setColor(cairo_, colorOf(bar ? bar->barTintColor() : nullptr, defaultBar));
+  cairo_rectangle(cairo_, 0, 0, width, bottom);
+  cairo_fill(cairo_);
+  hairline(0, width, bottom, barHairline);
+
+  Color tint = colorOf(bar ? bar->tintColor() : nullptr, systemBlue);
+  Color titleInk = black;
+  if (NSDictionary* attributes = bar ? bar->titleTextAttributes() : nullptr)
+    titleInk = colorOf(objc_cast<UIColor>(attributes->objectForKey(NSForegroundColorAttributeName)), black);
+  CGFloat middle = frame.origin.y + frame.size.height / 2;
+
+  // The back button names the page below, or says "Back" where that has no short title.
+  auto shown = shownPages(settings);
+  if (shown.size() >= 2) {
+    UIViewController* below = shown[shown.size() - 2];
+    NSString* title = below->navigationItem()->title() ? below->navigationItem()->title() : below->title();
+    std::string back = title ? title->utf8() : "";
+    if (back.empty() || back.size() > 14) back = "Back";
+    drawing::setColor(cairo_, tint);
+    drawing::chevron(cairo_, 9, middle, 12, 21, 3, true);
+    auto regular = drawing::fontDescription("HelveticaNeue", 17);
+    text_.draw(back, regular.get(), tint, CGRectMake(26, frame.origin.y, width / 2 - 60, frame.size.height),
+               drawing::Align::Left);
+  }
+
+  if (!page) return;
+  UINavigationItem* item = page->navigationItem();
+  if (UIView* titleView = item->titleView()) {
+    CGSize size = titleView->frame().size;
+    cairo_save(cairo_);
+    cairo_translate(cairo_, (width - size.width) / 2 - titleView->frame().origin.x,
+                    middle - size.height / 2 - titleView->frame().origin.y);
+    view(titleView, tint);
+    cairo_restore(cairo_);
+  } else if (NSString* title = item->title() ? item->title() : page->title()) {
+    auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
+    text_.draw(title->utf8(), bold.get(), titleInk, CGRectMake(80, frame.origin.y, width - 160, frame.size.height),
+               drawing::Align::Center);
+  }
+  if (auto* button = objc_cast<UIBarButtonItem>(item->rightBarButtonItem())) {
+    drawing::setColor(cairo_, tint);
+    if (button->systemItem() == UIBarButtonSystemItemCompose) drawing::composeIcon(cairo_, width - 34, middle - 11, 22);
+  }
+}
+
+void Painter::table(UITableView* table, const Color& tint) {
+  CGFloat inset = UITableView::groupInset();
+  CGFloat width = table->frame().size.width;
+  auto headerFont = drawing::fontDescription("HelveticaNeue", 13);
+  for (auto& section : table->sections()) {
+    CGRect header = section.headerFrame;
+    if (section.headerView) {
+      view(section.headerView.get(), tint);
+    } else if (section.header) {
+      std::string title = drawing::upper(section.header->utf8());
+      CGRect line = CGRectMake(inset + 15, header.origin.y + header.size.height - 7 - 17, width - 2 * inset - 30, 17);
+      text_.draw(title, headerFont.get(), groupText, line, drawing::Align::Left);
+    }
+    if (!section.cells.empty()) {
+      CGRect first = section.cells.front()->frame();
+      CGRect last = section.cells.back()->frame();
+      CGFloat top = first.origin.y, bottom = last.origin.y + last.size.height;
+      drawing::setColor(cairo_, white);
+      if (inset > 0) drawing::roundedRectangle(cairo_, first.origin.x, top, first.size.width, bottom - top, 10);
+      else cairo_rectangle(cairo_, first.origin.x, top, first.size.width, bottom - top);
+      cairo_fill(cairo_);
+      for (std::size_t index = 0; index < section.cells.size(); ++index) {
+        UITableViewCell* cell = section.cells[index].get();
+        view(cell, tint);
+        CGRect frame = cell->frame();
+        if (index + 1 < section.cells.size())
+          hairline(frame.origin.x + 15, frame.origin.x + frame.size.width, frame.origin.y + frame.size.height, separator);
+      }
+      if (inset == 0) {
+        hairline(0, width, top, separator);
+        hairline(0, width, bottom, separator);
+      }
+    }
+    if (section.footer) {
+      CGRect box = CGRectMake(inset + 15, section.footerFrame.origin.y + 7, width - 2 * inset - 30,
+                              section.footerFrame.size.height);
+      text_.draw(section.footer->utf8(), headerFont.get(), groupText, box, drawing::Align::Left, drawing::Wrap::Lines);
+    }
+  }
+}
+
+void Painter::view(UIView* shown, const Color& tint) {
+  CGFloat alpha = shown->presentationAlpha();
+  if (alpha <= 0) return;
+  cairo_save(cairo_);
+  CGRect frame = shown->frame();
+  cairo_translate(cairo_, frame.origin.x, frame.origin.y);
+  if (alpha < 1) {
+    cairo_push_group(cairo_);
+    viewContent(shown, tint);
+    cairo_pop_group_to_source(cairo_);
+    cairo_paint_with_alpha(cairo_, alpha);
+  } else {
+    viewContent(shown, tint);
+  }
+  cairo_restore(cairo_);
+}
+
+void Painter::viewContent(UIView* shown, const Color& tint) {
+  CGRect frame = shown->frame();
+  if (shown->clipsToBounds()) {
+    cairo_rectangle(cairo_, 0, 0, frame.size.width, frame.size.height);
+    cairo_clip(cairo_);
+  }
+  if (UIColor* background = shown->backgroundColor()) {
+    drawing::setColor(cairo_, colorOf(background, white));
+    cairo_rectangle(cairo_, 0, 0, frame.size.width, frame.size.height);
+    cairo_fill(cairo_);
+  }
+  if (auto* control = objc_cast<UISwitch>(shown)) return switchControl(control);
+  if (auto* text = objc_cast<UILabel>(shown)) label(text);
+  if (auto* picture = objc_cast<UIImageView>(shown)) imageView(picture, tint);
+  if (auto* list = objc_cast<UITableView>(shown)) {
+    table(list, tint);
+    return;  // the table draws its sections' views itself
+  }
+  for (auto& subview : shown->subviews()) view(subview.get(), tint);
+  if (auto* cell = objc_cast<UITableViewCell>(shown)) accessory(cell, tint);
+}
+
+void Painter::label(UILabel* shown) {
+  NSString* text = shown->text();
+  if (!text || text->utf8().empty()) return;
+  Retained<UIFont> font = shown->font() ? Retained<UIFont>(shown->font()) : UIFont::systemFontOfSize(17);
+  drawing::FontDescription description(font->newPangoDescription());
+  drawing::Align align = shown->textAlignment() == NSTextAlignmentCenter  ? drawing::Align::Center
+                         : shown->textAlignment() == NSTextAlignmentRight ? drawing::Align::Right
+                                                                          : drawing::Align::Left;
+  CGRect frame = shown->frame();
+  text_.draw(text->utf8(), description.get(), colorOf(shown->textColor(), black),
+             CGRectMake(0, 0, frame.size.width, frame.size.height), align,
+             shown->numberOfLines() == 1 ? drawing::Wrap::OneLine : drawing::Wrap::Lines);
+}
+
+void Painter::imageView(UIImageView* shown, const Color& tint) {
+  UIImage* image = shown->image();
+  if (!image) return;  // a view without an image shows nothing, not even a shadow
+  const drawing::Bitmap* bitmap = drawing::loadImage(image->file());
+  if (!bitmap) return;
+  CGRect frame = shown->frame();
+  const UIView::Shadow& shadow = shown->layerShadow();
+  if (shadow.opacity > 0 && !shown->clipsToBounds()) {
+    Color ink = colorOf(shadow.color.get(), black);
+    ink.alpha *= shadow.opacity;
+    drawing::shadow(cairo_, *bitmap, CGRectMake(shadow.offset.width, shadow.offset.height, frame.size.width,
+                                                frame.size.height), shadow.radius, ink, scale_);
+  }
+  if (image->renderingMode() == UIImageRenderingModeAlwaysTemplate)
+    drawing::templateImage(cairo_, *bitmap, CGRectMake(0, 0, frame.size.width, frame.size.height), tint);
+  else
+    drawing::image(cairo_, *bitmap, CGRectMake(0, 0, frame.size.width, frame.size.height));
+}
+
+void Painter::switchControl(UISwitch* control) {
+  CGRect frame = control->frame();
+  double w = frame.size.width, h = frame.size.height, radius = h / 2;
+  if (control->isOn()) {
+    drawing::setColor(cairo_, colorOf(control->onTintColor(), switchGreen));
+    drawing::roundedRectangle(cairo_, 0, 0, w, h, radius);
+    cairo_fill(cairo_);
+  } else {
+    drawing::setColor(cairo_, switchBorder);
+    drawing::roundedRectangle(cairo_, 0, 0, w, h, radius);
+    cairo_fill(cairo_);
+    drawing::setColor(cairo_, white);
+    drawing::roundedRectangle(cairo_, 1.5, 1.5, w - 3, h - 3, radius - 1.5);
+    cairo_fill(cairo_);
+  }
+  double knob = h - 4, x = control->isOn() ? w - 2 - knob / 2 : 2 + knob / 2;
+  drawing::setColor(cairo_, {0, 0, 0, 0.06});
+  cairo_arc(cairo_, x, h / 2 + 1, knob / 2 + 0.5, 0, 2 * M_PI);
+  cairo_fill(cairo_);
+  drawing::setColor(cairo_, white);
+  cairo_arc(cairo_, x, h / 2, knob / 2, 0, 2 * M_PI);
+  cairo_fill_preserve(cairo_);
+  drawing::setColor(cairo_, {0, 0, 0, 0.12});
+  cairo_set_line_width(cairo_, 0.5);
+  cairo_stroke(cairo_);
+}
+
+void Painter::accessory(UITableViewCell* cell, const Color& tint) {
+  CGRect frame = cell->frame();
+  double right = frame.size.width - 15, middle = frame.size.height / 2;
+  if (cell->accessoryType() == UITableViewCellAccessoryDisclosureIndicator) {
+    drawing::setColor(cairo_, chevronGray);
+    drawing::chevron(cairo_, right - 8, middle, 8, 13, 2, false);
+  } else if (cell->accessoryType() == UITableViewCellAccessoryCheckmark) {
+    drawing::setColor(cairo_, tint);
+    drawing::checkMark(cairo_, right - 14, middle - 5.5, 14, 11);
+  }
+}
+
+/// Where a sheet and its buttons lie on the screen.
+struct SheetLayout {
+  CGRect card, cancel, confirm, save;
+};
+
+SheetLayout mailLayout(CGSize screen) {
+  CGFloat top = 40;
+  return {CGRectMake(0, top, screen.width, screen.height - top), CGRectMake(0, top, 90, 44),
+          CGRectMake(screen.width - 90, top, 90, 44), CGRectMake(0, screen.height - 44, 130, 44)};
+}
+
+SheetLayout shareLayout(CGSize screen) {
+  CGFloat width = std::min<CGFloat>(screen.width - 20, 420), x = (screen.width - width) / 2, top = 70;
+  return {CGRectMake(x, top, width, 200), CGRectMake(x, top, 90, 44), CGRectMake(x + width - 90, top, 90, 44), {}};
+}
+
+std::string joined(NSArray* list) {
+  std::string out;
+  if (list)
+    for (auto& item : *list) out += (out.empty() ? "" : ", ") + foundation::describe(item.get());
+  return out;
+}
+
+void Painter::mailSheet(MFMailComposeViewController* mail, CGSize screen) {
+  dim(screen);
+  SheetLayout layout = mailLayout(screen);
+  CGRect card = layout.card;
+  CGFloat x = card.origin.x, y = card.origin.y, width = card.size.width;
+  drawing::setColor(cairo_, white);
+  drawing::roundedRectangle(cairo_, x, y, width, card.size.height + 10, 10);
+  cairo_fill(cairo_);
+  auto regular = drawing::fontDescription("HelveticaNeue", 17);
+  auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
+  auto small = drawing::fontDescription("HelveticaNeue", 15);
+  NSString* subject = mail->subject();
+  text_.draw("Cancel", regular.get(), systemBlue, offsetRect(layout.cancel, 15, 0), drawing::Align::Left);
+  text_.draw(subject && !subject->utf8().empty() ? subject->utf8() : "New Message", bold.get(), black,
+             CGRectMake(x + 90, y, width - 180, 44), drawing::Align::Center);
+  text_.draw("Send", bold.get(), systemBlue, offsetRect(layout.confirm, -15, 0), drawing::Align::Right);
+  hairline(x, x + width, y + 44, separator);
+  CGFloat line = y + 44;
+  auto field = [&](const std::string& name, const std::string& value) {
+    text_.draw(name + " " + value, small.get(), black, CGRectMake(x + 15, line, width - 30, 44), drawing::Align::Left);
+    line += 44;
+    hairline(x + 15, x + width, line, separator);
+  };
+  field("To:", joined(mail->toRecipients()));
+  field("Cc/Bcc:", joined(mail->ccRecipients()));
+  field("Subject:", subject ? subject->utf8() : "");
+  std::string body = mail->messageBody() ? mail->messageBody()->utf8() : "";
+  CGRect bodyBox = CGRectMake(x + 15, line + 10, width - 30, 120);
+  cairo_save(cairo_);
+  cairo_rectangle(cairo_, bodyBox.origin.x, bodyBox.origin.y, bodyBox.size.width, bodyBox.size.height);
+  cairo_clip(cairo_);
+  text_.draw(body, small.get(), black, bodyBox, drawing::Align::Left, drawing::Wrap::Lines);
+  cairo_restore(cairo_);
+  line += 140;
+  for (auto& attachment : mail->attachments()) {
+    if (line + 36 > layout.save.origin.y) break;
+    drawing::setColor(cairo_, separator);
+    drawing::roundedRectangle(cairo_, x + 15, line + 4, 22, 28, 3);
+    cairo_fill(cairo_);
+    text_.draw(attachment.fileName + "  (" + std::to_string(attachment.data.size()) + " bytes)", small.get(), detailGray,
+               CGRectMake(x + 45, line, width - 60, 36), drawing::Align::Left);
+    line += 36;
+  }
+  hairline(x, x + width, layout.save.origin.y, separator);
+  text_.draw("Save Draft", regular.get(), systemBlue, offsetRect(layout.save, 15, 0), drawing::Align::Left);
+}
+
+void Painter::shareSheet(SLComposeViewController* sheet, CGSize screen) {
+  dim(screen);
+  SheetLayout layout = shareLayout(screen);
+  CGRect card = layout.card;
+  drawing::setColor(cairo_, {0.97, 0.97, 0.97});
+  drawing::roundedRectangle(cairo_, card.origin.x, card.origin.y, card.size.width, card.size.height, 8);
+  cairo_fill(cairo_);
+  auto regular = drawing::fontDescription("HelveticaNeue", 17);
+  auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
+  auto small = drawing::fontDescription("HelveticaNeue", 13);
+  text_.draw("Cancel", regular.get(), systemBlue, offsetRect(layout.cancel, 15, 0), drawing::Align::Left);
+  text_.draw("Twitter", bold.get(), black, CGRectMake(card.origin.x, card.origin.y, card.size.width, 44),
+             drawing::Align::Center);
+  text_.draw("Post", bold.get(), systemBlue, offsetRect(layout.confirm, -15, 0), drawing::Align::Right);
+  hairline(card.origin.x, card.origin.x + card.size.width, card.origin.y + 44, separator);
+  std::string words = sheet->text() ? sheet->text()->utf8() : "";
+  text_.draw(words, regular.get(), black,
+             CGRectMake(card.origin.x + 15, card.origin.y + 54, card.size.width - 30, card.size.height - 84),
+             drawing::Align::Left, drawing::Wrap::Lines);
+  long left = 140 - static_cast<long>(g_utf8_strlen(words.c_str(), static_cast<gssize>(words.size())));
+  text_.draw(std::to_string(left), small.get(), detailGray,
+             CGRectMake(card.origin.x + 15, card.origin.y + card.size.height - 28, card.size.width - 30, 20),
+             drawing::Align::Right);
+}
+
+void Painter::dim(CGSize screen) {
+  drawing::setColor(cairo_, {0, 0, 0, 0.4});
+  cairo_rectangle(cairo_, 0, 0, screen.width, screen.height);
+  cairo_fill(cairo_);
+}
+
+void Painter::screen(const settings::Navigation& settings) {
+  CGSize size = screenSize();
+  drawing::setColor(cairo_, tableBackground);
+  cairo_paint(cairo_);
+  PSListController* page = settings.page();
+  if (page) view(page->view(), systemBlue);
+  navigationBar(settings, page, size.width);
+  statusBar(UIApplication::sharedApplication()->statusBarStyle(), size.width);
+  if (auto* mail = settings.presentedMail()) mailSheet(mail, size);
+  else if (auto* sheet = settings.presentedSheet()) shareSheet(sheet, size);
+}
+
+}  // namespace
+
+CGSize screenSize() { return uikit::screenSize(); }
+
+Picture& Picture::operator=(Picture&& other) noexcept {
+  if (this != &other) {
+    if (surface_) cairo_surface_destroy(surface_);
+    surface_ = std::exchange(other.surface_, nullptr);
+  }
+  return *this;
+}
+
+Picture::~Picture() {
+  if (surface_) cairo_surface_destroy(surface_);
+}
+
+int Picture::width() const { return surface_ ? cairo_image_surface_get_width(surface_) : 0; }
+int Picture::height() const { return surface_ ? cairo_image_surface_get_height(surface_) : 0; }
+
+Picture::Pixel Picture::pixel(int x, int y) const {
+  if (!surface_ || x < 0 || y < 0 || x >= width() || y >= height()) return {};
+  cairo_surface_flush(surface_);
+  const unsigned char* row = cairo_image_surface_get_data(surface_) + y * cairo_image_surface_get_stride(surface_);
+  std::uint32_t value;
+  std::memcpy(&value, row + 4 * x, 4);
+  int alpha = static_cast<int>(value >> 24);
+  auto channel = [&](int shift) {
+    int premultiplied = static_cast<int>((value >> shift) & 0xff);
+    return alpha == 0 ? 0 : std::min(255, (premultiplied * 255 + alpha / 2) / alpha);
+  };
+  return {channel(16), channel(8), channel(0), alpha};
+}
+
+std::string Picture::png() const {
+  if (!surface_) return "";
+  return drawing::encodePng(surface_);
+}
+
+Picture screenshot(const settings::Navigation& settings, const Options& options) {
+  std::lock_guard lock(drawingMutex());
+  int scale = std::clamp(options.scale, 1, 3);
+  CGSize size = screenSize();
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width * scale),
+                                                        static_cast<int>(size.height * scale));
+  if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(surface);
+    return Picture();
+  }
+  cairo_t* cairo = cairo_create(surface);
+  cairo_scale(cairo, scale, scale);
+  {
+    Painter painter(cairo, scale);
+    painter.screen(settings);
+  }
+  cairo_destroy(cairo);
+  return Picture(surface);
+}
+
+std::string screenshotPng(const settings::Navigation& settings, const Options& options) { return screenshot(settings, options).png(); }
+
+std::vector<Target> targets(const settings::Navigation& settings) {
+  std::lock_guard lock(drawingMutex());
+  std::vector<Target> found;
+  CGSize size = screenSize();
+  if (settings.presentedMail()) {
+    SheetLayout layout = mailLayout(size);
+    return {{layout.cancel, "mail-cancel", "Cancel"}, {layout.confirm, "mail-send", "Send"},
+            {layout.save, "mail-save", "Save Draft"}};
+  }
+  if (settings.presentedSheet()) {
+    SheetLayout layout = shareLayout(size);
+    return {{layout.cancel, "share-cancel", "Cancel"}, {layout.confirm, "share-post", "Post"}};
+  }
+  if (shownPages(settings).size() >= 2) found.push_back({CGRectMake(0, statusBarHeight, 100, 44), "back", "Back"});
+  PSListController* page = settings.page();
+  if (!page) return found;
+  if (objc_cast<UIBarButtonItem>(page->navigationItem()->rightBarButtonItem()))
+    found.push_back({CGRectMake(size.width - 50, statusBarHeight, 50, 44), "share", "Share"});
+  UITableView* table = page->table();
+  if (!table) return found;
+  CGRect visible = table->frame();
+  auto& groups = page->groups();
+  auto& sections = table->sections();
+  for (std::size_t section = 0; section < sections.size() && section < groups.size(); ++section)
+    for (std::size_t row = 0; row < sections[section].cells.size() && row < groups[section].rows.size(); ++row) {
+      CGRect frame = offsetRect(sections[section].cells[row]->frame(), visible.origin.x, visible.origin.y);
+      if (frame.origin.y >= visible.origin.y + visible.size.height) continue;
+      NSString* name = groups[section].rows[row]->name();
+      found.push_back({frame, "row", name ? name->utf8() : ""});
+    }
+  return found;
+}
+
+std::optional<Target> targetAt(const settings::Navigation& settings, CGFloat x, CGFloat y) {
+  for (auto& target : targets(settings)) {
+    CGRect f = target.frame;
+    if (x >= f.origin.x && x < f.origin.x + f.size.width && y >= f.origin.y && y < f.origin.y + f.size.height)
+      return target;
+  }
+  return std::nullopt;
+}
+
+}  // namespace render
