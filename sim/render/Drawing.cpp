@@ -74,6 +74,17 @@ void Text::draw(std::string_view text, const PangoFontDescription* font, const C
   g_object_unref(layout);
 }
 
+double Text::width(std::string_view text, const PangoFontDescription* font) {
+  PangoLayout* layout = pango_layout_new(context_);
+  pango_layout_set_font_description(layout, font);
+  pango_layout_set_single_paragraph_mode(layout, TRUE);
+  pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
+  PangoRectangle logical{};
+  pango_layout_get_extents(layout, nullptr, &logical);
+  g_object_unref(layout);
+  return static_cast<double>(logical.width) / PANGO_SCALE;
+}
+
 std::string upper(std::string_view text) {
   gchar* capitals = g_utf8_strup(text.data(), static_cast<gssize>(text.size()));
   std::string result = capitals ? capitals : std::string(text);

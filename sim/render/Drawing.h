@@ -41,6 +41,8 @@ class Text {
   /// vertically; or as many lines as it needs, from the top of the box.
   void draw(std::string_view text, const PangoFontDescription* font, const Color& color, CGRect box, Align align,
             Wrap wrap = Wrap::OneLine);
+  /// The width of one line of `text`, in points.
+  double width(std::string_view text, const PangoFontDescription* font);
 
  private:
   cairo_t* cairo_;

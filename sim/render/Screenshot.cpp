@@ -147,22 +147,31 @@ void Painter::navigationBar(const settings::Navigation& settings, UIViewControll
     titleInk = colorOf(objc_cast<UIColor>(attributes->objectForKey(NSForegroundColorAttributeName)), black);
   CGFloat middle = frame.origin.y + frame.size.height / 2;
 
-  // The back button names the page below, or says "Back" where that has no short title.
+  UINavigationItem* item = page ? page->navigationItem() : nullptr;
+  auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
+  NSString* titleText = !item || item->titleView() ? nullptr : item->title() ? item->title() : page->title();
+  std::string title = titleText ? titleText->utf8() : "";
+  double titleWidth = item && item->titleView() ? item->titleView()->frame().size.width : text_.width(title, bold.get());
+  titleWidth = std::min(titleWidth, width - 160);
+  double titleLeft = (width - titleWidth) / 2;
+
+  // The back button names the page below; where that has no title, or its
+  // title would run into the page's, it says "Back", or nothing but the chevron.
   auto shown = shownPages(settings);
   if (shown.size() >= 2) {
     UIViewController* below = shown[shown.size() - 2];
-    NSString* title = below->navigationItem()->title() ? below->navigationItem()->title() : below->title();
-    std::string back = title ? title->utf8() : "";
-    if (back.empty() || back.size() > 14) back = "Back";
+    NSString* belowTitle = below->navigationItem()->title() ? below->navigationItem()->title() : below->title();
+    auto regular = drawing::fontDescription("HelveticaNeue", 17);
+    std::string back = belowTitle ? belowTitle->utf8() : "";
+    if (back.empty() || 26 + text_.width(back, regular.get()) + 8 > titleLeft) back = "Back";
+    if (26 + text_.width(back, regular.get()) + 8 > titleLeft) back.clear();
     drawing::setColor(cairo_, tint);
     drawing::chevron(cairo_, 9, middle, 12, 21, 3, true);
-    auto regular = drawing::fontDescription("HelveticaNeue", 17);
-    text_.draw(back, regular.get(), tint, CGRectMake(26, frame.origin.y, width / 2 - 60, frame.size.height),
+    text_.draw(back, regular.get(), tint, CGRectMake(26, frame.origin.y, titleLeft - 34, frame.size.height),
                drawing::Align::Left);
   }
 
   if (!page) return;
-  UINavigationItem* item = page->navigationItem();
   if (UIView* titleView = item->titleView()) {
     CGSize size = titleView->frame().size;
     cairo_save(cairo_);
@@ -170,9 +179,8 @@ void Painter::navigationBar(const settings::Navigation& settings, UIViewControll
                     middle - size.height / 2 - titleView->frame().origin.y);
     view(titleView, tint);
     cairo_restore(cairo_);
-  } else if (NSString* title = item->title() ? item->title() : page->title()) {
-    auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
-    text_.draw(title->utf8(), bold.get(), titleInk, CGRectMake(80, frame.origin.y, width - 160, frame.size.height),
+  } else {
+    text_.draw(title, bold.get(), titleInk, CGRectMake(80, frame.origin.y, width - 160, frame.size.height),
                drawing::Align::Center);
   }
   if (auto* button = objc_cast<UIBarButtonItem>(item->rightBarButtonItem())) {

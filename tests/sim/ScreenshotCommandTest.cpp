@@ -1,0 +1,72 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tests/support/Simulator.h"
+#include "tests/support/TemporaryDevice.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+testsupport::SimResult sim(const std::string& root, std::vector<std::string> words) {
+  return testsupport::runSim(ORVANE_SIM, root, std::move(words));
+}
+
+/// Width and height from a PNG's header; zeros if the bytes are no PNG.
+std::pair<unsigned, unsigned> pngSize(const std::string& bytes) {
+  if (bytes.size() < 24 || bytes.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0 || bytes.compare(12, 4, "IHDR") != 0) return {0, 0};
+  auto word = [&](std::size_t at) {
+    unsigned value = 0;
+    for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+  };
+  return {word(16), word(20)};
+}
+
+}  // namespace
+
+TEST(ScreenshotCommand, DrawsPagesAsPngAndNamesEachMistake) {
+  testsupport::TemporaryDevice device;
+  std::string root = device.root() + "/phone";
+  setenv("ORVANE_DEVICE", root.c_str(), 1);
+  auto made = sim(root, {"init"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  std::string out = device.root() + "/root.png";
+
+  auto drawn = sim(root, {"settings", "screenshot", "-o", out});
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(pngSize(testsupport::readFile(out)), (std::pair<unsigned, unsigned>{640, 1136}));
+  EXPECT_NE(drawn.out.find("640x1136"), std::string::npos) << drawn.out;
+
+  // Options anywhere, a page down the path, a sheet, and standard output when it is no terminal.
+  drawn = sim(root, {"settings", "screenshot", "--scale", "3", "Makers", "--at", "0.25", "-o", out});
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(pngSize(testsupport::readFile(out)), (std::pair<unsigned, unsigned>{960, 1704}));
+  drawn = sim(root, {"settings", "screenshot", "Contact Support", "--scale", "1"});
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(pngSize(drawn.out), (std::pair<unsigned, unsigned>{320, 568}));
+  drawn = sim(root, {"settings", "screenshot", "--share", "Sound Themes", "-o", "-", "--scale", "1"});
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(pngSize(drawn.out), (std::pair<unsigned, unsigned>{320, 568}));
+
+  std::string before = testsupport::readFile(out);
+  for (auto [words, said] : {std::pair<std::vector<std::string>, const char*>{{"--scale", "4"}, "--scale is 1, 2 or 3"},
+                             {{"--at", "soon"}, "--at takes the seconds"},
+                             {{"--at", "-1"}, "--at takes the seconds"},
+                             {{"--at"}, "--at needs a value"},
+                             {{"No Such Row"}, "no row \"No Such Row\""},
+                             {{"Makers", "Sound Themes"}, "not \"Sound Themes\""},
+                             {{"--colour"}, "not \"--colour\""}}) {
+    std::vector<std::string> command = {"settings", "screenshot", "-o", out};
+    command.insert(command.end(), words.begin(), words.end());
+    auto refused = sim(root, command);
+    EXPECT_EQ(refused.status, 1) << words.front();
+    EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err;
+  }
+  EXPECT_EQ(testsupport::readFile(out), before);  // a refused picture leaves the file alone
+
+  auto unwritable = sim(root, {"settings", "screenshot", "-o", device.root() + "/no/such/directory/x.png"});
+  EXPECT_EQ(unwritable.status, 1);
+  EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos) << unwritable.err;
+}
