@@ -51,18 +51,23 @@ TEST(ScreenshotCommand, DrawsPagesAsPngAndNamesEachMistake) {
   EXPECT_EQ(pngSize(drawn.out), (std::pair<unsigned, unsigned>{320, 568}));
 
   std::string before = testsupport::readFile(out);
-  for (auto [words, said] : {std::pair<std::vector<std::string>, const char*>{{"--scale", "4"}, "--scale is 1, 2 or 3"},
-                             {{"--at", "soon"}, "--at takes the seconds"},
-                             {{"--at", "-1"}, "--at takes the seconds"},
-                             {{"--at"}, "--at needs a value"},
-                             {{"No Such Row"}, "no row \"No Such Row\""},
-                             {{"Makers", "Sound Themes"}, "not \"Sound Themes\""},
-                             {{"--colour"}, "not \"--colour\""}}) {
+  struct Refusal {
+    std::vector<std::string> words;
+    int status;
+    const char* said;
+  };
+  for (const Refusal& refusal : {Refusal{{"--scale", "4"}, 2, "bad value \"4\" for --scale"},
+                                 Refusal{{"--at", "soon"}, 1, "--at takes the seconds"},
+                                 Refusal{{"--at", "-1"}, 1, "--at takes the seconds"},
+                                 Refusal{{"--at"}, 2, "--at needs a value"},
+                                 Refusal{{"No Such Row"}, 1, "no row \"No Such Row\""},
+                                 Refusal{{"Makers", "Sound Themes"}, 2, "unexpected argument \"Sound Themes\""},
+                                 Refusal{{"--colour"}, 2, "unknown option \"--colour\""}}) {
     std::vector<std::string> command = {"settings", "screenshot", "-o", out};
-    command.insert(command.end(), words.begin(), words.end());
+    command.insert(command.end(), refusal.words.begin(), refusal.words.end());
     auto refused = sim(root, command);
-    EXPECT_EQ(refused.status, 1) << words.front();
-    EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.status, refusal.status) << refusal.words.front();
+    EXPECT_NE(refused.err.find(refusal.said), std::string::npos) << refused.err;
   }
   EXPECT_EQ(testsupport::readFile(out), before);  // a refused picture leaves the file alone
 
