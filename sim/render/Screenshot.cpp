@@ -54,27 +54,6 @@ CGRect offsetRect(CGRect rect, CGFloat dx, CGFloat dy) {
   return rect;
 }
 
-/// The controllers on screen from Settings' first page to the page shown, a
-/// nested navigation opened up.
-std::vector<UIViewController*> shownPages(const settings::Navigation& settings) {
-  std::vector<UIViewController*> shown;
-  auto controllers = settings.navigationControllers();
-  if (controllers.empty() || !controllers.front().second) return shown;
-  for (auto& controller : controllers.front().second->viewControllers()) {
-    if (auto* navigation = objc_cast<UINavigationController>(controller.get()))
-      for (auto& inner : navigation->viewControllers()) shown.push_back(inner.get());
-    else
-      shown.push_back(controller.get());
-  }
-  return shown;
-}
-
-/// The bar on screen: Settings' own (a nested navigation's bar stays hidden).
-UINavigationBar* shownBar(const settings::Navigation& settings) {
-  auto controllers = settings.navigationControllers();
-  return controllers.empty() || !controllers.front().second ? nullptr : controllers.front().second->navigationBar();
-}
-
 /// One picture being drawn: the cairo context, the text context, the scale.
 class Painter {
  public:
@@ -132,7 +111,7 @@ void Painter::statusBar(UIStatusBarStyle style, CGFloat width) {
 }
 
 void Painter::navigationBar(const settings::Navigation& settings, UIViewController* page, CGFloat width) {
-  UINavigationBar* bar = shownBar(settings);
+  UINavigationBar* bar = settings.navigationBar();
   CGRect frame = bar ? bar->frame() : CGRectMake(0, statusBarHeight, width, 44);
   CGFloat bottom = frame.origin.y + frame.size.height;
   // The bar's backdrop runs up under the status bar.
@@ -157,7 +136,7 @@ void Painter::navigationBar(const settings::Navigation& settings, UIViewControll
 
   // The back button names the page below; where that has no title, or its
   // title would run into the page's, it says "Back", or nothing but the chevron.
-  auto shown = shownPages(settings);
+  auto shown = settings.pages();
   if (shown.size() >= 2) {
     UIViewController* below = shown[shown.size() - 2];
     NSString* belowTitle = below->navigationItem()->title() ? below->navigationItem()->title() : below->title();
@@ -527,7 +506,7 @@ std::vector<Target> targets(const settings::Navigation& settings) {
     SheetLayout layout = shareLayout(size);
     return {{layout.cancel, "share-cancel", "Cancel"}, {layout.confirm, "share-post", "Post"}};
   }
-  if (shownPages(settings).size() >= 2) found.push_back({CGRectMake(0, statusBarHeight, 100, 44), "back", "Back"});
+  if (settings.pages().size() >= 2) found.push_back({CGRectMake(0, statusBarHeight, 100, 44), "back", "Back"});
   PSListController* page = settings.page();
   if (!page) return found;
   if (objc_cast<UIBarButtonItem>(page->navigationItem()->rightBarButtonItem()))
