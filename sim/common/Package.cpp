@@ -363,6 +363,17 @@ orvane::Result<std::string> remove(const std::string& root, const std::string& n
   return warnings;
 }
 
+std::vector<std::string> owners(const std::string& root, const std::string& devicePath) {
+  // "name:arch, name:arch: path" on a line per path matched.
+  std::vector<std::string> found;
+  for (const std::string& line : lines(tool({deviceTool(root), "--search", devicePath}).output)) {
+    if (!line.ends_with(": " + devicePath)) continue;
+    std::istringstream names(line.substr(0, line.size() - devicePath.size() - 2));
+    for (std::string name; std::getline(names >> std::ws, name, ',');) found.push_back(name.substr(0, name.find(':')));
+  }
+  return found;
+}
+
 std::vector<std::string> contents(const std::string& root, const std::string& name) {
   auto listed = tool({deviceTool(root), "--listfiles", name});
   if (listed.status != 0) return {};

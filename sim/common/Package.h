@@ -57,6 +57,9 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
 /// warnings, one a line.
 orvane::Result<std::string> remove(const std::string& root, const std::string& name, bool purge);
 
+/// The packages whose files and folders include the device path.
+std::vector<std::string> owners(const std::string& root, const std::string& devicePath);
+
 /// The device paths of an installed package's files and folders.
 std::vector<std::string> contents(const std::string& root, const std::string& name);
 

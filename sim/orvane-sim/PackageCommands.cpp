@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -82,7 +83,7 @@ int removeOrPurge(const Invocation& invocation, bool purge) {
   const std::string& name = invocation.arguments[0];
   std::string root = device::root();
   auto version = package::installedVersion(root, name);
-  auto libraries = tweakLibraries(package::contents(root, name));
+  auto files = package::contents(root, name);
   auto removed = package::remove(root, name, purge);
   if (!removed) return fail(removed.error().message());
   std::fputs(removed->c_str(), stderr);
@@ -90,7 +91,19 @@ int removeOrPurge(const Invocation& invocation, bool purge) {
     std::printf("%s %s %s.\n", purge ? "Purged" : "Removed", name.c_str(), version->c_str());
   else
     std::printf("Purged what was left of %s.\n", name.c_str());
-  sayWhatSpringBoardRuns(libraries);
+  // dpkg leaves a folder of the package silently when something else is in it.
+  std::vector<std::string> kept;
+  for (const std::string& folder : files) {
+    std::error_code failed;
+    if (folder == "/." || !std::filesystem::is_directory(root + folder, failed)) continue;
+    auto owners = package::owners(root, folder);
+    if (std::any_of(owners.begin(), owners.end(), [&](const std::string& owner) { return owner != name; })) continue;
+    std::erase_if(kept, [&](const std::string& outer) { return folder.starts_with(outer + "/"); });
+    kept.push_back(folder);
+  }
+  for (const std::string& folder : kept)
+    std::printf("Kept %s: it holds files of no package.\n", folder.c_str());
+  sayWhatSpringBoardRuns(tweakLibraries(files));
   return 0;
 }
 
@@ -101,6 +114,8 @@ int install(const Invocation& invocation) {
   auto scripts = invocation.has("--run-scripts") ? package::Scripts::Any : package::Scripts::OursOnly;
   std::string file = invocation.arguments.empty() ? package::builtPackage() : invocation.arguments[0];
   auto control = package::inspect(file);
+  if (!control && invocation.arguments.empty())
+    return fail(control.error().message() + " (build it first: scripts/build)");
   if (!control) return fail(control.error().message());
   std::string root = device::root();
   auto before = package::installedVersion(root, control->name);

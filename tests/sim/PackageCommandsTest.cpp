@@ -114,20 +114,14 @@ TEST_F(PackageCommands, InitInstallsTheBasePackagesTheFirmwareBeingTheDevicesIOS
   std::string depends;
   package::run({"dpkg-deb", "--field", package::builtPackage(), "Depends"}, &depends);
   EXPECT_EQ(depends, "mobilesubstrate, preferenceloader\n");
-  // Each base folder belongs to its base package in the database.
-  std::string owners;
-  package::run({root + "/usr/bin/dpkg", "--search", "/Library/MobileSubstrate/DynamicLibraries",
-                "/Library/PreferenceLoader/Preferences", "/Library/PreferenceBundles"},
-               &owners);
-  auto owns = [&](const std::string& name, const std::string& folder) {
-    auto end = owners.find(": " + folder + "\n");
-    auto start = owners.rfind('\n', end);
-    return end != std::string::npos &&
-           owners.substr(start == std::string::npos ? 0 : start, end - start).find(name + ":") != std::string::npos;
-  };
-  EXPECT_TRUE(owns("mobilesubstrate", "/Library/MobileSubstrate/DynamicLibraries")) << owners;
-  EXPECT_TRUE(owns("preferenceloader", "/Library/PreferenceLoader/Preferences")) << owners;
-  EXPECT_TRUE(owns("preferenceloader", "/Library/PreferenceBundles")) << owners;
+  // Each base folder belongs to its base package in the database, beside Orvane.
+  for (auto [folder, owner] : {std::pair{"/Library/MobileSubstrate/DynamicLibraries", "mobilesubstrate"},
+                               {"/Library/PreferenceLoader/Preferences", "preferenceloader"},
+                               {"/Library/PreferenceBundles", "preferenceloader"},
+                               {"/Library/Application Support", "firmware"}}) {
+    auto owners = package::owners(root, folder);
+    EXPECT_NE(std::find(owners.begin(), owners.end(), owner), owners.end()) << folder;
+  }
   // The essential firmware stays whatever is asked.
   Result firmware = sim({"remove", "firmware"});
   EXPECT_EQ(firmware.status, 1);
@@ -199,9 +193,12 @@ TEST_F(PackageCommands, UpgradeFromAnOlderOrvaneKeepsPreferencesAndChosenThemes)
   Result downgraded = sim({"install", older});
   EXPECT_EQ(downgraded.status, 0) << downgraded.err;
   EXPECT_EQ(downgraded.out, "Downgraded com.quillmark.orvane from 1.0.0 to 0.9.0.\n");
-  // A removal leaves a folder holding the user's own file.
+  // A removal leaves a folder holding the user's own file, and says so.
   Result removed = sim({"remove", "com.quillmark.orvane"});
   EXPECT_EQ(removed.status, 0) << removed.err;
+  EXPECT_EQ(removed.out,
+            "Removed com.quillmark.orvane 0.9.0.\n"
+            "Kept /Library/Application Support/Orvane: it holds files of no package.\n");
   expectPaths({{kSounds + "/Mine.wav", true}, {kSounds + "/Chime.wav", false}, {kPreferences, true}}, "remove");
 }
 
