@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -145,7 +146,7 @@ struct Alternative {
 
 /// "a (>= 1), b | c" as its relations, each a list of alternatives; nullopt if malformed.
 std::optional<std::vector<std::vector<Alternative>>> relations(const std::string& field) {
-  static const std::regex one(R"(\s*([a-z0-9][a-z0-9+.-]*)(:[a-z0-9-]+)?\s*(\(\s*(<<|<=|=|>=|>>|<|>)\s*([^)\s]+)\s*\))?\s*)");
+  static const std::regex one(R"(\s*([A-Za-z0-9][A-Za-z0-9+.-]*)(:[a-z0-9-]+)?\s*(\(\s*(<<|<=|=|>=|>>|<|>)\s*([^)\s]+)\s*\))?\s*)");
   std::vector<std::vector<Alternative>> all;
   std::istringstream items(field);
   for (std::string item; std::getline(items, item, ',');) {
@@ -208,30 +209,38 @@ bool scriptsAreOurs(const std::string& file, const Control& control) {
   return true;
 }
 
-/// A link of a package listing ("lrwxrwxrwx root/root 0 DATE TIME ./a/b -> TARGET")
-/// whose target lies outside the device root, as "/a/b -> TARGET". On the host an
+/// Whether a relative path, followed from a folder `depth` folders below the
+/// root, ever climbs above it.
+bool climbsOut(int depth, const std::string& path) {
+  std::istringstream steps(path);
+  for (std::string step; std::getline(steps, step, '/');) {
+    if (step == "..") --depth;
+    else if (!step.empty() && step != ".") ++depth;
+    if (depth < 0) return true;
+  }
+  return false;
+}
+
+/// An entry of a package listing ("lrwxrwxrwx root/root 0 DATE TIME ./a/b -> TARGET")
+/// that leads out of the device root, as the listing shows it: a path climbing
+/// above the root, or a link whose target lies outside it. On the host an
 /// absolute target is the host's own path, and dpkg writes through a link to a
 /// folder when a later package has files there.
-std::optional<std::string> linkLeavingTheDevice(const std::string& line) {
-  if (!line.starts_with('l')) return std::nullopt;
+std::optional<std::string> entryLeavingTheDevice(const std::string& line) {
   std::istringstream fields(line);
   std::string skipped, entry;
   for (int field = 0; field < 5; ++field) fields >> skipped;
   std::getline(fields >> std::ws, entry);
-  auto arrow = entry.find(" -> ");
-  if (arrow == std::string::npos) return std::nullopt;
-  std::string path = entry.substr(0, arrow), target = entry.substr(arrow + 4);
+  // A hard link names another entry of the archive, from the root.
+  const char* separator = line.starts_with('l') ? " -> " : line.starts_with('h') ? " link to " : nullptr;
+  auto at = separator ? entry.find(separator) : std::string::npos;
+  std::string path = entry.substr(0, at);
   if (path.starts_with(".")) path.erase(0, 1);
-  std::string shown = path + " -> " + target;
-  if (target.starts_with('/')) return shown;
-  // Depth of the link's folder below the root, then the target's steps from there.
-  int depth = static_cast<int>(std::count(path.begin(), path.end(), '/')) - 1;
-  std::istringstream steps(target);
-  for (std::string step; std::getline(steps, step, '/');) {
-    if (step == "..") --depth;
-    else if (!step.empty() && step != ".") ++depth;
-    if (depth < 0) return shown;
-  }
+  if (climbsOut(0, path)) return "the entry " + path;
+  if (at == std::string::npos) return std::nullopt;
+  std::string target = entry.substr(at + std::strlen(separator));
+  int depth = line.starts_with('h') ? 0 : static_cast<int>(std::count(path.begin(), path.end(), '/')) - 1;
+  if (target.starts_with('/') || climbsOut(depth, target)) return "the link " + path + separator + target;
   return std::nullopt;
 }
 
@@ -254,7 +263,8 @@ orvane::Result<Control> inspect(const std::string& file) {
   auto listing = tool({"dpkg-deb", "--contents", file});
   if (listing.status != 0) return orvane::Error(file + " is damaged: " + dpkgSays(listing.errors));
   for (const std::string& line : lines(listing.output))
-    if (auto link = linkLeavingTheDevice(line)) return orvane::Error(file + " holds the link " + *link + ", which on this computer leads out of the device");
+    if (auto entry = entryLeavingTheDevice(line))
+      return orvane::Error(file + " holds " + *entry + ", which on this computer leads out of the device");
   auto members = tool({"dpkg-deb", "--info", file});
   if (members.status != 0) return orvane::Error(file + " is damaged: " + dpkgSays(members.errors));
   static const std::regex member(R"(^\s+\d+ bytes,\s+\d+ lines\s+\*?\s+(\S+).*)");

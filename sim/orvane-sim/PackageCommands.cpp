@@ -113,6 +113,8 @@ int install(const Invocation& invocation) {
   if (int status = requireDevice()) return status;
   auto scripts = invocation.has("--run-scripts") ? package::Scripts::Any : package::Scripts::OursOnly;
   std::string file = invocation.arguments.empty() ? package::builtPackage() : invocation.arguments[0];
+  // dpkg would take a name beginning with "-" (given after "--") for an option.
+  if (file.starts_with("-")) file = "./" + file;
   auto control = package::inspect(file);
   if (!control && invocation.arguments.empty())
     return fail(control.error().message() + " (build it first: scripts/build)");

@@ -290,6 +290,16 @@ TEST_F(PackageCommands, BadFilesAndWrongUseAreSaidPlainlyAndChangeNothing) {
   std::string absolute = build("absolute", control("com.example.absolute"), {{"/Library/Out", "-> /tmp"}});
   std::string climbing = build("climbing", control("com.example.climbing"),
                                {{"/Library/In", "-> ../Library/Application Support"}, {"/Library/Up", "-> ../../x"}});
+  // An archive whose entry climbs out of the root, as dpkg-deb never makes one.
+  std::string escape = work + "/escape.deb";
+  ASSERT_EQ(package::run({"/bin/sh", "-c",
+                          "set -e; mkdir -p \"$0/escape/Library\"; cd \"$0/escape\"; echo 2.0 > debian-binary; "
+                          "printf 'Package: com.example.escape\\nVersion: 1\\nArchitecture: iphoneos-arm\\n"
+                          "Maintainer: a <a@b.c>\\nDescription: d\\n' > control; tar -czf control.tar.gz ./control; "
+                          "echo x > Library/f; tar --transform 's,^[.]/Library/f,./Library/../../escaped,' "
+                          "-czf data.tar.gz ./Library/f; ar rc ../escape.deb debian-binary control.tar.gz data.tar.gz",
+                          work}),
+            0);
   struct Case {
     std::string file;
     std::string said;
@@ -301,6 +311,7 @@ TEST_F(PackageCommands, BadFilesAndWrongUseAreSaidPlainlyAndChangeNothing) {
            {work + "/cut.deb", work + "/cut.deb is damaged: "},
            {absolute, absolute + " holds the link /Library/Out -> /tmp, which on this computer leads out of the device"},
            {climbing, climbing + " holds the link /Library/Up -> ../../x, which on this computer leads out"},
+           {escape, escape + " holds the entry /Library/../../escaped, which on this computer leads out"},
            {rootless, "com.example.rootless is made for rootless jailbreaks (iphoneos-arm64); this device takes "
                       "iphoneos-arm packages"}}) {
     Result result = sim({"install", bad.file});
@@ -310,6 +321,7 @@ TEST_F(PackageCommands, BadFilesAndWrongUseAreSaidPlainlyAndChangeNothing) {
   }
   EXPECT_FALSE(fs::exists(root + "/Library/Good"));
   EXPECT_FALSE(fs::exists(root + "/var/jb"));
+  EXPECT_FALSE(fs::exists(device.root() + "/escaped"));
   for (auto words : std::vector<std::vector<std::string>>{
            {"remove"}, {"purge"}, {"remove", "a", "b"}, {"install", "a.deb", "b.deb"}, {"install", "--force"}})
     EXPECT_EQ(sim(words).status, 2) << testing::PrintToString(words);
