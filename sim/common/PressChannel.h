@@ -31,6 +31,8 @@ class Presser {
   bool connected() const { return descriptor_ >= 0; }
   const std::string& error() const { return error_; }
   std::optional<int> press(const std::string& button);
+  /// The volume steps now, without pressing.
+  std::optional<int> volume() { return press("volume"); }
 
  private:
   int descriptor_ = -1;

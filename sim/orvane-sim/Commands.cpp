@@ -271,6 +271,15 @@ cli::Command makeTable() {
                              {.name = "--at", .value = "SECONDS", .help = "the moment after Settings opened the page"},
                              {.name = "--share", .help = "tap the share button and draw its sheet"}},
                  .handler = settings}}},
+          {.name = "serve",
+           .summary = "the device in a web browser, on 127.0.0.1",
+           .help = "Serves the device to a web browser on this machine: the Settings page, clickable as taps, the "
+                   "volume buttons, the ring/silent switch, the volume and the speaker log, live; every sound the "
+                   "speaker plays is played in the page too. Prints the URL to open, with its token: every request "
+                   "needs it. Starts SpringBoard if it is not running, and stops it on exit if it started it. Runs "
+                   "until interrupted.",
+           .options = {{.name = "--port", .value = "N", .help = "the port to listen on (default 0: any free port)"}},
+           .handler = serve},
           {.name = "completion",
            .summary = "print the shell completion for bash or zsh",
            .help = "Prints the completion script for bash or zsh. Enable it for this shell with\n"

@@ -34,6 +34,7 @@ int mailAccount(const Invocation& invocation);
 int twitterAccount(const Invocation& invocation);
 int setIdiom(const Invocation& invocation);
 int setModel(const Invocation& invocation);
+int serve(const Invocation& invocation);
 
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);

@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -154,6 +155,15 @@ int settings(const Invocation& invocation) {
   words.push_back("--");
   words.insert(words.end(), invocation.arguments.begin(), invocation.arguments.end());
   return runHost("Preferences", words);
+}
+
+int serve(const Invocation& invocation) {
+  std::string port = invocation.option("--port", "0");
+  char* end = nullptr;
+  long number = std::strtol(port.c_str(), &end, 10);
+  if (port.empty() || *end || number < 0 || number > 65535 || !std::isdigit(static_cast<unsigned char>(port[0])))
+    return cli::wrongUse(invocation, "bad port \"" + port + "\": a whole number from 0 (any free port) to 65535");
+  return runHost("orvane-serve", {"--port", std::to_string(number)});
 }
 
 int press(const Invocation& invocation) {

@@ -37,6 +37,7 @@ int usage() {
 std::string handle(VolumeControl* volumeControl, const std::string& request) {
   static const SEL up = sel_registerName("increaseVolume");
   static const SEL down = sel_registerName("decreaseVolume");
+  if (request == "volume") return "volume " + std::to_string(volumeControl->volumeSteps());
   if (request != "up" && request != "down") return "unknown button \"" + request + "\"";
   try {
     objc_msgSend(volumeControl, request == "up" ? up : down);

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+
+// What the web view of a device lets in: every request is checked here before
+// it reaches a route, so that only a page of this server, opened with the
+// printed URL, on this machine, can see or change the device.
+namespace serve {
+
+/// Request bodies are small JSON actions.
+inline constexpr std::size_t kLargestBody = 16 * 1024;
+
+/// The facts of a request the rules look at, as received.
+struct RequestFacts {
+  std::string method;
+  /// The path, percent-decoded, without the query.
+  std::string path;
+  std::optional<std::string> host;
+  std::optional<std::string> origin;
+  std::optional<std::string> fetchSite;  // Sec-Fetch-Site
+  std::optional<std::string> token;      // ?token= or X-Orvane-Token
+  std::optional<std::string> contentLength;
+  std::optional<std::string> contentType;
+};
+
+struct Verdict {
+  /// 0 lets the request through; otherwise the 4xx status to answer with.
+  int status = 0;
+  std::string reason;
+  explicit operator bool() const { return status == 0; }
+};
+
+/// The routes of the server.
+enum class Route { Page, Script, Style, Events, Screen, ScreenImage, Sound, Press, Ringer, Tap, NotFound };
+
+struct Policy {
+  int port = 0;
+  std::string token;
+};
+
+/// The route a path names, for a method; Route::NotFound for none.
+Route routeOf(std::string_view path);
+/// Whether the route takes the method (GET and HEAD read, POST changes).
+bool allows(Route route, std::string_view method);
+
+/// Checks, in order: the Host (this server by its loopback name and port, so a
+/// rebound DNS name is refused), the Origin and Sec-Fetch-Site (this server's
+/// own pages only), the token (compared in constant time), the method, and for
+/// a change a JSON body of at most kLargestBody bytes.
+Verdict admit(const RequestFacts& request, const Policy& policy);
+
+/// The key of a sound URL ("/sounds/<hex>.wav"); none for anything else.
+std::optional<std::string> soundKey(std::string_view path);
+
+/// Whether two secrets are equal, in time that does not depend on where they differ.
+bool sameSecret(std::string_view given, std::string_view expected);
+
+/// A fresh random token (hex, 128 bits) from the kernel's generator; empty if none could be had.
+std::string newToken();
+
+/// What a click asks for, parsed from a POST body.
+struct Action {
+  /// Press: "up"/"down"; Ringer: "silent"/"ring"; Tap: "row", "back", "share", "mail", "sheet".
+  std::string kind;
+  long section = -1, row = -1;
+  /// The answer to a shown sheet: mail "send"/"save"/"cancel", share "post"/"cancel".
+  std::string answer;
+  /// The screen the click was made on; a click on an older screen is refused.
+  long long screen = -1;
+};
+
+/// Parses the body of a POST to a route; an error text (for a 400) when it is not a valid action.
+std::variant<Action, std::string> parseAction(Route route, std::string_view body);
+
+}  // namespace serve

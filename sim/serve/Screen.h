@@ -1,0 +1,52 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <memory>
+#include <string>
+
+#include "sim/serve/Requests.h"
+
+class SettingsApp;
+
+// The device's screen as the web view shows it: the Settings app, opened at
+// the entry, alive for as long as the server runs, driven by clicks as taps
+// drive it. Used on the thread that made it only, as the app's main thread.
+namespace serve {
+
+struct Outcome {
+  /// An HTTP status: 200 done, 409 the click no longer fits the screen, 422 it could not be done.
+  int status = 200;
+  std::string message;
+};
+
+class Screen {
+ public:
+  explicit Screen(const std::string& entryName);
+  ~Screen();
+  Screen(const Screen&) = delete;
+  Screen& operator=(const Screen&) = delete;
+
+  bool ok() const;
+  std::string error() const;
+
+  /// Counts the screens shown: each change of the page, or of what it shows, makes a new one.
+  long long version() const { return version_; }
+  /// Looks at the app afresh: a new version if it shows something else.
+  void refresh();
+  /// What the screen shows now: the page, its rows and values, a sheet over it.
+  const nlohmann::json& current() const { return shown_; }
+
+  /// Does what a tap does; the screen is refreshed after anything changed.
+  Outcome act(const Action& action);
+
+ private:
+  Outcome tapRow(long section, long row);
+  Outcome back();
+
+  std::unique_ptr<SettingsApp> app_;
+  long long version_ = 0;
+  nlohmann::json shown_, shownWithoutVersion_;
+};
+
+}  // namespace serve

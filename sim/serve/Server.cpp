@@ -1,0 +1,495 @@
+#include "sim/serve/Server.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <httplib.h>
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+
+#include "platform/device/Device.h"
+#include "platform/foundation/NSTimer.h"
+#include "platform/objc/runtime.h"
+#include "sim/common/Package.h"
+#include "sim/common/PressChannel.h"
+#include "sim/serve/Events.h"
+#include "sim/serve/PageAssets.h"
+#include "sim/serve/Requests.h"
+#include "sim/serve/Screen.h"
+#include "sim/serve/SpeakerFeed.h"
+
+extern char** environ;
+
+namespace serve {
+
+namespace {
+
+constexpr int kMaximumVolume = 16;
+constexpr int kMostStreams = 24;
+constexpr auto kMainThreadAnswer = std::chrono::seconds(20);
+
+std::atomic<bool> stopRequested{false};
+
+void requestStop(int) { stopRequested = true; }
+
+std::string jsonText(const nlohmann::json& value) {
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+/// SpringBoard's buttons, reached from any thread; reconnects when SpringBoard came back.
+class SpringBoardLink {
+ public:
+  std::optional<int> press(const std::string& button, std::string& error) {
+    std::lock_guard lock(mutex_);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (!presser_ || !presser_->connected()) presser_ = std::make_unique<pressing::Presser>();
+      if (!presser_->connected()) {
+        error = presser_->error();
+        return std::nullopt;
+      }
+      auto steps = button == "volume" ? presser_->volume() : presser_->press(button);
+      if (steps) return steps;
+      error = presser_->error();
+      presser_.reset();
+    }
+    return std::nullopt;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unique_ptr<pressing::Presser> presser_;
+};
+
+/// SpringBoard started for the time the server runs, if it was not running.
+class StartedSpringBoard {
+ public:
+  /// "" when SpringBoard runs (already, or started now); otherwise why not.
+  std::string ensureRunning() {
+    std::string error;
+    int probe = pressing::connect(error);
+    if (probe >= 0) {
+      ::close(probe);
+      return "";
+    }
+    std::string executable = package::executableDirectory() + "/SpringBoard";
+    std::vector<char*> argv = {executable.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // Its own process group: a Ctrl-C in the terminal reaches the server, which then stops it.
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    int failed = posix_spawn(&pid_, executable.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (failed) {
+      pid_ = -1;
+      return "cannot start " + executable;
+    }
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      int connection = pressing::connect(error);
+      if (connection >= 0) {
+        ::close(connection);
+        return "";
+      }
+      if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        return "SpringBoard stopped as it started";
+      }
+      if (std::chrono::steady_clock::now() > deadline) return "SpringBoard did not start within 10 s";
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  bool started() const { return pid_ > 0; }
+  void stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    pid_ = -1;
+  }
+  ~StartedSpringBoard() { stop(); }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+/// Work for the app's main thread, where the Settings app lives.
+class MainQueue {
+ public:
+  void post(std::function<void()> task) {
+    {
+      std::lock_guard lock(mutex_);
+      tasks_.push_back(std::move(task));
+    }
+    changed_.notify_one();
+  }
+  /// Runs on the main thread and waits for the result; none if the main thread did not answer in time.
+  template <typename Result>
+  std::optional<Result> call(std::function<Result()> work) {
+    auto promise = std::make_shared<std::promise<Result>>();
+    auto future = promise->get_future();
+    post([promise, work = std::move(work)] { promise->set_value(work()); });
+    if (future.wait_for(kMainThreadAnswer) != std::future_status::ready) return std::nullopt;
+    return future.get();
+  }
+  /// Runs the tasks posted, waiting for one at most `waitMs`.
+  void runFor(int waitMs) {
+    std::deque<std::function<void()>> due;
+    {
+      std::unique_lock lock(mutex_);
+      changed_.wait_for(lock, std::chrono::milliseconds(waitMs), [&] { return !tasks_.empty() || wake_; });
+      due.swap(tasks_);
+      wake_ = false;
+    }
+    for (auto& task : due) {
+      AutoreleasePool pool;
+      task();
+    }
+  }
+  void wake() {
+    {
+      std::lock_guard lock(mutex_);
+      wake_ = true;
+    }
+    changed_.notify_one();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void()>> tasks_;
+  bool wake_ = false;
+};
+
+/// What changes a file's identity or contents, as seen from outside.
+std::string fingerprint(const std::string& hostPath) {
+  struct stat status {};
+  if (::stat(hostPath.c_str(), &status) != 0) return "-";
+  return std::to_string(status.st_ino) + ":" + std::to_string(status.st_size) + ":" +
+         std::to_string(status.st_mtim.tv_sec) + "." + std::to_string(status.st_mtim.tv_nsec);
+}
+
+class WebView {
+ public:
+  WebView(const Options& options) : options_(options), feed_(hub_) {}
+
+  int run();
+
+ private:
+  void publishState(std::optional<int> volume, bool running);
+  void watchDevice();
+  void routes();
+  bool admitted(const httplib::Request& request, httplib::Response& response);
+  void answer(httplib::Response& response, int status, const std::string& message, nlohmann::json extra = {});
+
+  Options options_;
+  Policy policy_;
+  EventHub hub_;
+  SpeakerFeed feed_;
+  SpringBoardLink springboard_;
+  StartedSpringBoard started_;
+  MainQueue main_;
+  httplib::Server server_;
+  std::atomic<int> streams_{0};
+  std::atomic<bool> outsideChange_{false};
+
+  std::mutex stateMutex_;
+  nlohmann::json state_;
+  std::shared_ptr<const std::string> screenJson_;
+  long long screenVersion_ = 0;
+};
+
+void WebView::publishState(std::optional<int> volume, bool running) {
+  nlohmann::json state = {{"springboard", running},
+                          {"volume", volume ? nlohmann::json(*volume) : nlohmann::json(nullptr)},
+                          {"maximumVolume", kMaximumVolume},
+                          {"ringer", device::setting("Ringer").value_or("ring")}};
+  {
+    std::lock_guard lock(stateMutex_);
+    if (state == state_) return;
+    state_ = state;
+  }
+  hub_.publish("state", jsonText(state));
+}
+
+void WebView::watchDevice() {
+  std::vector<std::string> watched = {
+      device::hostPath("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"),
+      device::settingsFile(device::root()),
+      device::hostPath("/Library/Application Support/Orvane"),
+  };
+  std::string last;
+  while (!stopRequested) {
+    std::string error;
+    auto volume = springboard_.press("volume", error);
+    publishState(volume, volume.has_value());
+    std::string now;
+    for (auto& path : watched) now += fingerprint(path) + ";";
+    if (now != last) {
+      last = now;
+      outsideChange_ = true;
+      main_.wake();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+}
+
+void WebView::answer(httplib::Response& response, int status, const std::string& message, nlohmann::json extra) {
+  response.status = status;
+  if (!extra.is_object()) extra = nlohmann::json::object();
+  extra["message"] = message;
+  response.set_content(jsonText(extra) + "\n", "application/json");
+}
+
+bool WebView::admitted(const httplib::Request& request, httplib::Response& response) {
+  RequestFacts facts;
+  facts.method = request.method;
+  facts.path = request.path;
+  auto header = [&](const char* name) -> std::optional<std::string> {
+    if (!request.has_header(name)) return std::nullopt;
+    return request.get_header_value(name);
+  };
+  facts.host = header("Host");
+  facts.origin = header("Origin");
+  facts.fetchSite = header("Sec-Fetch-Site");
+  facts.token = request.has_param("token") ? std::optional(request.get_param_value("token")) : header("X-Orvane-Token");
+  facts.contentLength = header("Content-Length");
+  facts.contentType = header("Content-Type");
+  Verdict verdict = admit(facts, policy_);
+  if (verdict) return true;
+  response.status = verdict.status;
+  response.set_header("Connection", "close");
+  response.set_content("orvane-sim serve: " + verdict.reason + "\n", "text/plain; charset=utf-8");
+  return false;
+}
+
+int WebView::run() {
+  policy_.token = newToken();
+  if (policy_.token.empty()) {
+    std::fprintf(stderr, "orvane-sim: serve: no random token could be had from the kernel\n");
+    return 1;
+  }
+  if (!device::isDevice(device::root())) {
+    std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: orvane-sim --device %s init)\n",
+                 device::root().c_str(), device::root().c_str());
+    return 1;
+  }
+  std::string springboardError = started_.ensureRunning();
+  if (!springboardError.empty()) std::fprintf(stderr, "orvane-sim: serve: %s; the buttons wait for it\n", springboardError.c_str());
+
+  Screen screen("Orvane");
+  if (!screen.ok()) std::fprintf(stderr, "orvane-sim: serve: the Settings page cannot be shown: %s\n", screen.error().c_str());
+  auto keepScreen = [&] {
+    auto shown = std::make_shared<const std::string>(jsonText(screen.current()));
+    bool changed;
+    {
+      std::lock_guard lock(stateMutex_);
+      changed = screenVersion_ != screen.version();
+      screenVersion_ = screen.version();
+      screenJson_ = shown;
+    }
+    if (changed) hub_.publish("screen", jsonText({{"version", screen.version()}}));
+  };
+  keepScreen();
+
+  server_.new_task_queue = [] { return new httplib::ThreadPool(kMostStreams + 8); };
+  server_.set_payload_max_length(kLargestBody);
+  server_.set_keep_alive_timeout(2);
+  server_.set_read_timeout(5);
+  server_.set_write_timeout(5);
+  server_.set_default_headers({
+      {"Cache-Control", "no-store"},
+      {"X-Content-Type-Options", "nosniff"},
+      {"Referrer-Policy", "no-referrer"},
+      {"X-Frame-Options", "DENY"},
+      {"Cross-Origin-Resource-Policy", "same-origin"},
+      {"Content-Security-Policy",
+       "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
+       "media-src 'self' blob:; frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
+  });
+  server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
+    return admitted(request, response) ? httplib::Server::HandlerResponse::Unhandled
+                                       : httplib::Server::HandlerResponse::Handled;
+  });
+  server_.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    if (!response.body.empty()) return;
+    response.set_content("orvane-sim serve: the request could not be answered (" + std::to_string(response.status) + ")\n",
+                         "text/plain; charset=utf-8");
+  });
+
+  server_.Get("/", [this](const httplib::Request&, httplib::Response& response) {
+    std::string page = assets::page;
+    for (std::size_t at; (at = page.find("__TOKEN__")) != std::string::npos;) page.replace(at, 9, policy_.token);
+    response.set_content(page, "text/html; charset=utf-8");
+  });
+  server_.Get("/index.html", [](const httplib::Request&, httplib::Response& response) {
+    response.status = 303;
+    response.set_header("Location", "/");
+  });
+  server_.Get("/app.js", [](const httplib::Request&, httplib::Response& response) {
+    response.set_content(assets::script, "text/javascript; charset=utf-8");
+  });
+  server_.Get("/app.css", [](const httplib::Request&, httplib::Response& response) {
+    response.set_content(assets::style, "text/css; charset=utf-8");
+  });
+  server_.Get("/screen", [this](const httplib::Request&, httplib::Response& response) {
+    std::shared_ptr<const std::string> shown;
+    {
+      std::lock_guard lock(stateMutex_);
+      shown = screenJson_;
+    }
+    response.set_content(shown ? *shown : "{}", "application/json");
+  });
+  server_.Get("/screen.png", [this](const httplib::Request&, httplib::Response& response) {
+    answer(response, 404, "the screen is not drawn as a picture yet");
+  });
+  server_.Get(R"(/sounds/([0-9a-f]+)\.wav)", [this](const httplib::Request& request, httplib::Response& response) {
+    auto bytes = feed_.sound(request.matches[1]);
+    if (!bytes) return answer(response, 404, "no such sound was played");
+    response.set_header("Cache-Control", "private, max-age=86400, immutable");
+    response.set_content(*bytes, bytes->starts_with("RIFF") ? "audio/wav" : "application/octet-stream");
+  });
+  server_.Get("/events", [this](const httplib::Request&, httplib::Response& response) {
+    if (++streams_ > kMostStreams) {
+      --streams_;
+      return answer(response, 429, "too many pages are open on this server");
+    }
+    std::uint64_t from = hub_.next();
+    nlohmann::json hello;
+    {
+      std::lock_guard lock(stateMutex_);
+      hello = {{"state", state_}, {"screen", screenVersion_}};
+    }
+    hello["log"] = feed_.recent();
+    std::string first = Event{from - 1, "hello", jsonText(hello)}.wire();
+    response.set_header("X-Accel-Buffering", "no");
+    response.set_chunked_content_provider(
+        "text/event-stream",
+        [this, from, first](std::size_t, httplib::DataSink& sink) mutable {
+          if (!first.empty()) {
+            bool written = sink.write(first.data(), first.size());
+            first.clear();
+            return written;
+          }
+          auto event = hub_.wait(from, 10000);
+          if (!event) {
+            if (hub_.closed()) {
+              sink.done();
+              return true;
+            }
+            static const std::string keepAlive = ": still here\n\n";
+            return sink.write(keepAlive.data(), keepAlive.size());
+          }
+          from = event->sequence + 1;
+          std::string wire = event->wire();
+          return sink.write(wire.data(), wire.size());
+        },
+        [this](bool) { --streams_; });
+  });
+
+  auto action = [](Route route, const httplib::Request& request) { return parseAction(route, request.body); };
+  server_.Post("/press", [this, action](const httplib::Request& request, httplib::Response& response) {
+    auto parsed = action(Route::Press, request);
+    if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
+    std::string error;
+    auto steps = springboard_.press(std::get<Action>(parsed).kind, error);
+    publishState(steps, steps.has_value());
+    if (!steps) return answer(response, 503, error);
+    answer(response, 200, "", {{"volume", *steps}});
+  });
+  server_.Post("/ringer", [this, action](const httplib::Request& request, httplib::Response& response) {
+    auto parsed = action(Route::Ringer, request);
+    if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
+    if (!device::setSetting("Ringer", std::get<Action>(parsed).kind))
+      return answer(response, 500, "the device settings cannot be written");
+    std::string error;
+    auto steps = springboard_.press("volume", error);
+    publishState(steps, steps.has_value());
+    answer(response, 200, "", {{"ringer", std::get<Action>(parsed).kind}});
+  });
+  server_.Post("/tap", [this, action, &screen, &keepScreen](const httplib::Request& request, httplib::Response& response) {
+    auto parsed = action(Route::Tap, request);
+    if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
+    Action tap = std::get<Action>(parsed);
+    auto outcome = main_.call<Outcome>([&screen, &keepScreen, tap] {
+      Outcome done = screen.act(tap);
+      keepScreen();
+      return done;
+    });
+    if (!outcome) return answer(response, 503, "the Settings app did not answer in time");
+    answer(response, outcome->status, outcome->message, {{"screen", screen.version()}});
+  });
+
+  int port = options_.port == 0 ? server_.bind_to_any_port("127.0.0.1")
+                                : (server_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
+  if (port <= 0) {
+    std::fprintf(stderr, "orvane-sim: serve: cannot listen on 127.0.0.1:%d (is it in use?)\n", options_.port);
+    return 1;
+  }
+  policy_.port = port;
+
+  struct sigaction stop {};
+  stop.sa_handler = requestStop;
+  sigaction(SIGINT, &stop, nullptr);
+  sigaction(SIGTERM, &stop, nullptr);
+  signal(SIGPIPE, SIG_IGN);
+
+  feed_.start();
+  std::thread listener([this] { server_.listen_after_bind(); });
+  std::thread watcher([this] { watchDevice(); });
+  std::printf("Serving device %s\nOpen http://127.0.0.1:%d/?token=%s\n%s", device::root().c_str(), port,
+              policy_.token.c_str(), started_.started() ? "SpringBoard started; it stops with the server.\n" : "");
+  std::printf("Press Ctrl-C to stop.\n");
+  std::fflush(stdout);
+
+  NSRunLoop* loop = NSRunLoop::currentRunLoop();
+  while (!stopRequested) {
+    double untilTimer = loop->earliestFireDate() - foundation::clock::now();
+    int waitMs = untilTimer < 0 ? 0 : untilTimer > 0.2 ? 200 : static_cast<int>(untilTimer * 1000) + 1;
+    main_.runFor(waitMs);
+    AutoreleasePool pool;
+    bool fired = loop->fireDueTimers() > 0;
+    if (fired || outsideChange_.exchange(false)) {
+      screen.refresh();
+      keepScreen();
+    }
+  }
+
+  hub_.close();
+  server_.stop();
+  listener.join();
+  watcher.join();
+  feed_.stop();
+  if (started_.started()) {
+    started_.stop();
+    std::printf("SpringBoard stopped.\n");
+  }
+  return 0;
+}
+
+}  // namespace
+
+int run(const Options& options) {
+  WebView view(options);
+  return view.run();
+}
+
+}  // namespace serve

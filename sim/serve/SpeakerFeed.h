@@ -1,0 +1,68 @@
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <atomic>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "sim/serve/Events.h"
+
+// Follows the device's speaker log as the speaker writes it, across the
+// segments it is cut into, and publishes each sound started ("sound") with the
+// URL of its bytes. The bytes are those of the file the speaker decoded, read
+// as its line appears and kept by their content, so a page fetches exactly them.
+namespace serve {
+
+class SpeakerFeed {
+ public:
+  /// The sounds kept for fetching, newest first out last.
+  static constexpr std::size_t kKeptSounds = 64;
+  static constexpr std::size_t kLargestSound = 16u << 20;
+  /// The records a page is shown when it opens.
+  static constexpr std::size_t kRecentRecords = 50;
+
+  explicit SpeakerFeed(EventHub& hub);
+  ~SpeakerFeed();
+  SpeakerFeed(const SpeakerFeed&) = delete;
+  SpeakerFeed& operator=(const SpeakerFeed&) = delete;
+
+  /// Starts following from the end of the log as it is now.
+  void start();
+  void stop();
+
+  /// The bytes of a sound published, by its key.
+  std::shared_ptr<const std::string> sound(const std::string& key) const;
+  /// The latest records, oldest first, as the page shows them.
+  nlohmann::json recent() const;
+
+ private:
+  void follow();
+  /// Reads what was added; true if anything was.
+  bool readNew();
+  void take(std::string_view line);
+
+  EventHub& hub_;
+  std::atomic<bool> stopping_{false};
+  std::thread thread_;
+  int wake_[2] = {-1, -1};
+
+  // The follower thread's own.
+  int descriptor_ = -1;
+  std::string pending_;
+  bool discarding_ = false;
+  /// Off while the records there before the start are read: those are not played.
+  bool publishing_ = false;
+
+  mutable std::mutex mutex_;
+  std::map<std::string, std::shared_ptr<const std::string>> sounds_;
+  std::deque<std::string> soundOrder_;
+  std::deque<nlohmann::json> recent_;
+};
+
+}  // namespace serve

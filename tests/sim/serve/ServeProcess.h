@@ -1,0 +1,41 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace testsupport {
+
+/// A raw HTTP exchange with a server on 127.0.0.1.
+struct HttpAnswer {
+  int status = 0;
+  std::string head, body;
+};
+
+/// Sends `request` as it is to 127.0.0.1:port and reads the answer until the
+/// server closes (the request should say "Connection: close"); status 0 if
+/// nothing came back within 5 s.
+HttpAnswer exchange(int port, const std::string& request, const std::string& address = "127.0.0.1");
+
+/// `orvane-sim serve --port 0` on a device, until the object goes (SIGTERM).
+class ServeProcess {
+ public:
+  ~ServeProcess() { stop(); }
+  /// Starts it and reads the URL it prints; false if it printed none within 20 s.
+  bool start(const std::string& simulator, const std::string& root);
+  /// Sends SIGTERM and waits: the exit status.
+  int stop();
+
+  int port() const { return port_; }
+  const std::string& token() const { return token_; }
+  /// What it printed up to the URL.
+  const std::string& greeting() const { return greeting_; }
+
+ private:
+  pid_t pid_ = -1;
+  int output_ = -1;
+  int port_ = 0;
+  std::string token_, greeting_;
+};
+
+}  // namespace testsupport

@@ -1,0 +1,241 @@
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <nlohmann/json.hpp>
+
+#include <chrono>
+#include <regex>
+
+#include "tests/sim/serve/ServeProcess.h"
+#include "tests/support/Simulator.h"
+#include "tests/support/TemporaryDevice.h"
+
+namespace {
+
+using testsupport::exchange;
+using testsupport::HttpAnswer;
+
+class Serve : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = device.root() + "/phone";
+    setenv("ORVANE_DEVICE", root.c_str(), 1);
+    auto made = sim({"init"});
+    ASSERT_EQ(made.status, 0) << made.err;
+    ASSERT_TRUE(server.start(ORVANE_SIM, root)) << "no URL printed: " << server.greeting();
+  }
+
+  testsupport::SimResult sim(std::vector<std::string> words) { return testsupport::runSim(ORVANE_SIM, root, words); }
+
+  std::string authority() const { return "127.0.0.1:" + std::to_string(server.port()); }
+
+  /// A request as a browser of the page sends it, with `extra` header lines.
+  std::string request(const std::string& method, const std::string& target, const std::string& extra = "",
+                      const std::string& body = "") const {
+    std::string text = method + " " + target + " HTTP/1.1\r\nHost: " + authority() + "\r\nConnection: close\r\n" + extra;
+    if (!body.empty() || method == "POST")
+      text += "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
+    return text + "\r\n" + body;
+  }
+  std::string withToken(const std::string& path) const {
+    return path + (path.find('?') == std::string::npos ? "?" : "&") + "token=" + server.token();
+  }
+  HttpAnswer get(const std::string& path, const std::string& extra = "") {
+    return exchange(server.port(), request("GET", withToken(path), extra));
+  }
+  HttpAnswer post(const std::string& path, const std::string& body, const std::string& extra = "") {
+    return exchange(server.port(), request("POST", withToken(path), extra, body));
+  }
+
+  testsupport::TemporaryDevice device;
+  std::string root;
+  testsupport::ServeProcess server;
+};
+
+/// The server's event stream, read as it comes.
+class EventStream {
+ public:
+  EventStream(int port, const std::string& request) {
+    descriptor_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in where{};
+    where.sin_family = AF_INET;
+    where.sin_port = htons(static_cast<std::uint16_t>(port));
+    ::inet_pton(AF_INET, "127.0.0.1", &where.sin_addr);
+    if (::connect(descriptor_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0)
+      ::send(descriptor_, request.data(), request.size(), MSG_NOSIGNAL);
+  }
+  ~EventStream() { ::close(descriptor_); }
+
+  /// The data of the next event of this type, within 5 s; none otherwise.
+  std::optional<nlohmann::json> next(const std::string& type) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    static const std::regex event(R"(event: (\w+)\r?\ndata: ([^\r\n]*)\r?\n)");
+    for (;;) {
+      std::smatch found;
+      while (std::regex_search(seen_, found, event)) {
+        std::string kind = found[1], data = found[2];
+        seen_ = found.suffix();
+        if (kind == type) return nlohmann::json::parse(data);
+      }
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+      pollfd watched{descriptor_, POLLIN, 0};
+      if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
+      char buffer[8192];
+      ssize_t got = ::read(descriptor_, buffer, sizeof buffer);
+      if (got <= 0) return std::nullopt;
+      seen_.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+
+ private:
+  int descriptor_ = -1;
+  std::string seen_;
+};
+
+TEST_F(Serve, RefusesWhatIsNotItsOwnPageWithClearAnswers) {
+  HttpAnswer page = get("/");
+  ASSERT_EQ(page.status, 200) << page.body;
+  EXPECT_NE(page.body.find("/app.js?token=" + server.token()), std::string::npos);
+  EXPECT_NE(page.head.find("Content-Security-Policy"), std::string::npos);
+
+  // The token: missing, wrong, wrong at the end only, or given in the header instead.
+  EXPECT_EQ(exchange(server.port(), request("GET", "/")).status, 401);
+  EXPECT_EQ(exchange(server.port(), request("GET", "/screen?token=0123")).status, 401);
+  std::string almost = server.token();
+  almost.back() = almost.back() == '0' ? '1' : '0';
+  HttpAnswer wrong = exchange(server.port(), request("GET", "/screen?token=" + almost));
+  EXPECT_EQ(wrong.status, 401);
+  EXPECT_NE(wrong.body.find("token is wrong"), std::string::npos) << wrong.body;
+  EXPECT_EQ(exchange(server.port(), request("GET", "/screen", "X-Orvane-Token: " + server.token() + "\r\n")).status, 200);
+
+  // Host: another name (DNS rebinding), another port, or none at all.
+  std::string port = std::to_string(server.port());
+  auto withHost = [&](const std::string& host) {
+    std::string text = "GET " + withToken("/screen") + " HTTP/1.1\r\n" + host + "Connection: close\r\n\r\n";
+    return exchange(server.port(), text);
+  };
+  HttpAnswer rebound = withHost("Host: attacker.example:" + port + "\r\n");
+  EXPECT_EQ(rebound.status, 421);
+  EXPECT_NE(rebound.body.find("attacker.example"), std::string::npos) << rebound.body;
+  EXPECT_EQ(rebound.body.find("\"groups\""), std::string::npos);
+  EXPECT_EQ(withHost("Host: 127.0.0.1:1\r\n").status, 421);
+  EXPECT_EQ(withHost("Host: 127.0.0.1.attacker.example:" + port + "\r\n").status, 421);
+  EXPECT_EQ(withHost("").status, 400);
+  EXPECT_EQ(withHost("Host: LocalHost:" + port + "\r\n").status, 200);
+
+  // Origin and Sec-Fetch-Site: only this server's own pages may send.
+  HttpAnswer foreign = post("/press", R"({"button":"up"})", "Origin: http://attacker.example\r\n");
+  EXPECT_EQ(foreign.status, 403);
+  EXPECT_NE(foreign.body.find("other sites"), std::string::npos);
+  EXPECT_EQ(post("/press", R"({"button":"up"})", "Origin: null\r\n").status, 403);
+  EXPECT_EQ(post("/press", R"({"button":"up"})", "Origin: http://127.0.0.1:1\r\n").status, 403);
+  EXPECT_EQ(get("/screen", "Sec-Fetch-Site: cross-site\r\n").status, 403);
+  // Another server on this machine is "same-site", still not this one.
+  EXPECT_EQ(get("/screen", "Sec-Fetch-Site: same-site\r\n").status, 403);
+  EXPECT_EQ(get("/screen", "Sec-Fetch-Site: same-origin\r\nOrigin: http://" + authority() + "\r\n").status, 200);
+
+  // Nothing outside the routes: no path escapes, no device or host files by path.
+  for (const char* path : {"/sounds/..%2f..%2f..%2f..%2fetc%2fpasswd.wav", "/../../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd",
+                           "/sounds/../../../../etc/hostname", "/sounds/%00.wav", "/app.js/..%5c..%5cetc%5cpasswd"}) {
+    HttpAnswer escape = get(path);
+    EXPECT_GE(escape.status, 400) << path;
+    EXPECT_LT(escape.status, 500) << path;
+    EXPECT_EQ(escape.body.find("root:"), std::string::npos) << path;
+  }
+  EXPECT_EQ(get("/Library/Application%20Support/Orvane/Chime.wav").status, 404);
+  EXPECT_EQ(get("/var/mobile/Library/Preferences/com.quillmark.orvane.plist").status, 404);
+  EXPECT_EQ(get("/sounds/0123456789abcdef00001000.wav").status, 404);
+
+  // Bodies are bounded: refused from the length alone, before any of it is read.
+  std::string huge = "POST " + withToken("/press") + " HTTP/1.1\r\nHost: " + authority() +
+                     "\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: 100000000\r\n\r\n{";
+  HttpAnswer tooLarge = exchange(server.port(), huge);
+  EXPECT_EQ(tooLarge.status, 413);
+  EXPECT_NE(tooLarge.body.find("larger than"), std::string::npos) << tooLarge.body;
+  EXPECT_EQ(post("/tap", std::string(17 * 1024, ' ')).status, 413);
+  std::string chunked = "POST " + withToken("/press") + " HTTP/1.1\r\nHost: " + authority() +
+                        "\r\nConnection: close\r\nContent-Type: application/json\r\nTransfer-Encoding: chunked\r\n\r\n"
+                        "4000\r\n" + std::string(0x4000, ' ') + "\r\n4000\r\n" + std::string(0x4000, ' ') + "\r\n0\r\n\r\n";
+  EXPECT_EQ(exchange(server.port(), chunked).status, 411);
+
+  // Methods, types and bodies.
+  EXPECT_EQ(exchange(server.port(), request("DELETE", withToken("/"))).status, 405);
+  EXPECT_EQ(exchange(server.port(), request("OPTIONS", withToken("/press"))).status, 405);
+  EXPECT_EQ(get("/press").status, 405);
+  std::string plain = "POST " + withToken("/press") + " HTTP/1.1\r\nHost: " + authority() +
+                      "\r\nConnection: close\r\nContent-Type: text/plain\r\nContent-Length: 15\r\n\r\n{\"button\":\"up\"}";
+  EXPECT_EQ(exchange(server.port(), plain).status, 415);
+  EXPECT_EQ(post("/press", "{\"button\":").status, 400);
+  EXPECT_EQ(post("/press", R"({"button":"sideways"})").status, 400);
+  EXPECT_EQ(post("/tap", R"({"target":"row","section":-1,"row":0,"screen":1})").status, 400);
+  EXPECT_EQ(exchange(server.port(), "NONSENSE\r\n\r\n").status / 100, 4);
+
+  // Only loopback's own address: another one of the loopback range is not listened on.
+  EXPECT_EQ(exchange(server.port(), request("GET", withToken("/")), "127.0.0.2").status, 0);
+  // After all that it still serves.
+  EXPECT_EQ(get("/").status, 200);
+}
+
+TEST_F(Serve, PushesSoundsAndFollowsTheDeviceWhoeverChangesIt) {
+  ASSERT_EQ(sim({"status"}).status, 0) << "serve did not start SpringBoard";
+  EXPECT_NE(server.greeting().find("SpringBoard started"), std::string::npos) << server.greeting();
+  ASSERT_EQ(sim({"defaults", "write", "isEnabled", "-bool", "true"}).status, 0);
+  ASSERT_EQ(sim({"defaults", "write", "selectedIncreaseSound", "Chime"}).status, 0);
+  EventStream events(server.port(), request("GET", withToken("/events")));
+  auto hello = events.next("hello");
+  ASSERT_TRUE(hello);
+  EXPECT_EQ((*hello)["state"]["ringer"], "ring");
+
+  // A press in the page: the sound is pushed with what to fetch, the very bytes of the theme.
+  HttpAnswer pressed = post("/press", R"({"button":"up"})");
+  ASSERT_EQ(pressed.status, 200) << pressed.body;
+  auto sound = events.next("sound");
+  ASSERT_TRUE(sound) << "no sound pushed";
+  EXPECT_EQ((*sound)["file"], "/Library/Application Support/Orvane/Chime.wav");
+  HttpAnswer bytes = get((*sound)["url"].get<std::string>());
+  ASSERT_EQ(bytes.status, 200);
+  EXPECT_EQ(bytes.body, testsupport::readFile(root + "/Library/Application Support/Orvane/Chime.wav"));
+  EXPECT_NE(bytes.head.find("audio/wav"), std::string::npos);
+
+  // A press from the command line shows too, with its volume.
+  ASSERT_EQ(sim({"press", "down"}).status, 0);
+  ASSERT_TRUE(events.next("sound"));
+  auto state = events.next("state");
+  ASSERT_TRUE(state);
+
+  // Silent: the switch in the page silences SpringBoard, so nothing is pushed;
+  // the next sound pushed is the one after the switch is back on ring.
+  ASSERT_EQ(post("/ringer", R"({"mode":"silent"})").status, 200);
+  ASSERT_EQ(post("/press", R"({"button":"up"})").status, 200);
+  ASSERT_EQ(sim({"ringer", "ring"}).status, 0);
+  ASSERT_EQ(sim({"press", "down"}).status, 0);
+  auto afterSilence = events.next("sound");
+  ASSERT_TRUE(afterSilence);
+  EXPECT_NE((*afterSilence)["file"], (*sound)["file"]) << "a sound was pushed in silent mode";
+
+  // A change made beside the server shows on its screen.
+  auto screen = nlohmann::json::parse(get("/screen").body);
+  ASSERT_EQ(screen["groups"][0]["rows"][0]["kind"], "switch");
+  EXPECT_EQ(screen["groups"][0]["rows"][0]["value"], true);
+  ASSERT_EQ(sim({"defaults", "write", "isEnabled", "-bool", "false"}).status, 0);
+  ASSERT_TRUE(events.next("screen"));
+  auto changed = nlohmann::json::parse(get("/screen").body);
+  EXPECT_EQ(changed["groups"][0]["rows"][0]["value"], false);
+  EXPECT_GT(changed["version"].get<long>(), screen["version"].get<long>());
+
+  // A click on the switch row flips it, as a tap does; a click on an older screen is refused.
+  std::string tap = R"({"target":"row","section":0,"row":0,"screen":)" + changed["version"].dump() + "}";
+  ASSERT_EQ(post("/tap", tap).status, 200);
+  EXPECT_EQ(sim({"defaults", "read", "isEnabled"}).out.find("1") != std::string::npos, true);
+  EXPECT_EQ(post("/tap", tap).status, 409);
+
+  // Stopping the server stops the SpringBoard it started.
+  EXPECT_EQ(server.stop(), 0);
+  EXPECT_NE(sim({"status"}).status, 0);
+}
+
+}  // namespace
