@@ -6,13 +6,14 @@
 #include "platform/foundation/NSString.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/social/SLComposeViewController.h"
-#include "sim/settings/SettingsApp.h"
+#include "sim/settings/Navigation.h"
+#include "sim/settings/PageJson.h"
+#include "sim/settings/PageSnapshot.h"
+#include "sim/settings/SettingsEntry.h"
 
 namespace serve {
 
 namespace {
-
-std::string text(const NSString* string) { return string ? string->utf8() : ""; }
 
 std::string joined(NSArray* list) {
   std::string out;
@@ -23,25 +24,30 @@ std::string joined(NSArray* list) {
 
 Outcome failed(int status, std::string message) { return Outcome{status, std::move(message)}; }
 
+Outcome outcomeOf(const orvane::Result<void>& done) { return done ? Outcome{} : failed(422, done.error().message()); }
+
 }  // namespace
 
-Screen::Screen(const std::string& entryName) : app_(std::make_unique<SettingsApp>(entryName)) { refresh(); }
+Screen::Screen(const std::string& entryName) {
+  auto loaded = settings::loadEntry(entryName);
+  if (loaded)
+    navigation_ = std::make_unique<settings::Navigation>(*loaded);
+  else
+    error_ = loaded.error().message();
+  refresh();
+}
 
 Screen::~Screen() = default;
 
-bool Screen::ok() const { return app_->ok(); }
-
-std::string Screen::error() const { return app_->error(); }
-
 void Screen::refresh() {
-  nlohmann::json shown = app_->ok() ? app_->show() : nlohmann::json::object();
-  PSListController* page = app_->ok() ? app_->page() : nullptr;
+  PSListController* page = navigation_ ? navigation_->page() : nullptr;
+  nlohmann::json shown = page ? settings::toJson(settings::snapshotPage(*page)) : nlohmann::json::object();
   UINavigationController* navigation = page ? page->navigationController() : nullptr;
   const auto* stack = navigation ? &navigation->viewControllers() : nullptr;
   // Back leads to another page of the entry, never out of it into Settings itself.
   shown["back"] = stack && stack->size() >= 2 && objc_cast<PSListController>((*stack)[stack->size() - 2].get());
   shown["share"] = page && page->navigationItem()->rightBarButtonItem() != nullptr;
-  if (MFMailComposeViewController* mail = app_->ok() ? app_->presentedMail() : nullptr) {
+  if (MFMailComposeViewController* mail = navigation_ ? navigation_->presentedMail() : nullptr) {
     nlohmann::json attachments = nlohmann::json::array();
     for (auto& attachment : mail->attachments())
       attachments.push_back({{"name", attachment.fileName}, {"type", attachment.mimeType}, {"bytes", attachment.data.size()}});
@@ -49,10 +55,10 @@ void Screen::refresh() {
                      {"subject", foundation::describe(mail->subject())},
                      {"body", foundation::describe(mail->messageBody())},
                      {"attachments", attachments}};
-  } else if (SLComposeViewController* sheet = app_->ok() ? app_->presentedSheet() : nullptr) {
+  } else if (SLComposeViewController* sheet = navigation_ ? navigation_->presentedSheet() : nullptr) {
     shown["sheet"] = {{"service", "Twitter"}, {"text", foundation::describe(sheet->text())}};
   }
-  if (!app_->ok()) shown["error"] = app_->error();
+  if (!navigation_) shown["error"] = error_;
   // Only a screen that shows something else is a new one.
   if (version_ > 0 && shown == shownWithoutVersion_) return;
   shownWithoutVersion_ = shown;
@@ -61,13 +67,13 @@ void Screen::refresh() {
 }
 
 Outcome Screen::act(const Action& action) {
-  if (!app_->ok()) return failed(422, app_->error());
+  if (!navigation_) return failed(422, error_);
   if (action.screen != version_)
     return failed(409, "the screen changed before the click arrived; look again and click once more");
   Outcome outcome;
   try {
-    MFMailComposeViewController* mail = app_->presentedMail();
-    SLComposeViewController* sheet = app_->presentedSheet();
+    MFMailComposeViewController* mail = navigation_->presentedMail();
+    SLComposeViewController* sheet = navigation_->presentedSheet();
     if (action.kind == "mail" || action.kind == "sheet") {
       if (action.kind == "mail" && mail) {
         Retained<MFMailComposeViewController> keep = mail;  // the dismissal lets go of it
@@ -75,10 +81,10 @@ Outcome Screen::act(const Action& action) {
           mail->cancel();
           outcome.message = "Cancelled.";
         } else {
-          std::string path = action.answer == "send" ? mail->send() : mail->save();
-          outcome = path.empty() ? failed(422, "the mail was not " + std::string(action.answer == "send" ? "sent: " : "saved: ") +
-                                                   mail->failure())
-                                 : Outcome{200, (action.answer == "send" ? "Sent: " : "Saved as a draft: ") + path};
+          bool sending = action.answer == "send";
+          std::string path = sending ? mail->send() : mail->save();
+          outcome = path.empty() ? failed(422, std::string("the mail was not ") + (sending ? "sent: " : "saved: ") + mail->failure())
+                                 : Outcome{200, (sending ? "Sent: " : "Saved as a draft: ") + path};
         }
       } else if (action.kind == "sheet" && sheet) {
         Retained<SLComposeViewController> keep = sheet;
@@ -98,8 +104,9 @@ Outcome Screen::act(const Action& action) {
     } else if (action.kind == "back") {
       outcome = back();
     } else if (action.kind == "share") {
-      if (!app_->share()) return failed(409, app_->error());
-      if (!app_->presentedSheet()) outcome.message = "Twitter is not available on this device: nothing to share with.";
+      outcome = outcomeOf(navigation_->share());
+      if (outcome.status == 200 && !navigation_->presentedSheet())
+        outcome.message = "Twitter is not available on this device: nothing to share with.";
     }
   } catch (const std::exception& exception) {
     outcome = failed(422, std::string("the Settings app failed: ") + exception.what());
@@ -109,39 +116,37 @@ Outcome Screen::act(const Action& action) {
 }
 
 Outcome Screen::tapRow(long section, long index) {
-  PSListController* page = app_->page();
+  PSListController* page = navigation_->page();
   if (!page) return failed(409, "no page is shown");
   const auto& groups = page->groups();
   if (section < 0 || static_cast<std::size_t>(section) >= groups.size() || index < 0 ||
       static_cast<std::size_t>(index) >= groups[section].rows.size())
     return failed(409, fmt::format("the page has no row {} in section {}", index, section));
   PSSpecifier* row = groups[section].rows[index];
-  device::PreferencesChange change;
+  std::string label = row->name() ? row->name()->utf8() : "";
   switch (row->cellType()) {
     case PSSwitchCell: {
       auto* value = objc_cast<NSNumber>(page->valueForSpecifier(row).get());
-      page->setSwitch(row, !(value && value->boolValue()));
-      break;
+      return outcomeOf(navigation_->set({label}, value && value->boolValue() ? "off" : "on"));
     }
     case PSListItemCell: {
+      // A choice is picked where it is shown, and its list stays open, as on the device.
       auto* choices = objc_cast<PSListItemsController>(page);
-      if (!choices || !choices->pickTitle(text(row->name()))) return failed(422, "the choice \"" + text(row->name()) + "\" could not be picked");
-      break;
+      device::PreferencesChange change;
+      if (!choices || !choices->pickTitle(label)) return failed(422, "the choice \"" + label + "\" could not be picked");
+      std::string failures;
+      for (auto& failure : change.failures()) failures += (failures.empty() ? "" : "; ") + failure;
+      return failures.empty() ? Outcome{} : failed(422, failures);
     }
     case PSLinkCell:
-    case PSLinkListCell:
-      if (!page->selectRow(row)) return failed(422, "the row \"" + text(row->name()) + "\" opens nothing");
-      break;
-    case PSButtonCell: page->selectRow(row); break;
-    default: return Outcome{200, ""};  // a tap on a text or group row does nothing
+    case PSLinkListCell: return outcomeOf(navigation_->follow({label}));
+    case PSButtonCell: return outcomeOf(navigation_->tap({label}));
+    default: return Outcome{};  // a tap on a text or group row does nothing
   }
-  std::string failures;
-  for (auto& failure : change.failures()) failures += (failures.empty() ? "" : "; ") + failure;
-  return failures.empty() ? Outcome{} : failed(422, failures);
 }
 
 Outcome Screen::back() {
-  PSListController* page = app_->page();
+  PSListController* page = navigation_->page();
   if (!page || !shown_.value("back", false)) return failed(409, "this page has no back button");
   page->navigationController()->popViewControllerAnimated(true);
   return {};

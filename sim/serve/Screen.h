@@ -7,7 +7,9 @@
 
 #include "sim/serve/Requests.h"
 
-class SettingsApp;
+namespace settings {
+class Navigation;
+}
 
 // The device's screen as the web view shows it: the Settings app, opened at
 // the entry, alive for as long as the server runs, driven by clicks as taps
@@ -27,8 +29,8 @@ class Screen {
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
 
-  bool ok() const;
-  std::string error() const;
+  bool ok() const { return navigation_ != nullptr; }
+  const std::string& error() const { return error_; }
 
   /// Counts the screens shown: each change of the page, or of what it shows, makes a new one.
   long long version() const { return version_; }
@@ -44,7 +46,8 @@ class Screen {
   Outcome tapRow(long section, long row);
   Outcome back();
 
-  std::unique_ptr<SettingsApp> app_;
+  std::unique_ptr<settings::Navigation> navigation_;
+  std::string error_;
   long long version_ = 0;
   nlohmann::json shown_, shownWithoutVersion_;
 };
