@@ -429,13 +429,13 @@ int WebView::run() {
     auto parsed = action(Route::Tap, request);
     if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
     Action tap = std::get<Action>(parsed);
-    auto outcome = main_.call<Outcome>([&screen, &keepScreen, tap] {
+    auto outcome = main_.call<std::pair<Outcome, long long>>([&screen, &keepScreen, tap] {
       Outcome done = screen.act(tap);
       keepScreen();
-      return done;
+      return std::pair(done, screen.version());
     });
     if (!outcome) return answer(response, 503, "the Settings app did not answer in time");
-    answer(response, outcome->status, outcome->message, {{"screen", screen.version()}});
+    answer(response, outcome->first.status, outcome->first.message, {{"screen", outcome->second}});
   });
 
   int port = options_.port == 0 ? server_.bind_to_any_port("127.0.0.1")
