@@ -137,9 +137,17 @@ class MainQueue {
   void post(std::function<void()> task) {
     {
       std::lock_guard lock(mutex_);
+      if (closed_) return;  // dropped: a caller waiting on it hears at once
       tasks_.push_back(std::move(task));
     }
     changed_.notify_one();
+  }
+  /// Drops what is waiting and whatever comes later: the app is going away.
+  void close() {
+    std::deque<std::function<void()>> dropped;
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    dropped.swap(tasks_);
   }
   /// Runs on the main thread and waits for the result; none if the main thread did not answer in time.
   template <typename Result>
@@ -148,7 +156,11 @@ class MainQueue {
     auto future = promise->get_future();
     post([promise, work = std::move(work)] { promise->set_value(work()); });
     if (future.wait_for(kMainThreadAnswer) != std::future_status::ready) return std::nullopt;
-    return future.get();
+    try {
+      return future.get();
+    } catch (const std::future_error&) {
+      return std::nullopt;  // dropped as the server stops
+    }
   }
   /// Runs the tasks posted, waiting for one at most `waitMs`.
   void runFor(int waitMs) {
@@ -177,6 +189,7 @@ class MainQueue {
   std::condition_variable changed_;
   std::deque<std::function<void()>> tasks_;
   bool wake_ = false;
+  bool closed_ = false;
 };
 
 /// What changes a file's identity or contents, as seen from outside.
@@ -473,6 +486,7 @@ int WebView::run() {
     }
   }
 
+  main_.close();
   hub_.close();
   server_.stop();
   listener.join();

@@ -75,7 +75,10 @@ async function main() {
     executablePath: chromium,
     headless: true,
     args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-      '--disable-component-update', '--disable-sync'],
+      '--disable-component-update', '--disable-sync',
+      // Two tabs, one shown: the hidden one must not be slowed down.
+      '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+      '--disable-backgrounding-occluded-windows'],
   });
   const page = await browser.newPage();
   const problems = [];
@@ -93,6 +96,18 @@ async function main() {
   await page.waitForFunction(() => window.orvane.played.length === 1, null, { timeout: 5000 });
   const first = await page.evaluate(() => window.orvane.played[0]);
   check(first.file.endsWith('.wav'), 'the sound started is not a theme: ' + first.file);
+
+  // A second tab follows the same device: a press from the command line sounds in both.
+  const other = await browser.newPage();
+  other.on('pageerror', (error) => problems.push(String(error)));
+  await other.goto(url);
+  await other.waitForFunction(() => window.orvane && window.orvane.connected && window.orvane.screen);
+  await other.click('h1');  // a person's click lets the page play sounds
+  const otherPlayed = () => other.evaluate(() => window.orvane.played.length);
+  await page.bringToFront();
+  sim('press', 'up');
+  await page.waitForFunction(() => window.orvane.played.length === 2, null, { timeout: 5000 });
+  await other.waitForFunction(() => window.orvane.played.length === 1, null, { timeout: 5000 });
 
   // Press to sound, warm: the bytes are fetched and decoded once.
   const latencies = [];
@@ -125,6 +140,7 @@ async function main() {
     'the switch did not flip');
   check(/false|0/.test(sim('defaults', 'read', 'isEnabled')), 'the switch was not stored');
   await page.click('[aria-label="Volume Sounds"]');
+  await other.waitForFunction(() => document.querySelector('[aria-label="Volume Sounds"] [role=switch]').getAttribute('aria-checked') === 'false');
   await page.waitForFunction(() => document.querySelector('[aria-label="Volume Sounds"] [role=switch]').getAttribute('aria-checked') === 'true');
 
   // A theme picked in its list: the screen shows the check, and the next press plays it.
@@ -150,6 +166,7 @@ async function main() {
   }
   await page.waitForSelector('[aria-label="Volume Sounds"]');
 
+  check(await otherPlayed() >= 9, 'the second tab did not play every sound');
   check(problems.length === 0, 'the page reported errors: ' + problems.join('; '));
   console.log(`press in the browser to sound started in the page: cold ${cold.toFixed(1)} ms (fetch and decode), ` +
     `warm median ${median(latencies).toFixed(1)} ms, min ${Math.min(...latencies).toFixed(1)} ms, max ` +
