@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +21,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/libc/Spawn.h"
 #include "platform/objc/runtime.h"
 #include "sim/common/Package.h"
 #include "sim/common/PressChannel.h"
@@ -30,8 +30,6 @@
 #include "sim/serve/Requests.h"
 #include "sim/serve/Screen.h"
 #include "sim/serve/SpeakerFeed.h"
-
-extern char** environ;
 
 namespace serve {
 
@@ -85,23 +83,10 @@ class StartedSpringBoard {
       return "";
     }
     std::string executable = package::executableDirectory() + "/SpringBoard";
-    std::vector<char*> argv = {executable.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    // Its own process group: a Ctrl-C in the terminal reaches the server, which then stops it.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    int failed = posix_spawn(&pid_, executable.c_str(), &actions, &attributes, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    if (failed) {
-      pid_ = -1;
-      return "cannot start " + executable;
-    }
+    // Its output would mix with the server's: what it has to say is in the device's logs.
+    auto started = libc::spawn({executable}, {libc::Redirection::null(), libc::Redirection::null(), libc::Redirection::null()});
+    if (!started) return "cannot start " + executable + ": " + started.error().message();
+    pid_ = *started;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
     for (;;) {
       int connection = pressing::connect(error);
@@ -121,8 +106,7 @@ class StartedSpringBoard {
   void stop() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
-    while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-    }
+    (void)libc::waitFor(pid_);
     pid_ = -1;
   }
   ~StartedSpringBoard() { stop(); }

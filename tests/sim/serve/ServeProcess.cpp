@@ -5,7 +5,6 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,7 +15,7 @@
 #include <regex>
 #include <vector>
 
-extern char** environ;
+#include "platform/libc/Spawn.h"
 
 namespace testsupport {
 
@@ -67,21 +66,12 @@ HttpAnswer exchange(int port, const std::string& request, const std::string& add
 bool ServeProcess::start(const std::string& simulator, const std::string& root) {
   int pipe[2];
   if (::pipe2(pipe, O_CLOEXEC) != 0) return false;
-  std::vector<std::string> words = {simulator, "--device", root, "serve", "--port", "0"};
-  std::vector<char*> argv;
-  for (auto& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, pipe[1], 1);
-  int failed = posix_spawn(&pid_, simulator.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  auto started = libc::spawn({simulator, "--device", root, "serve", "--port", "0"},
+                             {libc::Redirection::null(), libc::Redirection::to(pipe[1]), libc::Redirection::inherited()});
   ::close(pipe[1]);
   output_ = pipe[0];
-  if (failed) {
-    pid_ = -1;
-    return false;
-  }
+  if (!started) return false;
+  pid_ = *started;
   static const std::regex url(R"(http://127\.0\.0\.1:([0-9]+)/\?token=([0-9a-f]+))");
   auto deadline = Clock::now() + std::chrono::seconds(20);
   std::smatch found;
@@ -95,13 +85,12 @@ bool ServeProcess::start(const std::string& simulator, const std::string& root) 
 int ServeProcess::stop() {
   if (pid_ <= 0) return -1;
   ::kill(pid_, SIGTERM);
-  int status = 0;
-  while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-  }
+  auto ending = libc::waitFor(pid_);
   pid_ = -1;
   if (output_ >= 0) ::close(output_);
   output_ = -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (!ending) return -1;
+  return ending->signal ? 128 + ending->signal : ending->exitStatus;
 }
 
 }  // namespace testsupport
