@@ -139,8 +139,9 @@ async function main() {
   check(await page.getAttribute('[aria-label="Volume Sounds"] [role=switch]', 'aria-checked') === 'false',
     'the switch did not flip');
   check(/false|0/.test(sim('defaults', 'read', 'isEnabled')), 'the switch was not stored');
+  const switchShows = (on) => document.querySelector('[aria-label="Volume Sounds"] [role=switch]')?.getAttribute('aria-checked') === String(on);
+  await other.waitForFunction(switchShows, false);
   await page.click('[aria-label="Volume Sounds"]');
-  await other.waitForFunction(() => document.querySelector('[aria-label="Volume Sounds"] [role=switch]').getAttribute('aria-checked') === 'false');
   await page.waitForFunction(() => document.querySelector('[aria-label="Volume Sounds"] [role=switch]').getAttribute('aria-checked') === 'true');
 
   // A theme picked in its list: the screen shows the check, and the next press plays it.
