@@ -238,7 +238,7 @@ TEST_F(CommandLine, CompletionAndManualPageCoverEveryCommand) {
                        "offer orvane-sim help se\n";
   std::string offered;
   ASSERT_EQ(package::run({"bash", "-c", script}, &offered), 0);
-  EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\nset settings\n");
+  EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\nset settings serve\n");
 }
 
 TEST_F(CommandLine, OptionsStandAnywhereAndTwoDashesEndThem) {
