@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/objc/Methods.h"
 #include "platform/uikit/UIDevice.h"
@@ -49,6 +51,8 @@ UILabel* UITableViewCell::textLabel() {
 UILabel* UITableViewCell::detailTextLabel() {
   if (!detailTextLabel_) {
     detailTextLabel_ = UILabel::label();
+    detailTextLabel_->setTextColor(UIColor::colorWithRed_green_blue_alpha(142 / 255.0, 142 / 255.0, 147 / 255.0, 1));
+    detailTextLabel_->setTextAlignment(NSTextAlignmentRight);
     detailTextLabel_->setFrame(CGRectMake(200, 0, 105, 44));
     addSubview(detailTextLabel_.get());
   }
@@ -57,12 +61,25 @@ UILabel* UITableViewCell::detailTextLabel() {
 
 void UITableViewCell::layoutStandardViews() {
   CGFloat width = frame_.size.width, height = frame_.size.height;
-  if (textLabel_) textLabel_->setFrame(CGRectMake(15, 0, 200, height));
-  if (detailTextLabel_) detailTextLabel_->setFrame(CGRectMake(width - 120, 0, 105, height));
+  // The texts end before the accessory: a view of its own, or a chevron or check.
+  CGFloat end = width - (accessoryType_ == UITableViewCellAccessoryNone ? 15 : 35);
   if (accessoryView_) {
     CGSize size = accessoryView_->frame().size;
     accessoryView_->setFrame(CGRectMake(width - 14 - size.width, (height - size.height) / 2, size.width, size.height));
+    end = width - 14 - size.width - 8;
   }
+  CGFloat titleEnd = end;
+  if (detailTextLabel_ && detailTextLabel_->text() && !detailTextLabel_->text()->utf8().empty()) {
+    // As the platform's value style: the title keeps its width, the detail the rest at the right.
+    CGFloat titleWidth = textLabel_ ? std::max<CGFloat>(0, textLabel_->intrinsicContentSize().width) : 0;
+    CGFloat detailWidth = detailTextLabel_->intrinsicContentSize().width;
+    CGFloat x = std::min(end, std::max(15 + titleWidth + 10, end - detailWidth));
+    detailTextLabel_->setFrame(CGRectMake(x, 0, end - x, height));
+    titleEnd = std::min(end, 15 + titleWidth);
+  } else if (detailTextLabel_) {
+    detailTextLabel_->setFrame(CGRectMake(end, 0, 0, height));
+  }
+  if (textLabel_) textLabel_->setFrame(CGRectMake(15, 0, std::max<CGFloat>(0, titleEnd - 15), height));
 }
 
 void UITableViewCell::setAccessoryView(UIView* view) {

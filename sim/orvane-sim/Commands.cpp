@@ -269,7 +269,9 @@ cli::Command makeTable() {
                               .help = "pixels per point (default 2)",
                               .choices = {"1", "2", "3"}},
                              {.name = "--at", .value = "SECONDS", .help = "the moment after Settings opened the page"},
-                             {.name = "--share", .help = "tap the share button and draw its sheet"}},
+                             {.name = "--share", .help = "tap the share button and draw its sheet"},
+                             {.name = "--full-page", .help = "the whole page, as tall as its content, not only the "
+                                                             "screenful"}},
                  .handler = settings}}},
           {.name = "serve",
            .summary = "the device in a web browser, on 127.0.0.1",

@@ -59,7 +59,7 @@ class Painter {
  public:
   Painter(cairo_t* cairo, double scale) : cairo_(cairo), text_(cairo), scale_(scale) {}
 
-  void screen(const settings::Navigation& settings);
+  void screen(const settings::Navigation& settings, CGSize size);
 
  private:
   void statusBar(UIStatusBarStyle style, CGFloat width);
@@ -421,8 +421,7 @@ void Painter::dim(CGSize screen) {
   cairo_fill(cairo_);
 }
 
-void Painter::screen(const settings::Navigation& settings) {
-  CGSize size = screenSize();
+void Painter::screen(const settings::Navigation& settings, CGSize size) {
   drawing::setColor(cairo_, tableBackground);
   cairo_paint(cairo_);
   PSListController* page = settings.page();
@@ -471,10 +470,31 @@ std::string Picture::png() const {
   return drawing::encodePng(surface_);
 }
 
+namespace {
+
+/// How far down the page's views reach, in screen points.
+CGFloat contentBottom(UIView* view, CGFloat top) {
+  CGFloat bottom = top + view->frame().origin.y + view->frame().size.height;
+  for (auto& subview : view->subviews())
+    bottom = std::max(bottom, contentBottom(subview.get(), top + view->frame().origin.y));
+  return bottom;
+}
+
+}  // namespace
+
 Picture screenshot(const settings::Navigation& settings, const Options& options) {
   std::lock_guard lock(drawingMutex());
   int scale = std::clamp(options.scale, 1, 3);
   CGSize size = screenSize();
+  if (options.fullPage && settings.page()) {
+    CGFloat bottom = contentBottom(settings.page()->view(), 0);
+    if (UITableView* table = settings.page()->table(); table && !table->sections().empty()) {
+      CGRect footer = table->sections().back().footerFrame;
+      bottom = std::max(bottom, table->frame().origin.y + footer.origin.y + footer.size.height);
+    }
+    // Pictures stay within what a PNG reader is glad to take.
+    size.height = std::clamp(std::ceil(bottom) + 10, size.height, 4096.0 / scale);
+  }
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width * scale),
                                                         static_cast<int>(size.height * scale));
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -485,7 +505,7 @@ Picture screenshot(const settings::Navigation& settings, const Options& options)
   cairo_scale(cairo, scale, scale);
   {
     Painter painter(cairo, scale);
-    painter.screen(settings);
+    painter.screen(settings, size);
   }
   cairo_destroy(cairo);
   return Picture(surface);

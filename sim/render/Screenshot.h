@@ -19,6 +19,8 @@ namespace render {
 struct Options {
   /// Pixels per point: 1, 2 or 3.
   int scale = 2;
+  /// The whole page as if the screen were as tall as its content, not only what fits on the screen.
+  bool fullPage = false;
 };
 
 /// The device's screen in points.

@@ -121,7 +121,7 @@ std::optional<double> number(const std::string& text) {
   return value;
 }
 
-/// screenshot [--output=FILE.png] [--scale=1|2|3] [--at=SECONDS] [--share] -- [PATH]
+/// screenshot [--output=FILE.png] [--scale=1|2|3] [--at=SECONDS] [--share] [--full-page] -- [PATH]
 /// A PATH ending in a button row taps it (the support mail shows its composer).
 int screenshot(const std::vector<std::string>& options, const std::vector<std::string>& arguments) {
   std::string output, path = arguments.empty() ? "" : arguments[0];
@@ -142,6 +142,8 @@ int screenshot(const std::vector<std::string>& options, const std::vector<std::s
         return fail("--at takes the seconds since Settings opened the page (0 to 3600), not \"" + word.substr(5) + "\"");
     } else if (word == "--share") {
       share = true;
+    } else if (word == "--full-page") {
+      drawing.fullPage = true;
     } else {
       return usage();
     }

@@ -49,6 +49,11 @@ TEST(ScreenshotCommand, DrawsPagesAsPngAndNamesEachMistake) {
   drawn = sim(root, {"settings", "screenshot", "--share", "Sound Themes", "-o", "-", "--scale", "1"});
   ASSERT_EQ(drawn.status, 0) << drawn.err;
   EXPECT_EQ(pngSize(drawn.out), (std::pair<unsigned, unsigned>{320, 568}));
+  // The root page is taller than the phone's screen: the whole of it on request.
+  drawn = sim(root, {"settings", "screenshot", "--full-page", "--scale", "1"});
+  ASSERT_EQ(drawn.status, 0) << drawn.err;
+  EXPECT_EQ(pngSize(drawn.out).first, 320u);
+  EXPECT_GT(pngSize(drawn.out).second, 600u);
 
   std::string before = testsupport::readFile(out);
   struct Refusal {

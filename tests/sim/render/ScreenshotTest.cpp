@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 
+#include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UIKit.h"
@@ -318,6 +319,65 @@ TEST_F(Screenshot, TargetsNameTheRowsAndButtonsWhereTheyAreDrawn) {
   EXPECT_EQ(render::targetAt(navigation, 300, 40)->kind, "share");
   EXPECT_EQ(render::targetAt(navigation, 20, 40)->kind, "back");
   EXPECT_FALSE(render::targetAt(navigation, 160, 100));  // the header view
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Screenshot, AFullPageReachesTheLogoCellWithItsShadow) {
+  auto navigation = open();
+  UIView* logo = nullptr;
+  eachView(navigation.page()->view(), [&](UIView* view) {
+    if (view->superview() && objc_cast<UIImageView>(view) && view->layerShadow().opacity > 0) logo = view;
+  });
+  ASSERT_TRUE(logo);
+  CGRect frame = onScreen(logo);
+  ASSERT_GT(frame.origin.y, 568);  // below the phone's screen
+
+  auto screenful = render::screenshot(navigation, {2});
+  EXPECT_EQ(screenful.height(), 1136);
+  auto full = render::screenshot(navigation, {2, true});
+  EXPECT_EQ(full.width(), 640);
+  EXPECT_GE(full.height(), static_cast<int>((frame.origin.y + frame.size.height) * 2));
+  EXPECT_GT(inkIn(full, frame, 2), 1000);
+  // The shadow: without it, pixels around the logo come out lighter, none darker.
+  UIView::Shadow none = logo->layerShadow();
+  none.opacity = 0;
+  logo->setLayerShadow(none);
+  auto unshadowed = render::screenshot(navigation, {2, true});
+  int darker = 0, lighter = 0;
+  for (int y = static_cast<int>(frame.origin.y * 2) - 10; y < static_cast<int>((frame.origin.y + frame.size.height) * 2) + 10; ++y)
+    for (int x = static_cast<int>(frame.origin.x * 2) - 10; x < static_cast<int>((frame.origin.x + frame.size.width) * 2) + 10; ++x) {
+      auto with = full.pixel(x, y), without = unshadowed.pixel(x, y);
+      int difference = (with.red + with.green + with.blue) - (without.red + without.green + without.blue);
+      darker += difference < 0;
+      lighter += difference > 0;
+    }
+  EXPECT_GT(darker, 100);
+  EXPECT_EQ(lighter, 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(Screenshot, GroupsStandInWithRoundCornersWhereTheSystemDrawsThemSo) {
+  constexpr render::Picture::Pixel background{239, 239, 244, 255}, white{255, 255, 255, 255};
+  for (auto [version, inset] : {std::pair{"1141.14", 0.0}, {"793.00", 10.0}}) {
+    ASSERT_TRUE(device::setSetting("CoreFoundationVersion", version));
+    CFRefreshCoreFoundationVersionNumber();
+    auto navigation = open();
+    CGRect cell = onScreen(navigation.page()->table()->cellForRowAtIndexPath(1, 0));
+    EXPECT_EQ(cell.origin.x, inset) << version;
+    EXPECT_EQ(cell.size.width, 320 - 2 * inset) << version;
+    auto picture = render::screenshot(navigation, {2});
+    auto at = [&](double x, double y) { return picture.pixel(static_cast<int>(x * 2), static_cast<int>(y * 2)); };
+    double middle = cell.origin.y + cell.size.height / 2;
+    EXPECT_TRUE(near(at(cell.origin.x + 5, middle), white)) << version;
+    EXPECT_TRUE(near(at(cell.origin.x + 1, cell.origin.y + 1), inset > 0 ? background : white)) << version;
+    EXPECT_EQ(near(at(inset / 2, middle), background), inset > 0) << version;
+  }
 }
 
 }  // namespace
