@@ -71,7 +71,7 @@ struct Action {
   long section = -1, row = -1;
   /// The answer to a shown sheet: mail "send"/"save"/"cancel", share "post"/"cancel".
   std::string answer;
-  /// The screen the click was made on; a click on an older screen is refused.
+  /// The layout of the screen the click was made on (its "layout"); a click on another one is refused.
   long long screen = -1;
 };
 

@@ -2,6 +2,9 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+#include <tuple>
+
 #include "platform/device/PreferencesChange.h"
 #include "platform/foundation/NSString.h"
 #include "platform/messageui/MFMailComposeViewController.h"
@@ -10,10 +13,13 @@
 #include "sim/settings/PageJson.h"
 #include "sim/settings/PageSnapshot.h"
 #include "sim/settings/SettingsEntry.h"
+#include "sim/render/Screenshot.h"
 
 namespace serve {
 
 namespace {
+
+constexpr int kScale = 2;
 
 std::string joined(NSArray* list) {
   std::string out;
@@ -25,6 +31,36 @@ std::string joined(NSArray* list) {
 Outcome failed(int status, std::string message) { return Outcome{status, std::move(message)}; }
 
 Outcome outcomeOf(const orvane::Result<void>& done) { return done ? Outcome{} : failed(422, done.error().message()); }
+
+/// The places a tap answers, rows named by their section and index on the page as well as by label.
+nlohmann::json targetsOf(const std::vector<render::Target>& targets, PSListController* page) {
+  std::vector<std::tuple<std::string, long, long>> rows;
+  if (page) {
+    const auto& groups = page->groups();
+    for (std::size_t section = 0; section < groups.size(); ++section)
+      for (std::size_t index = 0; index < groups[section].rows.size(); ++index) {
+        PSSpecifier* row = groups[section].rows[index];
+        rows.emplace_back(row->name() ? row->name()->utf8() : "", static_cast<long>(section), static_cast<long>(index));
+      }
+  }
+  nlohmann::json places = nlohmann::json::array();
+  for (const render::Target& target : targets) {
+    nlohmann::json place = {{"kind", target.kind},
+                            {"label", target.label},
+                            {"frame", {target.frame.origin.x, target.frame.origin.y, target.frame.size.width,
+                                       target.frame.size.height}}};
+    if (target.kind == "row") {
+      // Rows of one label are met in the page's order, each taken once.
+      auto found = std::find_if(rows.begin(), rows.end(), [&](auto& row) { return std::get<0>(row) == target.label; });
+      if (found == rows.end()) continue;
+      place["section"] = std::get<1>(*found);
+      place["row"] = std::get<2>(*found);
+      std::get<0>(*found).insert(0, 1, '\0');
+    }
+    places.push_back(place);
+  }
+  return places;
+}
 
 }  // namespace
 
@@ -59,16 +95,32 @@ void Screen::refresh() {
     shown["sheet"] = {{"service", "Twitter"}, {"text", foundation::describe(sheet->text())}};
   }
   if (!navigation_) shown["error"] = error_;
-  // Only a screen that shows something else is a new one.
-  if (version_ > 0 && shown == shownWithoutVersion_) return;
+  std::shared_ptr<const std::string> picture;
+  if (navigation_) {
+    shown["targets"] = targetsOf(render::targets(*navigation_), page);
+    picture = std::make_shared<const std::string>(render::screenshotPng(*navigation_, render::Options{kScale}));
+    if (picture->empty()) picture.reset();
+  }
+  // What a click means changes with the rows and the places shown; the picture
+  // alone changes as the page animates.
+  bool newLayout = layout_ == 0 || shown != shownWithoutVersion_;
+  bool newPicture = picture && (!picture_ || *picture != *picture_);
+  if (!newLayout && !newPicture) return;
+  if (newLayout) ++layout_;
   shownWithoutVersion_ = shown;
+  picture_ = picture;
   shown["version"] = ++version_;
+  shown["layout"] = layout_;
+  if (picture_) {
+    CGSize size = render::screenSize();
+    shown["image"] = {{"url", "/screen.png?v=" + std::to_string(version_)}, {"width", size.width}, {"height", size.height}};
+  }
   shown_ = std::move(shown);
 }
 
 Outcome Screen::act(const Action& action) {
   if (!navigation_) return failed(422, error_);
-  if (action.screen != version_)
+  if (action.screen != layout_)
     return failed(409, "the screen changed before the click arrived; look again and click once more");
   Outcome outcome;
   try {

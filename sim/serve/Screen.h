@@ -34,6 +34,11 @@ class Screen {
 
   /// Counts the screens shown: each change of the page, or of what it shows, makes a new one.
   long long version() const { return version_; }
+  /// Counts the layouts shown: what a click at a place means. A click made on
+  /// another layout is refused; one made while the page only animated is not.
+  long long layout() const { return layout_; }
+  /// The screen as the device draws it (PNG), if it could be drawn.
+  std::shared_ptr<const std::string> picture() const { return picture_; }
   /// Looks at the app afresh: a new version if it shows something else.
   void refresh();
   /// What the screen shows now: the page, its rows and values, a sheet over it.
@@ -48,7 +53,8 @@ class Screen {
 
   std::unique_ptr<settings::Navigation> navigation_;
   std::string error_;
-  long long version_ = 0;
+  long long version_ = 0, layout_ = 0;
+  std::shared_ptr<const std::string> picture_;
   nlohmann::json shown_, shownWithoutVersion_;
 };
 

@@ -9,6 +9,7 @@
 #include <httplib.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -38,6 +39,7 @@ namespace {
 constexpr int kMaximumVolume = 16;
 constexpr int kMostStreams = 24;
 constexpr auto kMainThreadAnswer = std::chrono::seconds(20);
+constexpr double kSettleSeconds = 1.2, kSettleStep = 0.1;
 
 std::atomic<bool> stopRequested{false};
 
@@ -210,7 +212,8 @@ class WebView {
 
   std::mutex stateMutex_;
   nlohmann::json state_;
-  std::shared_ptr<const std::string> screenJson_;
+  std::shared_ptr<const std::string> screenJson_, screenPicture_;
+  double settleUntil_ = 0;  // the main thread's
   long long screenVersion_ = 0;
 };
 
@@ -302,8 +305,13 @@ int WebView::run() {
       changed = screenVersion_ != screen.version();
       screenVersion_ = screen.version();
       screenJson_ = shown;
+      screenPicture_ = screen.picture();
     }
-    if (changed) hub_.publish("screen", jsonText({{"version", screen.version()}}));
+    if (changed) {
+      hub_.publish("screen", jsonText({{"version", screen.version()}}));
+      // The page may go on moving for a while (a fade, a push): drawn again until it rests.
+      settleUntil_ = foundation::clock::now() + kSettleSeconds;
+    }
   };
   keepScreen();
 
@@ -356,7 +364,13 @@ int WebView::run() {
     response.set_content(shown ? *shown : "{}", "application/json");
   });
   server_.Get("/screen.png", [this](const httplib::Request&, httplib::Response& response) {
-    answer(response, 404, "the screen is not drawn as a picture yet");
+    std::shared_ptr<const std::string> picture;
+    {
+      std::lock_guard lock(stateMutex_);
+      picture = screenPicture_;
+    }
+    if (!picture) return answer(response, 404, "the screen could not be drawn");
+    response.set_content(*picture, "image/png");
   });
   server_.Get(R"(/sounds/([0-9a-f]+)\.wav)", [this](const httplib::Request& request, httplib::Response& response) {
     auto bytes = feed_.sound(request.matches[1]);
@@ -459,12 +473,13 @@ int WebView::run() {
 
   NSRunLoop* loop = NSRunLoop::currentRunLoop();
   while (!stopRequested) {
-    double untilTimer = loop->earliestFireDate() - foundation::clock::now();
-    int waitMs = untilTimer < 0 ? 0 : untilTimer > 0.2 ? 200 : static_cast<int>(untilTimer * 1000) + 1;
-    main_.runFor(waitMs);
+    double now = foundation::clock::now();
+    bool settling = now < settleUntil_;
+    double untilTimer = std::min(loop->earliestFireDate() - now, settling ? kSettleStep : 0.2);
+    main_.runFor(untilTimer <= 0 ? 0 : static_cast<int>(untilTimer * 1000) + 1);
     AutoreleasePool pool;
     bool fired = loop->fireDueTimers() > 0;
-    if (fired || outsideChange_.exchange(false)) {
+    if (fired || settling || outsideChange_.exchange(false)) {
       screen.refresh();
       keepScreen();
     }

@@ -114,7 +114,7 @@ function element(tag, className, text) {
 }
 
 function tap(target) {
-  const body = Object.assign({ screen: orvane.screen ? orvane.screen.version : 0 }, target);
+  const body = Object.assign({ screen: orvane.screen ? orvane.screen.layout : 0 }, target);
   return send('/tap', body).then((answer) => {
     if (answer.status === 409) loadScreen();
     return answer;
@@ -177,12 +177,55 @@ function rowButton(row, section, index) {
   return button;
 }
 
+// The screen as the device draws it, with a button over each place a tap answers.
+function drawPicture(screen, container) {
+  const picture = element('img');
+  picture.src = withToken(screen.image.url);
+  picture.alt = screen.title || 'Settings';
+  picture.style.width = screen.image.width + 'px';
+  container.style.width = screen.image.width + 'px';
+  container.style.height = screen.image.height + 'px';
+  container.appendChild(picture);
+  const names = { back: 'Back', share: 'Share', 'mail-send': 'Send', 'mail-save': 'Save', 'mail-cancel': 'Cancel',
+    'share-post': 'Post', 'share-cancel': 'Cancel' };
+  for (const target of screen.targets) {
+    const hit = element('button', 'hit');
+    const [x, y, width, height] = target.frame;
+    Object.assign(hit.style, { left: x + 'px', top: y + 'px', width: width + 'px', height: height + 'px' });
+    hit.setAttribute('aria-label', target.kind === 'row' ? target.label : names[target.kind] || target.kind);
+    if (target.kind === 'row') {
+      const row = ((screen.groups[target.section] || {}).rows || [])[target.row] || {};
+      hit.dataset.kind = row.kind || 'row';
+      if (row.kind === 'switch') {
+        const control = element('span');
+        control.setAttribute('role', 'switch');
+        control.setAttribute('aria-checked', String(!!row.value));
+        hit.appendChild(control);
+      } else if (row.kind === 'choice') {
+        hit.setAttribute('aria-checked', String(!!row.value));
+      }
+      hit.addEventListener('click', () => tap({ target: 'row', section: target.section, row: target.row }));
+    } else if (target.kind === 'back' || target.kind === 'share') {
+      hit.addEventListener('click', () => tap({ target: target.kind }));
+    } else {
+      const [sheet, answer] = target.kind.split('-');
+      hit.addEventListener('click', () => tap({ target: sheet === 'share' ? 'sheet' : 'mail', answer }));
+    }
+    container.appendChild(hit);
+  }
+}
+
 function drawScreen(screen) {
   const container = $('screen');
   container.textContent = '';
+  container.style.width = container.style.height = '';
   container.dataset.version = screen.version;
   if (screen.error) {
     container.appendChild(element('p', 'message error', screen.error));
+    return;
+  }
+  if (screen.image) {
+    drawPicture(screen, container);
     return;
   }
   const bar = element('div', 'bar-nav');

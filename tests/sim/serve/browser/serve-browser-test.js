@@ -87,7 +87,15 @@ async function main() {
   await page.goto(url);
   await page.waitForFunction(() => window.orvane && window.orvane.connected && window.orvane.screen);
   const played = () => page.evaluate(() => window.orvane.played.length);
-  const screenVersion = () => page.evaluate(() => window.orvane.screen.version);
+  // The screen as drawn (or as listed, where it is not drawn), to tell whether it changed.
+  const picture = (tab) => tab.evaluate(async () => {
+    const image = document.querySelector('#screen img');
+    if (!image) return document.querySelector('#screen').innerHTML;
+    const bytes = new Uint8Array(await (await fetch(image.src)).arrayBuffer());
+    let hash = 0;
+    for (const byte of bytes) hash = (hash * 31 + byte) >>> 0;
+    return bytes.length + ':' + hash;
+  });
 
   // Volume up with the switch on: a sound starts in the page.
   check(await page.getAttribute('[aria-label="Volume Sounds"] [role=switch]', 'aria-checked') === 'true',
@@ -132,38 +140,45 @@ async function main() {
   await page.click('#ringer');
   await page.waitForFunction(() => window.orvane.state.ringer === 'ring');
 
-  // The Volume Sounds switch flips on a click, and the screen shows it.
-  let version = await screenVersion();
+  // The Volume Sounds switch flips on a click, and the screen shows it, in both tabs.
+  const switchShows = (on) =>
+    document.querySelector('[aria-label="Volume Sounds"] [role=switch]')?.getAttribute('aria-checked') === String(on);
+  const before = await picture(page);
   await page.click('[aria-label="Volume Sounds"]');
-  await page.waitForFunction((v) => window.orvane.screen.version > v, version);
-  check(await page.getAttribute('[aria-label="Volume Sounds"] [role=switch]', 'aria-checked') === 'false',
-    'the switch did not flip');
+  await page.waitForFunction(switchShows, false);
   check(/false|0/.test(sim('defaults', 'read', 'isEnabled')), 'the switch was not stored');
-  const switchShows = (on) => document.querySelector('[aria-label="Volume Sounds"] [role=switch]')?.getAttribute('aria-checked') === String(on);
+  check(await picture(page) !== before, 'the screen did not change when the switch flipped');
   await other.waitForFunction(switchShows, false);
   await page.click('[aria-label="Volume Sounds"]');
-  await page.waitForFunction(() => document.querySelector('[aria-label="Volume Sounds"] [role=switch]').getAttribute('aria-checked') === 'true');
+  await page.waitForFunction(switchShows, true);
 
-  // A theme picked in its list: the screen shows the check, and the next press plays it.
+  // A theme picked in its list: the screen shows the check, and a press then plays it.
   await page.click('[aria-label="Sound Themes"]');
-  await page.waitForSelector('[aria-label="Volume Up Sound"]');
   await page.click('[aria-label="Volume Up Sound"]');
   await page.waitForSelector('[data-kind=choice]');
-  const choices = await page.$$eval('[data-kind=choice]', (rows) => rows.map((row) => [row.getAttribute('aria-label'), row.getAttribute('aria-checked')]));
+  const choices = await page.$$eval('[data-kind=choice]',
+    (rows) => rows.map((row) => [row.getAttribute('aria-label'), row.getAttribute('aria-checked')]));
   const pick = choices.find(([, checked]) => checked !== 'true')[0];
-  version = await screenVersion();
+  const list = await picture(page);
   await page.click(`[data-kind=choice][aria-label="${pick}"]`);
-  await page.waitForFunction((v) => window.orvane.screen.version > v, version);
-  check(await page.getAttribute(`[data-kind=choice][aria-label="${pick}"]`, 'aria-checked') === 'true', 'the pick is not checked');
-  const beforePick = await played();
-  await page.click('#volume-up');
-  await page.waitForFunction((count) => window.orvane.played.length > count, beforePick, { timeout: 5000 });
-  const heard = await page.evaluate(() => window.orvane.played[window.orvane.played.length - 1].file);
+  await page.waitForFunction((name) =>
+    document.querySelector(`[data-kind=choice][aria-label="${name}"]`)?.getAttribute('aria-checked') === 'true', pick);
+  check(await picture(page) !== list, 'the screen did not change when the theme was picked');
+  // SpringBoard hears of the pick through the notification: the press after it has come plays the theme.
+  let heard = '';
+  for (let attempt = 0; attempt < 10 && !heard.endsWith('/' + pick + '.wav'); ++attempt) {
+    const count = await played();
+    await page.click('#volume-up');
+    await page.waitForFunction((n) => window.orvane.played.slice(n).some((sound) => sound.process === 'SpringBoard'),
+      count, { timeout: 5000 });
+    heard = await page.evaluate((n) => window.orvane.played.slice(n).find((sound) => sound.process === 'SpringBoard').file, count);
+  }
   check(heard.endsWith('/' + pick + '.wav'), 'the press played ' + heard + ', not the theme picked, ' + pick);
-  for (let page_ = 0; page_ < 2; ++page_) {
-    version = await screenVersion();
+  for (const title of ['Sound Themes', 'Orvane']) {
+    const layout = await page.evaluate(() => window.orvane.screen.layout);
     await page.click('[aria-label="Back"]');
-    await page.waitForFunction((v) => window.orvane.screen.version > v, version);
+    await page.waitForFunction((l) => window.orvane.screen.layout > l, layout);
+    check(!(await page.$('[data-kind=choice]')), 'Back did not leave the list (' + title + ')');
   }
   await page.waitForSelector('[aria-label="Volume Sounds"]');
 
