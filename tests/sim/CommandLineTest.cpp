@@ -235,10 +235,10 @@ TEST_F(CommandLine, CompletionAndManualPageCoverEveryCommand) {
                        "offer orvane-sim settings tap X --mail s\n"
                        "offer orvane-sim settings show --js\n"
                        "offer orvane-sim settings show -- --js\n"
-                       "offer orvane-sim help se\n";
+                       "offer orvane-sim help ring\n";
   std::string offered;
   ASSERT_EQ(package::run({"bash", "-c", script}, &offered), 0);
-  EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\nset settings serve\n");
+  EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\nringer\n");
 }
 
 TEST_F(CommandLine, OptionsStandAnywhereAndTwoDashesEndThem) {
