@@ -93,6 +93,21 @@ CGSize UIFont::sizeOfLine(const std::string& text) const {
   return {std::ceil(static_cast<double>(logical.width) / PANGO_SCALE), std::ceil(static_cast<double>(logical.height) / PANGO_SCALE)};
 }
 
+CGFloat UIFont::heightOfText(const std::string& text, CGFloat width) const {
+  std::lock_guard lock(pangoMutex());
+  PangoLayout* layout = pango_layout_new(context());
+  PangoFontDescription* description = describe(name_, size_);
+  pango_layout_set_font_description(layout, description);
+  pango_font_description_free(description);
+  pango_layout_set_width(layout, static_cast<int>(std::max<CGFloat>(width, 1) * PANGO_SCALE));
+  pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  pango_layout_set_text(layout, text.c_str(), static_cast<int>(text.size()));
+  PangoRectangle logical {};
+  pango_layout_get_extents(layout, nullptr, &logical);
+  g_object_unref(layout);
+  return std::ceil(static_cast<double>(logical.height) / PANGO_SCALE);
+}
+
 std::string UIFont::description() const { return fmt::format("{} {}pt", name_, size_); }
 
 namespace {

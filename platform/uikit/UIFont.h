@@ -23,6 +23,8 @@ class UIFont : public NSObject {
   /// A new Pango description of the face text is set in (freed with pango_font_description_free),
   /// its size absolute in points.
   PangoFontDescription* newPangoDescription() const;
+  /// The height of `text` in this font, wrapped at `width` points.
+  CGFloat heightOfText(const std::string& text, CGFloat width) const;
   /// The size of one line of text in this font, in points.
   CGSize sizeOfLine(const std::string& text) const;
 

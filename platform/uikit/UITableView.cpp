@@ -8,6 +8,7 @@
 #include "platform/objc/Methods.h"
 #include "platform/uikit/UIDevice.h"
 #include "platform/uikit/UIColor.h"
+#include "platform/uikit/UIFont.h"
 
 Class NSIndexPath::class_() {
   static Class cls = objc_registerCppClass<NSIndexPath>("NSIndexPath", NSObject::class_());
@@ -162,7 +163,12 @@ void UITableView::reloadData() {
       section.cells.push_back(Retained<UITableViewCell>(cell));
       addSubview(cell);
     }
-    section.footerFrame = CGRectMake(0, y, frame_.size.width, section.footer ? 38 : 18);
+    // A footer takes the lines its text needs, set as the grouped table sets it (13 points, 15 in from each side).
+    CGFloat footerHeight = 18;
+    if (section.footer)
+      footerHeight = std::max<CGFloat>(38, 7 + UIFont::systemFontOfSize(13)->heightOfText(
+                                                    section.footer->utf8(), frame_.size.width - 2 * inset - 30) + 10);
+    section.footerFrame = CGRectMake(0, y, frame_.size.width, footerHeight);
     y += section.footerFrame.size.height;
     sections_.push_back(std::move(section));
   }

@@ -89,14 +89,19 @@ int main(int argc, char** argv) {
   bool ok = render(directory, "headerLogo", 110, 30, [](cairo_t* context, double, double height) {
     cairo_set_source_rgb(context, 1, 1, 1);
     speaker(context, 13, height / 2, 24);
-    text(context, "Orvane", "DejaVu Sans Light 19", 32, height / 2, false);
+    // In pixels of the 1x canvas, so that the word ends inside the 110 points a title view is given.
+    text(context, "Orvane", "DejaVu Sans Light 19px", 32, height / 2, false);
   });
-  ok = ok && render(directory, "footerLogo", 80, 80, [](cairo_t* context, double width, double height) {
-    cairo_arc(context, width / 2, height / 2, width / 2 - 2, 0, 2 * M_PI);
+  // The logo cell's image view is 80 by 80 points at the top of a 30-point
+  // header: the mark keeps to the top 30 points, the rest stays clear, so it
+  // neither leaves its header nor covers the group's footer below it.
+  ok = ok && render(directory, "footerLogo", 80, 80, [](cairo_t* context, double width, double) {
+    double radius = 13, middle = 15;
+    cairo_arc(context, width / 2, middle, radius, 0, 2 * M_PI);
     cairo_set_source_rgb(context, themeRed, themeGreen, themeBlue);
     cairo_fill(context);
     cairo_set_source_rgb(context, 1, 1, 1);
-    speaker(context, width / 2 - 4, height / 2, 44);
+    speaker(context, width / 2 - 1.5, middle, 2 * radius * 0.55);
   });
   ok = ok && render(directory, "merrow", 70, 70, [](cairo_t* context, double width, double) { portrait(context, width, "ML", 1.0); });
   ok = ok && render(directory, "quillmark", 70, 70, [](cairo_t* context, double width, double) { portrait(context, width, "QM", 0.6); });

@@ -381,3 +381,23 @@ TEST_F(Screenshot, GroupsStandInWithRoundCornersWhereTheSystemDrawsThemSo) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Screenshot, FootersTakeTheLinesTheirTextNeedsAndTheNextGroupStartsBelow) {
+  auto navigation = open();
+  auto picture = render::screenshot(navigation, {2, true});
+  auto& sections = navigation.page()->table()->sections();
+  CGFloat top = navigation.page()->table()->frame().origin.y;
+  for (std::size_t index = 0; index < sections.size(); ++index) {
+    if (!sections[index].footer) continue;
+    CGRect footer = sections[index].footerFrame;
+    CGFloat text = UIFont::systemFontOfSize(13)->heightOfText(sections[index].footer->utf8(), footer.size.width - 30);
+    EXPECT_GE(footer.size.height, text + 7) << sections[index].footer->utf8();
+    // Nothing of the footer's text is drawn below its frame, in the strip before the next group.
+    CGRect below = CGRectMake(15, top + footer.origin.y + footer.size.height - 3, 100, 3);
+    EXPECT_EQ(inkIn(picture, below, 2), 0) << sections[index].footer->utf8();
+  }
+}
+
+}  // namespace
