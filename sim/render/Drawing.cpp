@@ -124,26 +124,30 @@ void checkMark(cairo_t* cairo, double x, double y, double width, double height) 
   cairo_stroke(cairo);
 }
 
+namespace {
+
+/// Strokes lines through points given in units of `size` from (x, y).
+void polyline(cairo_t* cairo, double x, double y, double size, std::initializer_list<std::pair<double, double>> points,
+              bool closed) {
+  bool first = true;
+  for (auto [px, py] : points) {
+    if (first) cairo_move_to(cairo, x + px * size, y + py * size);
+    else cairo_line_to(cairo, x + px * size, y + py * size);
+    first = false;
+  }
+  if (closed) cairo_close_path(cairo);
+  cairo_stroke(cairo);
+}
+
+}  // namespace
+
 void composeIcon(cairo_t* cairo, double x, double y, double size) {
-  double s = size;
   cairo_set_line_width(cairo, 1.5);
   cairo_set_line_cap(cairo, CAIRO_LINE_CAP_ROUND);
   cairo_set_line_join(cairo, CAIRO_LINE_JOIN_ROUND);
-  // The sheet, open at its top right corner where the pencil enters.
-  cairo_move_to(cairo, x + 0.5 * s, y + 0.2 * s);
-  cairo_line_to(cairo, x + 0.05 * s, y + 0.2 * s);
-  cairo_line_to(cairo, x + 0.05 * s, y + 0.95 * s);
-  cairo_line_to(cairo, x + 0.8 * s, y + 0.95 * s);
-  cairo_line_to(cairo, x + 0.8 * s, y + 0.5 * s);
-  cairo_stroke(cairo);
-  // The pencil.
-  cairo_move_to(cairo, x + 0.38 * s, y + 0.62 * s);
-  cairo_line_to(cairo, x + 0.45 * s, y + 0.45 * s);
-  cairo_line_to(cairo, x + 0.88 * s, y + 0.02 * s);
-  cairo_line_to(cairo, x + 0.98 * s, y + 0.12 * s);
-  cairo_line_to(cairo, x + 0.55 * s, y + 0.55 * s);
-  cairo_close_path(cairo);
-  cairo_stroke(cairo);
+  // The sheet, open at its top right corner where the pencil enters; then the pencil.
+  polyline(cairo, x, y, size, {{0.5, 0.2}, {0.05, 0.2}, {0.05, 0.95}, {0.8, 0.95}, {0.8, 0.5}}, false);
+  polyline(cairo, x, y, size, {{0.38, 0.62}, {0.45, 0.45}, {0.88, 0.02}, {0.98, 0.12}, {0.55, 0.55}}, true);
 }
 
 namespace {
