@@ -295,6 +295,8 @@ int WebView::run() {
   std::string springboardError = started_.ensureRunning();
   if (!springboardError.empty()) std::fprintf(stderr, "orvane-sim: serve: %s; the buttons wait for it\n", springboardError.c_str());
 
+  // What the Settings app leaves to the autorelease pool outside a task goes when the server stops.
+  AutoreleasePool outermost;
   Screen screen("Orvane");
   if (!screen.ok()) std::fprintf(stderr, "orvane-sim: serve: the Settings page cannot be shown: %s\n", screen.error().c_str());
   auto keepScreen = [&] {
@@ -317,6 +319,8 @@ int WebView::run() {
 
   server_.new_task_queue = [] { return new httplib::ThreadPool(kMostStreams + 8); };
   server_.set_payload_max_length(kLargestBody);
+  // Small writes (an event, an answer) go out at once, never held back for an acknowledgement.
+  server_.set_tcp_nodelay(true);
   server_.set_keep_alive_timeout(2);
   server_.set_read_timeout(5);
   server_.set_write_timeout(5);

@@ -291,8 +291,10 @@ function connect() {
 }
 
 function press(button) {
-  orvane.presses.push({ button, at: performance.now() });
+  const made = { button, at: performance.now() };
+  orvane.presses.push(made);
   return send('/press', { button }).then((answer) => {
+    made.answered = performance.now();
     if (typeof answer.volume === 'number' && orvane.state)
       showState(Object.assign({}, orvane.state, { volume: answer.volume, springboard: true }));
   });

@@ -248,6 +248,36 @@ TEST_F(Serve, PushesSoundsAndFollowsTheDeviceWhoeverChangesIt) {
   EXPECT_EQ(sim({"defaults", "read", "isEnabled"}).out.find("1") != std::string::npos, true);
   EXPECT_EQ(post("/tap", tap).status, 409);
 
+  // Contact Support opens the composer over the page; it is answered there, and
+  // the page takes clicks again once it is gone. The share button opens the post.
+  auto current = nlohmann::json::parse(get("/screen").body);
+  auto tapJson = [&](const std::string& body) {
+    HttpAnswer done = post("/tap", body);
+    EXPECT_EQ(done.status, 200) << done.body;
+    current = nlohmann::json::parse(get("/screen").body);
+    return nlohmann::json::parse(done.body.empty() ? "{}" : done.body);
+  };
+  auto layout = [&] { return current["layout"].dump(); };
+  long section = -1, row = -1;
+  for (std::size_t g = 0; g < current["groups"].size(); ++g)
+    for (std::size_t r = 0; r < current["groups"][g]["rows"].size(); ++r)
+      if (current["groups"][g]["rows"][r]["label"] == "Contact Support") section = long(g), row = long(r);
+  ASSERT_GE(section, 0) << current.dump();
+  tapJson(R"({"target":"row","section":)" + std::to_string(section) + R"(,"row":)" + std::to_string(row) +
+          R"(,"screen":)" + layout() + "}");
+  ASSERT_TRUE(current.contains("mail")) << current.dump();
+  EXPECT_EQ(current["mail"]["subject"], "Orvane Support");
+  EXPECT_EQ(post("/tap", R"({"target":"back","screen":)" + layout() + "}").status, 409);
+  EXPECT_NE(tapJson(R"({"target":"mail","answer":"save","screen":)" + layout() + "}")["message"].get<std::string>().find("Saved"),
+            std::string::npos);
+  EXPECT_FALSE(current.contains("mail"));
+  ASSERT_TRUE(current["share"].get<bool>());
+  tapJson(R"({"target":"share","screen":)" + layout() + "}");
+  ASSERT_TRUE(current.contains("sheet")) << current.dump();
+  EXPECT_NE(tapJson(R"({"target":"sheet","answer":"post","screen":)" + layout() + "}")["message"].get<std::string>().find("Posted"),
+            std::string::npos);
+  EXPECT_FALSE(current.contains("sheet"));
+
   // Stopping the server stops the SpringBoard it started.
   EXPECT_EQ(server.stop(), 0);
   EXPECT_NE(sim({"status"}).status, 0);
