@@ -18,6 +18,8 @@ namespace serve {
 namespace {
 
 constexpr std::size_t kLongestLine = 64 * 1024;
+/// The bytes last read that tell whether the log was rewritten under the reader.
+constexpr std::size_t kRemembered = 64;
 constexpr const char* kLogDirectory = "/var/mobile/Library/Logs";
 
 /// A name for the bytes: their FNV-1a hash and their length, in hex.
@@ -91,6 +93,20 @@ bool SpeakerFeed::readNew() {
   bool any = false;
   for (int round = 0; round < 2; ++round) {
     if (descriptor_ >= 0) {
+      // Emptied in place (log --clear), and perhaps written again since: the
+      // bytes last read are no longer where they were, so it is read from its start.
+      struct stat status {};
+      off_t at = ::lseek(descriptor_, 0, SEEK_CUR);
+      std::string there(lastRead_.size(), '\0');
+      bool kept = ::fstat(descriptor_, &status) == 0 && at <= status.st_size &&
+                  (lastRead_.empty() || ::pread(descriptor_, there.data(), there.size(),
+                                                at - static_cast<off_t>(there.size())) == static_cast<ssize_t>(there.size()));
+      if (!kept || there != lastRead_) {
+        ::lseek(descriptor_, 0, SEEK_SET);
+        pending_.clear();
+        lastRead_.clear();
+        discarding_ = false;
+      }
       char buffer[65536];
       for (;;) {
         ssize_t got = ::read(descriptor_, buffer, sizeof buffer);
@@ -98,6 +114,8 @@ bool SpeakerFeed::readNew() {
         if (got <= 0) break;
         any = true;
         std::string_view chunk(buffer, static_cast<std::size_t>(got));
+        lastRead_ = (lastRead_ + std::string(chunk.substr(chunk.size() > kRemembered ? chunk.size() - kRemembered : 0)));
+        if (lastRead_.size() > kRemembered) lastRead_.erase(0, lastRead_.size() - kRemembered);
         while (!chunk.empty()) {
           std::size_t end = chunk.find('\n');
           if (!discarding_) pending_.append(chunk.substr(0, end));
@@ -123,6 +141,7 @@ bool SpeakerFeed::readNew() {
     if (descriptor_ >= 0) ::close(descriptor_);
     descriptor_ = current;
     pending_.clear();
+    lastRead_.clear();
     discarding_ = false;
   }
   return any;

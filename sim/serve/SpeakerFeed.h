@@ -54,7 +54,7 @@ class SpeakerFeed {
 
   // The follower thread's own.
   int descriptor_ = -1;
-  std::string pending_;
+  std::string pending_, lastRead_;
   bool discarding_ = false;
   /// Off while the records there before the start are read: those are not played.
   bool publishing_ = false;

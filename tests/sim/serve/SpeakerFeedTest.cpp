@@ -1,6 +1,7 @@
 #include "sim/serve/SpeakerFeed.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -60,6 +61,11 @@ TEST(SpeakerFeed, PushesEachNewSoundWithItsBytesAcrossSegmentsAndSkipsWhatIsNotA
   append(log, half.substr(0, 20));
   append(log, half.substr(20));
   EXPECT_EQ(next(sequence)["sound"], 4);
+
+  // Emptied in place, as a clear does: what is written afterwards is pushed.
+  ASSERT_EQ(::truncate(log.c_str(), 0), 0);
+  append(log, record(sound, 7));
+  EXPECT_EQ(next(sequence)["sound"], 7);
 
   // A file outside the device, or none at all, is named but never read.
   std::string outsideName = device.root().substr(device.root().rfind('/') + 1) + "-outside.wav";
