@@ -1,6 +1,5 @@
 #include "platform/audiotoolbox/Speaker.h"
 
-#include <fmt/format.h>
 #include <fcntl.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -18,7 +17,7 @@
 #include <thread>
 
 #include "platform/device/Device.h"
-#include "platform/device/FileUtilities.h"
+#include "platform/device/LogSegment.h"
 
 namespace speaker {
 namespace {
@@ -148,29 +147,13 @@ Speaker& theSpeaker() {
 
 void Speaker::stopAtExit() { theSpeaker().stop(); }
 
-std::string timestampNow() {
-  auto milliseconds =
-      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
-          .count();
-  std::time_t seconds = static_cast<std::time_t>(milliseconds / 1000);
-  std::tm utc{};
-  gmtime_r(&seconds, &utc);
-  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}Z", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
-                     utc.tm_hour, utc.tm_min, utc.tm_sec, milliseconds % 1000);
-}
-
 void logStart(std::uint32_t sound, const Clip& clip) {
   nlohmann::ordered_json line = {
-      {"time", timestampNow()}, {"process", device::processName()}, {"pid", getpid()}, {"file", clip.file},
+      {"time", files::logTimestamp()}, {"process", device::processName()}, {"pid", getpid()}, {"file", clip.file},
       {"sound", sound},         {"duration", clip.duration()},
   };
   std::string record = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
-  // One write per line, so that lines of several processes never interleave.
-  int descriptor = openSegment(kLogPath, kPreviousLogPath, logSegmentBytes(), static_cast<long long>(record.size()),
-                               O_WRONLY | O_APPEND, false);
-  if (descriptor < 0) return;
-  files::writeAll(descriptor, record);
-  ::close(descriptor);
+  files::appendLogRecord(kLogPath, kPreviousLogPath, logSegmentBytes(), record);
 }
 
 }  // namespace

@@ -67,13 +67,6 @@ struct Segment {
 /// Appends the segments, in order, to the device's recording.
 void record(const std::vector<Segment>& segments);
 
-/// Opens a log file of the device with `access` (O_WRONLY | O_APPEND, O_RDWR)
-/// to add `incoming` bytes, never through a link in its place and only if it is
-/// a regular file; when it would grow past `limit`, it is renamed to
-/// `previousPath` first. With `locked` the descriptor returned holds an
-/// exclusive lock. -1 on failure.
-int openSegment(const char* devicePath, const char* previousPath, long long limit, long long incoming, int access,
-                bool locked);
 long long logSegmentBytes();
 long long recordingSegmentBytes();
 

@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <sndfile.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +12,7 @@
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/device/LogSegment.h"
 
 namespace speaker {
 namespace {
@@ -47,14 +47,6 @@ std::vector<short> toRecordingRate(const std::vector<float>& mono, int rate) {
   return out;
 }
 
-bool lockExclusively(int descriptor) {
-  while (::flock(descriptor, LOCK_EX) != 0)
-    if (errno != EINTR) return false;
-  return true;
-}
-
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
-
 // Opens the recording for appending; one that is not a recording of ours is started anew.
 SNDFILE* openForAppend(soundfile::DescriptorFile& file) {
   struct stat status {};
@@ -86,46 +78,6 @@ void setSegmentSizes(long long logBytes, long long recordingBytes) {
 long long logSegmentBytes() { return logLimit; }
 long long recordingSegmentBytes() { return recordingLimit; }
 
-int openSegment(const char* devicePath, const char* previousPath, long long limit, long long incoming, int access,
-                bool locked) {
-  std::string path = device::hostPath(devicePath);
-  int flags = access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
-  // A few rounds: each retry means another process has just begun a new segment.
-  for (int round = 0; round < 8; ++round) {
-    int descriptor = ::open(path.c_str(), flags, 0644);
-    // A device removed meanwhile is not brought back.
-    if (descriptor < 0 && errno == ENOENT && device::isDevice(device::root()) &&
-        files::makeDirectories(path.substr(0, path.rfind('/'))))
-      descriptor = ::open(path.c_str(), flags, 0644);
-    if (descriptor < 0) return -1;
-    struct stat opened {};
-    if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-      ::close(descriptor);
-      return -1;
-    }
-    auto full = [&] { return opened.st_size > 0 && opened.st_size + incoming > limit; };
-    if (!locked && !full()) return descriptor;
-    struct stat named {};
-    if (!lockExclusively(descriptor) || ::fstat(descriptor, &opened) != 0) {
-      ::close(descriptor);
-      return -1;
-    }
-    if (::lstat(path.c_str(), &named) != 0 || !sameFile(named, opened)) {
-      ::close(descriptor);
-      continue;
-    }
-    if (full()) {
-      bool renamed = ::rename(path.c_str(), device::hostPath(previousPath).c_str()) == 0;
-      ::close(descriptor);
-      if (!renamed) return -1;
-      continue;
-    }
-    if (!locked) ::flock(descriptor, LOCK_UN);
-    return descriptor;
-  }
-  return -1;
-}
-
 void record(const std::vector<Segment>& segments) {
   std::vector<short> samples;
   for (auto& segment : segments) {
@@ -139,7 +91,7 @@ void record(const std::vector<Segment>& segments) {
 
   long long bytes = static_cast<long long>(samples.size() * sizeof(short));
   int descriptor =
-      openSegment(kRecordingPath, kPreviousRecordingPath, recordingSegmentBytes(), bytes, O_RDWR, true);
+      files::openLogSegment(kRecordingPath, kPreviousRecordingPath, recordingSegmentBytes(), bytes, O_RDWR, true);
   if (descriptor < 0) return;
   soundfile::DescriptorFile file{descriptor};
   if (SNDFILE* recording = openForAppend(file)) {

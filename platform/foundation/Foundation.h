@@ -5,6 +5,7 @@
 #include "platform/foundation/NSDate.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSFileManager.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/foundation/NSNumber.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSString.h"

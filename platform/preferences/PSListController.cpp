@@ -2,6 +2,7 @@
 
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/PreferencesChange.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/objc/Methods.h"
 
 namespace {
@@ -152,8 +153,8 @@ UITableViewCell* PSListController::tableView_cellForRowAtIndexPath(UITableView* 
     if (auto* name = objc_cast<NSString>(specifier->propertyForKey("cellClass"))) {
       Class named = objc_getClass(name->utf8().c_str());
       if (named && class_isSubclassOf(named, UITableViewCell::class_())) cellClass = named;
-      else std::fprintf(stderr, "Preferences: no cell class %s; the row \"%s\" gets a standard cell\n",
-                        name->utf8().c_str(), specifier->name() ? specifier->name()->utf8().c_str() : "");
+      else NSLog("Preferences: no cell class %s; the row \"%s\" gets a standard cell",
+                 name->utf8().c_str(), specifier->name() ? specifier->name()->utf8().c_str() : "");
     }
     cell = class_respondsToSelector(cellClass, sel_registerName("initWithStyle:reuseIdentifier:specifier:"))
                ? objc::make<UITableViewCell>(cellClass, "initWithStyle:reuseIdentifier:specifier:",

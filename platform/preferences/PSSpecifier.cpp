@@ -4,6 +4,7 @@
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/foundation/NSLog.h"
 
 Class PSSpecifier::class_() {
   static Class cls = objc_registerCppClass<PSSpecifier>("PSSpecifier", NSObject::class_());
@@ -99,7 +100,7 @@ Retained<NSArray> SpecifiersFromPlist(const std::string& devicePath, NSObject* t
   for (auto& entry : *items) {
     ++index;
     auto skip = [&](const std::string& why) {
-      std::fprintf(stderr, "Preferences: %s: item %zu skipped: %s\n", devicePath.c_str(), index, why.c_str());
+      NSLog("Preferences: %s: item %zu skipped: %s", devicePath.c_str(), index, why.c_str());
     };
     auto* item = objc_cast<NSDictionary>(entry.get());
     if (!item) {

@@ -10,6 +10,7 @@
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/Foundation.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/substrate/CydiaSubstrate.h"
 
 namespace substrate {
@@ -94,15 +95,15 @@ std::vector<std::string> loadExtensions(const Host& host) {
     std::string problem = filterFile.value ? "its root is not a dictionary" : filterFile.reason;
     Verdict verdict = filterList ? judge(filterList, host, problem) : Verdict::Malformed;
     if (verdict == Verdict::Malformed) {
-      std::fprintf(stderr, "MS:Error: skipping %s: the filter %s%s.plist is malformed: %s\n", devicePath.c_str(),
-                   extensionsDirectory, base.c_str(), problem.c_str());
+      NSLog("MS:Error: skipping %s: the filter %s%s.plist is malformed: %s", devicePath.c_str(),
+            extensionsDirectory, base.c_str(), problem.c_str());
       continue;
     }
     if (verdict == Verdict::Skip) continue;
-    std::fprintf(stderr, "MS:Notice: Loading: %s\n", devicePath.c_str());
+    NSLog("MS:Notice: Loading: %s", devicePath.c_str());
     if (!dlopen((directory + name).c_str(), RTLD_NOW | RTLD_GLOBAL)) {
       const char* error = dlerror();
-      std::fprintf(stderr, "MS:Error: dlopen(%s): %s\n", devicePath.c_str(), error ? error : "unknown error");
+      NSLog("MS:Error: dlopen(%s): %s", devicePath.c_str(), error ? error : "unknown error");
       continue;
     }
     loaded.push_back(devicePath);

@@ -1,0 +1,130 @@
+#include "platform/device/LogSegment.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fmt/format.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <string>
+
+#include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+
+namespace files {
+namespace {
+
+bool lockExclusively(int descriptor) {
+  while (::flock(descriptor, LOCK_EX) != 0)
+    if (errno != EINTR) return false;
+  return true;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+/// Whether the descriptor, now locked, is still the file at the path.
+bool stillNamed(int descriptor, const std::string& path) {
+  struct stat opened {}, named {};
+  return ::fstat(descriptor, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && sameFile(named, opened);
+}
+
+}  // namespace
+
+int openLogSegment(const char* devicePath, const char* previousPath, long long limit, long long incoming, int access,
+                   bool locked) {
+  std::string path = device::hostPath(devicePath);
+  int flags = access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+  // A few rounds: each retry means another process has just begun a new segment.
+  for (int round = 0; round < 8; ++round) {
+    int descriptor = ::open(path.c_str(), flags, 0644);
+    // A device removed meanwhile is not brought back.
+    if (descriptor < 0 && errno == ENOENT && device::isDevice(device::root()) &&
+        makeDirectories(path.substr(0, path.rfind('/'))))
+      descriptor = ::open(path.c_str(), flags, 0644);
+    if (descriptor < 0) return -1;
+    struct stat opened {};
+    if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(descriptor);
+      return -1;
+    }
+    auto full = [&] { return opened.st_size > 0 && opened.st_size + incoming > limit; };
+    if (!locked && !full()) return descriptor;
+    if (!lockExclusively(descriptor) || ::fstat(descriptor, &opened) != 0) {
+      ::close(descriptor);
+      return -1;
+    }
+    if (!stillNamed(descriptor, path)) {
+      ::close(descriptor);
+      continue;
+    }
+    if (full()) {
+      bool renamed = ::rename(path.c_str(), device::hostPath(previousPath).c_str()) == 0;
+      ::close(descriptor);
+      if (!renamed) return -1;
+      continue;
+    }
+    if (!locked) ::flock(descriptor, LOCK_UN);
+    return descriptor;
+  }
+  return -1;
+}
+
+bool appendLogRecord(const char* devicePath, const char* previousPath, long long limit, std::string_view record) {
+  int descriptor = openLogSegment(devicePath, previousPath, limit, static_cast<long long>(record.size()),
+                                  O_WRONLY | O_APPEND, false);
+  if (descriptor < 0) return false;
+  bool written = writeAll(descriptor, record);
+  ::close(descriptor);
+  return written;
+}
+
+bool clearLog(const char* devicePath, const char* previousPath) {
+  std::string path = device::hostPath(devicePath);
+  std::string previous = device::hostPath(previousPath);
+  for (int round = 0; round < 8; ++round) {
+    int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (descriptor < 0) {
+      if (errno != ENOENT) return false;
+      return ::unlink(previous.c_str()) == 0 || errno == ENOENT;
+    }
+    struct stat opened {};
+    if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+      ::close(descriptor);
+      errno = EINVAL;
+      return false;
+    }
+    if (!lockExclusively(descriptor)) {
+      ::close(descriptor);
+      return false;
+    }
+    // Rotated meanwhile: the file now at the path is the one to empty.
+    if (!stillNamed(descriptor, path)) {
+      ::close(descriptor);
+      continue;
+    }
+    bool cleared = (::unlink(previous.c_str()) == 0 || errno == ENOENT) && ::ftruncate(descriptor, 0) == 0;
+    int error = errno;
+    ::close(descriptor);
+    errno = error;
+    return cleared;
+  }
+  errno = EAGAIN;
+  return false;
+}
+
+std::string logTimestamp() {
+  auto milliseconds =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  std::time_t seconds = static_cast<std::time_t>(milliseconds / 1000);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}.{:03}Z", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday,
+                     utc.tm_hour, utc.tm_min, utc.tm_sec, milliseconds % 1000);
+}
+
+}  // namespace files
