@@ -1,8 +1,7 @@
 #include "hook/Initialisers.h"
-#include "hook/InstallRoot.h"
 #include "hook/Snapshot.h"
+#include "hook/ThemeSound.h"
 #include "platform/atomic/AtomicRef.h"
-#include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/substrate/CydiaSubstrate.h"
 
@@ -31,23 +30,8 @@ void decreaseVolume(id self, SEL _cmd) {
   playInDirection(self, kSelectedVolumeDecreaseSound);
 }
 
-void disposeWhenFinished(SystemSoundID sound, void*) {
-  AudioServicesRemoveSystemSoundCompletion(sound);
-  AudioServicesDisposeSystemSoundID(sound);
-}
-
 /// merrowPlayMySong: plays the theme file of that name from the sound directory.
-void playMySong(id, SEL, id name) {
-  if (!name) return;
-  // A name is a file name: one holding "/" could reach outside the sound directory.
-  if (foundation::describe(name).find('/') != std::string::npos) return;
-  Retained<NSString> path = NSString::stringWithFormat(ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/%@.wav", name);
-  Retained<NSURL> url = NSURL::fileURLWithPath(path);
-  SystemSoundID sound = 0;
-  if (AudioServicesCreateSystemSoundID(url, &sound) != kAudioServicesNoError) return;
-  AudioServicesAddSystemSoundCompletion(sound, nullptr, nullptr, disposeWhenFinished, nullptr);
-  AudioServicesPlaySystemSound(sound);
-}
+void playMySong(id, SEL, id name) { playTheme(name); }
 
 }  // namespace
 }  // namespace orvane

@@ -1,5 +1,6 @@
 #include "prefs/QMOrvanePage.h"
 
+#include "hook/ThemeSound.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/objc/Methods.h"
 #include "prefs/QMOrvaneLocalizer.h"
@@ -124,8 +125,17 @@ Class QMOrvaneListController::class_() {
 }
 
 Class QMOrvaneListItemsController::class_() {
-  static Class cls = objc::defineClass(PSListItemsController::class_(), "QMOrvaneListItemsController", &declare);
+  static Class cls = objc::defineClass(PSListItemsController::class_(), "QMOrvaneListItemsController", [](Class defined) {
+    declare(defined);
+    objc::addMethod<&QMOrvaneListItemsController::setPreferenceValue_specifier>(defined, "setPreferenceValue:specifier:");
+  });
   return cls;
+}
+
+void QMOrvaneListItemsController::setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier) {
+  QMOrvanePage::setPreferenceValue_specifier(value, specifier);
+  auto* source = specifier ? objc_cast<NSString>(specifier->propertyForKey("valuesDataSource")) : nullptr;
+  if (source && source->utf8() == "themeValues") orvane::playTheme(value);
 }
 
 namespace {

@@ -36,7 +36,11 @@ class QMOrvaneListController : public QMOrvanePage<QMOrvaneListController, PSLis
   static Class class_();
 };
 
+/// The list of choices of a list row. In a list of sound themes (a row whose
+/// values come from "themeValues"), the theme picked is also played once, as
+/// the platform's tone pickers do; it is stored whether or not it can be played.
 class QMOrvaneListItemsController : public QMOrvanePage<QMOrvaneListItemsController, PSListItemsController> {
  public:
   static Class class_();
+  void setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier);
 };
