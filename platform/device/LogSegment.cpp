@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <ctime>
 #include <string>
@@ -82,38 +83,41 @@ bool appendLogRecord(const char* devicePath, const char* previousPath, long long
   return written;
 }
 
-bool clearLog(const char* devicePath, const char* previousPath) {
+orvane::Result<void> clearLog(const char* devicePath, const char* previousPath) {
   std::string path = device::hostPath(devicePath);
   std::string previous = device::hostPath(previousPath);
+  auto failure = [&](const char* what, int error) {
+    return orvane::Error(fmt::format("cannot clear {}: {}", what, std::strerror(error)), error);
+  };
   for (int round = 0; round < 8; ++round) {
     int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (descriptor < 0) {
-      if (errno != ENOENT) return false;
-      return ::unlink(previous.c_str()) == 0 || errno == ENOENT;
+      if (errno != ENOENT) return failure(devicePath, errno);
+      if (::unlink(previous.c_str()) != 0 && errno != ENOENT) return failure(previousPath, errno);
+      return orvane::success();
     }
     struct stat opened {};
     if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
       ::close(descriptor);
-      errno = EINVAL;
-      return false;
+      return orvane::Error(fmt::format("cannot clear {}: it is not a regular file", devicePath));
     }
     if (!lockExclusively(descriptor)) {
+      int error = errno;
       ::close(descriptor);
-      return false;
+      return failure(devicePath, error);
     }
     // Rotated meanwhile: the file now at the path is the one to empty.
     if (!stillNamed(descriptor, path)) {
       ::close(descriptor);
       continue;
     }
-    bool cleared = (::unlink(previous.c_str()) == 0 || errno == ENOENT) && ::ftruncate(descriptor, 0) == 0;
-    int error = errno;
+    orvane::Result<void> cleared = orvane::success();
+    if (::unlink(previous.c_str()) != 0 && errno != ENOENT) cleared = failure(previousPath, errno);
+    else if (::ftruncate(descriptor, 0) != 0) cleared = failure(devicePath, errno);
     ::close(descriptor);
-    errno = error;
     return cleared;
   }
-  errno = EAGAIN;
-  return false;
+  return orvane::Error(fmt::format("cannot clear {}: it keeps being replaced", devicePath));
 }
 
 std::string logTimestamp() {

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result/Result.h"
+
 // The device's logs (the speaker's log and recording, the system log) are kept
 // in two segments each: once the current file would grow past its size, it is
 // renamed to its previous segment, replacing the one before, and a new one is
@@ -24,8 +26,8 @@ bool appendLogRecord(const char* devicePath, const char* previousPath, long long
 /// Empties a log: removes its previous segment and truncates the current one
 /// while holding the lock that rotation and locked writers take, so that no
 /// writer's record is cut in half and no rotation brings old records back.
-/// A log that is not there is empty already. False, with errno, on failure.
-bool clearLog(const char* devicePath, const char* previousPath);
+/// A log that is not there is empty already.
+orvane::Result<void> clearLog(const char* devicePath, const char* previousPath);
 
 /// The time now as logs write it: UTC with milliseconds, "2026-12-08T08:34:36.123Z".
 std::string logTimestamp();

@@ -124,14 +124,33 @@ cli::Command makeTable() {
            .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package"}},
            .handler = purge},
           {.name = "springboard",
-           .summary = "run SpringBoard in the foreground until interrupted",
+           .summary = "run SpringBoard, in the foreground until interrupted or in the background",
            .help = "Runs the device's SpringBoard, with the substrate loader, until it is interrupted. One "
-                   "SpringBoard runs per device.",
+                   "SpringBoard runs per device. With --detach it runs in the background, on its own: the command "
+                   "returns once SpringBoard takes presses and prints its pid (also in the device's "
+                   "/var/run/SpringBoard.pid); its messages go to the device's system log (orvane-sim syslog). "
+                   "Stop it with orvane-sim stop.",
+           .options = {{.name = "--audio",
+                        .value = "OUTPUT",
+                        .help = "also play aloud through a PulseAudio server",
+                        .choices = {"system"}},
+                       {.name = "--detach", .help = "run in the background; return once it takes presses"}},
+           .handler = springboard},
+          {.name = "stop",
+           .summary = "stop the device's running SpringBoard",
+           .help = "Stops the device's running SpringBoard, in the foreground or the background, as Ctrl-C does "
+                   "(and kills it if it has not ended within 10 s). Exit status 1 when none is running.",
+           .handler = stop},
+          {.name = "respring",
+           .summary = "stop SpringBoard and start it again in the background",
+           .help = "Stops the device's SpringBoard, if it runs, and starts it in the background, as users do after "
+                   "installing: the new SpringBoard loads the libraries installed now. It keeps the --audio option "
+                   "it ran with unless one is given.",
            .options = {{.name = "--audio",
                         .value = "OUTPUT",
                         .help = "also play aloud through a PulseAudio server",
                         .choices = {"system"}}},
-           .handler = springboard},
+           .handler = respring},
           {.name = "press",
            .summary = "press a volume button N times (default 1)",
            .help = "Presses the volume up or down button N times (default 1), returning once SpringBoard has "
@@ -146,9 +165,19 @@ cli::Command makeTable() {
           {.name = "log",
            .summary = "the speaker log, one line per sound",
            .help = "Prints what the speaker played, one line per sound: the previous segment of the log, then "
-                   "the current one.",
-           .options = {{.name = "--json", .help = "print each record as a line of JSON"}},
+                   "the current one. With -f it goes on printing each sound as it is played, across the log's "
+                   "rotation, until interrupted. --clear empties the log and the recording instead.",
+           .options = {{.name = "--json", .help = "print each record as a line of JSON"},
+                       {.name = "--follow", .help = "keep printing sounds as they are played", .alias = "-f"},
+                       {.name = "--clear", .help = "empty the log and the recording (previous segments too)"}},
            .handler = log},
+          {.name = "syslog",
+           .summary = "the device's system log (NSLog of every process)",
+           .help = "Prints the device's system log, /var/log/syslog: one line per NSLog call of any process of the "
+                   "device, with its time, process name and pid; the previous segment first. With -f it goes on "
+                   "printing lines as they are written, until interrupted.",
+           .options = {{.name = "--follow", .help = "keep printing lines as they are written", .alias = "-f"}},
+           .handler = syslog},
           {.name = "defaults",
            .summary = "read and change Orvane's preferences",
            .help = "Reads and changes Orvane's preferences (the domain com.quillmark.orvane), as macOS's defaults "

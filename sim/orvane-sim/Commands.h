@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "sim/orvane-sim/CommandLine.h"
 
@@ -35,6 +36,13 @@ int twitterAccount(const Invocation& invocation);
 int setIdiom(const Invocation& invocation);
 int setModel(const Invocation& invocation);
 int serve(const Invocation& invocation);
+
+int stop(const Invocation& invocation);
+int respring(const Invocation& invocation);
+int syslog(const Invocation& invocation);
+
+/// Starts SpringBoard in the background with its options (springboard --detach).
+int startDetached(const std::vector<std::string>& options);
 
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);

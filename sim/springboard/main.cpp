@@ -8,16 +8,21 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+#include "platform/foundation/NSLog.h"
 #include "platform/objc/message.h"
 #include "platform/substrate/CydiaSubstrate.h"
 #include "sim/common/PressChannel.h"
+#include "sim/common/RunningSpringBoard.h"
 #include "sim/springboard/VolumeControl.h"
 
 namespace {
@@ -30,8 +35,38 @@ void requestStop(int) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: SpringBoard [--audio system]\n");
+  std::fprintf(stderr, "usage: SpringBoard [--audio system] [--ready-fd N]\n");
   return 2;
+}
+
+/// Says on the descriptor that SpringBoard takes presses, after letting go of
+/// the output of whoever started it: a detached SpringBoard logs only to the
+/// device's system log.
+void reportReady(int descriptor) {
+  int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  std::fflush(stdout);
+  std::fflush(stderr);
+  if (nothing >= 0) {
+    ::dup2(nothing, STDOUT_FILENO);
+    ::dup2(nothing, STDERR_FILENO);
+    ::close(nothing);
+  }
+  char ready = 1;
+  [[maybe_unused]] ssize_t ignored = ::write(descriptor, &ready, 1);
+  ::close(descriptor);
+}
+
+void writePidFile() {
+  std::string path = device::hostPath(springboard::kPidFilePath);
+  files::makeDirectories(path.substr(0, path.rfind('/')));
+  if (!files::writeAtomically(path, std::to_string(::getpid()) + "\n", files::Durability::Unflushed))
+    NSLog("SpringBoard: cannot write %s: %s", springboard::kPidFilePath, std::strerror(errno));
+}
+
+void removePidFile() {
+  auto contents = files::readDeviceFile(springboard::kPidFilePath, 64);
+  if (contents && contents.bytes == std::to_string(::getpid()) + "\n")
+    ::unlink(device::hostPath(springboard::kPidFilePath).c_str());
 }
 
 std::string handle(VolumeControl* volumeControl, const std::string& request) {
@@ -42,7 +77,7 @@ std::string handle(VolumeControl* volumeControl, const std::string& request) {
   try {
     objc_msgSend(volumeControl, request == "up" ? up : down);
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "SpringBoard: %s\n", error.what());
+    NSLog("SpringBoard: %s", error.what());
   }
   int steps = volumeControl->volumeSteps();
   std::printf("[SpringBoard] volume %-4s %2d/%d\n", request.c_str(), steps, VolumeControl::maximumSteps);
@@ -54,11 +89,18 @@ std::string handle(VolumeControl* volumeControl, const std::string& request) {
 
 int main(int argc, char** argv) {
   bool audible = false;
+  int readyDescriptor = -1;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--audio" && i + 1 < argc && std::string(argv[i + 1]) == "system") {
       audible = true;
       ++i;
+    } else if (argument == "--ready-fd" && i + 1 < argc) {
+      char* end = nullptr;
+      long number = std::strtol(argv[++i], &end, 10);
+      if (!end || *end || number < 3 || number > 1024) return usage();
+      readyDescriptor = static_cast<int>(number);
+      ::fcntl(readyDescriptor, F_SETFD, FD_CLOEXEC);
     } else {
       return usage();
     }
@@ -77,7 +119,7 @@ int main(int argc, char** argv) {
   }
   if (audible) {
     std::string error = speaker::enableSystemOutput();
-    if (!error.empty()) std::fprintf(stderr, "SpringBoard: sounds stay silent: %s\n", error.c_str());
+    if (!error.empty()) NSLog("SpringBoard: sounds stay silent: %s", error.c_str());
   }
 
   Class volumeControlClass = VolumeControl::class_();
@@ -92,9 +134,11 @@ int main(int argc, char** argv) {
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
 
+  writePidFile();
   std::printf("SpringBoard is running on %s (volume %d/%d); press Ctrl-C to stop.\n", root.c_str(),
               volumeControl->volumeSteps(), VolumeControl::maximumSteps);
   std::fflush(stdout);
+  if (readyDescriptor >= 0) reportReady(readyDescriptor);
 
   std::vector<pollfd> watched = {{stopPipe[0], POLLIN, 0}, {listener.descriptor, POLLIN, 0}};
   for (;;) {
@@ -121,6 +165,8 @@ int main(int argc, char** argv) {
       ++i;
     }
   }
+  ::close(listener.descriptor);
+  removePidFile();
   std::printf("SpringBoard stopped.\n");
   return 0;
 }

@@ -1,0 +1,128 @@
+#include "sim/common/LogReader.h"
+
+#include <poll.h>
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+
+namespace logs {
+namespace {
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+}  // namespace
+
+LogReader::LogReader(const char* devicePath, const char* previousDevicePath)
+    : path_(devicePath), previousPath_(previousDevicePath) {}
+
+LogReader::~LogReader() { close(current_); }
+
+bool LogReader::open(Segment& segment, const char* devicePath) {
+  close(segment);
+  segment.descriptor = files::openDeviceFile(devicePath);
+  if (segment.descriptor >= 0 && (::fstat(segment.descriptor, &segment.status) != 0 || !S_ISREG(segment.status.st_mode)))
+    close(segment);
+  return segment.descriptor >= 0;
+}
+
+void LogReader::close(Segment& segment) {
+  if (segment.descriptor >= 0) ::close(segment.descriptor);
+  segment = Segment();
+}
+
+void LogReader::readLines(Segment& segment, const LineHandler& use) {
+  if (segment.descriptor < 0) return;
+  char buffer[65536];
+  for (;;) {
+    ssize_t got = ::read(segment.descriptor, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return;
+    std::string_view chunk(buffer, static_cast<std::size_t>(got));
+    while (!chunk.empty()) {
+      std::size_t end = chunk.find('\n');
+      if (!segment.discarding) segment.pending.append(chunk.substr(0, end));
+      if (segment.pending.size() > kLongestLine) {
+        segment.discarding = true;
+        segment.pending.clear();
+      }
+      if (end == std::string_view::npos) break;
+      if (segment.discarding) ++overlong_;
+      else use(segment.pending);
+      segment.pending.clear();
+      segment.discarding = false;
+      chunk.remove_prefix(end + 1);
+    }
+  }
+}
+
+void LogReader::read(const LineHandler& use) {
+  // The current segment first: if it is rotated meanwhile, both names show one file.
+  open(current_, path_);
+  Segment previous;
+  if (open(previous, previousPath_) && current_.descriptor >= 0 && sameFile(previous.status, current_.status))
+    close(previous);
+  readLines(previous, use);
+  close(previous);
+  readLines(current_, use);
+}
+
+void LogReader::catchUp(const LineHandler& use) {
+  readLines(current_, use);
+  if (current_.descriptor >= 0) {
+    struct stat now {};
+    off_t position = ::lseek(current_.descriptor, 0, SEEK_CUR);
+    if (::fstat(current_.descriptor, &now) == 0 && now.st_size < position) {
+      // Emptied (log --clear): what is there now is new.
+      ::lseek(current_.descriptor, 0, SEEK_SET);
+      current_.pending.clear();
+      current_.discarding = false;
+      readLines(current_, use);
+    }
+  }
+  Segment named;
+  if (!open(named, path_)) return;
+  if (current_.descriptor >= 0 && sameFile(named.status, current_.status)) {
+    close(named);
+    return;
+  }
+  // Rotated: the rest of the old segment, a whole segment in between if the
+  // log was rotated twice meanwhile, then the new one from its start.
+  readLines(current_, use);
+  Segment between;
+  if (open(between, previousPath_) && current_.descriptor >= 0 && !sameFile(between.status, current_.status) &&
+      !sameFile(between.status, named.status))
+    readLines(between, use);
+  close(between);
+  close(current_);
+  current_ = named;
+  readLines(current_, use);
+}
+
+void LogReader::follow(const LineHandler& use, const std::function<bool()>& keepGoing, From from) {
+  if (from == From::End) read([](std::string_view) {});
+  else read(use);
+  std::string directory = device::hostPath(path_);
+  directory.resize(directory.rfind('/'));
+  int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  bool watching = false;
+  while (keepGoing()) {
+    // The directory may only come with the first line; until then, and without inotify, look twice a second.
+    if (watcher >= 0 && !watching)
+      watching = ::inotify_add_watch(watcher, directory.c_str(),
+                                     IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB) >= 0;
+    pollfd watched{watcher, POLLIN, 0};
+    if (::poll(&watched, watcher >= 0 ? 1 : 0, 500) > 0) {
+      char events[4096];
+      while (::read(watcher, events, sizeof events) > 0) {
+      }
+    }
+    catchUp(use);
+  }
+  if (watcher >= 0) ::close(watcher);
+}
+
+}  // namespace logs

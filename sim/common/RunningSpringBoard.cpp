@@ -1,0 +1,247 @@
+#include "sim/common/RunningSpringBoard.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+#include "sim/common/Package.h"
+#include "sim/common/PressChannel.h"
+
+extern char** environ;
+
+namespace springboard {
+namespace {
+
+constexpr auto kReadyWithin = std::chrono::seconds(30);
+/// The descriptor on which a detached SpringBoard says it is ready.
+constexpr int kReadyDescriptor = 3;
+
+// Through the system calls: the C library's declarations of these lack C linkage.
+int openProcess(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+int signalProcess(int processDescriptor, int signal) {
+  return static_cast<int>(::syscall(SYS_pidfd_send_signal, processDescriptor, signal, nullptr, 0));
+}
+
+/// The running SpringBoard as a process descriptor, so that a pid reused
+/// meanwhile is never signalled; -1 with pid -1 when none runs.
+struct Handle {
+  pid_t pid = -1;
+  int descriptor = -1;
+  std::string error;
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (descriptor >= 0) ::close(descriptor);
+  }
+};
+
+/// Whether the connection's other end has gone: SpringBoard closes its
+/// listening socket, and every connection, when it ends.
+bool hungUp(int connection) {
+  pollfd watched{connection, POLLRDHUP, 0};
+  return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLRDHUP | POLLERR));
+}
+
+void findRunning(Handle& handle) {
+  std::string error;
+  int connection = pressing::connect(error);
+  if (connection < 0) {
+    if (errno != ECONNREFUSED) handle.error = error;
+    return;
+  }
+  ucred credentials{};
+  socklen_t length = sizeof credentials;
+  if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
+    handle.error = std::string("cannot tell SpringBoard's process: ") + std::strerror(errno);
+  } else if (int descriptor = openProcess(credentials.pid); descriptor >= 0) {
+    // Still connected, so that pid has not ended and been reused meanwhile.
+    if (!hungUp(connection)) {
+      handle.pid = credentials.pid;
+      handle.descriptor = descriptor;
+    } else {
+      ::close(descriptor);
+    }
+  } else if (errno != ESRCH) {
+    handle.error = std::string("cannot reach SpringBoard's process: ") + std::strerror(errno);
+  }
+  ::close(connection);
+}
+
+bool awaitEnd(int processDescriptor, std::chrono::milliseconds patience) {
+  pollfd watched{processDescriptor, POLLIN, 0};
+  for (;;) {
+    int ready = ::poll(&watched, 1, static_cast<int>(patience.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    return ready > 0;
+  }
+}
+
+void removePidFile(pid_t pid) {
+  std::string path = device::hostPath(kPidFilePath);
+  auto contents = files::readDeviceFile(kPidFilePath, 64);
+  if (contents && contents.bytes == std::to_string(pid) + "\n") ::unlink(path.c_str());
+}
+
+}  // namespace
+
+orvane::Result<std::optional<pid_t>> runningPid() {
+  Handle handle;
+  findRunning(handle);
+  if (!handle.error.empty()) return orvane::Error(handle.error);
+  if (handle.pid < 0) return std::optional<pid_t>();
+  return std::optional<pid_t>(handle.pid);
+}
+
+orvane::Result<pid_t> startDetached(const std::vector<std::string>& options) {
+  pid_t pid = -1;
+  std::string executable = package::executableDirectory() + "/SpringBoard";
+  std::vector<std::string> words = {executable, "--ready-fd", std::to_string(kReadyDescriptor)};
+  words.insert(words.end(), options.begin(), options.end());
+  std::vector<char*> argv;
+  for (auto& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  // The device of this process, whatever the environment says.
+  std::string deviceVariable = "ORVANE_DEVICE=" + device::root();
+  std::vector<char*> environment;
+  for (char** variable = environ; *variable; ++variable)
+    if (std::strncmp(*variable, "ORVANE_DEVICE=", 14) != 0) environment.push_back(*variable);
+  environment.push_back(deviceVariable.data());
+  environment.push_back(nullptr);
+
+  int ready[2] = {-1, -1};
+  if (::pipe2(ready, O_CLOEXEC) != 0) return orvane::Error(std::string("cannot make a pipe: ") + std::strerror(errno), errno);
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, ready[1], kReadyDescriptor);
+  // Its own session: Ctrl-C in this terminal, or this terminal closing, does not reach it.
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+  int failed = ::posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environment.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  ::close(ready[1]);
+  if (failed) {
+    ::close(ready[0]);
+    return orvane::Error("cannot start " + executable + ": " + std::strerror(failed), failed);
+  }
+  pollfd watched{ready[0], POLLIN, 0};
+  auto deadline = std::chrono::steady_clock::now() + kReadyWithin;
+  char byte = 0;
+  ssize_t got = -1;
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    int polled = ::poll(&watched, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled > 0) got = ::read(ready[0], &byte, 1);
+    if (got < 0 && errno == EINTR) continue;
+    break;
+  }
+  ::close(ready[0]);
+  if (got == 1) return pid;
+  if (got < 0) ::kill(pid, SIGKILL);
+  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  if (got < 0)
+    return orvane::Error("SpringBoard did not take presses within " + std::to_string(kReadyWithin.count()) + " s; stopped it");
+  return orvane::Error("SpringBoard did not start");
+}
+
+orvane::Result<Stopped> stop(std::chrono::milliseconds patience) {
+  Stopped stopped;
+  Handle handle;
+  findRunning(handle);
+  if (!handle.error.empty()) return orvane::Error(handle.error);
+  if (handle.pid < 0) return stopped;
+  stopped.pid = handle.pid;
+  if (signalProcess(handle.descriptor, SIGTERM) != 0 && errno != ESRCH)
+    return orvane::Error("cannot stop SpringBoard (pid " + std::to_string(handle.pid) + "): " + std::strerror(errno), errno);
+  if (!awaitEnd(handle.descriptor, patience)) {
+    signalProcess(handle.descriptor, SIGKILL);
+    stopped.killed = true;
+    if (!awaitEnd(handle.descriptor, std::chrono::seconds(5)))
+      return orvane::Error("SpringBoard (pid " + std::to_string(handle.pid) + ") does not end");
+  }
+  // One that was killed could not remove its pid file itself.
+  removePidFile(handle.pid);
+  return stopped;
+}
+
+std::vector<std::string> options(pid_t pid) {
+  std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+  std::vector<std::string> words;
+  for (std::string word; std::getline(file, word, '\0');) words.push_back(word);
+  std::vector<std::string> kept;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    if (words[i] == "--ready-fd") {
+      ++i;
+      continue;
+    }
+    kept.push_back(words[i]);
+  }
+  return kept;
+}
+
+std::vector<MappedFile> mappedFiles(pid_t pid) {
+  std::ifstream maps("/proc/" + std::to_string(pid) + "/maps");
+  std::vector<MappedFile> files;
+  for (std::string line; std::getline(maps, line);) {
+    // address permissions offset major:minor inode path
+    std::istringstream fields(line);
+    std::string address, permissions, offset, deviceNumbers;
+    unsigned long long inode = 0;
+    if (!(fields >> address >> permissions >> offset >> deviceNumbers >> inode) || inode == 0) continue;
+    std::string path;
+    std::getline(fields >> std::ws, path);
+    if (path.empty() || path[0] != '/') continue;
+    MappedFile file;
+    constexpr std::string_view deletedMark = " (deleted)";
+    if (path.ends_with(deletedMark)) {
+      file.deleted = true;
+      path.resize(path.size() - deletedMark.size());
+    }
+    unsigned major = 0, minor = 0;
+    if (std::sscanf(deviceNumbers.c_str(), "%x:%x", &major, &minor) != 2) continue;
+    file.path = path;
+    file.device = makedev(major, minor);
+    file.inode = static_cast<ino_t>(inode);
+    bool seen = false;
+    for (const MappedFile& other : files) seen = seen || (other.path == file.path && other.inode == file.inode);
+    if (!seen) files.push_back(std::move(file));
+  }
+  return files;
+}
+
+std::optional<MappedLibrary> mappedLibrary(pid_t pid, const std::string& devicePath) {
+  std::error_code error;
+  std::string path = std::filesystem::weakly_canonical(device::hostPath(devicePath), error).string();
+  if (error) return std::nullopt;
+  for (MappedFile& file : mappedFiles(pid)) {
+    if (file.path != path) continue;
+    // By inode alone: on layered file systems the mapping may name the device of the layer below.
+    struct stat now {};
+    bool same = !file.deleted && ::stat(path.c_str(), &now) == 0 && now.st_ino == file.inode;
+    return MappedLibrary{std::move(file), !same};
+  }
+  return std::nullopt;
+}
+
+}  // namespace springboard
