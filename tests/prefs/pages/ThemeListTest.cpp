@@ -2,8 +2,15 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <gmock/gmock.h>
+
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <thread>
+
+#include "platform/audiotoolbox/AudioToolbox.h"
+#include "platform/audiotoolbox/Speaker.h"
 
 #include "tests/prefs/SettingsBundle.h"
 
@@ -118,4 +125,45 @@ TEST_F(ThemeList, EachPageOpenListsTheDirectoryOnceAndChecksTheStoredTheme) {
   EXPECT_EQ(listed("themeValues").back(), "Zap");
   EXPECT_EQ(listings.exchange(0), 2);
   countedDirectory.clear();
+}
+
+namespace {
+
+std::atomic<bool> lastSoundEnded{false};
+
+void noteEnd(SystemSoundID, void*) { lastSoundEnded = true; }
+
+}  // namespace
+
+TEST_F(ThemeList, APickPlaysTheThemeOnceAndDisposesOfItsSoundAnUnplayableOneIsStoredSilently) {
+  fs::create_directories(directory());
+  for (const char* theme : {"Chime.wav", "Glass.wav"})
+    fs::copy_file(std::string(ORVANE_SOUND_DIR) + "/" + theme, directory() + theme);
+  testsupport::writeFile(directory() + "Broken.wav", "RIFF, but no sound at all");
+  auto navigation = UINavigationController::controllerWithRootViewController(page);
+  auto* choices = objc_cast<PSListItemsController>(page->selectRow(page->groups().at(0).rows.at(0)));
+  ASSERT_TRUE(choices);
+  for (const char* theme : {"Chime", "Broken", "Glass"}) ASSERT_TRUE(choices->pickTitle(theme));
+  EXPECT_EQ(foundation::describe(choices->currentValue().get()), "Glass");
+
+  // One sound at a time: a sound of our own cuts the last pick off, so once it
+  // has ended, every pick's sound has ended too, and must have been disposed of.
+  SystemSoundID last = 0;
+  ASSERT_EQ(AudioServicesCreateSystemSoundID(NSURL::fileURLWithPath(NSSTR("/Library/Application Support/Orvane/Chime.wav")),
+                                             &last),
+            kAudioServicesNoError);
+  AudioServicesAddSystemSoundCompletion(last, nullptr, nullptr, noteEnd, nullptr);
+  AudioServicesPlaySystemSound(last);
+  for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+       !lastSoundEnded && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(lastSoundEnded);
+  for (SystemSoundID picked : {last - 2, last - 1})
+    EXPECT_EQ(AudioServicesDisposeSystemSoundID(picked), kAudioServicesSystemSoundUnspecifiedError)
+        << "the sound of a pick is left behind";
+  AudioServicesDisposeSystemSoundID(last);
+
+  std::string log = testsupport::readFile(device.host(speaker::kLogPath));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 3) << log;
+  EXPECT_THAT(log, testing::ContainsRegex("Chime.wav.*\n.*Glass.wav.*\n.*Chime.wav"));
 }
