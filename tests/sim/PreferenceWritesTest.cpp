@@ -79,7 +79,10 @@ class PreferenceWrites : public ::testing::Test {
   std::vector<std::string> played() {
     std::vector<std::string> files;
     std::istringstream lines(sim(root, {"log", "--json"}).out);
-    for (std::string line; std::getline(lines, line);) files.push_back(nlohmann::json::parse(line).value("file", ""));
+    for (std::string line; std::getline(lines, line);) {
+      auto record = nlohmann::json::parse(line);
+      if (record.value("process", "") == "SpringBoard") files.push_back(record.value("file", ""));
+    }
     return files;
   }
 

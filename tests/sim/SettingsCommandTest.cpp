@@ -39,11 +39,14 @@ class SettingsCommand : public ::testing::Test {
     ASSERT_EQ(done.status, 0) << done.err;
   }
 
-  /// The files played, in order.
+  /// The files SpringBoard played, in order (Settings also plays a theme when it is picked).
   std::vector<std::string> played() {
     std::vector<std::string> files;
     std::istringstream lines(sim(root, {"log", "--json"}).out);
-    for (std::string line; std::getline(lines, line);) files.push_back(nlohmann::json::parse(line).value("file", ""));
+    for (std::string line; std::getline(lines, line);) {
+      auto record = nlohmann::json::parse(line);
+      if (record.value("process", "") == "SpringBoard") files.push_back(record.value("file", ""));
+    }
     return files;
   }
 
