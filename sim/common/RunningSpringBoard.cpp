@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -19,17 +18,14 @@
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/libc/Spawn.h"
 #include "sim/common/Package.h"
 #include "sim/common/PressChannel.h"
-
-extern char** environ;
 
 namespace springboard {
 namespace {
 
 constexpr auto kReadyWithin = std::chrono::seconds(30);
-/// The descriptor on which a detached SpringBoard says it is ready.
-constexpr int kReadyDescriptor = 3;
 
 // Through the system calls: the C library's declarations of these lack C linkage.
 int openProcess(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
@@ -109,58 +105,46 @@ orvane::Result<std::optional<pid_t>> runningPid() {
 }
 
 orvane::Result<pid_t> startDetached(const std::vector<std::string>& options) {
-  pid_t pid = -1;
-  std::string executable = package::executableDirectory() + "/SpringBoard";
-  std::vector<std::string> words = {executable, "--ready-fd", std::to_string(kReadyDescriptor)};
+  std::vector<std::string> words = {package::executableDirectory() + "/SpringBoard", "--detached"};
   words.insert(words.end(), options.begin(), options.end());
-  std::vector<char*> argv;
-  for (auto& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-  // The device of this process, whatever the environment says.
-  std::string deviceVariable = "ORVANE_DEVICE=" + device::root();
-  std::vector<char*> environment;
-  for (char** variable = environ; *variable; ++variable)
-    if (std::strncmp(*variable, "ORVANE_DEVICE=", 14) != 0) environment.push_back(*variable);
-  environment.push_back(deviceVariable.data());
-  environment.push_back(nullptr);
-
   int ready[2] = {-1, -1};
   if (::pipe2(ready, O_CLOEXEC) != 0) return orvane::Error(std::string("cannot make a pipe: ") + std::strerror(errno), errno);
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attributes);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, ready[1], kReadyDescriptor);
-  // Its own session: Ctrl-C in this terminal, or this terminal closing, does not reach it.
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-  int failed = ::posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), environment.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  // Its standard output says when it is ready; its errors are ours until then.
+  libc::SpawnOptions streams;
+  streams.input = libc::Redirection::null();
+  streams.output = libc::Redirection::to(ready[1]);
+  auto started = libc::spawn(words, streams);
   ::close(ready[1]);
-  if (failed) {
+  if (!started) {
     ::close(ready[0]);
-    return orvane::Error("cannot start " + executable + ": " + std::strerror(failed), failed);
+    return started.error();
   }
-  pollfd watched{ready[0], POLLIN, 0};
+  pid_t pid = *started;
+  std::string said;
+  bool late = false;
   auto deadline = std::chrono::steady_clock::now() + kReadyWithin;
-  char byte = 0;
-  ssize_t got = -1;
   for (;;) {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd watched{ready[0], POLLIN, 0};
     int polled = ::poll(&watched, 1, static_cast<int>(std::max<long long>(left.count(), 0)));
     if (polled < 0 && errno == EINTR) continue;
-    if (polled > 0) got = ::read(ready[0], &byte, 1);
+    if (polled <= 0) {
+      late = polled == 0;
+      break;
+    }
+    char buffer[512];
+    ssize_t got = ::read(ready[0], buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    break;
+    if (got <= 0) break;
+    // Only the last words matter; what came before is its greeting.
+    said.append(buffer, static_cast<std::size_t>(got));
+    if (said.size() > 4096) said.erase(0, said.size() - 64);
   }
   ::close(ready[0]);
-  if (got == 1) return pid;
-  if (got < 0) ::kill(pid, SIGKILL);
-  while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-  }
-  if (got < 0)
+  if (said.ends_with("ready\n")) return pid;
+  if (late) ::kill(pid, SIGKILL);
+  [[maybe_unused]] auto ended = libc::waitFor(pid);
+  if (late)
     return orvane::Error("SpringBoard did not take presses within " + std::to_string(kReadyWithin.count()) + " s; stopped it");
   return orvane::Error("SpringBoard did not start");
 }
@@ -191,11 +175,7 @@ std::vector<std::string> options(pid_t pid) {
   for (std::string word; std::getline(file, word, '\0');) words.push_back(word);
   std::vector<std::string> kept;
   for (std::size_t i = 1; i < words.size(); ++i) {
-    if (words[i] == "--ready-fd") {
-      ++i;
-      continue;
-    }
-    kept.push_back(words[i]);
+    if (words[i] != "--detached") kept.push_back(words[i]);
   }
   return kept;
 }

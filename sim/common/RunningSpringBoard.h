@@ -26,7 +26,8 @@ orvane::Result<std::optional<pid_t>> runningPid();
 /// Starts the device's SpringBoard with `options` (as `orvane-sim springboard`
 /// takes them) in a session of its own, its messages going to the device's
 /// system log only, and returns once it takes presses. Until then its standard
-/// error is this process's, so a failure to start is said there.
+/// error is this process's, so a failure to start is said there. The device
+/// is this process's ORVANE_DEVICE, as for every program it starts.
 /// Its pid; the process is this one's child, which a long-running caller reaps.
 orvane::Result<pid_t> startDetached(const std::vector<std::string>& options);
 

@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,25 +34,23 @@ void requestStop(int) {
 }
 
 int usage() {
-  std::fprintf(stderr, "usage: SpringBoard [--audio system] [--ready-fd N]\n");
+  std::fprintf(stderr, "usage: SpringBoard [--audio system] [--detached]\n");
   return 2;
 }
 
-/// Says on the descriptor that SpringBoard takes presses, after letting go of
+/// Says on standard output that SpringBoard takes presses, then lets go of
 /// the output of whoever started it: a detached SpringBoard logs only to the
 /// device's system log.
-void reportReady(int descriptor) {
-  int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+void reportReady() {
+  std::fputs("ready\n", stdout);
   std::fflush(stdout);
   std::fflush(stderr);
+  int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (nothing >= 0) {
     ::dup2(nothing, STDOUT_FILENO);
     ::dup2(nothing, STDERR_FILENO);
     ::close(nothing);
   }
-  char ready = 1;
-  [[maybe_unused]] ssize_t ignored = ::write(descriptor, &ready, 1);
-  ::close(descriptor);
 }
 
 void writePidFile() {
@@ -89,23 +86,21 @@ std::string handle(VolumeControl* volumeControl, const std::string& request) {
 
 int main(int argc, char** argv) {
   bool audible = false;
-  int readyDescriptor = -1;
+  bool detached = false;
   for (int i = 1; i < argc; ++i) {
     std::string argument = argv[i];
     if (argument == "--audio" && i + 1 < argc && std::string(argv[i + 1]) == "system") {
       audible = true;
       ++i;
-    } else if (argument == "--ready-fd" && i + 1 < argc) {
-      char* end = nullptr;
-      long number = std::strtol(argv[++i], &end, 10);
-      if (!end || *end || number < 3 || number > 1024) return usage();
-      readyDescriptor = static_cast<int>(number);
-      ::fcntl(readyDescriptor, F_SETFD, FD_CLOEXEC);
+    } else if (argument == "--detached") {
+      detached = true;
     } else {
       return usage();
     }
   }
   device::setProcessName("SpringBoard");
+  // Its own session: Ctrl-C in the terminal that started it, or that terminal closing, does not reach it.
+  if (detached) ::setsid();
   std::string root = device::root();
   if (!device::isDevice(root)) {
     std::fprintf(stderr, "SpringBoard: %s is not a device (create one with: orvane-sim --device %s init)\n",
@@ -138,7 +133,7 @@ int main(int argc, char** argv) {
   std::printf("SpringBoard is running on %s (volume %d/%d); press Ctrl-C to stop.\n", root.c_str(),
               volumeControl->volumeSteps(), VolumeControl::maximumSteps);
   std::fflush(stdout);
-  if (readyDescriptor >= 0) reportReady(readyDescriptor);
+  if (detached) reportReady();
 
   std::vector<pollfd> watched = {{stopPipe[0], POLLIN, 0}, {listener.descriptor, POLLIN, 0}};
   for (;;) {
