@@ -123,6 +123,10 @@ TEST_F(SpringBoardLife, StopBelievesTheButtonSocketNeverAStalePidFile) {
   ASSERT_TRUE(foreground.start(ORVANE_SIM, root));
   std::optional<pid_t> pid = springboard::runningPid().value_or(std::nullopt);
   ASSERT_TRUE(pid);
+  // Its socket answers while it still loads extensions; the pid file comes once it takes presses.
+  for (auto deadline = std::chrono::steady_clock::now() + 5s;
+       pidFile() != std::to_string(*pid) + "\n" && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(10ms);
   EXPECT_EQ(pidFile(), std::to_string(*pid) + "\n") << "the stale pid file is replaced";
   EXPECT_EQ(sim({"stop"}).status, 0);
   int status = 0;
