@@ -5,15 +5,21 @@
 namespace serve {
 
 std::string Event::wire() const {
-  return "id: " + std::to_string(sequence) + "\nevent: " + type + "\ndata: " + data + "\n\n";
+  // Each line of the data on a "data:" line of its own: a line break never ends the event early.
+  std::string wire = "id: " + std::to_string(sequence) + "\nevent: " + type + "\n";
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = data.find_first_of("\r\n", start);
+    wire += "data: " + data.substr(start, end == std::string::npos ? std::string::npos : end - start) + "\n";
+    if (end == std::string::npos) break;
+    start = end + (data.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  return wire + "\n";
 }
 
 void EventHub::publish(std::string type, std::string data) {
   {
     std::lock_guard lock(mutex_);
-    // One line of data: a newline would end the event early.
-    for (char& c : data)
-      if (c == '\n' || c == '\r') c = ' ';
     events_.push_back(Event{next_++, std::move(type), std::move(data)});
     if (events_.size() > kKept) events_.pop_front();
   }

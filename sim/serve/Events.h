@@ -14,7 +14,7 @@ namespace serve {
 struct Event {
   std::uint64_t sequence = 0;
   std::string type;
-  /// JSON text, on one line.
+  /// JSON text.
   std::string data;
 
   /// The event as it goes on the wire.

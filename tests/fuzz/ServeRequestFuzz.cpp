@@ -87,5 +87,6 @@ std::vector<std::string> fuzzSeeds() {
       request("POST", "/tap", kToken, "40", R"({"target":"mail","answer":"send","screen":7})"),
       request("POST", "/tap", kToken, "99999999", "{"),
       request("DELETE", "/", kToken, "-", ""),
+      request("POST", "/tap", kToken, "31", "{\"target\":\n\"back\",\r\n\"screen\":1}\r"),
   };
 }
