@@ -1,37 +1,16 @@
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <optional>
-#include <sstream>
 
 #include "platform/device/Device.h"
 #include "sim/common/Package.h"
-#include "sim/common/PressChannel.h"
+#include "sim/common/RunningSpringBoard.h"
 #include "sim/orvane-sim/Commands.h"
 
 namespace commands {
 namespace {
 
 constexpr std::string_view kTweakFolder = "/Library/MobileSubstrate/DynamicLibraries/";
-
-/// The process of the device's running SpringBoard: the peer of its button socket.
-std::optional<pid_t> runningSpringBoard() {
-  std::string error;
-  int connection = pressing::connect(error);
-  if (connection < 0) return std::nullopt;
-  ucred peer {};
-  socklen_t length = sizeof peer;
-  bool known = ::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &length) == 0 && peer.pid > 0;
-  ::close(connection);
-  if (!known) return std::nullopt;
-  return peer.pid;
-}
 
 /// The tweak libraries among a package's files.
 std::vector<std::string> tweakLibraries(const std::vector<std::string>& files) {
@@ -46,34 +25,21 @@ std::vector<std::string> tweakLibraries(const std::vector<std::string>& files) {
 /// process, whatever happens to its file.
 void sayWhatSpringBoardRuns(const std::vector<std::string>& libraries) {
   if (libraries.empty()) return;
-  auto springBoard = runningSpringBoard();
-  if (!springBoard) return;
-  std::error_code failed;
-  std::string root = std::filesystem::canonical(device::root(), failed).string();
-  if (failed) return;
-  // "address perms offset device inode path", the path possibly " (deleted)".
-  std::map<std::string, ino_t> mapped;
-  std::ifstream maps("/proc/" + std::to_string(*springBoard) + "/maps");
-  for (std::string line; std::getline(maps, line);) {
-    std::istringstream fields(line);
-    std::string address, permissions, offset, deviceNumber, path;
-    unsigned long inode = 0;
-    if (!(fields >> address >> permissions >> offset >> deviceNumber >> inode)) continue;
-    std::getline(fields >> std::ws, path);
-    if (path.ends_with(" (deleted)")) path.resize(path.size() - 10);
-    if (path.starts_with(root + "/")) mapped[path.substr(root.size())] = static_cast<ino_t>(inode);
-  }
+  auto springBoard = springboard::runningPid();
+  if (!springBoard || !*springBoard) return;
   for (const std::string& library : libraries) {
     std::string name = library.substr(kTweakFolder.size());
-    struct stat now {};
-    bool present = ::stat((root + library).c_str(), &now) == 0;
-    auto found = mapped.find(library);
-    if (found == mapped.end()) {
-      if (present) std::printf("SpringBoard is running without %s: respring to load it.\n", name.c_str());
+    std::error_code failed;
+    bool present = std::filesystem::exists(device::hostPath(library), failed);
+    auto mapped = springboard::mappedLibrary(**springBoard, library);
+    if (!mapped) {
+      if (present)
+        std::printf("SpringBoard is running without %s: orvane-sim respring loads it.\n", name.c_str());
     } else if (!present) {
-      std::printf("SpringBoard keeps the removed %s loaded until it is resprung.\n", name.c_str());
-    } else if (found->second != now.st_ino) {
-      std::printf("SpringBoard still has the old %s loaded: respring to load the new one.\n", name.c_str());
+      std::printf("SpringBoard keeps the removed %s loaded until orvane-sim respring.\n", name.c_str());
+    } else if (mapped->stale) {
+      std::printf("SpringBoard still has the old %s loaded: orvane-sim respring loads the new one.\n",
+                  name.c_str());
     }
   }
 }

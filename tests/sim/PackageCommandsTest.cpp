@@ -212,13 +212,13 @@ TEST_F(PackageCommands, ARunningSpringBoardKeepsItsLibraryThroughARemoveAndAResp
   EXPECT_EQ(reinstalled.status, 0) << reinstalled.err;
   EXPECT_EQ(reinstalled.out,
             "Reinstalled com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard still has the old Orvane.dylib loaded: respring to load the new one.\n");
+            "SpringBoard still has the old Orvane.dylib loaded: orvane-sim respring loads the new one.\n");
 
   Result removed = sim({"remove", "com.quillmark.orvane"});
   EXPECT_EQ(removed.status, 0) << removed.err;
   EXPECT_EQ(removed.out,
             "Removed com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard keeps the removed Orvane.dylib loaded until it is resprung.\n");
+            "SpringBoard keeps the removed Orvane.dylib loaded until orvane-sim respring.\n");
   Result press = sim({"press", "down"});
   EXPECT_EQ(press.status, 0) << press.err;
   EXPECT_EQ(press.out, "volume down: 8/16\n");
@@ -231,7 +231,7 @@ TEST_F(PackageCommands, ARunningSpringBoardKeepsItsLibraryThroughARemoveAndAResp
   EXPECT_EQ(back.status, 0) << back.err;
   EXPECT_EQ(back.out,
             "Installed com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard is running without Orvane.dylib: respring to load it.\n");
+            "SpringBoard is running without Orvane.dylib: orvane-sim respring loads it.\n");
 }
 
 TEST_F(PackageCommands, OtherPackagesInstallWhenTheirDependenciesAreMetAndOnlyThen) {
