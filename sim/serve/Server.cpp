@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <httplib.h>
@@ -24,7 +23,7 @@
 #include "platform/foundation/NSTimer.h"
 #include "platform/libc/Spawn.h"
 #include "platform/objc/runtime.h"
-#include "sim/common/Package.h"
+#include "sim/common/RunningSpringBoard.h"
 #include "sim/common/PressChannel.h"
 #include "sim/serve/Events.h"
 #include "sim/serve/PageAssets.h"
@@ -78,31 +77,12 @@ class StartedSpringBoard {
  public:
   /// "" when SpringBoard runs (already, or started now); otherwise why not.
   std::string ensureRunning() {
-    std::string error;
-    int probe = pressing::connect(error);
-    if (probe >= 0) {
-      ::close(probe);
-      return "";
-    }
-    std::string executable = package::executableDirectory() + "/SpringBoard";
-    // Its output would mix with the server's: what it has to say is in the device's logs.
-    auto started = libc::spawn({executable}, {libc::Redirection::null(), libc::Redirection::null(), libc::Redirection::null()});
-    if (!started) return "cannot start " + executable + ": " + started.error().message();
+    auto running = springboard::runningPid();
+    if (running && running->has_value()) return "";
+    auto started = springboard::startDetached({});
+    if (!started) return started.error().message();
     pid_ = *started;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (;;) {
-      int connection = pressing::connect(error);
-      if (connection >= 0) {
-        ::close(connection);
-        return "";
-      }
-      if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-        return "SpringBoard stopped as it started";
-      }
-      if (std::chrono::steady_clock::now() > deadline) return "SpringBoard did not start within 10 s";
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    return "";
   }
   bool started() const { return pid_ > 0; }
   void stop() {
