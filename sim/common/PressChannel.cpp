@@ -45,7 +45,7 @@ int connect(std::string& error) {
   socklen_t length = address(where);
   if (descriptor >= 0 && ::connect(descriptor, reinterpret_cast<sockaddr*>(&where), length) == 0) return descriptor;
   error = errno == ECONNREFUSED ? "SpringBoard is not running on device " + device::root() +
-                                      " (start it with: orvane-sim springboard)"
+                                      " (start it with: orvane-sim springboard --detach)"
                                 : std::string("cannot reach SpringBoard: ") + std::strerror(errno);
   if (descriptor >= 0) ::close(descriptor);
   return -1;

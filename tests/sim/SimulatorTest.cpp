@@ -138,7 +138,7 @@ TEST_F(Simulator, WrongUseAndMissingThingsAreSaidPlainly) {
   Result notRunning = sim(root, {"press", "down"});
   EXPECT_EQ(notRunning.status, 1);
   EXPECT_EQ(notRunning.err, "orvane-sim: SpringBoard is not running on device " + root +
-                                " (start it with: orvane-sim springboard)\n");
+                                " (start it with: orvane-sim springboard --detach)\n");
 }
 
 TEST_F(Simulator, OneSpringBoardPerDevice) {
