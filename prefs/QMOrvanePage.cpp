@@ -3,11 +3,10 @@
 #include "hook/ThemeSound.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/objc/Methods.h"
+#include "prefs/PreferencesFile.h"
 #include "prefs/QMOrvaneLocalizer.h"
 
 namespace {
-
-constexpr const char* preferencesPath = "/User/Library/Preferences/com.quillmark.orvane.plist";
 
 // SpringBoard plays nothing until the file exists, and everything once it
 // exists without this key; the switch shows that, and a write that makes the
@@ -57,7 +56,7 @@ NSArray* QMOrvanePage<Self, Base>::specifiersForPlistName(NSString* name) {
 template <class Self, class Base>
 objc_object* QMOrvanePage<Self, Base>::readPreferenceValue(PSSpecifier* specifier) {
   if (!specifier) return nullptr;
-  auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::preferencesPath));
   auto* key = objc_cast<NSString>(specifier->propertyForKey("key"));
   objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
   if (!value && preferences && key && key->utf8() == masterSwitchKey) return NSNumber::numberWithBool(true).autorelease();
@@ -69,13 +68,13 @@ template <class Self, class Base>
 void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier) {
   if (!specifier) return;
   auto preferences = NSMutableDictionary::dictionary();
-  auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::preferencesPath));
   preferences->addEntriesFromDictionary(stored);
   // The platform would raise for a row without key or a change without value; such a change stores nothing.
   if (auto* key = objc_cast<NSString>(specifier->propertyForKey("key")); key && value) {
     if (!stored) preferences->setObject_forKey(NSNumber::numberWithBool(false), masterSwitchKey);
     preferences->setObject_forKey(value, key);
-    preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
+    preferences->writeToFile_atomically(NSSTR(orvane::preferencesPath), true);
   }
   if (auto* name = objc_cast<NSString>(specifier->propertyForKey("PostNotification")))
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), name, nullptr, nullptr, true);

@@ -116,6 +116,10 @@ std::string identity() {
   return out.str();
 }
 
+std::string preferencesFile(std::string_view domain) {
+  return std::string(preferencesDirectory) + "/" + std::string(domain) + ".plist";
+}
+
 std::string settingsFile(const std::string& root) { return root + "/.orvane-sim/Device.plist"; }
 
 bool isDevice(const std::string& root) {

@@ -20,6 +20,11 @@ std::string defaultRoot();
 /// climbs above the root; a relative path is taken as relative to "/".
 std::string hostPath(std::string_view devicePath);
 
+/// The device directory of the user's preference files, and the file of one
+/// preference domain in it ("/var/mobile/Library/Preferences/DOMAIN.plist").
+inline constexpr const char* preferencesDirectory = "/var/mobile/Library/Preferences";
+std::string preferencesFile(std::string_view domain);
+
 /// A short name that differs between devices and stays the same for one
 /// device (its root's file identity), for naming per-device endpoints.
 std::string identity();

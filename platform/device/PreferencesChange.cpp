@@ -9,7 +9,7 @@ thread_local PreferencesChange* innermost = nullptr;
 
 }  // namespace
 
-std::string preferencesLockFile() { return hostPath("/var/mobile/Library/Preferences/.preferences.lock"); }
+std::string preferencesLockFile() { return hostPath(std::string(preferencesDirectory) + "/.preferences.lock"); }
 
 PreferencesChange::PreferencesChange() : outer_(innermost) {
   // A second lock of the same file in this process would wait for the first forever.

@@ -1,6 +1,7 @@
 #include "platform/preferences/PSListController.h"
 
 #include "platform/corefoundation/CoreFoundation.h"
+#include "platform/device/Device.h"
 #include "platform/device/PreferencesChange.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/objc/Methods.h"
@@ -18,7 +19,7 @@ std::string reuseIdentifier(PSSpecifier* specifier) {
 
 std::string preferencesFile(PSSpecifier* specifier) {
   auto* domain = objc_cast<NSString>(specifier->propertyForKey("defaults"));
-  return "/var/mobile/Library/Preferences/" + (domain ? domain->utf8() : std::string(".GlobalPreferences")) + ".plist";
+  return device::preferencesFile(domain ? domain->utf8() : ".GlobalPreferences");
 }
 
 }  // namespace

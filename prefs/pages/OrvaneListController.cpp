@@ -5,6 +5,7 @@
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/mobilegestalt/MobileGestalt.h"
 #include "platform/objc/Methods.h"
+#include "prefs/PreferencesFile.h"
 #include "prefs/pages/ShareAction.h"
 #include "prefs/pages/TitledPage.h"
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
@@ -76,7 +77,7 @@ void OrvaneListController::emailQM() {
                                   false);
   // An attachment whose file cannot be read is left out rather than sent empty; one that is no
   // regular file, or too large to mail, is not even read.
-  NSString* preferencesPath = NSSTR("/var/mobile//Library/Preferences/com.quillmark.orvane.plist");
+  NSString* preferencesPath = NSSTR(orvane::preferencesPath);
   auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath_error(preferencesPath, nullptr);
   if (attributes && attributes->fileType() && attributes->fileType()->utf8() == "NSFileTypeRegular" &&
       attributes->fileSize() <= largestAttachment)

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/corefoundation/CoreFoundation.h"
+#include "platform/device/Device.h"
 #include "platform/device/PreferencesChange.h"
 #include "platform/foundation/Foundation.h"
 #include "sim/orvane-sim/Commands.h"
@@ -14,8 +15,8 @@ namespace commands {
 namespace {
 
 constexpr const char* domain = "com.quillmark.orvane";
-constexpr const char* preferencesPath = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
 constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
+const std::string preferencesPath = device::preferencesFile(domain);
 
 /// The value a typed word stands for, or nil if the word does not fit the type.
 Retained<NSObject> parseValue(const std::string& type, const std::string& word) {
@@ -57,7 +58,7 @@ Retained<NSMutableDictionary> readDomain(std::string& unreadable) {
 /// Writes the file back within the change that read it, then announces it, as
 /// the settings pages do: also when the write failed, which is then reported.
 int store(device::PreferencesChange& change, NSMutableDictionary* preferences) {
-  bool written = preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
+  bool written = preferences->writeToFile_atomically(NSString::stringWithUTF8String(preferencesPath), true);
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), CFSTR(settingsChanged), nullptr,
                                        nullptr, true);
   if (written) return 0;
@@ -147,7 +148,7 @@ int defaultsWrite(const Invocation& invocation) {
   if (!value) return cli::wrongUse(invocation, "bad " + type.substr(1) + " value \"" + word + "\"");
   if (int status = requireDevice()) return status;
   device::PreferencesChange change;
-  auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(preferencesPath));
   if (!preferences) preferences = NSMutableDictionary::dictionary();
   preferences->setObject_forKey(value.get(), key);
   return store(change, preferences);

@@ -159,7 +159,7 @@ TEST_F(PreferenceAccess, AChangeMadeInSettingsKeepsAnUnreadableFileAndNotesAFail
   std::filesystem::create_directory(device.host(storedPath));
   device::PreferencesChange change;
   controller->setSwitch(enabled, false);
-  EXPECT_EQ(change.failures(), std::vector<std::string>{"cannot write /User/Library/Preferences/com.quillmark.orvane.plist: "
+  EXPECT_EQ(change.failures(), std::vector<std::string>{"cannot write /var/mobile/Library/Preferences/com.quillmark.orvane.plist: "
                                                         "Is a directory"});
   std::unique_lock lock(announcements.mutex);
   EXPECT_TRUE(announcements.arrived.wait_for(lock, std::chrono::seconds(5),

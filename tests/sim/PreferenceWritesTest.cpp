@@ -139,7 +139,7 @@ TEST_F(PreferenceWrites, AFailedWriteIsReportedTheOldFileStaysAndTheChangeIsStil
     ASSERT_EQ(::chmod(host(preferencesDirectory).c_str(), failure.directoryMode), 0);
     Result set = sim(root, {"settings", "set", "Sound Themes/Volume Down Sound", "Drop"}, failure.wrapper);
     EXPECT_EQ(set.status, 1);
-    EXPECT_EQ(set.err, std::string("Settings: cannot write /User/Library/Preferences/com.quillmark.orvane.plist: ") +
+    EXPECT_EQ(set.err, std::string("Settings: cannot write ") + preferencesFile + ": " +
                            failure.reason + "\n");
     Result written = sim(root, {"defaults", "write", "selectedDecreaseSound", "Drop"}, failure.wrapper);
     EXPECT_EQ(written.status, 1);
@@ -158,7 +158,7 @@ TEST_F(PreferenceWrites, AFailedWriteIsReportedTheOldFileStaysAndTheChangeIsStil
   fs::create_directory(host(preferencesFile));
   Result set = sim(root, {"settings", "set", "Volume Sounds", "off"});
   EXPECT_EQ(set.status, 1);
-  EXPECT_NE(set.err.find("cannot write /User/Library/Preferences/com.quillmark.orvane.plist: Is a directory"),
+  EXPECT_NE(set.err.find(std::string("cannot write ") + preferencesFile + ": Is a directory"),
             std::string::npos)
       << set.err;
   EXPECT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "false"}).status, 1);
