@@ -42,11 +42,20 @@ class SpeakerFeed {
   nlohmann::json recent() const;
 
  private:
+  void follow();
+  /// Reads what was added; true if anything was.
+  bool readNew();
   void take(std::string_view line);
 
   EventHub& hub_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
+  int wake_[2] = {-1, -1};
+
+  // The follower thread's own.
+  int descriptor_ = -1;
+  std::string pending_, lastRead_;
+  bool discarding_ = false;
   /// Off while the records there before the start are read: those are not played.
   bool publishing_ = false;
 
