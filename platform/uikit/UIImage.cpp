@@ -36,7 +36,8 @@ bool decodeRows(png_structp png, png_infop info, PngReader* reader, std::uint32_
   if (setjmp(png_jmpbuf(png)) == 0) {
     png_set_read_fn(png, reader, readPngBytes);
     png_set_user_limits(png, maxPngSide, maxPngSide);
-    png_set_chunk_malloc_max(png, maxPngBytes);
+    // No chunk can be longer than the file, whatever its header claims.
+    png_set_chunk_malloc_max(png, reader->bytes.size());
     png_read_info(png, info);
     int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -54,9 +55,24 @@ bool decodeRows(png_structp png, png_infop info, PngReader* reader, std::uint32_
 
 }  // namespace
 
+/// Every chunk's declared length fits in the bytes there are: libpng would
+/// otherwise size buffers by a lying header before it finds the file short.
+static bool chunksFit(std::string_view bytes) {
+  std::size_t at = 8;
+  while (at < bytes.size()) {
+    if (bytes.size() - at < 12) return false;
+    const auto* header = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+    std::size_t length = (std::size_t{header[0]} << 24) | (std::size_t{header[1]} << 16) |
+                         (std::size_t{header[2]} << 8) | std::size_t{header[3]};
+    if (length > bytes.size() - at - 12) return false;
+    at += 12 + length;
+  }
+  return true;
+}
+
 std::optional<PngSize> pngPixelSize(std::string_view bytes) {
   if (bytes.size() < 8 || bytes.size() > maxPngBytes ||
-      png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0)
+      png_sig_cmp(reinterpret_cast<png_const_bytep>(bytes.data()), 0, 8) != 0 || !chunksFit(bytes))
     return std::nullopt;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFailed, pngWarned);
   if (!png) return std::nullopt;

@@ -24,5 +24,8 @@ std::vector<std::string> fuzzSeeds() {
       testsupport::encodePng(5, 1, PNG_FORMAT_RGB),
       testsupport::encodePng(3, 3, PNG_FORMAT_LINEAR_RGB_ALPHA),
       testsupport::encodePng(1, 1, PNG_FORMAT_RGB_COLORMAP),
+      // A chunk header claiming a gigabyte in a 53-byte file once stalled the decoder.
+      testsupport::encodePng(4, 3, PNG_FORMAT_RGBA).substr(0, 33) +
+          std::string("\0\0\0\0sRGB\0\xae\xf6\x18\x3d\x62\x47\x0dsPLT", 20),
   };
 }
