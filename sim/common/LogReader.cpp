@@ -38,10 +38,24 @@ void LogReader::readLines(Segment& segment, const LineHandler& use) {
   if (segment.descriptor < 0) return;
   char buffer[65536];
   for (;;) {
-    ssize_t got = ::read(segment.descriptor, buffer, sizeof buffer);
+    // The bytes last read come again first, in the same read as what follows them.
+    std::size_t kept = segment.tail.size();
+    ssize_t got = ::pread(segment.descriptor, buffer, sizeof buffer, segment.offset - static_cast<off_t>(kept));
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return;
-    std::string_view chunk(buffer, static_cast<std::size_t>(got));
+    if (got < 0) return;
+    std::string_view bytes(buffer, static_cast<std::size_t>(got));
+    if (bytes.size() < kept || bytes.substr(0, kept) != segment.tail) {
+      // Emptied in place (log --clear), perhaps written again since: all there is now is new.
+      segment.offset = 0;
+      segment.tail.clear();
+      segment.pending.clear();
+      segment.discarding = false;
+      continue;
+    }
+    std::string_view chunk = bytes.substr(kept);
+    if (chunk.empty()) return;
+    segment.offset += static_cast<off_t>(chunk.size());
+    segment.tail = bytes.substr(bytes.size() > kRemembered ? bytes.size() - kRemembered : 0);
     while (!chunk.empty()) {
       std::size_t end = chunk.find('\n');
       if (!segment.discarding) segment.pending.append(chunk.substr(0, end));
@@ -70,19 +84,8 @@ void LogReader::read(const LineHandler& use) {
   readLines(current_, use);
 }
 
-void LogReader::catchUp(const LineHandler& use) {
+void LogReader::readNew(const LineHandler& use) {
   readLines(current_, use);
-  if (current_.descriptor >= 0) {
-    struct stat now {};
-    off_t position = ::lseek(current_.descriptor, 0, SEEK_CUR);
-    if (::fstat(current_.descriptor, &now) == 0 && now.st_size < position) {
-      // Emptied (log --clear): what is there now is new.
-      ::lseek(current_.descriptor, 0, SEEK_SET);
-      current_.pending.clear();
-      current_.discarding = false;
-      readLines(current_, use);
-    }
-  }
   Segment named;
   if (!open(named, path_)) return;
   if (current_.descriptor >= 0 && sameFile(named.status, current_.status)) {
@@ -104,7 +107,7 @@ void LogReader::catchUp(const LineHandler& use) {
 
 void LogReader::follow(const LineHandler& use, const std::function<bool()>& keepGoing, From from) {
   if (from == From::End) read([](std::string_view) {});
-  else read(use);
+  else if (from == From::Beginning) read(use);
   std::string directory = device::hostPath(path_);
   directory.resize(directory.rfind('/'));
   int watcher = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -114,13 +117,14 @@ void LogReader::follow(const LineHandler& use, const std::function<bool()>& keep
     if (watcher >= 0 && !watching)
       watching = ::inotify_add_watch(watcher, directory.c_str(),
                                      IN_MODIFY | IN_CREATE | IN_MOVED_TO | IN_MOVED_FROM | IN_DELETE | IN_ATTRIB) >= 0;
+    // Read after the watch is set, so that nothing written before it waits for the time-out.
+    readNew(use);
     pollfd watched{watcher, POLLIN, 0};
     if (::poll(&watched, watcher >= 0 ? 1 : 0, 500) > 0) {
       char events[4096];
       while (::read(watcher, events, sizeof events) > 0) {
       }
     }
-    catchUp(use);
   }
   if (watcher >= 0) ::close(watcher);
 }
