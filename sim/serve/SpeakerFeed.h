@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "sim/common/LogReader.h"
 #include "sim/serve/Events.h"
 
 // Follows the device's speaker log as the speaker writes it, across the
@@ -42,20 +43,13 @@ class SpeakerFeed {
   nlohmann::json recent() const;
 
  private:
-  void follow();
-  /// Reads what was added; true if anything was.
-  bool readNew();
   void take(std::string_view line);
 
   EventHub& hub_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
-  int wake_[2] = {-1, -1};
-
-  // The follower thread's own.
-  int descriptor_ = -1;
-  std::string pending_, lastRead_;
-  bool discarding_ = false;
+  /// The starting thread's until the follower starts, then the follower's.
+  logs::LogReader reader_;
   /// Off while the records there before the start are read: those are not played.
   bool publishing_ = false;
 
