@@ -15,11 +15,11 @@
 
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
+#include "platform/device/DeviceSetup.h"
 #include "platform/device/LogSegment.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/NSLog.h"
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 extern char** environ;
 
@@ -77,22 +77,16 @@ class Follower {
   std::string seen_;
 };
 
-class LogCommand : public ::testing::Test {
+class LogCommand : public testsupport::SimDeviceTest {
  protected:
-  void SetUp() override { root = device.root(); }
-
-  testsupport::SimResult sim(std::vector<std::string> words) {
-    return testsupport::runSim(ORVANE_SIM, root, std::move(words));
-  }
+  // The logs need no package: a bare device.
+  void SetUp() override { ASSERT_EQ(device::createDevice(root, device::DeviceOptions{}), ""); }
 
   /// A sound record as the speaker writes it, into segments of `limit` bytes.
   static void writeRecord(const std::string& file, long long limit = speaker::kLogSegmentBytes) {
     nlohmann::ordered_json line = {{"time", "2026-12-08T09:00:00.000Z"}, {"process", "Test"}, {"pid", 1}, {"file", file}};
     ASSERT_TRUE(files::appendLogRecord(speaker::kLogPath, speaker::kPreviousLogPath, limit, line.dump() + "\n"));
   }
-
-  testsupport::TemporaryDevice device;
-  std::string root;
 };
 
 TEST_F(LogCommand, FollowSeesLinesWrittenLaterAcrossRotationsAndAClear) {
@@ -106,7 +100,7 @@ TEST_F(LogCommand, FollowSeesLinesWrittenLaterAcrossRotationsAndAClear) {
     writeRecord(file, 100);
     ASSERT_TRUE(follow.awaits(file)) << follow.seen();
   }
-  EXPECT_TRUE(fs::exists(device.host(speaker::kPreviousLogPath)));
+  EXPECT_TRUE(fs::exists(host(speaker::kPreviousLogPath)));
   ASSERT_EQ(sim({"log", "--clear"}).status, 0);
   writeRecord("/after-clear.wav");
   ASSERT_TRUE(follow.awaits("/after-clear.wav")) << follow.seen();
@@ -123,23 +117,23 @@ TEST_F(LogCommand, ClearEmptiesTheLogAndTheRecordingWithTheirPreviousSegments) {
   EXPECT_EQ(sim({"log", "--clear"}).status, 0) << "a device without logs is clear already";
   writeRecord("/a.wav", 100);
   writeRecord("/b.wav", 100);
-  testsupport::writeFile(device.host(speaker::kRecordingPath), "RIFF recording");
-  testsupport::writeFile(device.host(speaker::kPreviousRecordingPath), "RIFF older");
+  testsupport::writeFile(host(speaker::kRecordingPath), "RIFF recording");
+  testsupport::writeFile(host(speaker::kPreviousRecordingPath), "RIFF older");
   ASSERT_EQ(sim({"log"}).out.size() > 0, true);
 
   auto cleared = sim({"log", "--clear"});
   EXPECT_EQ(cleared.status, 0) << cleared.err;
-  EXPECT_EQ(fs::file_size(device.host(speaker::kLogPath)), 0u);
-  EXPECT_EQ(fs::file_size(device.host(speaker::kRecordingPath)), 0u);
-  EXPECT_FALSE(fs::exists(device.host(speaker::kPreviousLogPath)));
-  EXPECT_FALSE(fs::exists(device.host(speaker::kPreviousRecordingPath)));
+  EXPECT_EQ(fs::file_size(host(speaker::kLogPath)), 0u);
+  EXPECT_EQ(fs::file_size(host(speaker::kRecordingPath)), 0u);
+  EXPECT_FALSE(fs::exists(host(speaker::kPreviousLogPath)));
+  EXPECT_FALSE(fs::exists(host(speaker::kPreviousRecordingPath)));
   EXPECT_EQ(sim({"log"}).out, "");
 
   // Nothing outside the device is emptied through a link put in the log's place.
-  std::string outside = device.root() + "-outside.txt";
+  std::string outside = device.root() + "/outside.txt";
   testsupport::writeFile(outside, "keep");
-  fs::remove(device.host(speaker::kLogPath));
-  fs::create_symlink(outside, device.host(speaker::kLogPath));
+  fs::remove(host(speaker::kLogPath));
+  fs::create_symlink(outside, host(speaker::kLogPath));
   auto refused = sim({"log", "--clear"});
   EXPECT_EQ(refused.status, 1);
   EXPECT_THAT(refused.err, HasSubstr("cannot clear"));
@@ -164,12 +158,7 @@ TEST_F(LogCommand, SyslogHoldsNSLogLinesOfEveryProcessAndFollowsThem) {
 // and a theme played when it is picked.
 class SettingsLog : public LogCommand {
  protected:
-  void SetUp() override {
-    root = device.root() + "/phone";
-    device::setRoot(root);
-    setenv("ORVANE_DEVICE", root.c_str(), 1);
-    ASSERT_EQ(sim({"init"}).status, 0);
-  }
+  void SetUp() override { init(); }
 
   std::vector<nlohmann::json> soundRecords() {
     std::vector<nlohmann::json> records;

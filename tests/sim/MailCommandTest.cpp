@@ -4,29 +4,13 @@
 
 #include <filesystem>
 
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-testsupport::SimResult sim(const std::string& root, std::vector<std::string> words) {
-  return testsupport::runSim(ORVANE_SIM, root, std::move(words));
-}
-
-class MailCommand : public ::testing::Test {
- protected:
-  void SetUp() override {
-    root = device.root() + "/phone";
-    setenv("ORVANE_DEVICE", root.c_str(), 1);
-    auto made = sim(root, {"init"});
-    ASSERT_EQ(made.status, 0) << made.err;
-  }
-
-  testsupport::TemporaryDevice device;
-  std::string root;
-};
+using MailCommand = testsupport::SimDeviceTest;
 
 }  // namespace
 
@@ -34,7 +18,7 @@ TEST_F(MailCommand, AMailThatCannotBeWrittenFailsWithTheReason) {
   std::string mail = root + "/private/var/mobile/Library/Mail";
   for (auto [answer, folder, said] : {std::tuple{"send", "Outbox", "Sent: /var/mobile/Library/Mail/Outbox/"},
                                       {"save", "Drafts", "Saved as a draft: /var/mobile/Library/Mail/Drafts/"}}) {
-    auto done = sim(root, {"settings", "tap", "Contact Support", "--mail", answer});
+    auto done = sim({"settings", "tap", "Contact Support", "--mail", answer});
     ASSERT_EQ(done.status, 0) << done.err;
     EXPECT_NE(done.out.find(said), std::string::npos) << done.out;
     EXPECT_EQ(std::distance(fs::directory_iterator(mail + "/" + folder), fs::directory_iterator()), 1);
@@ -49,7 +33,7 @@ TEST_F(MailCommand, AMailThatCannotBeWrittenFailsWithTheReason) {
         fs::remove_all(mail + "/" + folder);
         testsupport::writeFile(mail + "/" + folder, "not a folder");
       }
-      auto failed = sim(root, {"settings", "tap", "Contact Support", "--mail", answer});
+      auto failed = sim({"settings", "tap", "Contact Support", "--mail", answer});
       EXPECT_EQ(failed.status, 1) << answer << ": " << failed.out;
       EXPECT_EQ(failed.out.find(said), std::string::npos) << failed.out;
       EXPECT_NE(failed.err.find(std::string("the mail was not ") + (answer == std::string("send") ? "sent" : "saved")),

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "sim/common/Package.h"
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace {
 
@@ -18,21 +17,10 @@ const std::string kPreferences = "/var/mobile/Library/Preferences/com.quillmark.
 const std::string kLibrary = "/Library/MobileSubstrate/DynamicLibraries/Orvane.dylib";
 const std::string kSounds = "/Library/Application Support/Orvane";
 
-class PackageCommands : public ::testing::Test {
+class PackageCommands : public testsupport::SimDeviceTest {
  protected:
-  void SetUp() override {
-    root = device.root() + "/phone";
-    work = device.root() + "/work";
-    fs::create_directories(work);
-  }
-
-  Result sim(std::vector<std::string> words) { return testsupport::runSim(ORVANE_SIM, root, std::move(words)); }
-
-  void init(std::vector<std::string> words = {}) {
-    words.insert(words.begin(), "init");
-    Result made = sim(words);
-    ASSERT_EQ(made.status, 0) << made.err;
-  }
+  // Each case makes its device its own way.
+  void SetUp() override { fs::create_directories(work); }
 
   /// "Status Version" of a package in the device's database, empty if it has no entry.
   std::string status(const std::string& name) {
@@ -88,10 +76,7 @@ class PackageCommands : public ::testing::Test {
       EXPECT_EQ(fs::exists(root + path), present) << path << (present ? " missing" : " left") << " after " << after;
   }
 
-  testsupport::TemporaryDevice device;
-  std::string root;
-  std::string work;
-  testsupport::SpringBoardProcess springboard;
+  std::string work = device.root() + "/work";
 };
 
 std::string control(const std::string& name, const std::string& more = "") {

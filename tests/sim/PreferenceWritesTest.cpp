@@ -19,8 +19,7 @@
 #include <thread>
 
 #include "platform/foundation/Foundation.h"
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace {
 
@@ -29,10 +28,6 @@ using Result = testsupport::SimResult;
 
 constexpr const char* preferencesFile = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
 constexpr const char* preferencesDirectory = "/var/mobile/Library/Preferences";
-
-Result sim(const std::string& root, std::vector<std::string> words, const std::vector<std::string>& wrapper = {}) {
-  return testsupport::runSim(ORVANE_SIM, root, std::move(words), wrapper);
-}
 
 /// The property list at a host path, or nil if it is none.
 Retained<NSDictionary> storedAt(const std::string& hostPath) {
@@ -46,17 +41,10 @@ std::string xmlOf(const std::vector<std::pair<std::string, std::string>>& string
   return *NSPropertyListSerialization::xmlDataWithPropertyList(dictionary.get());
 }
 
-class PreferenceWrites : public ::testing::Test {
+class PreferenceWrites : public testsupport::SimDeviceTest {
  protected:
-  void SetUp() override {
-    root = device.root() + "/phone";
-    setenv("ORVANE_DEVICE", root.c_str(), 1);
-    Result made = sim(root, {"init"});
-    ASSERT_EQ(made.status, 0) << made.err;
-  }
   void TearDown() override { ::chmod(host(preferencesDirectory).c_str(), 0755); }
 
-  std::string host(const std::string& devicePath) const { return root + devicePath; }
   std::string stored() const { return testsupport::readFile(host(preferencesFile)); }
   void store(const std::string& contents) const { testsupport::writeFile(host(preferencesFile), contents); }
   std::string value(const std::string& key) const {
@@ -67,7 +55,7 @@ class PreferenceWrites : public ::testing::Test {
 
   /// The switch row "Volume Sounds" as Settings shows it.
   bool switchShown() {
-    Result shown = sim(root, {"settings", "show", "--json"});
+    Result shown = sim({"settings", "show", "--json"});
     EXPECT_EQ(shown.status, 0) << shown.err;
     auto page = nlohmann::json::parse(shown.out);
     for (auto& group : page["groups"])
@@ -75,15 +63,6 @@ class PreferenceWrites : public ::testing::Test {
         if (row["key"] == "isEnabled") return row["value"].get<bool>();
     ADD_FAILURE() << "no switch row";
     return false;
-  }
-  std::vector<std::string> played() {
-    std::vector<std::string> files;
-    std::istringstream lines(sim(root, {"log", "--json"}).out);
-    for (std::string line; std::getline(lines, line);) {
-      auto record = nlohmann::json::parse(line);
-      if (record.value("process", "") == "SpringBoard") files.push_back(record.value("file", ""));
-    }
-    return files;
   }
 
   /// The temporary files that writes have left in the preferences directory.
@@ -97,12 +76,7 @@ class PreferenceWrites : public ::testing::Test {
   }
 
   AutoreleasePool pool;
-  testsupport::TemporaryDevice device;
-  std::string root;
-  testsupport::SpringBoardProcess springboard;
 };
-
-std::string theme(const char* name) { return std::string("/Library/Application Support/Orvane/") + name + ".wav"; }
 
 /// Runs a command as if its directory could not be written: root writes anywhere, so it
 /// runs without the capabilities that let it.
@@ -122,7 +96,7 @@ TEST_F(PreferenceWrites, AFailedWriteIsReportedTheOldFileStaysAndTheChangeIsStil
   std::string old = xmlOf({{"isEnabled", "1"}, {"selectedIncreaseSound", "Chime"}, {"ballast", ballast}});
   store(old);
   ASSERT_TRUE(springboard.start(ORVANE_SIM, root));
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   // Changed behind SpringBoard's back: only a posted notification makes it read this.
   std::string behind = xmlOf({{"isEnabled", "1"}, {"selectedIncreaseSound", "Click"}, {"ballast", ballast}});
   store(behind);
@@ -137,31 +111,31 @@ TEST_F(PreferenceWrites, AFailedWriteIsReportedTheOldFileStaysAndTheChangeIsStil
                               Case{"full file system", 0755, onFullDisk, "File too large"}}) {
     SCOPED_TRACE(failure.name);
     ASSERT_EQ(::chmod(host(preferencesDirectory).c_str(), failure.directoryMode), 0);
-    Result set = sim(root, {"settings", "set", "Sound Themes/Volume Down Sound", "Drop"}, failure.wrapper);
+    Result set = sim({"settings", "set", "Sound Themes/Volume Down Sound", "Drop"}, failure.wrapper);
     EXPECT_EQ(set.status, 1);
     EXPECT_EQ(set.err, std::string("Settings: cannot write ") + preferencesFile + ": " +
                            failure.reason + "\n");
-    Result written = sim(root, {"defaults", "write", "selectedDecreaseSound", "Drop"}, failure.wrapper);
+    Result written = sim({"defaults", "write", "selectedDecreaseSound", "Drop"}, failure.wrapper);
     EXPECT_EQ(written.status, 1);
     EXPECT_EQ(written.err, std::string("orvane-sim: cannot write ") + preferencesFile + ": " + failure.reason + "\n");
-    Result deleted = sim(root, {"defaults", "delete", "isEnabled"}, failure.wrapper);
+    Result deleted = sim({"defaults", "delete", "isEnabled"}, failure.wrapper);
     EXPECT_EQ(deleted.status, 1);
     EXPECT_EQ(stored(), behind);
     EXPECT_EQ(temporaries(), 0);
   }
   ASSERT_EQ(::chmod(host(preferencesDirectory).c_str(), 0755), 0);
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   EXPECT_EQ(played(), (std::vector<std::string>{theme("Chime"), theme("Click")})) << "the failed changes were announced";
 
   // A directory in the file's place.
   fs::remove(host(preferencesFile));
   fs::create_directory(host(preferencesFile));
-  Result set = sim(root, {"settings", "set", "Volume Sounds", "off"});
+  Result set = sim({"settings", "set", "Volume Sounds", "off"});
   EXPECT_EQ(set.status, 1);
   EXPECT_NE(set.err.find(std::string("cannot write ") + preferencesFile + ": Is a directory"),
             std::string::npos)
       << set.err;
-  EXPECT_EQ(sim(root, {"defaults", "write", "isEnabled", "-bool", "false"}).status, 1);
+  EXPECT_EQ(sim({"defaults", "write", "isEnabled", "-bool", "false"}).status, 1);
   EXPECT_TRUE(fs::is_directory(host(preferencesFile)));
 }
 
@@ -193,20 +167,20 @@ TEST_F(PreferenceWrites, ConcurrentWritersLoseNoChange) {
 TEST_F(PreferenceWrites, AnUnreadableFileIsKeptAsideBeforeAChangeReplacesIt) {
   std::string truncated = xmlOf({{"selectedIncreaseSound", "Chime"}, {"mine", "precious"}}).substr(0, 200);
   store(truncated);
-  Result read = sim(root, {"defaults", "read"});
+  Result read = sim({"defaults", "read"});
   EXPECT_EQ(read.status, 1);
   EXPECT_NE(read.err.find("cannot be read"), std::string::npos) << read.err;
 
-  ASSERT_EQ(sim(root, {"settings", "set", "Volume Sounds", "on"}).status, 0);
+  ASSERT_EQ(sim({"settings", "set", "Volume Sounds", "on"}).status, 0);
   EXPECT_EQ(testsupport::readFile(host(preferencesFile) + ".unreadable"), truncated);
   EXPECT_EQ(value("isEnabled"), "1");
 
   // The newest unreadable file wins; a readable one is replaced without being kept.
   store("not a property list");
-  ASSERT_EQ(sim(root, {"defaults", "write", "selectedDecreaseSound", "Tick"}).status, 0);
+  ASSERT_EQ(sim({"defaults", "write", "selectedDecreaseSound", "Tick"}).status, 0);
   EXPECT_EQ(testsupport::readFile(host(preferencesFile) + ".unreadable"), "not a property list");
   EXPECT_EQ(stored(), xmlOf({{"selectedDecreaseSound", "Tick"}}));
-  ASSERT_EQ(sim(root, {"settings", "set", "Sound Themes/Volume Up Sound", "Drop"}).status, 0);
+  ASSERT_EQ(sim({"settings", "set", "Sound Themes/Volume Up Sound", "Drop"}).status, 0);
   EXPECT_EQ(testsupport::readFile(host(preferencesFile) + ".unreadable"), "not a property list");
 }
 
@@ -215,23 +189,23 @@ TEST_F(PreferenceWrites, TheSwitchShowsWhatSpringBoardDoesWhateverComesFirst) {
   EXPECT_FALSE(switchShown()) << "no file: off, and SpringBoard plays nothing";
 
   // Pick a theme first, then look at the switch and press.
-  ASSERT_EQ(sim(root, {"settings", "set", "Sound Themes/Volume Up Sound", "Chime"}).status, 0);
+  ASSERT_EQ(sim({"settings", "set", "Sound Themes/Volume Up Sound", "Chime"}).status, 0);
   EXPECT_FALSE(switchShown());
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   EXPECT_EQ(played(), std::vector<std::string>{});
-  ASSERT_EQ(sim(root, {"settings", "set", "Volume Sounds", "on"}).status, 0);
+  ASSERT_EQ(sim({"settings", "set", "Volume Sounds", "on"}).status, 0);
   EXPECT_TRUE(switchShown());
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   EXPECT_EQ(played(), std::vector<std::string>{theme("Chime")});
 
   // A file without the key, as another writer leaves it: SpringBoard plays, so the switch shows on.
-  ASSERT_EQ(sim(root, {"defaults", "delete", "isEnabled"}).status, 0);
+  ASSERT_EQ(sim({"defaults", "delete", "isEnabled"}).status, 0);
   EXPECT_TRUE(switchShown());
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   EXPECT_EQ(played().size(), 2u);
-  ASSERT_EQ(sim(root, {"settings", "set", "Volume Sounds", "off"}).status, 0);
+  ASSERT_EQ(sim({"settings", "set", "Volume Sounds", "off"}).status, 0);
   EXPECT_FALSE(switchShown());
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   EXPECT_EQ(played().size(), 2u);
 }
 
@@ -255,7 +229,7 @@ TEST_F(PreferenceWrites, WritersKilledAtAnyMomentLeaveAWholeFileAndNoLitter) {
   int kills = killRounds(), killedMidway = 0, killedWriting = 0;
   // Kills spread over a whole writer's life, however long this build takes to run one.
   auto timed = std::chrono::steady_clock::now();
-  ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", "Mac Volume Change"}).status, 0);
+  ASSERT_EQ(sim({"defaults", "write", "selectedIncreaseSound", "Mac Volume Change"}).status, 0);
   auto life = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - timed);
   auto span = static_cast<std::uint32_t>(std::max<std::int64_t>(life.count() * 5 / 4, 1000));
   auto start = std::chrono::steady_clock::now();
@@ -281,7 +255,7 @@ TEST_F(PreferenceWrites, WritersKilledAtAnyMomentLeaveAWholeFileAndNoLitter) {
     ASSERT_LE(left, 1) << "round " << round;
     killedWriting += left;
   }
-  ASSERT_EQ(sim(root, {"defaults", "write", "selectedIncreaseSound", "Chime"}).status, 0);
+  ASSERT_EQ(sim({"defaults", "write", "selectedIncreaseSound", "Chime"}).status, 0);
   EXPECT_EQ(temporaries(), 0);
   EXPECT_EQ(value("selectedIncreaseSound"), "Chime");
   EXPECT_GT(killedMidway, kills / 4) << "the kills must hit running writers";

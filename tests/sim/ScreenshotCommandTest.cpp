@@ -2,16 +2,11 @@
 
 #include <filesystem>
 
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-testsupport::SimResult sim(const std::string& root, std::vector<std::string> words) {
-  return testsupport::runSim(ORVANE_SIM, root, std::move(words));
-}
 
 /// Width and height from a PNG's header; zeros if the bytes are no PNG.
 std::pair<unsigned, unsigned> pngSize(const std::string& bytes) {
@@ -24,33 +19,30 @@ std::pair<unsigned, unsigned> pngSize(const std::string& bytes) {
   return {word(16), word(20)};
 }
 
+using ScreenshotCommand = testsupport::SimDeviceTest;
+
 }  // namespace
 
-TEST(ScreenshotCommand, DrawsPagesAsPngAndNamesEachMistake) {
-  testsupport::TemporaryDevice device;
-  std::string root = device.root() + "/phone";
-  setenv("ORVANE_DEVICE", root.c_str(), 1);
-  auto made = sim(root, {"init"});
-  ASSERT_EQ(made.status, 0) << made.err;
+TEST_F(ScreenshotCommand, DrawsPagesAsPngAndNamesEachMistake) {
   std::string out = device.root() + "/root.png";
 
-  auto drawn = sim(root, {"settings", "screenshot", "-o", out});
+  auto drawn = sim({"settings", "screenshot", "-o", out});
   ASSERT_EQ(drawn.status, 0) << drawn.err;
   EXPECT_EQ(pngSize(testsupport::readFile(out)), (std::pair<unsigned, unsigned>{640, 1136}));
   EXPECT_NE(drawn.out.find("640x1136"), std::string::npos) << drawn.out;
 
   // Options anywhere, a page down the path, a sheet, and standard output when it is no terminal.
-  drawn = sim(root, {"settings", "screenshot", "--scale", "3", "Makers", "--at", "0.25", "-o", out});
+  drawn = sim({"settings", "screenshot", "--scale", "3", "Makers", "--at", "0.25", "-o", out});
   ASSERT_EQ(drawn.status, 0) << drawn.err;
   EXPECT_EQ(pngSize(testsupport::readFile(out)), (std::pair<unsigned, unsigned>{960, 1704}));
-  drawn = sim(root, {"settings", "screenshot", "Contact Support", "--scale", "1"});
+  drawn = sim({"settings", "screenshot", "Contact Support", "--scale", "1"});
   ASSERT_EQ(drawn.status, 0) << drawn.err;
   EXPECT_EQ(pngSize(drawn.out), (std::pair<unsigned, unsigned>{320, 568}));
-  drawn = sim(root, {"settings", "screenshot", "--share", "Sound Themes", "-o", "-", "--scale", "1"});
+  drawn = sim({"settings", "screenshot", "--share", "Sound Themes", "-o", "-", "--scale", "1"});
   ASSERT_EQ(drawn.status, 0) << drawn.err;
   EXPECT_EQ(pngSize(drawn.out), (std::pair<unsigned, unsigned>{320, 568}));
   // The root page is taller than the phone's screen: the whole of it on request.
-  drawn = sim(root, {"settings", "screenshot", "--full-page", "--scale", "1"});
+  drawn = sim({"settings", "screenshot", "--full-page", "--scale", "1"});
   ASSERT_EQ(drawn.status, 0) << drawn.err;
   EXPECT_EQ(pngSize(drawn.out).first, 320u);
   EXPECT_GT(pngSize(drawn.out).second, 600u);
@@ -70,13 +62,13 @@ TEST(ScreenshotCommand, DrawsPagesAsPngAndNamesEachMistake) {
                                  Refusal{{"--colour"}, 2, "unknown option \"--colour\""}}) {
     std::vector<std::string> command = {"settings", "screenshot", "-o", out};
     command.insert(command.end(), refusal.words.begin(), refusal.words.end());
-    auto refused = sim(root, command);
+    auto refused = sim(command);
     EXPECT_EQ(refused.status, refusal.status) << refusal.words.front();
     EXPECT_NE(refused.err.find(refusal.said), std::string::npos) << refused.err;
   }
   EXPECT_EQ(testsupport::readFile(out), before);  // a refused picture leaves the file alone
 
-  auto unwritable = sim(root, {"settings", "screenshot", "-o", device.root() + "/no/such/directory/x.png"});
+  auto unwritable = sim({"settings", "screenshot", "-o", device.root() + "/no/such/directory/x.png"});
   EXPECT_EQ(unwritable.status, 1);
   EXPECT_NE(unwritable.err.find("cannot write"), std::string::npos) << unwritable.err;
 }

@@ -12,58 +12,28 @@
 #include <thread>
 
 #include "sim/common/Package.h"
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace {
 
 using Result = testsupport::SimResult;
 
-Result sim(const std::string& root, std::vector<std::string> words) {
-  return testsupport::runSim(ORVANE_SIM, root, std::move(words));
-}
-
-class SettingsCommand : public ::testing::Test {
+class SettingsCommand : public testsupport::SimDeviceTest {
  protected:
-  void SetUp() override {
-    root = device.root() + "/phone";
-    setenv("ORVANE_DEVICE", root.c_str(), 1);
-    Result made = sim(root, {"init"});
-    ASSERT_EQ(made.status, 0) << made.err;
-  }
-  void startSpringBoard() { ASSERT_TRUE(springboard.start(ORVANE_SIM, root)) << "SpringBoard did not start"; }
-
   void settings(std::vector<std::string> words) {
     words.insert(words.begin(), "settings");
-    Result done = sim(root, words);
+    Result done = sim(words);
     ASSERT_EQ(done.status, 0) << done.err;
-  }
-
-  /// The files SpringBoard played, in order (Settings also plays a theme when it is picked).
-  std::vector<std::string> played() {
-    std::vector<std::string> files;
-    std::istringstream lines(sim(root, {"log", "--json"}).out);
-    for (std::string line; std::getline(lines, line);) {
-      auto record = nlohmann::json::parse(line);
-      if (record.value("process", "") == "SpringBoard") files.push_back(record.value("file", ""));
-    }
-    return files;
   }
 
   nlohmann::json show(const std::string& path = "") {
     std::vector<std::string> words = {"settings", "show", "--json"};
     if (!path.empty()) words.push_back(path);
-    Result shown = sim(root, words);
+    Result shown = sim(words);
     EXPECT_EQ(shown.status, 0) << shown.err;
     return nlohmann::json::parse(shown.out.empty() ? "null" : shown.out);
   }
-
-  testsupport::TemporaryDevice device;
-  std::string root;
-  testsupport::SpringBoardProcess springboard;
 };
-
-std::string theme(const char* name) { return std::string("/Library/Application Support/Orvane/") + name + ".wav"; }
 
 }  // namespace
 
@@ -71,14 +41,14 @@ TEST_F(SettingsCommand, ChoicesMadeInSettingsAreHeardInSpringBoard) {
   settings({"set", "Volume Sounds", "on"});
   settings({"set", "Sound Themes/Volume Down Sound", "Chime"});
   startSpringBoard();
-  ASSERT_EQ(sim(root, {"press", "down"}).status, 0);
+  ASSERT_EQ(sim({"press", "down"}).status, 0);
   EXPECT_EQ(played(), std::vector<std::string>{theme("Chime")});
 
   // A change while SpringBoard runs reaches it through the notification.
   settings({"set", "Sound Themes/Volume Up Sound", "Click"});
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   settings({"set", "Volume Sounds", "off"});
-  ASSERT_EQ(sim(root, {"press", "up"}).status, 0);
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   EXPECT_EQ(played(), (std::vector<std::string>{theme("Chime"), theme("Click")}));
 }
 
@@ -118,7 +88,7 @@ TEST_F(SettingsCommand, ShowAsJSONGivesGroupsRowsAndValues) {
 
 TEST_F(SettingsCommand, AMissingRowFailsWithOneLineNamingTheRows) {
   for (const char* path : {"No Such Row", "Sound Themes/Volume Sideways"}) {
-    Result missing = sim(root, {"settings", "show", path});
+    Result missing = sim({"settings", "show", path});
     EXPECT_EQ(missing.status, 1) << path;
     EXPECT_EQ(missing.out, "");
     EXPECT_EQ(std::count(missing.err.begin(), missing.err.end(), '\n'), 1) << missing.err;
@@ -127,22 +97,22 @@ TEST_F(SettingsCommand, AMissingRowFailsWithOneLineNamingTheRows) {
                                                               : "\"Volume Sounds\", \"Sound Themes\"";
     EXPECT_NE(missing.err.find(rows), std::string::npos) << missing.err;
   }
-  Result choice = sim(root, {"settings", "set", "Sound Themes/Volume Up Sound", "Trumpet"});
+  Result choice = sim({"settings", "set", "Sound Themes/Volume Up Sound", "Trumpet"});
   EXPECT_EQ(choice.status, 1);
   EXPECT_NE(choice.err.find("\"Chime\""), std::string::npos) << choice.err;
 }
 
 TEST_F(SettingsCommand, TheDeviceLanguageChangesTheLabelsButNotTheStoredValues) {
-  ASSERT_EQ(sim(root, {"language", "de-AT"}).status, 0);
+  ASSERT_EQ(sim({"language", "de-AT"}).status, 0);
   auto first = show();
   EXPECT_EQ(first["groups"][0]["rows"][0]["label"], "Lautstärketöne");
   EXPECT_EQ(first["groups"][1]["header"], "Töne");
   settings({"set", "Tonthemen/Ton für leiser", "Glass"});
-  EXPECT_EQ(sim(root, {"defaults", "read", "selectedDecreaseSound"}).out, "Glass\n");
+  EXPECT_EQ(sim({"defaults", "read", "selectedDecreaseSound"}).out, "Glass\n");
   EXPECT_EQ(show("Tonthemen")["title"], "Tonthemen");
-  EXPECT_EQ(sim(root, {"settings", "show", "Sound Themes"}).status, 1);
+  EXPECT_EQ(sim({"settings", "show", "Sound Themes"}).status, 1);
 
-  ASSERT_EQ(sim(root, {"language", "en"}).status, 0);
+  ASSERT_EQ(sim({"language", "en"}).status, 0);
   EXPECT_EQ(show()["groups"][0]["rows"][0]["label"], "Volume Sounds");
 }
 
@@ -160,7 +130,7 @@ TEST_F(SettingsCommand, TextFromFilesThatIsNotUTF8IsShownReplacedInJSON) {
   EXPECT_EQ(first["groups"][0]["rows"][0]["label"], "Volume " + replacement + " Sounds " + replacement);
   auto themes = show("Sound Themes");
   EXPECT_EQ(themes["groups"][0]["rows"][0]["value"], "Bad" + replacement + replacement + "Name");
-  Result choices = sim(root, {"settings", "show", "--json", "Sound Themes/VOLUME_UP_SOUND"});
+  Result choices = sim({"settings", "show", "--json", "Sound Themes/VOLUME_UP_SOUND"});
   EXPECT_EQ(choices.status, 0) << choices.err;
   EXPECT_TRUE(nlohmann::json::accept(choices.out)) << choices.out;
 }

@@ -14,8 +14,7 @@
 
 #include "platform/device/Device.h"
 #include "sim/common/RunningSpringBoard.h"
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace {
 
@@ -25,20 +24,10 @@ namespace fs = std::filesystem;
 
 constexpr const char* hookLibrary = "/Library/MobileSubstrate/DynamicLibraries/Orvane.dylib";
 
-class SpringBoardLife : public ::testing::Test {
+class SpringBoardLife : public testsupport::SimDeviceTest {
  protected:
-  void SetUp() override {
-    root = device.root() + "/phone";
-    device::setRoot(root);
-    setenv("ORVANE_DEVICE", root.c_str(), 1);
-    ASSERT_EQ(sim({"init"}).status, 0);
-  }
   // A SpringBoard left running by a failed case would outlive the test.
   void TearDown() override { [[maybe_unused]] auto stopped = springboard::stop(); }
-
-  testsupport::SimResult sim(std::vector<std::string> words) {
-    return testsupport::runSim(ORVANE_SIM, root, std::move(words));
-  }
 
   static pid_t pidIn(const std::string& text) {
     auto at = text.find("(pid ");
@@ -55,9 +44,6 @@ class SpringBoardLife : public ::testing::Test {
   }
 
   std::string pidFile() { return testsupport::readFile(root + springboard::kPidFilePath); }
-
-  testsupport::TemporaryDevice device;
-  std::string root;
 };
 
 TEST_F(SpringBoardLife, DetachedSpringBoardTakesPressesAtOnceSurvivesRespringAndStops) {

@@ -21,8 +21,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 #include "sim/common/PressChannel.h"
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace {
 
@@ -30,18 +29,11 @@ using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
-class SpringBoardTest : public ::testing::Test {
+class SpringBoardTest : public testsupport::SimDeviceTest {
  protected:
   void SetUp() override {
-    root = device.root() + "/phone";
-    device::setRoot(root);
-    setenv("ORVANE_DEVICE", root.c_str(), 1);
-    ASSERT_EQ(sim({"init"}).status, 0);
-    ASSERT_TRUE(springboard.start(ORVANE_SIM, root)) << "SpringBoard did not start";
-  }
-
-  testsupport::SimResult sim(std::vector<std::string> words) {
-    return testsupport::runSim(ORVANE_SIM, root, std::move(words));
+    ASSERT_NO_FATAL_FAILURE(init());
+    startSpringBoard();
   }
 
   bool alive() { return sim({"status"}).status == 0; }
@@ -65,10 +57,6 @@ class SpringBoardTest : public ::testing::Test {
       if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return -1;
   }
-
-  testsupport::TemporaryDevice device;
-  std::string root;
-  testsupport::SpringBoardProcess springboard;
 };
 
 void writePreferences(const std::string& increaseSound) {

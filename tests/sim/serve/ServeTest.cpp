@@ -12,27 +12,21 @@
 #include <sstream>
 
 #include "tests/sim/serve/ServeProcess.h"
-#include "tests/support/Simulator.h"
-#include "tests/support/TemporaryDevice.h"
+#include "tests/support/SimDeviceTest.h"
 
 namespace {
 
 using testsupport::exchange;
 using testsupport::HttpAnswer;
 
-class Serve : public ::testing::Test {
+class Serve : public testsupport::SimDeviceTest {
  protected:
   void SetUp() override {
-    root = device.root() + "/phone";
-    setenv("ORVANE_DEVICE", root.c_str(), 1);
-    auto made = sim({"init"});
-    ASSERT_EQ(made.status, 0) << made.err;
+    ASSERT_NO_FATAL_FAILURE(init());
     // Before SpringBoard starts, so that its first snapshot has the sounds on.
     ASSERT_EQ(sim({"defaults", "write", "isEnabled", "-bool", "true"}).status, 0);
     ASSERT_TRUE(server.start(ORVANE_SIM, root)) << "no URL printed: " << server.greeting();
   }
-
-  testsupport::SimResult sim(std::vector<std::string> words) { return testsupport::runSim(ORVANE_SIM, root, words); }
 
   std::string authority() const { return "127.0.0.1:" + std::to_string(server.port()); }
 
@@ -54,8 +48,6 @@ class Serve : public ::testing::Test {
     return exchange(server.port(), request("POST", withToken(path), extra, body));
   }
 
-  testsupport::TemporaryDevice device;
-  std::string root;
   testsupport::ServeProcess server;
 };
 
