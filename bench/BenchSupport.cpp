@@ -68,13 +68,18 @@ double percentile(std::vector<double> samples, double fraction) {
 
 namespace {
 int replyDescriptor = -1;
+double deliveredAt = 0;
+
+void delivered(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
+  deliveredAt = monotonicMicroseconds();
+}
 
 void reloaded(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) {
   double at = monotonicMicroseconds();
   NSString* name =
       std::atomic_ref(*static_cast<NSString**>(dlsym(RTLD_DEFAULT, "kSelectedVolumeIncreaseSound"))).load();
   char record[160];
-  int length = snprintf(record, sizeof record, "%.3f %s\n", at, name ? name->utf8().c_str() : "-");
+  int length = snprintf(record, sizeof record, "%.3f %.3f %s\n", deliveredAt, at, name ? name->utf8().c_str() : "-");
   [[maybe_unused]] ssize_t written = write(replyDescriptor, record, static_cast<size_t>(length));
 }
 }  // namespace
@@ -83,6 +88,10 @@ bool runReloadPeerIfAsked(int argc, char** argv) {
   if (argc != 4 || std::string(argv[1]) != "--reload-peer") return false;
   prctl(PR_SET_PDEATHSIG, SIGTERM);
   replyDescriptor = std::atoi(argv[3]);
+  // Observers are called in the order they were added: this one before the library's reload.
+  CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, delivered,
+                                  CFSTR("com.quillmark.orvane/settingschanged"), nullptr,
+                                  CFNotificationSuspensionBehaviorCoalesce);
   substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
   // Registered after the library's observer, so it runs once the reload is done.
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, reloaded,
@@ -121,7 +130,7 @@ double ReloadPeer::waitForName(const std::string& name) {
   // Each reply is a reload; only the one that shows the new name counts.
   do {
     if (!fgets(line, sizeof line, replies)) std::abort();
-    sscanf(line, "%lf %159[^\n]", &at, seenName);
+    sscanf(line, "%lf %lf %159[^\n]", &delivered, &at, seenName);
   } while (name != seenName);
   return at;
 }

@@ -19,11 +19,14 @@ double monotonicMicroseconds();
 double percentile(std::vector<double> samples, double fraction);
 
 /// A fresh process that loads the hook library as SpringBoard does and, after
-/// each reload of its snapshot, writes a line "<time> <volume-up name>".
-/// Call runReloadPeerIfAsked first thing in main.
+/// each reload of its snapshot, writes a line "<delivered> <reloaded> <volume-up
+/// name>": the time the notification reached it, before the library's reload,
+/// and the time that reload was done. Call runReloadPeerIfAsked first thing in main.
 struct ReloadPeer {
   pid_t pid = -1;
   FILE* replies = nullptr;
+  /// When the notification behind the last reply reached the peer.
+  double delivered = 0;
   static ReloadPeer start(const char* executable);
   /// Waits for the reply showing `name`; returns the time its reload finished.
   double waitForName(const std::string& name);

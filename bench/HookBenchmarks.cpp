@@ -249,10 +249,10 @@ struct DatagramEcho {
 /// The posting side of PostToReloadedSnapshotInAnotherProcess, run in a fresh
 /// process: had an earlier benchmark loaded the hook library into the
 /// benchmark's own process, every post would make it reload too. Writes, per
-/// post, the time to the reloaded snapshot, the time the post call took, and
-/// a bare datagram's time measured right after it the same way: sent after the
+/// post, the time to the reloaded snapshot, the time the post call took, a
+/// bare datagram's time measured right after it the same way (sent after the
 /// same write of the preferences file, so that its receiver too has been idle
-/// while the file was written and flushed.
+/// while the file was written and flushed), and the time to the delivery.
 [[noreturn]] void runPoster(bool observing, long posts, int output) {
   if (observing) {
     VolumeControl::class_();
@@ -269,8 +269,9 @@ struct DatagramEcho {
     post();
     double returned = bench::monotonicMicroseconds();
     double reloaded = peer.waitForName(name);
+    double delivered = peer.delivered;
     writePreferences(true, name);
-    double sample[3] = {reloaded - posted, returned - posted, echo.roundTrip()};
+    double sample[4] = {reloaded - posted, returned - posted, echo.roundTrip(), delivered - posted};
     if (generation > kWarmUp && write(output, sample, sizeof sample) != sizeof sample) std::abort();
   }
   echo.stop();
@@ -300,12 +301,14 @@ void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
     _exit(127);
   }
   close(samples[1]);
-  std::vector<double> latencies, postCalls, datagrams;
-  double sample[3];
+  std::vector<double> latencies, postCalls, datagrams, deliveries, reloads;
+  double sample[4];
   while (read(samples[0], sample, sizeof sample) == sizeof sample) {
     latencies.push_back(sample[0]);
     postCalls.push_back(sample[1]);
     datagrams.push_back(sample[2]);
+    deliveries.push_back(sample[3]);
+    reloads.push_back(sample[0] - sample[3]);
   }
   close(samples[0]);
   int status = 0;
@@ -319,6 +322,9 @@ void PostToReloadedSnapshotInAnotherProcess(benchmark::State& state) {
   state.counters["median_us"] = median;
   state.counters["p99_us"] = p99;
   state.counters["post_call_median_us"] = bench::percentile(postCalls, 0.5);
+  // The two legs: post to the peer's first callback, then its reload.
+  state.counters["delivered_median_us"] = bench::percentile(deliveries, 0.5);
+  state.counters["reload_median_us"] = bench::percentile(reloads, 0.5);
   state.counters["datagram_median_us"] = datagramMedian;
   state.counters["datagram_p99_us"] = datagramP99;
   state.counters["median_ratio"] = median / datagramMedian;

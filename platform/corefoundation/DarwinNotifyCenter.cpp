@@ -307,7 +307,13 @@ void CFNotificationCenterRemoveEveryObserver(CFNotificationCenterRef notifyCente
 void CFNotificationCenterPostNotification(CFNotificationCenterRef notifyCenter, CFStringRef name, const void*,
                                           CFDictionaryRef, Boolean) {
   if (!notifyCenter || !name) return;
-  notify::post(notify::keyOf(name->utf8()));
+  Center& state = center();
+  std::string token;
+  {
+    std::lock_guard lock(state.mutex);
+    token = state.token;
+  }
+  notify::post(notify::keyOf(name->utf8()), token);
 }
 
 }  // extern "C"

@@ -224,6 +224,19 @@ PosterCache& posterCache() {
     [] { posterCache().mutex.lock(); }, [] { posterCache().mutex.unlock(); },
     [] { posterCache().mutex.unlock(); });
 
+// Marks the name at one entry and rings it; an entry whose process is gone is
+// removed from the registry, and NobodyListens tells the caller to forget it.
+Ring notifyEntry(PosterCache& cache, std::uint64_t key, std::pair<const std::string, KnownEntry>& item) {
+  KnownEntry& entry = item.second;
+  if (entry.table && !hasTableSize(entry.descriptor)) {
+    // Cut short or grown by someone: never touched again; its owner makes a new one.
+    entry.drop();
+  }
+  if (!entry.table || !markIn(*entry.table, key) || ring(entry, item.first) == Ring::Rung) return Ring::Rung;
+  cache.remove(item.first, entry);
+  return Ring::NobodyListens;
+}
+
 }  // namespace
 
 std::uint64_t keyOf(std::string_view name) {
@@ -449,7 +462,7 @@ std::vector<std::uint64_t> Endpoint::takePending() {
   return keys;
 }
 
-void post(std::uint64_t key) {
+void post(std::uint64_t key, std::string_view ownToken) {
   std::string directory = registryDirectory();
   PosterCache& cache = posterCache();
   std::lock_guard lock(cache.mutex);
@@ -467,18 +480,23 @@ void post(std::uint64_t key) {
     cache.listedAt = generation;
   }
   bool removed = false;
+  // Other processes are rung first: waking this process's own delivery thread
+  // first could take the processor the other rings are waiting for.
+  auto own = cache.entries.end();
   for (auto item = cache.entries.begin(); item != cache.entries.end();) {
-    KnownEntry& entry = item->second;
-    if (entry.table && !hasTableSize(entry.descriptor)) {
-      // Cut short or grown by someone: never touched again; its owner makes a new one.
-      entry.drop();
+    if (item->first == ownToken) {
+      own = item++;
+      continue;
     }
-    if (!entry.table || !markIn(*entry.table, key) || ring(entry, item->first) == Ring::Rung) {
+    if (notifyEntry(cache, key, *item) == Ring::Rung) {
       ++item;
       continue;
     }
-    cache.remove(item->first, entry);
     item = cache.entries.erase(item);
+    removed = true;
+  }
+  if (own != cache.entries.end() && notifyEntry(cache, key, *own) == Ring::NobodyListens) {
+    cache.entries.erase(own);
     removed = true;
   }
   if (removed) bumpGeneration(directory);

@@ -93,8 +93,8 @@ class Endpoint {
 };
 
 /// Marks the name pending at every entry of the current device that observes
-/// it and rings each. Never blocks on a receiver; removes entries of processes
-/// that are gone.
-void post(std::uint64_t key);
+/// it and rings each, the entry named `ownToken` (the poster's own) last.
+/// Never blocks on a receiver; removes entries of processes that are gone.
+void post(std::uint64_t key, std::string_view ownToken = {});
 
 }  // namespace notify
