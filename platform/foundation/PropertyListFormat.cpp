@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <algorithm>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -65,6 +64,12 @@ bool utf16ToUtf8(std::size_t count, Unit unit, std::string& out) {
 }
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// ASCII alone, whatever the process's locale says, and without a call per character.
+bool isTagNameCharacter(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+         c == ':' || c == '.';
+}
 
 std::string_view trimmed(std::string_view text) {
   while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
@@ -308,9 +313,7 @@ class XmlParser {
       ++at_;
     }
     std::size_t start = at_;
-    while (!atEnd() && (std::isalnum(static_cast<unsigned char>(text_[at_])) || text_[at_] == '_' || text_[at_] == '-' ||
-                        text_[at_] == ':' || text_[at_] == '.'))
-      ++at_;
+    while (!atEnd() && isTagNameCharacter(text_[at_])) ++at_;
     tag.name = text_.substr(start, at_ - start);
     if (tag.name.empty()) return false;
     // Attributes are skipped; a quoted value may hold '>'.
