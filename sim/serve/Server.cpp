@@ -174,6 +174,8 @@ class WebView {
 
  private:
   void publishState(std::optional<int> volume, bool running);
+  /// Asks SpringBoard for the volume and publishes the state with it.
+  void refreshState();
   void watchDevice();
   void routes();
   bool admitted(const httplib::Request& request, httplib::Response& response);
@@ -210,6 +212,12 @@ void WebView::publishState(std::optional<int> volume, bool running) {
   hub_.publish("state", jsonText(state));
 }
 
+void WebView::refreshState() {
+  std::string error;
+  auto volume = springboard_.press("volume", error);
+  publishState(volume, volume.has_value());
+}
+
 void WebView::watchDevice() {
   std::vector<std::string> watched = {
       device::hostPath("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"),
@@ -218,9 +226,7 @@ void WebView::watchDevice() {
   };
   std::string last;
   while (!stopRequested) {
-    std::string error;
-    auto volume = springboard_.press("volume", error);
-    publishState(volume, volume.has_value());
+    refreshState();
     std::string now;
     for (auto& path : watched) now += fingerprint(path) + ";";
     if (now != last) {
@@ -448,6 +454,8 @@ int WebView::run() {
   signal(SIGPIPE, SIG_IGN);
 
   feed_.start();
+  // A page that connects at once is greeted with the state, never with nothing.
+  refreshState();
   std::thread listener([this] { server_.listen_after_bind(); });
   std::thread watcher([this] { watchDevice(); });
   std::printf("Serving device %s\nOpen http://127.0.0.1:%d/?token=%s\n%s", device::root().c_str(), port,
