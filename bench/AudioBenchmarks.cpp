@@ -241,7 +241,7 @@ Setup& setup() {
     }
     Class cls = VolumeControl::class_();
     auto preferences = NSMutableDictionary::dictionary();
-    preferences->setObject_forKey(NSNumber::numberWithBool(true), "isEnabled");
+    preferences->setObject_forKey(NSNumber::numberWithBool(true).get(), "isEnabled");
     preferences->setObject_forKey(NSSTR("Mac Volume Change"), "selectedIncreaseSound");
     preferences->setObject_forKey(NSSTR("Long Opening"), "selectedDecreaseSound");
     preferences->writeToFile_atomically(NSSTR("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"), true);

@@ -41,10 +41,10 @@ std::string prepareDevice() {
 
 void writePreferences(bool enabled, const std::string& increaseSound, const std::string& decreaseSound = "") {
   auto preferences = NSMutableDictionary::dictionary();
-  preferences->setObject_forKey(NSNumber::numberWithBool(enabled), "isEnabled");
-  preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound), "selectedIncreaseSound");
+  preferences->setObject_forKey(NSNumber::numberWithBool(enabled).get(), "isEnabled");
+  preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound).get(), "selectedIncreaseSound");
   if (!decreaseSound.empty())
-    preferences->setObject_forKey(NSString::stringWithUTF8String(decreaseSound), "selectedDecreaseSound");
+    preferences->setObject_forKey(NSString::stringWithUTF8String(decreaseSound).get(), "selectedDecreaseSound");
   preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
 }
 

@@ -63,7 +63,7 @@ Retained<PSListController> page(const char* className) {
   auto* list = objc_cast<PSListController>(made.get());
   if (!list) std::abort();
   list->setBundle(loadedBundle());
-  return list;
+  return objc::retain(list);
 }
 
 void OpenRootPageToFirstLayout(benchmark::State& state) {
@@ -71,7 +71,7 @@ void OpenRootPageToFirstLayout(benchmark::State& state) {
   for (auto _ : state) {
     AutoreleasePool pool;
     auto root = page("OrvaneListController");
-    auto navigation = UINavigationController::controllerWithRootViewController(root);
+    auto navigation = UINavigationController::controllerWithRootViewController(root.get());
     navigation->beginAppearanceTransition(true, false);
     navigation->endAppearanceTransition(false);
     benchmark::DoNotOptimize(root->table()->sections().size());
@@ -98,7 +98,7 @@ void OpenSoundThemesPage(benchmark::State& state) {
   for (auto _ : state) {
     AutoreleasePool pool;
     auto sounds = page("QMOrvaneConfigurationListController");
-    auto navigation = UINavigationController::controllerWithRootViewController(sounds);
+    auto navigation = UINavigationController::controllerWithRootViewController(sounds.get());
     navigation->beginAppearanceTransition(true, false);
     navigation->endAppearanceTransition(false);
     benchmark::DoNotOptimize(sounds->table()->sections().size());
@@ -113,7 +113,7 @@ void OpenThemeChoices(benchmark::State& state) {
   addedThemes(state.range(0));
   AutoreleasePool outer;
   auto sounds = page("QMOrvaneConfigurationListController");
-  auto navigation = UINavigationController::controllerWithRootViewController(sounds);
+  auto navigation = UINavigationController::controllerWithRootViewController(sounds.get());
   navigation->beginAppearanceTransition(true, false);
   navigation->endAppearanceTransition(false);
   PSSpecifier* picker = sounds->groups().at(0).rows.at(0);

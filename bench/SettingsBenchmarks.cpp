@@ -100,7 +100,7 @@ const std::string& prepareDevice() {
     writeFile(bundle + "/en.lproj/Localizable.strings", fiftyRowsTable());
     // Stored values for half the rows, as after some use.
     auto preferences = NSMutableDictionary::dictionary();
-    for (int n = 0; n < 40; n += 2) preferences->setObject_forKey(NSNumber::numberWithBool(true), "key" + std::to_string(n));
+    for (int n = 0; n < 40; n += 2) preferences->setObject_forKey(NSNumber::numberWithBool(true).get(), "key" + std::to_string(n));
     preferences->setObject_forKey(NSSTR("Mac Volume Change"), "selectedIncreaseSound");
     preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
     return pattern;
@@ -126,7 +126,7 @@ Retained<PSListController> freshPage(const char* className) {
   auto* page = objc_cast<PSListController>(made.get());
   if (!page) std::abort();
   page->setBundle(bundle);
-  return page;
+  return objc::retain(page);
 }
 
 /// From "setPreferenceValue:specifier:" on a page here (a durable write, then
@@ -189,7 +189,7 @@ void ParseFiftyRowList(benchmark::State& state) {
   loadedBundle();
   auto path = NSString::stringWithUTF8String(std::string(bundlePath) + "/Orvane.plist");
   for (auto _ : state) {
-    auto list = NSDictionary::dictionaryWithContentsOfFile(path);
+    auto list = NSDictionary::dictionaryWithContentsOfFile(path.get());
     benchmark::DoNotOptimize(list.get());
   }
 }

@@ -24,9 +24,9 @@ inline void playTheme(id name) {
   if (!name) return;
   if (foundation::describe(name).find('/') != std::string::npos) return;
   Retained<NSString> path = NSString::stringWithFormat(ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/%@.wav", name);
-  Retained<NSURL> url = NSURL::fileURLWithPath(path);
+  Retained<NSURL> url = NSURL::fileURLWithPath(path.get());
   SystemSoundID sound = 0;
-  if (AudioServicesCreateSystemSoundID(url, &sound) != kAudioServicesNoError) return;
+  if (AudioServicesCreateSystemSoundID(url.get(), &sound) != kAudioServicesNoError) return;
   AudioServicesAddSystemSoundCompletion(sound, nullptr, nullptr, disposeThemeSound, nullptr);
   AudioServicesPlaySystemSound(sound);
 }

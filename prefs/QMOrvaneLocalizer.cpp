@@ -11,7 +11,8 @@ namespace {
 Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionary* titles, NSString* table) {
   auto localized = NSMutableDictionary::dictionary();
   Retained<NSArray> keys = titles->allKeys();
-  for (objc_object* item : *keys) {
+  for (auto& held : *keys) {
+    objc_object* item = held.get();
     auto* key = static_cast<NSString*>(item);  // a stored value, passed on whatever its class
     objc_object* title = titles->objectForKey(key);
     auto* text = objc_cast<NSString>(title);
@@ -53,7 +54,7 @@ NSBundle* QMOrvaneLocalizer::localizationBundle() {
 
 Retained<NSString> QMOrvaneLocalizer::localizedStringForKey_inTable(NSString* key, NSString* table) {
   NSBundle* bundle = localizationBundle();
-  if (!bundle) return key;
+  if (!bundle) return objc::retain(key);
   return bundle->localizedStringForKey_value_table(key, NSSTR(""), table);
 }
 
@@ -69,16 +70,16 @@ Retained<NSString> QMOrvaneLocalizer::localizedStringForKey(NSString* key) {
 
 NSArray* QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable(NSArray* specifiers, NSString* table) {
   if (!specifiers || specifiers->count() == 0) return specifiers;
-  for (objc_object* item : *specifiers) {
-    auto* specifier = objc_cast<PSSpecifier>(item);
+  for (auto& item : *specifiers) {
+    auto* specifier = objc_cast<PSSpecifier>(item.get());
     if (!specifier) continue;
-    if (NSString* name = specifier->name()) specifier->setName(localizedStringForKey_inTable(name, table));
+    if (NSString* name = specifier->name()) specifier->setName(localizedStringForKey_inTable(name, table).get());
     if (auto* footer = objc_cast<NSString>(specifier->propertyForKey("footerText")))
       specifier->setProperty_forKey(localizedStringForKey_inTable(footer, table).get(), "footerText");
     if (NSDictionary* titles = specifier->titleDictionary())
-      specifier->setTitleDictionary(localizedTitles(this, titles, table));
+      specifier->setTitleDictionary(localizedTitles(this, titles, table).get());
     if (NSDictionary* titles = specifier->shortTitleDictionary())
-      specifier->setShortTitleDictionary(localizedTitles(this, titles, table));
+      specifier->setShortTitleDictionary(localizedTitles(this, titles, table).get());
   }
   return specifiers;
 }

@@ -61,7 +61,7 @@ objc_object* QMOrvanePage<Self, Base>::readPreferenceValue(PSSpecifier* specifie
   objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
   if (!value && preferences && key && key->utf8() == masterSwitchKey) return NSNumber::numberWithBool(true).autorelease();
   if (!value) return specifier->propertyForKey("default");
-  return Retained<objc_object>(value).autorelease();
+  return Retained<objc_object>::retain(value).autorelease();
 }
 
 template <class Self, class Base>
@@ -69,10 +69,10 @@ void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, 
   if (!specifier) return;
   auto preferences = NSMutableDictionary::dictionary();
   auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::preferencesPath));
-  preferences->addEntriesFromDictionary(stored);
+  preferences->addEntriesFromDictionary(stored.get());
   // The platform would raise for a row without key or a change without value; such a change stores nothing.
   if (auto* key = objc_cast<NSString>(specifier->propertyForKey("key")); key && value) {
-    if (!stored) preferences->setObject_forKey(NSNumber::numberWithBool(false), masterSwitchKey);
+    if (!stored) preferences->setObject_forKey(NSNumber::numberWithBool(false).get(), masterSwitchKey);
     preferences->setObject_forKey(value, key);
     preferences->writeToFile_atomically(NSSTR(orvane::preferencesPath), true);
   }
@@ -84,13 +84,13 @@ template <class Self, class Base>
 void QMOrvanePage<Self, Base>::viewWillAppear(bool animated) {
   objc::sendSuper(Self::class_(), this, "viewWillAppear:", animated);
   if (UINavigationBar* bar = themedBar(this)) {
-    bar->setTintColor(UIColor::colorWithRed_green_blue_alpha(1, 1, 1, 1));
-    bar->setBarTintColor(themeColour());
+    bar->setTintColor(UIColor::colorWithRed_green_blue_alpha(1, 1, 1, 1).get());
+    bar->setBarTintColor(themeColour().get());
     auto attributes = NSMutableDictionary::dictionary();
     attributes->setObject_forKey(UIColor::whiteColor(), NSForegroundColorAttributeName);
-    bar->setTitleTextAttributes(attributes);
+    bar->setTitleTextAttributes(attributes.get());
   }
-  UISwitch::appearanceWhenContainedIn(object_getClass(this))->setOnTintColor(themeColour());
+  UISwitch::appearanceWhenContainedIn(object_getClass(this))->setOnTintColor(themeColour().get());
   UIApplication* application = UIApplication::sharedApplication();
   prevStatusStyle() = application->statusBarStyle();
   application->setStatusBarStyle(UIStatusBarStyleLightContent);
@@ -111,7 +111,7 @@ template <class Self, class Base>
 UITableViewCell* QMOrvanePage<Self, Base>::tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path) {
   auto* cell = objc::sendSuper<UITableViewCell*>(Self::class_(), this, "tableView:cellForRowAtIndexPath:", table, path);
   if (cell && cell->respondsToSelector(sel_registerName("titleLabel")))
-    if (auto* label = objc::send<UILabel*>(cell, "titleLabel")) label->setTextColor(colour(22, 36, 51));
+    if (auto* label = objc::send<UILabel*>(cell, "titleLabel")) label->setTextColor(colour(22, 36, 51).get());
   return cell;
 }
 

@@ -8,13 +8,19 @@ Class NSArray::class_() {
 }
 
 Retained<NSArray> NSArray::array() {
-  return Retained<NSArray>::adopt(static_cast<NSArray*>(class_createInstance(class_(), 0)));
+  return objc::alloc<NSArray>();
 }
 
 Retained<NSArray> NSArray::arrayWithObjects(std::vector<Retained<objc_object>> objects) {
   auto result = array();
   result->objects_ = std::move(objects);
   return result;
+}
+
+Retained<NSArray> NSArray::arrayWithObjects(std::initializer_list<objc_object*> objects) {
+  std::vector<Retained<objc_object>> retained;
+  for (objc_object* object : objects) retained.push_back(objc::retain(object));
+  return arrayWithObjects(std::move(retained));
 }
 
 objc_object* NSArray::objectAtIndex(std::size_t index) const {
@@ -31,7 +37,7 @@ Class NSMutableArray::class_() {
 }
 
 Retained<NSMutableArray> NSMutableArray::array() {
-  return Retained<NSMutableArray>::adopt(static_cast<NSMutableArray*>(class_createInstance(class_(), 0)));
+  return objc::alloc<NSMutableArray>();
 }
 
 void NSMutableArray::addObject(objc_object* object) {

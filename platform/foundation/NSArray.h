@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 #include "platform/objc/NSObject.h"
@@ -10,6 +11,8 @@ class NSArray : public NSObject {
   static Class class_();
   static Retained<NSArray> array();
   static Retained<NSArray> arrayWithObjects(std::vector<Retained<objc_object>> objects);
+  /// A literal list, as @[...] writes it: each object is retained by the array.
+  static Retained<NSArray> arrayWithObjects(std::initializer_list<objc_object*> objects);
 
   std::size_t count() const { return objects_.size(); }
   objc_object* objectAtIndex(std::size_t index) const;

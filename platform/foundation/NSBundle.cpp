@@ -39,7 +39,7 @@ NSBundle* NSBundle::bundleWithPath(const NSString* path) {
 NSDictionary* NSBundle::infoDictionary() {
   std::lock_guard lock(mutex_);
   if (!info_) {
-    info_ = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(path_ + "/Info.plist"));
+    info_ = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(path_ + "/Info.plist").get());
     if (!info_) info_ = NSDictionary::dictionary();
   }
   return info_.get();

@@ -12,7 +12,7 @@ Class NSData::class_() {
 }
 
 Retained<NSData> NSData::dataWithBytes(std::string_view bytes) {
-  auto data = Retained<NSData>::adopt(static_cast<NSData*>(class_createInstance(class_(), 0)));
+  auto data = objc::alloc<NSData>();
   data->bytes_ = bytes;
   return data;
 }

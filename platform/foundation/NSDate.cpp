@@ -21,7 +21,7 @@ Retained<NSDate> NSDate::date() {
 }
 
 Retained<NSDate> NSDate::dateWithTimeIntervalSinceReferenceDate(double seconds) {
-  auto date = Retained<NSDate>::adopt(static_cast<NSDate*>(class_createInstance(class_(), 0)));
+  auto date = objc::alloc<NSDate>();
   date->seconds_ = seconds;
   return date;
 }

@@ -21,7 +21,7 @@ Class NSDictionary::class_() {
 }
 
 Retained<NSDictionary> NSDictionary::dictionary() {
-  return Retained<NSDictionary>::adopt(static_cast<NSDictionary*>(class_createInstance(class_(), 0)));
+  return objc::alloc<NSDictionary>();
 }
 
 Retained<NSDictionary> NSDictionary::dictionaryWithContentsOfFile(const NSString* path) {
@@ -91,7 +91,7 @@ Class NSMutableDictionary::class_() {
 }
 
 Retained<NSMutableDictionary> NSMutableDictionary::dictionary() {
-  return Retained<NSMutableDictionary>::adopt(static_cast<NSMutableDictionary*>(class_createInstance(class_(), 0)));
+  return objc::alloc<NSMutableDictionary>();
 }
 
 Retained<NSMutableDictionary> NSMutableDictionary::dictionaryWithContentsOfFile(const NSString* path) {

@@ -12,7 +12,7 @@ Class NSNumber::class_() {
 
 namespace {
 Retained<NSNumber> makeNumber() {
-  return Retained<NSNumber>::adopt(static_cast<NSNumber*>(class_createInstance(NSNumber::class_(), 0)));
+  return objc::alloc<NSNumber>();
 }
 }  // namespace
 

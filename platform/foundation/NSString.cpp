@@ -14,7 +14,7 @@ Class NSString::class_() {
 Retained<NSString> NSString::string() { return stringWithUTF8String(""); }
 
 Retained<NSString> NSString::stringWithUTF8String(std::string_view text) {
-  auto string = Retained<NSString>::adopt(static_cast<NSString*>(class_createInstance(class_(), 0)));
+  auto string = objc::alloc<NSString>();
   string->text_ = text;
   return string;
 }
@@ -34,7 +34,7 @@ NSString* internText(std::string_view text, Bound bound) {
     if (text.size() > NSString::maximumInternedLength || limitedCount >= NSString::maximumInternedCount) return nullptr;
     ++limitedCount;
   }
-  NSString* string = NSString::stringWithUTF8String(text).release();
+  NSString* string = NSString::stringWithUTF8String(text).leak();
   objc_makeImmortal(string);
   table->emplace(std::string(text), string);
   return string;

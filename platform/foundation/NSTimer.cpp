@@ -44,14 +44,14 @@ Class NSTimer::class_() {
 NSTimer* NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(double interval, NSObject* target,
                                                                                   SEL selector, NSObject* userInfo,
                                                                                   bool repeats) {
-  auto timer = Retained<NSTimer>::adopt(static_cast<NSTimer*>(class_createInstance(class_(), 0)));
+  auto timer = objc::alloc<NSTimer>();
   timer->interval_ = interval;
   timer->fireDate_ = foundation::clock::now() + interval;
-  timer->target_ = target;
+  timer->target_ = objc::retain(target);
   timer->selector_ = selector;
-  timer->userInfo_ = userInfo;
+  timer->userInfo_ = objc::retain(userInfo);
   timer->repeats_ = repeats;
-  NSRunLoop::currentRunLoop()->addTimer(timer);
+  NSRunLoop::currentRunLoop()->addTimer(timer.get());
   return timer.get();
 }
 
@@ -63,7 +63,7 @@ void NSTimer::invalidate() {
 
 void NSTimer::fire() {
   if (!valid_ || !target_ || !selector_) return;
-  Retained<NSTimer> keep = this;
+  Retained<NSTimer> keep = objc::retain(this);
   Retained<NSObject> target = target_;
   if (std::string_view(sel_getName(selector_)).ends_with(':')) objc_msgSend(target.get(), selector_, static_cast<id>(this));
   else objc_msgSend(target.get(), selector_);
@@ -81,7 +81,7 @@ NSRunLoop* NSRunLoop::currentRunLoop() {
 }
 
 void NSRunLoop::addTimer(NSTimer* timer) {
-  if (timer) timers_.push_back(Retained<NSTimer>(timer));
+  if (timer) timers_.push_back(Retained<NSTimer>::retain(timer));
 }
 
 double NSRunLoop::earliestFireDate() const {

@@ -11,7 +11,7 @@ Class NSURL::class_() {
 
 Retained<NSURL> NSURL::fileURLWithPath(const NSString* path) {
   if (!path) throw NSInvalidArgumentException("+[NSURL fileURLWithPath:]: nil string parameter");
-  auto url = Retained<NSURL>::adopt(static_cast<NSURL*>(class_createInstance(class_(), 0)));
+  auto url = objc::alloc<NSURL>();
   url->path_ = path->utf8();
   return url;
 }

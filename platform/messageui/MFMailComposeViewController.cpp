@@ -211,23 +211,23 @@ MFMailComposeViewController* MFMailComposeViewController::init() {
 }
 
 void MFMailComposeViewController::setSubject(NSString* subject) {
-  subject_ = subject;
+  subject_ = objc::retain(subject);
   fieldOrder_.push_back("subject");
 }
 void MFMailComposeViewController::setToRecipients(NSArray* recipients) {
-  toRecipients_ = recipients;
+  toRecipients_ = objc::retain(recipients);
   fieldOrder_.push_back("to");
 }
 void MFMailComposeViewController::setCcRecipients(NSArray* recipients) {
-  ccRecipients_ = recipients;
+  ccRecipients_ = objc::retain(recipients);
   fieldOrder_.push_back("cc");
 }
 void MFMailComposeViewController::setBccRecipients(NSArray* recipients) {
-  bccRecipients_ = recipients;
+  bccRecipients_ = objc::retain(recipients);
   fieldOrder_.push_back("bcc");
 }
 void MFMailComposeViewController::setMessageBody_isHTML(NSString* body, bool isHTML) {
-  body_ = body;
+  body_ = objc::retain(body);
   isHTML_ = isHTML;
   fieldOrder_.push_back("body");
 }
@@ -252,9 +252,9 @@ std::string MFMailComposeViewController::internetMessage() const {
   std::string boundary = fmt::format("Orvane-Mail-Boundary-{}", static_cast<const void*>(this));
   std::string from = device::setting("MailAccount").value_or("mobile@device.invalid");
   std::string message = "From: " + MFMailboxHeader(from) + "\r\n";
-  if (toRecipients_ && toRecipients_->count()) message += "To: " + mailboxList(toRecipients_) + "\r\n";
-  if (ccRecipients_ && ccRecipients_->count()) message += "Cc: " + mailboxList(ccRecipients_) + "\r\n";
-  if (bccRecipients_ && bccRecipients_->count()) message += "Bcc: " + mailboxList(bccRecipients_) + "\r\n";
+  if (toRecipients_ && toRecipients_->count()) message += "To: " + mailboxList(toRecipients_.get()) + "\r\n";
+  if (ccRecipients_ && ccRecipients_->count()) message += "Cc: " + mailboxList(ccRecipients_.get()) + "\r\n";
+  if (bccRecipients_ && bccRecipients_->count()) message += "Bcc: " + mailboxList(bccRecipients_.get()) + "\r\n";
   message += "Subject: " + headerText(subject_ ? subject_->utf8() : "") + "\r\n";
   message += "Date: " + rfc2822Date() + "\r\n";
   message += "MIME-Version: 1.0\r\n";
@@ -302,7 +302,7 @@ std::string MFMailComposeViewController::save() {
 void MFMailComposeViewController::cancel() { finish(MFMailComposeResultCancelled); }
 
 void MFMailComposeViewController::finish(MFMailComposeResult result) {
-  Retained<MFMailComposeViewController> keep = this;  // the delegate's dismissal may drop the last reference
+  Retained<MFMailComposeViewController> keep = objc::retain(this);  // the delegate's dismissal may drop the last reference
   if (delegate_)
     objc::send(delegate_, "mailComposeController:didFinishWithResult:error:", this, result,
                static_cast<objc_object*>(nullptr));

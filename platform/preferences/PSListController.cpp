@@ -58,27 +58,27 @@ NSArray* PSListController::loadSpecifiersFromPlistName_target(NSString* name, NS
   if (!name || !bundle_) return nullptr;
   Retained<NSString> title;
   Retained<NSArray> loaded = SpecifiersFromPlist(bundle_->bundlePath() + "/" + name->utf8() + ".plist", target, &title);
-  if (loaded && title && !title_) setTitle(title);
+  if (loaded && title && !title_) setTitle(title.get());
   return loaded.autorelease();
 }
 
 objc_object* PSListController::readPreferenceValue(PSSpecifier* specifier) {
   if (!specifier) return nullptr;
-  auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(preferencesFile(specifier)));
+  auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(preferencesFile(specifier)).get());
   auto* key = objc_cast<NSString>(specifier->propertyForKey("key"));
   objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
   if (!value) return specifier->propertyForKey("default");
-  return Retained<objc_object>(value).autorelease();
+  return Retained<objc_object>::retain(value).autorelease();
 }
 
 void PSListController::setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier) {
   auto* key = specifier ? objc_cast<NSString>(specifier->propertyForKey("key")) : nullptr;
   if (!key || !value) return;
   auto path = NSString::stringWithUTF8String(preferencesFile(specifier));
-  auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(path);
+  auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(path.get());
   if (!preferences) preferences = NSMutableDictionary::dictionary();
   preferences->setObject_forKey(value, key);
-  preferences->writeToFile_atomically(path, true);
+  preferences->writeToFile_atomically(path.get(), true);
   if (auto* notification = objc_cast<NSString>(specifier->propertyForKey("PostNotification")))
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), notification, nullptr, nullptr, true);
 }
@@ -99,7 +99,7 @@ void PSListController::viewWillAppear(bool animated) {
 const std::vector<PSListController::Group>& PSListController::groups() {
   auto* all = objc::send<NSArray*>(this, "specifiers");
   if (all == groupedSpecifiers_.get() && (!all || all->mutations() == groupedMutations_)) return grouped_;
-  groupedSpecifiers_ = all;
+  groupedSpecifiers_ = objc::retain(all);
   groupedMutations_ = all ? all->mutations() : 0;
   grouped_.clear();
   if (!all) return grouped_;
@@ -147,7 +147,7 @@ UITableViewCell* PSListController::tableView_cellForRowAtIndexPath(UITableView* 
   PSSpecifier* specifier = rows[static_cast<std::size_t>(path->row())];
 
   auto identifier = NSString::stringWithUTF8String(reuseIdentifier(specifier));
-  Retained<UITableViewCell> cell = table ? table->dequeueReusableCellWithIdentifier(identifier) : nullptr;
+  Retained<UITableViewCell> cell = table ? table->dequeueReusableCellWithIdentifier(identifier.get()) : nullptr;
   if (auto* reused = objc_cast<PSTableCell>(cell.get())) reused->setSpecifier(specifier);
   if (!cell) {
     Class cellClass = PSTableCell::class_();
@@ -198,7 +198,7 @@ UITableViewCell* PSListController::tableView_cellForRowAtIndexPath(UITableView* 
 
 Retained<NSObject> PSListController::valueForSpecifier(PSSpecifier* specifier) {
   NSObject* target = targetOf(specifier, this);
-  return Retained<NSObject>(objc_cast<NSObject>(objc::send<id>(target, "readPreferenceValue:", specifier)));
+  return Retained<NSObject>::retain(objc_cast<NSObject>(objc::send<id>(target, "readPreferenceValue:", specifier)));
 }
 
 void PSListController::loadChoices(PSSpecifier* specifier) {
@@ -206,11 +206,11 @@ void PSListController::loadChoices(PSSpecifier* specifier) {
   auto* valuesSource = objc_cast<NSString>(specifier->propertyForKey("valuesDataSource"));
   NSObject* target = specifier->target();
   if (!target || (!titlesSource && !valuesSource)) return;
-  Retained<NSArray> values = specifier->values();
-  if (valuesSource) values = objc::send<NSArray*>(target, valuesSource->utf8().c_str());
+  Retained<NSArray> values = objc::retain(specifier->values());
+  if (valuesSource) values = objc::retain(objc::send<NSArray*>(target, valuesSource->utf8().c_str()));
   Retained<NSArray> titles = values;
-  if (titlesSource) titles = objc::send<NSArray*>(target, titlesSource->utf8().c_str());
-  specifier->setValues_titles(values, titles);
+  if (titlesSource) titles = objc::retain(objc::send<NSArray*>(target, titlesSource->utf8().c_str()));
+  specifier->setValues_titles(values.get(), titles.get());
 }
 
 UIViewController* PSListController::selectRow(PSSpecifier* specifier) {
@@ -230,7 +230,7 @@ UIViewController* PSListController::selectRow(PSSpecifier* specifier) {
         list->parentController_ = this;
         if (specifier->name() && !list->title()) list->setTitle(specifier->name());
       }
-      if (UINavigationController* navigation = navigationController()) navigation->pushViewController_animated(page, true);
+      if (UINavigationController* navigation = navigationController()) navigation->pushViewController_animated(page.get(), true);
       return page.get();
     }
     case PSButtonCell: {
@@ -282,12 +282,12 @@ NSArray* PSListItemsController::specifiers() {
       items->addObject(item.get());
     }
   }
-  _specifiers = items.release();
+  _specifiers = items.leak();
   return _specifiers;
 }
 
 Retained<NSObject> PSListItemsController::currentValue() {
-  return Retained<NSObject>(objc_cast<NSObject>(objc::send<id>(this, "readPreferenceValue:", specifier_.get())));
+  return Retained<NSObject>::retain(objc_cast<NSObject>(objc::send<id>(this, "readPreferenceValue:", specifier_.get())));
 }
 
 long PSListItemsController::numberOfSectionsInTableView(UITableView* table) {
@@ -310,7 +310,7 @@ bool PSListItemsController::pickTitle(const std::string& title) {
   for (auto& group : groups())
     for (PSSpecifier* item : group.rows)
       if (item->name() && item->name()->utf8() == title) {
-        Retained<PSSpecifier> picked = item;
+        Retained<PSSpecifier> picked = objc::retain(item);
         {
           device::PreferencesChange change;
           objc::send(this, "setPreferenceValue:specifier:", picked->propertyForKey("value"), specifier_.get());

@@ -35,7 +35,7 @@ class PSListController : public UIViewController {
   void setBundle(NSBundle* bundle) { bundle_ = bundle; }
   /// The row that opened this page, if any.
   PSSpecifier* specifier() const { return specifier_.get(); }
-  void setSpecifier(PSSpecifier* specifier) { specifier_ = specifier; }
+  void setSpecifier(PSSpecifier* specifier) { specifier_ = objc::retain(specifier); }
   PSListController* parentController() const { return parentController_; }
   UITableView* table() { return table_.get(); }
 

@@ -12,7 +12,7 @@ Class PSSpecifier::class_() {
 }
 
 Retained<PSSpecifier> PSSpecifier::specifier() {
-  return Retained<PSSpecifier>::adopt(static_cast<PSSpecifier*>(class_createInstance(class_(), 0)));
+  return objc::alloc<PSSpecifier>();
 }
 
 void PSSpecifier::setProperty_forKey(objc_object* value, const NSString* key) {
@@ -25,7 +25,7 @@ void PSSpecifier::setProperty_forKey(objc_object* value, std::string_view key) {
 }
 
 void PSSpecifier::setValues_titles(NSArray* values, NSArray* titles) {
-  values_ = values;
+  values_ = objc::retain(values);
   auto dictionary = NSMutableDictionary::dictionary();
   if (values && titles)
     for (std::size_t i = 0; i < values->count() && i < titles->count(); ++i)
@@ -93,7 +93,7 @@ Retained<NSArray> SpecifiersFromPlist(const std::string& devicePath, NSObject* t
   auto* list = objc_cast<NSDictionary>(file.value.get());
   auto* items = list ? objc_cast<NSArray>(list->objectForKey("items")) : nullptr;
   if (!items) return nullptr;
-  if (title) *title = objc_cast<NSString>(list->objectForKey("title"));
+  if (title) *title = objc::retain(objc_cast<NSString>(list->objectForKey("title")));
 
   auto specifiers = NSMutableArray::array();
   std::size_t index = 0;

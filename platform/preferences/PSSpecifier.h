@@ -42,11 +42,11 @@ class PSSpecifier : public NSObject {
   void setProperty_forKey(objc_object* value, std::string_view key);
 
   NSString* name() const { return name_.get(); }
-  void setName(NSString* name) { name_ = name; }
+  void setName(NSString* name) { name_ = objc::retain(name); }
   NSDictionary* titleDictionary() const { return titleDictionary_.get(); }
-  void setTitleDictionary(NSDictionary* titles) { titleDictionary_ = titles; }
+  void setTitleDictionary(NSDictionary* titles) { titleDictionary_ = objc::retain(titles); }
   NSDictionary* shortTitleDictionary() const { return shortTitleDictionary_.get(); }
-  void setShortTitleDictionary(NSDictionary* titles) { shortTitleDictionary_ = titles; }
+  void setShortTitleDictionary(NSDictionary* titles) { shortTitleDictionary_ = objc::retain(titles); }
   NSArray* values() const { return values_.get(); }
   /// Sets the choices: values in order, and their titles keyed by each value's description.
   void setValues_titles(NSArray* values, NSArray* titles);

@@ -16,7 +16,7 @@ Class PSTableCell::class_() {
 PSTableCell* PSTableCell::initWithStyle_reuseIdentifier_specifier(UITableViewCellStyle style, NSString* reuseIdentifier,
                                                                   PSSpecifier* specifier) {
   if (!objc::send<id>(this, "initWithStyle:reuseIdentifier:", style, reuseIdentifier)) return nullptr;
-  specifier_ = specifier;
+  specifier_ = objc::retain(specifier);
   return this;
 }
 

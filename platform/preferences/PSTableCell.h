@@ -14,7 +14,7 @@ class PSTableCell : public UITableViewCell {
   /// The row's title label (also the runtime method "titleLabel").
   UILabel* titleLabel() { return textLabel(); }
   PSSpecifier* specifier() const { return specifier_.get(); }
-  void setSpecifier(PSSpecifier* specifier) { specifier_ = specifier; }
+  void setSpecifier(PSSpecifier* specifier) { specifier_ = objc::retain(specifier); }
 
  protected:
   Retained<PSSpecifier> specifier_;

@@ -23,14 +23,13 @@ bool SLComposeViewController::isAvailableForServiceType(NSString* serviceType) {
 
 Retained<SLComposeViewController> SLComposeViewController::composeViewControllerForServiceType(NSString* serviceType) {
   if (!serviceType) return nullptr;
-  auto sheet = Retained<SLComposeViewController>::adopt(
-      static_cast<SLComposeViewController*>(class_createInstance(class_(), 0)));
-  sheet->serviceType_ = serviceType;
+  auto sheet = objc::alloc<SLComposeViewController>();
+  sheet->serviceType_ = objc::retain(serviceType);
   return sheet;
 }
 
 bool SLComposeViewController::setInitialText(NSString* text) {
-  text_ = text;
+  text_ = objc::retain(text);
   return true;
 }
 
@@ -51,7 +50,7 @@ void SLComposeViewController::cancel() { finish(SLComposeViewControllerResultCan
 
 void SLComposeViewController::finish(SLComposeViewControllerResult result) {
   // The handler may dismiss the sheet and so drop the last reference to it and to itself.
-  Retained<SLComposeViewController> keep = this;
+  Retained<SLComposeViewController> keep = objc::retain(this);
   CompletionHandler handler = completionHandler_;
   if (handler) handler(result);
 }

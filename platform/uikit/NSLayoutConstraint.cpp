@@ -20,7 +20,7 @@ Class NSLayoutConstraint::class_() {
 Retained<NSLayoutConstraint> NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
     UIView* item, NSLayoutAttribute attribute, NSLayoutRelation relation, UIView* toItem, NSLayoutAttribute toAttribute,
     CGFloat multiplier, CGFloat constant) {
-  auto made = Retained<NSLayoutConstraint>::adopt(static_cast<NSLayoutConstraint*>(class_createInstance(class_(), 0)));
+  auto made = objc::alloc<NSLayoutConstraint>();
   made->firstItem_ = item;
   made->firstAttribute_ = attribute;
   made->relation_ = relation;

@@ -11,7 +11,7 @@ Class UIBarButtonItem::class_() {
 
 Retained<UIBarButtonItem> UIBarButtonItem::itemWithSystemItem_target_action(UIBarButtonSystemItem item,
                                                                             NSObject* target, SEL action) {
-  auto made = Retained<UIBarButtonItem>::adopt(static_cast<UIBarButtonItem*>(class_createInstance(class_(), 0)));
+  auto made = objc::alloc<UIBarButtonItem>();
   made->systemItem_ = item;
   made->target_ = target;
   made->action_ = action;
@@ -20,7 +20,7 @@ Retained<UIBarButtonItem> UIBarButtonItem::itemWithSystemItem_target_action(UIBa
 
 void UIBarButtonItem::tap() {
   if (!target_ || !action_) return;
-  Retained<UIBarButtonItem> keep = this;
+  Retained<UIBarButtonItem> keep = objc::retain(this);
   if (std::string_view(sel_getName(action_)).ends_with(':')) objc_msgSend(target_, action_, static_cast<id>(this));
   else objc_msgSend(target_, action_);
 }

@@ -8,7 +8,7 @@ Class UIColor::class_() {
 }
 
 Retained<UIColor> UIColor::colorWithRed_green_blue_alpha(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
-  auto color = Retained<UIColor>::adopt(static_cast<UIColor*>(class_createInstance(class_(), 0)));
+  auto color = objc::alloc<UIColor>();
   color->red_ = red;
   color->green_ = green;
   color->blue_ = blue;
@@ -18,7 +18,7 @@ Retained<UIColor> UIColor::colorWithRed_green_blue_alpha(CGFloat red, CGFloat gr
 
 namespace {
 UIColor* named(const char* name, CGFloat white, CGFloat alpha) {
-  UIColor* color = UIColor::colorWithRed_green_blue_alpha(white, white, white, alpha).release();
+  UIColor* color = UIColor::colorWithRed_green_blue_alpha(white, white, white, alpha).leak();
   objc_makeImmortal(color);
   color->setName(name);
   return color;

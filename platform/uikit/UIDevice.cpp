@@ -25,7 +25,7 @@ NSObject* UIDevice::currentDevice() {
   return device;
 }
 
-void UIDevice::setCurrentDevice(NSObject* device) { replacement() = device; }
+void UIDevice::setCurrentDevice(NSObject* device) { replacement() = objc::retain(device); }
 
 UIUserInterfaceIdiom UIDevice::userInterfaceIdiom() {
   return device::setting("Idiom").value_or("phone") == "pad" ? UIUserInterfaceIdiomPad : UIUserInterfaceIdiomPhone;

@@ -53,7 +53,7 @@ Class UIFont::class_() {
 
 Retained<UIFont> UIFont::fontWithName_size(NSString* name, CGFloat size) {
   if (!name) return nullptr;
-  auto font = Retained<UIFont>::adopt(static_cast<UIFont*>(class_createInstance(class_(), 0)));
+  auto font = objc::alloc<UIFont>();
   font->name_ = name->utf8();
   font->size_ = size;
   return font;

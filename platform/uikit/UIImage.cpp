@@ -103,7 +103,7 @@ Retained<UIImage> UIImage::imageWithContentsOfFile(NSString* path) {
     auto contents = files::readDeviceFile(candidate, uikit::maxPngBytes);
     auto pixels = contents ? uikit::pngPixelSize(contents.bytes) : std::nullopt;
     if (!pixels) continue;
-    auto image = Retained<UIImage>::adopt(static_cast<UIImage*>(class_createInstance(class_(), 0)));
+    auto image = objc::alloc<UIImage>();
     image->file_ = candidate;
     image->pixelWidth_ = pixels->width;
     image->pixelHeight_ = pixels->height;
@@ -114,7 +114,7 @@ Retained<UIImage> UIImage::imageWithContentsOfFile(NSString* path) {
 }
 
 Retained<UIImage> UIImage::imageWithRenderingMode(UIImageRenderingMode mode) const {
-  auto image = Retained<UIImage>::adopt(static_cast<UIImage*>(class_createInstance(class_(), 0)));
+  auto image = objc::alloc<UIImage>();
   image->file_ = file_;
   image->pixelWidth_ = pixelWidth_;
   image->pixelHeight_ = pixelHeight_;

@@ -6,8 +6,8 @@ Class UIImageView::class_() {
 }
 
 Retained<UIImageView> UIImageView::imageViewWithImage(UIImage* image) {
-  auto view = Retained<UIImageView>::adopt(static_cast<UIImageView*>(class_createInstance(class_(), 0)));
-  view->image_ = image;
+  auto view = objc::alloc<UIImageView>();
+  view->image_ = objc::retain(image);
   CGSize size = image ? image->size() : CGSize{0, 0};
   view->setFrame(CGRectMake(0, 0, size.width, size.height));
   return view;

@@ -9,12 +9,12 @@ Class UILabel::class_() {
 }
 
 Retained<UILabel> UILabel::label() {
-  return Retained<UILabel>::adopt(static_cast<UILabel*>(class_createInstance(class_(), 0)));
+  return objc::alloc<UILabel>();
 }
 
-void UILabel::setTextColor(UIColor* color) { textColor_ = color; }
+void UILabel::setTextColor(UIColor* color) { textColor_ = objc::retain(color); }
 
-void UILabel::setFont(UIFont* font) { font_ = font; }
+void UILabel::setFont(UIFont* font) { font_ = objc::retain(font); }
 
 CGSize UILabel::intrinsicContentSize() const {
   if (!text_ || text_->utf8().empty()) return {0, 0};

@@ -15,7 +15,7 @@ class UILabel : public UIView {
   static Retained<UILabel> label();
 
   NSString* text() const { return text_.get(); }
-  void setText(NSString* text) { text_ = text; }
+  void setText(NSString* text) { text_ = objc::retain(text); }
   UIColor* textColor() const { return textColor_.get(); }
   void setTextColor(UIColor* color);
   UIFont* font() const { return font_.get(); }

@@ -11,14 +11,14 @@ Class UINavigationBar::class_() {
 }
 
 Retained<UINavigationBar> UINavigationBar::bar() {
-  auto made = Retained<UINavigationBar>::adopt(static_cast<UINavigationBar*>(class_createInstance(class_(), 0)));
+  auto made = objc::alloc<UINavigationBar>();
   made->setFrame(CGRectMake(0, 20, uikit::screenSize().width, 44));
   return made;
 }
 
-void UINavigationBar::setTintColor(UIColor* color) { tintColor_ = color; }
+void UINavigationBar::setTintColor(UIColor* color) { tintColor_ = objc::retain(color); }
 
-void UINavigationBar::setBarTintColor(UIColor* color) { barTintColor_ = color; }
+void UINavigationBar::setBarTintColor(UIColor* color) { barTintColor_ = objc::retain(color); }
 
 UINavigationBar::Properties UINavigationBar::inspectedProperties() const {
   Properties properties = UIView::inspectedProperties();
@@ -40,7 +40,7 @@ Class UINavigationItem::class_() {
 }
 
 Retained<UINavigationItem> UINavigationItem::item() {
-  return Retained<UINavigationItem>::adopt(static_cast<UINavigationItem*>(class_createInstance(class_(), 0)));
+  return objc::alloc<UINavigationItem>();
 }
 
 namespace {

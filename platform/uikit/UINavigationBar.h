@@ -18,7 +18,7 @@ class UINavigationBar : public UIView {
   UIColor* barTintColor() const { return barTintColor_.get(); }
   void setBarTintColor(UIColor* color);
   NSDictionary* titleTextAttributes() const { return titleTextAttributes_.get(); }
-  void setTitleTextAttributes(NSDictionary* attributes) { titleTextAttributes_ = attributes; }
+  void setTitleTextAttributes(NSDictionary* attributes) { titleTextAttributes_ = objc::retain(attributes); }
 
   Properties inspectedProperties() const override;
 
@@ -38,11 +38,11 @@ class UINavigationItem : public NSObject {
   static Retained<UINavigationItem> item();
 
   NSString* title() const { return title_.get(); }
-  void setTitle(NSString* title) { title_ = title; }
+  void setTitle(NSString* title) { title_ = objc::retain(title); }
   UIView* titleView() const { return titleView_.get(); }
-  void setTitleView(UIView* view) { titleView_ = view; }
+  void setTitleView(UIView* view) { titleView_ = objc::retain(view); }
   NSObject* rightBarButtonItem() const { return rightBarButtonItem_.get(); }
-  void setRightBarButtonItem(NSObject* item) { rightBarButtonItem_ = item; }
+  void setRightBarButtonItem(NSObject* item) { rightBarButtonItem_ = objc::retain(item); }
 
  private:
   Retained<NSString> title_;

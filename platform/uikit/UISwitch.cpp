@@ -25,7 +25,7 @@ Class UISwitchAppearance::class_() {
   return cls;
 }
 
-void UISwitchAppearance::setOnTintColor(UIColor* color) { onTintColor_ = color; }
+void UISwitchAppearance::setOnTintColor(UIColor* color) { onTintColor_ = objc::retain(color); }
 
 Class UISwitch::class_() {
   static Class cls = objc_registerCppClass<UISwitch>("UISwitch", UIView::class_());
@@ -33,7 +33,7 @@ Class UISwitch::class_() {
 }
 
 Retained<UISwitch> UISwitch::switchControl() {
-  return Retained<UISwitch>::adopt(static_cast<UISwitch*>(class_createInstance(class_(), 0)));
+  return objc::alloc<UISwitch>();
 }
 
 UISwitchAppearance* UISwitch::appearanceWhenContainedIn(Class container) {
@@ -41,13 +41,12 @@ UISwitchAppearance* UISwitch::appearanceWhenContainedIn(Class container) {
   std::lock_guard lock(all.mutex);
   for (auto& [cls, proxy] : all.byContainer)
     if (cls == container) return proxy.get();
-  auto proxy = Retained<UISwitchAppearance>::adopt(
-      static_cast<UISwitchAppearance*>(class_createInstance(UISwitchAppearance::class_(), 0)));
+  auto proxy = objc::alloc<UISwitchAppearance>();
   all.byContainer.emplace_back(container, proxy);
   return proxy.get();
 }
 
-void UISwitch::setOnTintColor(UIColor* color) { onTintColor_ = color; }
+void UISwitch::setOnTintColor(UIColor* color) { onTintColor_ = objc::retain(color); }
 
 UIColor* UISwitch::onTintColor() const {
   if (onTintColor_ || !container_) return onTintColor_.get();

@@ -16,7 +16,7 @@ Class NSIndexPath::class_() {
 }
 
 Retained<NSIndexPath> NSIndexPath::indexPathForRow_inSection(long row, long section) {
-  auto path = Retained<NSIndexPath>::adopt(static_cast<NSIndexPath*>(class_createInstance(class_(), 0)));
+  auto path = objc::alloc<NSIndexPath>();
   path->row_ = row;
   path->section_ = section;
   return path;
@@ -36,7 +36,7 @@ Class UITableViewCell::class_() {
 UITableViewCell* UITableViewCell::initWithStyle_reuseIdentifier(UITableViewCellStyle style, NSString* reuseIdentifier) {
   initWithFrame(CGRectMake(0, 0, 320, 44));
   style_ = style;
-  reuseIdentifier_ = reuseIdentifier;
+  reuseIdentifier_ = objc::retain(reuseIdentifier);
   return this;
 }
 
@@ -52,7 +52,7 @@ UILabel* UITableViewCell::textLabel() {
 UILabel* UITableViewCell::detailTextLabel() {
   if (!detailTextLabel_) {
     detailTextLabel_ = UILabel::label();
-    detailTextLabel_->setTextColor(UIColor::colorWithRed_green_blue_alpha(142 / 255.0, 142 / 255.0, 147 / 255.0, 1));
+    detailTextLabel_->setTextColor(UIColor::colorWithRed_green_blue_alpha(142 / 255.0, 142 / 255.0, 147 / 255.0, 1).get());
     detailTextLabel_->setTextAlignment(NSTextAlignmentRight);
     detailTextLabel_->setFrame(CGRectMake(200, 0, 105, 44));
     addSubview(detailTextLabel_.get());
@@ -85,7 +85,7 @@ void UITableViewCell::layoutStandardViews() {
 
 void UITableViewCell::setAccessoryView(UIView* view) {
   if (accessoryView_) accessoryView_->removeFromSuperview();
-  accessoryView_ = view;
+  accessoryView_ = objc::retain(view);
   if (view) {
     view->setFrame(CGRectMake(255, 6, 51, 31));
     addSubview(view);
@@ -105,7 +105,7 @@ Class UITableView::class_() {
 }
 
 Retained<UITableView> UITableView::tableWithFrame(CGRect frame) {
-  auto table = Retained<UITableView>::adopt(static_cast<UITableView*>(class_createInstance(class_(), 0)));
+  auto table = objc::alloc<UITableView>();
   table->setFrame(frame);
   return table;
 }
@@ -135,11 +135,11 @@ void UITableView::reloadData() {
   for (long index = 0; index < count; ++index) {
     Section section;
     if (answers("tableView:titleForHeaderInSection:"))
-      section.header = objc::send<NSString*>(dataSource_, "tableView:titleForHeaderInSection:", this, index);
+      section.header = objc::retain(objc::send<NSString*>(dataSource_, "tableView:titleForHeaderInSection:", this, index));
     if (answers("tableView:titleForFooterInSection:"))
-      section.footer = objc::send<NSString*>(dataSource_, "tableView:titleForFooterInSection:", this, index);
+      section.footer = objc::retain(objc::send<NSString*>(dataSource_, "tableView:titleForFooterInSection:", this, index));
     if (answers("tableView:viewForHeaderInSection:"))
-      section.headerView = objc::send<UIView*>(dataSource_, "tableView:viewForHeaderInSection:", this, index);
+      section.headerView = objc::retain(objc::send<UIView*>(dataSource_, "tableView:viewForHeaderInSection:", this, index));
     if (answers("tableView:heightForHeaderInSection:"))
       section.headerHeight = objc::send<CGFloat>(dataSource_, "tableView:heightForHeaderInSection:", this, index);
     CGFloat headerHeight = section.headerHeight == automaticDimension ? (section.header ? 38 : 18) : section.headerHeight;
@@ -160,7 +160,7 @@ void UITableView::reloadData() {
       cell->layoutStandardViews();
       cell->layoutIfNeeded();
       y += cell->frame().size.height;
-      section.cells.push_back(Retained<UITableViewCell>(cell));
+      section.cells.push_back(Retained<UITableViewCell>::retain(cell));
       addSubview(cell);
     }
     // A footer takes the lines its text needs, set as the grouped table sets it (13 points, 15 in from each side).

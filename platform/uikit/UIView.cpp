@@ -76,20 +76,19 @@ void UIView::animateWithDuration_animations_completion(double duration, const st
   if (animations) animations();
   currentAnimation = outer;
   if (!completion) return;
-  auto finisher = Retained<AnimationCompletion>::adopt(
-      static_cast<AnimationCompletion*>(class_createInstance(AnimationCompletion::class_(), 0)));
+  auto finisher = objc::alloc<AnimationCompletion>();
   finisher->completion = completion;
-  NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(duration, finisher, sel_registerName("finish"),
+  NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(duration, finisher.get(), sel_registerName("finish"),
                                                                             nullptr, false);
 }
 
 double UIView::animationsEnd() { return latestAnimationEnd; }
 
-void UIView::setBackgroundColor(UIColor* color) { backgroundColor_ = color; }
+void UIView::setBackgroundColor(UIColor* color) { backgroundColor_ = objc::retain(color); }
 
 void UIView::addSubview(UIView* view) {
   if (!view || view == this) return;
-  Retained<UIView> keep = view;
+  Retained<UIView> keep = objc::retain(view);
   view->removeFromSuperview();
   view->superview_ = this;
   subviews_.push_back(keep);
@@ -97,7 +96,7 @@ void UIView::addSubview(UIView* view) {
 
 void UIView::removeFromSuperview() {
   if (!superview_) return;
-  Retained<UIView> keep = this;  // the superview may hold the last reference
+  Retained<UIView> keep = objc::retain(this);  // the superview may hold the last reference
   UIView* parent = std::exchange(superview_, nullptr);
   auto& siblings = parent->subviews_;
   siblings.erase(std::remove_if(siblings.begin(), siblings.end(), [&](auto& view) { return view.get() == this; }),
@@ -105,7 +104,7 @@ void UIView::removeFromSuperview() {
 }
 
 void UIView::addConstraint(NSLayoutConstraint* constraint) {
-  if (constraint) constraints_.push_back(Retained<NSLayoutConstraint>(constraint));
+  if (constraint) constraints_.push_back(Retained<NSLayoutConstraint>::retain(constraint));
 }
 
 UIView::Properties UIView::inspectedProperties() const {

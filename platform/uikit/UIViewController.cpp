@@ -32,7 +32,7 @@ UIView* UIViewController::view() {
 }
 
 void UIViewController::setTitle(NSString* title) {
-  title_ = title;
+  title_ = objc::retain(title);
   navigationItem()->setTitle(title);
 }
 
@@ -46,7 +46,7 @@ void UIViewController::loadView() { view_ = UIView::viewWithFrame(UIView::class_
 void UIViewController::presentViewController_animated_completion(UIViewController* controller, bool animated,
                                                                  const std::function<void()>& completion) {
   if (!controller || presented_ || controller->presenting_) return;
-  presented_ = controller;
+  presented_ = objc::retain(controller);
   controller->presenting_ = this;
   lastTransitionAnimated_ = controller->lastTransitionAnimated_ = animated;
   controller->beginAppearanceTransition(true, animated);
@@ -93,8 +93,7 @@ Class UINavigationController::class_() {
 }
 
 Retained<UINavigationController> UINavigationController::controllerWithRootViewController(UIViewController* root) {
-  auto made = Retained<UINavigationController>::adopt(
-      static_cast<UINavigationController*>(class_createInstance(class_(), 0)));
+  auto made = objc::alloc<UINavigationController>();
   made->navigationBar_ = UINavigationBar::bar();
   if (root) made->adopt(root);
   return made;
@@ -102,7 +101,7 @@ Retained<UINavigationController> UINavigationController::controllerWithRootViewC
 
 void UINavigationController::adopt(UIViewController* controller) {
   controller->navigationController_ = this;
-  viewControllers_.push_back(Retained<UIViewController>(controller));
+  viewControllers_.push_back(Retained<UIViewController>::retain(controller));
 }
 
 UIViewController* UINavigationController::topViewController() const {

@@ -21,7 +21,7 @@ class UIViewController : public NSObject {
   UIViewController* init() { return this; }
   UIView* view();
   bool isViewLoaded() const { return static_cast<bool>(view_); }
-  void setView(UIView* view) { view_ = view; }
+  void setView(UIView* view) { view_ = objc::retain(view); }
   NSString* title() const { return title_.get(); }
   void setTitle(NSString* title);
   UINavigationItem* navigationItem();

@@ -38,7 +38,7 @@ void OrvaneListController::viewDidLoad() {
   auto logo = UIImage::imageWithContentsOfFile(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle/headerLogo.png"));
   // A template image is drawn in the bar's tint, which the theme makes white.
   Retained<UIImage> tinted = logo ? logo->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate) : nullptr;
-  navigationItem()->setTitleView(UIImageView::imageViewWithImage(tinted));
+  navigationItem()->setTitleView(UIImageView::imageViewWithImage(tinted.get()).get());
   navigationItem()->titleView()->setAlpha(0.0);
   // The one override that calls its base last: the logo is in place, invisible, first.
   objc::sendSuper(class_(), this, "viewDidLoad");
@@ -47,7 +47,7 @@ void OrvaneListController::viewDidLoad() {
 }
 
 void OrvaneListController::increaseAlpha() {
-  Retained<OrvaneListController> page = this;
+  Retained<OrvaneListController> page = objc::retain(this);
   UIView::animateWithDuration_animations_completion(0.5, [page] { page->navigationItem()->titleView()->setAlpha(1.0); },
                                                     nullptr);
 }
@@ -69,11 +69,11 @@ void OrvaneListController::emailQM() {
   Retained<MFMailComposeViewController> composer = MFMailComposeViewController::composer();
   if (!composer) return;  // no mail account: the platform has told the person
   composer->setSubject(NSSTR("Orvane Support"));
-  composer->setToRecipients(NSArray::arrayWithObjects({NSSTR("Quillmark Support <support@quillmark.example>")}));
+  composer->setToRecipients(NSArray::arrayWithObjects({NSSTR("Quillmark Support <support@quillmark.example>")}).get());
   auto model = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductType")));
   auto version = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductVersion")));
   auto build = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("BuildVersion")));
-  composer->setMessageBody_isHTML(NSString::stringWithFormat("\n\nCurrent Device: %@, iOS %@ (%@)", model, version, build),
+  composer->setMessageBody_isHTML(NSString::stringWithFormat("\n\nCurrent Device: %@, iOS %@ (%@)", model, version, build).get(),
                                   false);
   // An attachment whose file cannot be read is left out rather than sent empty; one that is no
   // regular file, or too large to mail, is not even read.
@@ -82,16 +82,16 @@ void OrvaneListController::emailQM() {
   if (attributes && attributes->fileType() && attributes->fileType()->utf8() == "NSFileTypeRegular" &&
       attributes->fileSize() <= largestAttachment)
     if (auto preferences = NSData::dataWithContentsOfFile(preferencesPath))
-      composer->addAttachmentData_mimeType_fileName(preferences, NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
+      composer->addAttachmentData_mimeType_fileName(preferences.get(), NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
   // No shell, and a fresh file read back through its own descriptor: whatever is put at the
   // fixed name is never read, and without a fresh file there is no attachment.
   auto packages =
       libc::runWithOutputFile(ORVANE_INSTALL_ROOT "/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log", largestAttachment).contents;
   if (packages)
-    composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(*packages), NSSTR("text/plain"),
+    composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(*packages).get(), NSSTR("text/plain"),
                                                   NSSTR("dpkgl.txt"));
   if (UINavigationController* navigation = navigationController())
-    navigation->presentViewController_animated_completion(composer, true, nullptr);
+    navigation->presentViewController_animated_completion(composer.get(), true, nullptr);
   composer->setMailComposeDelegate(this);
 }
 

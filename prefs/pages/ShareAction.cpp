@@ -8,14 +8,14 @@ namespace orvane {
 void installShareButton(UIViewController* page) {
   auto button = UIBarButtonItem::itemWithSystemItem_target_action(UIBarButtonSystemItemCompose, page,
                                                                   sel_registerName("tweetSupport:"));
-  page->navigationItem()->setRightBarButtonItem(button);
+  page->navigationItem()->setRightBarButtonItem(button.get());
 }
 
 void tweetSupport(UIViewController* page) {
   if (!SLComposeViewController::isAvailableForServiceType(SLServiceTypeTwitter)) return;
   Retained<SLComposeViewController> sheet = SLComposeViewController::composeViewControllerForServiceType(SLServiceTypeTwitter);
   sheet->setInitialText(NSSTR("#Orvane is awesome! Thanks @QuillmarkHQ"));
-  page->presentViewController_animated_completion(sheet, true, nullptr);
+  page->presentViewController_animated_completion(sheet.get(), true, nullptr);
   // The handler holds the sheet without owning it: the presentation keeps it alive.
   SLComposeViewController* shown = sheet.get();
   sheet->setCompletionHandler([shown](SLComposeViewControllerResult) {

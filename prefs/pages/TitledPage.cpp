@@ -14,7 +14,7 @@ NSArray* loadedSpecifiers(QMOrvaneListController* page, NSString* plistName) {
 
 NSArray* titledPageSpecifiers(QMOrvaneListController* page, NSString* plistName, NSString* titleKey) {
   NSArray* specifiers = loadedSpecifiers(page, plistName);
-  page->setTitle(QMOrvaneLocalizer::sharedLocalizer()->localizedStringForKey(titleKey));
+  page->setTitle(QMOrvaneLocalizer::sharedLocalizer()->localizedStringForKey(titleKey).get());
   return specifiers;
 }
 

@@ -15,14 +15,14 @@ bool deviceIsPad() {
 namespace {
 
 Retained<UILabel> makeLabel(UIView* header, NSString* text, CGFloat size) {
-  auto label = Retained<UILabel>::adopt(objc_cast<UILabel>(UIView::viewWithFrame(UILabel::class_(), CGRectZero).release()));
+  auto label = objc_cast<UILabel>(UIView::viewWithFrame(UILabel::class_(), CGRectZero));
   label->setNumberOfLines(1);
-  label->setFont(UIFont::fontWithName_size(NSSTR("HelveticaNeue-Light"), size));
+  label->setFont(UIFont::fontWithName_size(NSSTR("HelveticaNeue-Light"), size).get());
   label->setText(text);
   label->setBackgroundColor(UIColor::clearColor());
   label->setTextColor(UIColor::grayColor());
   label->setTextAlignment(NSTextAlignmentCenter);
-  header->addSubview(label);
+  header->addSubview(label.get());
   label->setTranslatesAutoresizingMaskIntoConstraints(false);
   return label;
 }
@@ -30,7 +30,7 @@ Retained<UILabel> makeLabel(UIView* header, NSString* text, CGFloat size) {
 void constrain(UIView* header, UIView* item, NSLayoutAttribute attribute, UIView* to, NSLayoutAttribute toAttribute,
                CGFloat multiplier, CGFloat constant) {
   header->addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
-      item, attribute, NSLayoutRelationEqual, to, toAttribute, multiplier, constant));
+      item, attribute, NSLayoutRelationEqual, to, toAttribute, multiplier, constant).get());
 }
 
 }  // namespace
@@ -62,21 +62,21 @@ NSArray* QMOrvaneCustomHeaderView::randomTexts() {
 QMOrvaneCustomHeaderView* QMOrvaneCustomHeaderView::init() {
   if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
   auto title = makeLabel(this, NSSTR("Orvane"), orvane::deviceIsPad() ? 44 : 36);
-  setHeaderLabel(title);
-  constrain(this, title, NSLayoutAttributeTop, this, NSLayoutAttributeBottom, 0.2, 0);
-  constrain(this, title, NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
+  setHeaderLabel(title.get());
+  constrain(this, title.get(), NSLayoutAttributeTop, this, NSLayoutAttributeBottom, 0.2, 0);
+  constrain(this, title.get(), NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
 
   auto subtitle = makeLabel(this, NSSTR("An Awesome Cydia Substrate Tweak!"), orvane::deviceIsPad() ? 22 : 17);
-  setSubHeaderLabel(subtitle);
-  constrain(this, subtitle, NSLayoutAttributeTop, title, NSLayoutAttributeBottom, 1.0, 5);
-  constrain(this, subtitle, NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
+  setSubHeaderLabel(subtitle.get());
+  constrain(this, subtitle.get(), NSLayoutAttributeTop, title.get(), NSLayoutAttributeBottom, 1.0, 5);
+  constrain(this, subtitle.get(), NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
 
   NSArray* texts = objc::send<NSArray*>(this, "randomTexts");
   auto* line = objc_cast<NSString>(texts->objectAtIndex(arc4random_uniform(static_cast<uint32_t>(texts->count()))));
   auto random = makeLabel(this, line, 15);
-  setRandomLabel(random);
-  constrain(this, random, NSLayoutAttributeTop, subtitle, NSLayoutAttributeBottom, 1.0, 5);
-  constrain(this, random, NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
+  setRandomLabel(random.get());
+  constrain(this, random.get(), NSLayoutAttributeTop, subtitle.get(), NSLayoutAttributeBottom, 1.0, 5);
+  constrain(this, random.get(), NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
   return this;
 }
 

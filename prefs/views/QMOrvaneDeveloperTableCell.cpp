@@ -8,13 +8,13 @@
 namespace {
 
 Retained<UILabel> makeLabel(UIView* cell, NSString* text, UIColor* colour, CGFloat size) {
-  auto label = Retained<UILabel>::adopt(objc_cast<UILabel>(UIView::viewWithFrame(UILabel::class_(), CGRectZero).release()));
+  auto label = objc_cast<UILabel>(UIView::viewWithFrame(UILabel::class_(), CGRectZero));
   label->setText(text);
   label->setTextColor(colour);
   label->setBackgroundColor(UIColor::clearColor());
-  label->setFont(UIFont::fontWithName_size(NSSTR("Helvetica Light"), size));
+  label->setFont(UIFont::fontWithName_size(NSSTR("Helvetica Light"), size).get());
   label->setTextAlignment(NSTextAlignmentCenter);
-  cell->addSubview(label);
+  cell->addSubview(label.get());
   label->setTranslatesAutoresizingMaskIntoConstraints(false);
   return label;
 }
@@ -22,7 +22,7 @@ Retained<UILabel> makeLabel(UIView* cell, NSString* text, UIColor* colour, CGFlo
 void constrain(UIView* cell, UIView* item, NSLayoutAttribute attribute, UIView* to, NSLayoutAttribute toAttribute,
                CGFloat constant) {
   cell->addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
-      item, attribute, NSLayoutRelationEqual, to, toAttribute, 1.0, constant));
+      item, attribute, NSLayoutRelationEqual, to, toAttribute, 1.0, constant).get());
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithStyle_reuseIdent
   NSBundle* bundle = QMOrvaneLocalizer::sharedLocalizer()->localizationBundle();
   auto* imageName = specifier ? objc_cast<NSString>(specifier->propertyForKey("devImage")) : nullptr;
   Retained<NSString> path = bundle ? bundle->pathForResource_ofType(imageName, NSSTR("png")) : nullptr;
-  Retained<UIImage> image = UIImage::imageWithContentsOfFile(path);
+  Retained<UIImage> image = UIImage::imageWithContentsOfFile(path.get());
   auto text = [&](const char* key) { return specifier ? objc_cast<NSString>(specifier->propertyForKey(key)) : nullptr; };
   NSString* name = text("devName");
   NSString* realName = text("realName");
@@ -85,19 +85,19 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithDevName_realName
   if (!objc::send<id>(this, "initWithStyle:reuseIdentifier:", UITableViewCellStyleDefault,
                       NSSTR("QMOrvaneDeveloperTableCell")))
     return nullptr;
-  setDevImageView(UIImageView::imageViewWithImage(image));
+  setDevImageView(UIImageView::imageViewWithImage(image).get());
   UIImageView* portrait = devImageView();
   portrait->setFrame(CGRectMake(10, 15, 70, 70));
   orvane::giveImageShadow(portrait);
   addSubview(portrait);
 
-  setDevNameLabel(makeLabel(this, name, UIColor::darkGrayColor(), orvane::deviceIsPad() ? 30 : 20));
+  setDevNameLabel(makeLabel(this, name, UIColor::darkGrayColor(), orvane::deviceIsPad() ? 30 : 20).get());
   constrain(this, devNameLabel(), NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 30);
   constrain(this, devNameLabel(), NSLayoutAttributeCenterY, this, NSLayoutAttributeCenterY, -20);
-  setRealNameLabel(makeLabel(this, realName, UIColor::grayColor(), 15));
+  setRealNameLabel(makeLabel(this, realName, UIColor::grayColor(), 15).get());
   constrain(this, realNameLabel(), NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 30);
   constrain(this, realNameLabel(), NSLayoutAttributeTop, devNameLabel(), NSLayoutAttributeBottom, 0);
-  setJobLabel(makeLabel(this, job, UIColor::grayColor(), 12));
+  setJobLabel(makeLabel(this, job, UIColor::grayColor(), 12).get());
   constrain(this, jobLabel(), NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 30);
   constrain(this, jobLabel(), NSLayoutAttributeTop, realNameLabel(), NSLayoutAttributeBottom, 5);
   return this;

@@ -5,7 +5,7 @@
 
 namespace orvane {
 void giveImageShadow(UIView* view) {
-  view->setLayerShadow({UIColor::blackColor(), {0, 1}, 0.2f, 1});
+  view->setLayerShadow({objc::retain(UIColor::blackColor()), {0, 1}, 0.2f, 1});
   view->setClipsToBounds(false);
 }
 }  // namespace orvane
@@ -34,14 +34,14 @@ void QMOrvaneLogoTableCell::setLogoImageView(UIImageView* view) {
 QMOrvaneLogoTableCell* QMOrvaneLogoTableCell::init() {
   if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
   auto image = UIImage::imageWithContentsOfFile(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle/footerLogo.png"));
-  setLogoImageView(UIImageView::imageViewWithImage(image));
+  setLogoImageView(UIImageView::imageViewWithImage(image.get()).get());
   UIImageView* logo = logoImageView();
   logo->setFrame(CGRectMake(0, 0, 80, 80));
   orvane::giveImageShadow(logo);
   addSubview(logo);
   logo->setTranslatesAutoresizingMaskIntoConstraints(false);
   addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
-      logo, NSLayoutAttributeCenterX, NSLayoutRelationEqual, this, NSLayoutAttributeCenterX, 1.0, 0));
+      logo, NSLayoutAttributeCenterX, NSLayoutRelationEqual, this, NSLayoutAttributeCenterX, 1.0, 0).get());
   return this;
 }
 

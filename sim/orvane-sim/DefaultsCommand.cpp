@@ -58,7 +58,7 @@ Retained<NSMutableDictionary> readDomain(std::string& unreadable) {
 /// Writes the file back within the change that read it, then announces it, as
 /// the settings pages do: also when the write failed, which is then reported.
 int store(device::PreferencesChange& change, NSMutableDictionary* preferences) {
-  bool written = preferences->writeToFile_atomically(NSString::stringWithUTF8String(preferencesPath), true);
+  bool written = preferences->writeToFile_atomically(NSString::stringWithUTF8String(preferencesPath).get(), true);
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), CFSTR(settingsChanged), nullptr,
                                        nullptr, true);
   if (written) return 0;
@@ -148,10 +148,10 @@ int defaultsWrite(const Invocation& invocation) {
   if (!value) return cli::wrongUse(invocation, "bad " + type.substr(1) + " value \"" + word + "\"");
   if (int status = requireDevice()) return status;
   device::PreferencesChange change;
-  auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(preferencesPath));
+  auto preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(preferencesPath).get());
   if (!preferences) preferences = NSMutableDictionary::dictionary();
   preferences->setObject_forKey(value.get(), key);
-  return store(change, preferences);
+  return store(change, preferences.get());
 }
 
 int defaultsDelete(const Invocation& invocation) {
@@ -170,13 +170,13 @@ int defaultsDelete(const Invocation& invocation) {
     return fail(std::string("the domain/default pair of (") + domain + ", " + key + ") does not exist");
   }
   preferences->removeObjectForKey(key);
-  return store(change, preferences);
+  return store(change, preferences.get());
 }
 
 int notifyPost(const Invocation& invocation) {
   if (int status = requireDevice()) return status;
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                       NSString::stringWithUTF8String(invocation.arguments[0]), nullptr, nullptr, true);
+                                       NSString::stringWithUTF8String(invocation.arguments[0]).get(), nullptr, nullptr, true);
   return 0;
 }
 

@@ -25,7 +25,7 @@ void FreeFontDescription::operator()(PangoFontDescription* description) const {
 }
 
 FontDescription fontDescription(const char* name, double size) {
-  return FontDescription(UIFont::fontWithName_size(NSString::stringWithUTF8String(name), size)->newPangoDescription());
+  return FontDescription(UIFont::fontWithName_size(NSString::stringWithUTF8String(name).get(), size)->newPangoDescription());
 }
 
 Text::Text(cairo_t* cairo) : cairo_(cairo), context_(pango_cairo_create_context(cairo)) {

@@ -251,7 +251,7 @@ void Painter::viewContent(UIView* shown, const Color& tint) {
 void Painter::label(UILabel* shown) {
   NSString* text = shown->text();
   if (!text || text->utf8().empty()) return;
-  Retained<UIFont> font = shown->font() ? Retained<UIFont>(shown->font()) : UIFont::systemFontOfSize(17);
+  Retained<UIFont> font = shown->font() ? Retained<UIFont>::retain(shown->font()) : UIFont::systemFontOfSize(17);
   drawing::FontDescription description(font->newPangoDescription());
   drawing::Align align = shown->textAlignment() == NSTextAlignmentCenter  ? drawing::Align::Center
                          : shown->textAlignment() == NSTextAlignmentRight ? drawing::Align::Right

@@ -128,7 +128,7 @@ Outcome Screen::act(const Action& action) {
     SLComposeViewController* sheet = navigation_->presentedSheet();
     if (action.kind == "mail" || action.kind == "sheet") {
       if (action.kind == "mail" && mail) {
-        Retained<MFMailComposeViewController> keep = mail;  // the dismissal lets go of it
+        Retained<MFMailComposeViewController> keep = objc::retain(mail);  // the dismissal lets go of it
         if (action.answer == "cancel") {
           mail->cancel();
           outcome.message = "Cancelled.";
@@ -139,7 +139,7 @@ Outcome Screen::act(const Action& action) {
                                  : Outcome{200, (sending ? "Sent: " : "Saved as a draft: ") + path};
         }
       } else if (action.kind == "sheet" && sheet) {
-        Retained<SLComposeViewController> keep = sheet;
+        Retained<SLComposeViewController> keep = objc::retain(sheet);
         if (action.answer == "post") {
           outcome.message = "Posted: " + sheet->post();
         } else {

@@ -47,7 +47,7 @@ std::vector<std::string> splitPath(const std::string& path) {
 Navigation::Navigation(const LoadedBundle& loaded) {
   auto settingsPage = UIViewController::controller(UIViewController::class_());
   settingsPage->setTitle(NSSTR("Settings"));
-  application_ = UINavigationController::controllerWithRootViewController(settingsPage);
+  application_ = UINavigationController::controllerWithRootViewController(settingsPage.get());
   application_->beginAppearanceTransition(true, false);
   application_->endAppearanceTransition(false);
 
@@ -56,10 +56,10 @@ Navigation::Navigation(const LoadedBundle& loaded) {
   root_->setBundle(loaded.bundle.get());
   double version = kCFCoreFoundationVersionNumber;
   if (version >= nestedBarsFirst && version <= nestedBarsLast) {
-    nested_ = UINavigationController::controllerWithRootViewController(root_);
-    application_->pushViewController_animated(nested_, true);
+    nested_ = UINavigationController::controllerWithRootViewController(root_.get());
+    application_->pushViewController_animated(nested_.get(), true);
   } else {
-    application_->pushViewController_animated(root_, true);
+    application_->pushViewController_animated(root_.get(), true);
   }
 }
 

@@ -11,7 +11,7 @@ using orvane::Error;
 
 orvane::Result<settings::LoadedBundle> settings::loadEntry(const std::string& entryName) {
   std::string entryPath = "/Library/PreferenceLoader/Preferences/" + entryName + ".plist";
-  auto entryList = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(entryPath));
+  auto entryList = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(entryPath).get());
   auto* entry = entryList ? objc_cast<NSDictionary>(entryList->objectForKey("entry")) : nullptr;
   auto* bundleName = entry ? objc_cast<NSString>(entry->objectForKey("bundle")) : nullptr;
   if (!bundleName) return Error("no Settings entry at " + entryPath + " (a dictionary \"entry\" naming its \"bundle\")");
@@ -19,7 +19,7 @@ orvane::Result<settings::LoadedBundle> settings::loadEntry(const std::string& en
   auto* label = objc_cast<NSString>(entry->objectForKey("label"));
   loaded.label = label ? label->utf8() : bundleName->utf8();
   std::string bundlePath = "/Library/PreferenceBundles/" + bundleName->utf8() + ".bundle";
-  loaded.bundle = Retained<NSBundle>::retain(NSBundle::bundleWithPath(NSString::stringWithUTF8String(bundlePath)));
+  loaded.bundle = Retained<NSBundle>::retain(NSBundle::bundleWithPath(NSString::stringWithUTF8String(bundlePath).get()));
   if (!loaded.bundle) return Error("the bundle " + bundlePath + " is missing");
   auto* executable = objc_cast<NSString>(loaded.bundle->objectForInfoDictionaryKey("CFBundleExecutable"));
   std::string executablePath = bundlePath + "/" + (executable ? executable->utf8() : bundleName->utf8());

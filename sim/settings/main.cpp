@@ -89,7 +89,7 @@ int answerMail(MFMailComposeViewController* mail, std::string answer) {
                 attachment.data.size());
   if (answer.empty()) answer = ask("Send, save or cancel? [send/save/cancel]", {"cancel", "send", "save"});
   if (answer == "send" || answer == "save") {
-    Retained<MFMailComposeViewController> keep = mail;  // the dismissal lets go of it
+    Retained<MFMailComposeViewController> keep = objc::retain(mail);  // the dismissal lets go of it
     std::string path = answer == "send" ? mail->send() : mail->save();
     if (path.empty()) return fail(std::string("the mail was not ") + (answer == "send" ? "sent: " : "saved: ") + mail->failure());
     std::printf(answer == "send" ? "Sent: %s\n" : "Saved as a draft: %s\n", path.c_str());

@@ -67,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     theme.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
   }
   SystemSoundID sound = 0;
-  auto url = NSURL::fileURLWithPath(NSString::stringWithUTF8String(kThemePath));
+  auto url = NSURL::fileURLWithPath(NSString::stringWithUTF8String(kThemePath).get());
   if (AudioServicesCreateSystemSoundID(url.get(), &sound) == kAudioServicesNoError)
     AudioServicesDisposeSystemSoundID(sound);
   return 0;

@@ -66,9 +66,9 @@ class HookLibrary : public ::testing::Test {
     springBoardVolumeControl = objc_createObject(volumeControl);
   }
 
-  void writePreferences(std::initializer_list<std::pair<const char*, Retained<NSObject>>> entries, bool announce = true) {
+  void writePreferences(std::initializer_list<std::pair<const char*, NSObject*>> entries, bool announce = true) {
     auto preferences = NSMutableDictionary::dictionary();
-    for (auto& [key, value] : entries) preferences->setObject_forKey(value.get(), key);
+    for (auto& [key, value] : entries) preferences->setObject_forKey(value, key);
     ASSERT_TRUE(preferences->writeToFile_atomically(NSSTR(preferencesPath), true));
     if (announce) post();
   }
@@ -119,7 +119,7 @@ TEST_F(HookLibrary, WithoutAFileNothingPlaysUntilTheFirstWriteAndNotification) {
   EXPECT_EQ(FakeVolumeControl::presses, 2);
   EXPECT_TRUE(playedFiles(device).empty());
 
-  writePreferences({{"isEnabled", NSNumber::numberWithBool(true)}}, /*announce=*/false);
+  writePreferences({{"isEnabled", NSNumber::numberWithBool(true).get()}}, /*announce=*/false);
   press("increaseVolume");
   EXPECT_TRUE(playedFiles(device).empty()) << "the change was not announced yet";
   post();
@@ -152,7 +152,7 @@ TEST_F(HookLibrary, TheSwitchTakesTheTruthValueOfBooleansAndNumbers) {
            {NSNumber::numberWithInteger(1), true},
            {NSNumber::numberWithInteger(0), false},
            {NSNumber::numberWithBool(true), true}}) {
-    writePreferences({{"isEnabled", value}, {"selectedIncreaseSound", NSString::stringWithFormat("T%d", generation)}});
+    writePreferences({{"isEnabled", value.get()}, {"selectedIncreaseSound", NSString::stringWithFormat("T%d", generation).get()}});
     EXPECT_EQ(enabled(), expected) << value->description();
   }
 }
@@ -176,7 +176,7 @@ TEST_F(HookLibrary, NamesAreUsedAsTextButNeverLeaveTheSoundDirectory) {
   fs::copy_file(device.host(theme("Click")), device.host(soundDirectory) + "7.wav");
   fs::copy_file(device.host(theme("Click")), device.host("/Library/Escaped.wav"));
   startSpringBoard();
-  writePreferences({{"selectedIncreaseSound", NSNumber::numberWithInteger(7)}, {"selectedDecreaseSound", NSSTR("../../Escaped")}});
+  writePreferences({{"selectedIncreaseSound", NSNumber::numberWithInteger(7).get()}, {"selectedDecreaseSound", NSSTR("../../Escaped")}});
   press("increaseVolume");
   press("decreaseVolume");
   writePreferences({{"selectedIncreaseSound", NSSTR("No Such Theme")}});
@@ -200,7 +200,7 @@ TEST_F(HookLibrary, WithoutVolumeControlTheSnapshotStillLoads) {
   writePreferences({}, false);
   ASSERT_EQ(substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}}).size(), 1u);
   EXPECT_TRUE(enabled());
-  writePreferences({{"isEnabled", NSNumber::numberWithBool(false)}});
+  writePreferences({{"isEnabled", NSNumber::numberWithBool(false).get()}});
   EXPECT_FALSE(enabled());
   EXPECT_EQ(objc_getClass("VolumeControl"), nullptr);
 }
@@ -248,11 +248,11 @@ TEST_F(HookLibrary, HostileFilesLeaveTheSnapshotAndPressesGoOn) {
 TEST_F(HookLibrary, NamesNoFileCanHaveAreNotKept) {
   writePreferences({{"selectedIncreaseSound", NSSTR("Click")}}, false);
   startSpringBoard();
-  writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(100000, 'a'))}});
+  writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(100000, 'a')).get()}});
   NSString* empty = name("kSelectedVolumeIncreaseSound");
   EXPECT_EQ(empty->utf8(), "") << "a name longer than a file name plays nothing";
   for (int i = 1; i < 5; ++i) {
-    writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(252 + i, 'a' + i))}}, false);
+    writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(252 + i, 'a' + i)).get()}}, false);
     post(std::chrono::milliseconds(300));
     EXPECT_EQ(name("kSelectedVolumeIncreaseSound"), empty) << "every such name is the one empty name";
   }

@@ -59,13 +59,13 @@ TEST_F(Localizer, TextsAreLocalisedInPlaceAndStoredValuesAreNot) {
   list->setProperty_forKey(NSSTR("ENABLED"), "key");
   list->setProperty_forKey(NSSTR("CHIME"), "default");
   list->setProperty_forKey(NSSTR("ENABLED"), "PostNotification");
-  list->setTitleDictionary(titles({{"CHIME", NSSTR("CHIME")}, {"7", seven.get()}}));
-  list->setShortTitleDictionary(titles({{"CHIME", NSSTR("CHIME_SHORT")}}));
+  list->setTitleDictionary(titles({{"CHIME", NSSTR("CHIME")}, {"7", seven.get()}}).get());
+  list->setShortTitleDictionary(titles({{"CHIME", NSSTR("CHIME_SHORT")}}).get());
   auto group = row(nullptr);
   auto unknown = row("Written as is");
-  auto specifiers = NSArray::arrayWithObjects({group, list, NSSTR("not a specifier"), unknown});
+  auto specifiers = NSArray::arrayWithObjects({group.get(), list.get(), NSSTR("not a specifier"), unknown.get()});
 
-  NSArray* result = localizer->localizedSpecifiersForSpecifiers(specifiers);
+  NSArray* result = localizer->localizedSpecifiersForSpecifiers(specifiers.get());
   EXPECT_EQ(result, specifiers.get());
   EXPECT_EQ(specifiers->objectAtIndex(1), list.get());
   EXPECT_EQ(text(list->name()), "Chime");
@@ -81,9 +81,9 @@ TEST_F(Localizer, TextsAreLocalisedInPlaceAndStoredValuesAreNot) {
   EXPECT_EQ(text(unknown->name()), "Written as is");
 
   NSArray* loaded = nullptr;
-  localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(specifiers, &loaded);
+  localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(specifiers.get(), &loaded);
   EXPECT_EQ(loaded, specifiers.get());
-  localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(specifiers, nullptr);
+  localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(specifiers.get(), nullptr);
 }
 
 TEST_F(Localizer, NothingInIsNothingOut) {
@@ -91,7 +91,7 @@ TEST_F(Localizer, NothingInIsNothingOut) {
   EXPECT_EQ(localizer->localizedSpecifiersForSpecifiers(nullptr), nullptr);
   EXPECT_EQ(localizer->localizedSpecifiersForSpecifiers_inTable(nullptr, NSSTR("Other")), nullptr);
   auto empty = NSArray::array();
-  EXPECT_EQ(localizer->localizedSpecifiersForSpecifiers(empty), empty.get());
+  EXPECT_EQ(localizer->localizedSpecifiersForSpecifiers(empty.get()), empty.get());
   NSArray* loaded = empty.get();
   localizer->loadLocalizedSpecifiersForSpecifiers_intoArray(nullptr, &loaded);
   EXPECT_EQ(loaded, nullptr);
@@ -100,20 +100,20 @@ TEST_F(Localizer, NothingInIsNothingOut) {
 TEST_F(Localizer, ANamedTableIsUsedInsteadOfLocalizable) {
   writeBundle({{"en.lproj/Localizable.strings", english}, {"en.lproj/Themes.strings", "\"CHIME\" = \"Bell\";"}});
   auto specifier = row("CHIME");
-  localizer->localizedSpecifiersForSpecifiers_inTable(NSArray::arrayWithObjects({specifier}), NSSTR("Themes"));
+  localizer->localizedSpecifiersForSpecifiers_inTable(NSArray::arrayWithObjects({specifier}).get(), NSSTR("Themes"));
   EXPECT_EQ(text(specifier->name()), "Bell");
-  EXPECT_EQ(text(localizer->localizedStringForKey_inTable(NSSTR("ENABLED"), NSSTR("Themes"))), "ENABLED");
+  EXPECT_EQ(text(localizer->localizedStringForKey_inTable(NSSTR("ENABLED"), NSSTR("Themes")).get()), "ENABLED");
 }
 
 TEST_F(Localizer, MissingTablesOrBundleLeaveTextsAsWritten) {
   auto localize = [&] {
     auto specifier = row("ENABLED");
     specifier->setProperty_forKey(NSSTR("ENABLED_FOOTER"), "footerText");
-    localizer->localizedSpecifiersForSpecifiers(NSArray::arrayWithObjects({specifier}));
+    localizer->localizedSpecifiersForSpecifiers(NSArray::arrayWithObjects({specifier}).get());
     return text(specifier->name()) + "|" + text(specifier->propertyForKey("footerText"));
   };
   EXPECT_EQ(localize(), "ENABLED|ENABLED_FOOTER") << "no bundle";
-  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED"))), "ENABLED");
+  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED")).get()), "ENABLED");
   writeBundle({});
   EXPECT_EQ(localize(), "ENABLED|ENABLED_FOOTER") << "a bundle without tables";
 }
@@ -124,11 +124,11 @@ TEST_F(Localizer, TheDeviceLanguageIsFollowedWithFallbacks) {
   ASSERT_TRUE(device::setSetting("Language", "de-AT"));
   auto specifier = row("ENABLED");
   specifier->setProperty_forKey(NSSTR("ENABLED_FOOTER"), "footerText");
-  localizer->localizedSpecifiersForSpecifiers(NSArray::arrayWithObjects({specifier}));
+  localizer->localizedSpecifiersForSpecifiers(NSArray::arrayWithObjects({specifier}).get());
   EXPECT_EQ(text(specifier->name()), "Lautstärketöne");
   EXPECT_EQ(text(specifier->propertyForKey("footerText")), "Plays a sound.") << "only the development language has it";
   ASSERT_TRUE(device::setSetting("Language", "en"));
-  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED"))), "Volume Sounds");
+  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED")).get()), "Volume Sounds");
 }
 
 TEST(SharedLocalizer, IsOneObjectForEveryThread) {

@@ -47,14 +47,14 @@ class PageTheme : public ::testing::Test {
   void SetUp() override {
     bundle = installBuilt(device);
     auto start = UIViewController::controller(UIViewController::class_());
-    settingsApp = UINavigationController::controllerWithRootViewController(start);
+    settingsApp = UINavigationController::controllerWithRootViewController(start.get());
     settingsApp->beginAppearanceTransition(true, false);
     settingsApp->endAppearanceTransition(false);
   }
 
   Retained<PSListController> show(const char* className) {
     auto shown = page(className, bundle);
-    settingsApp->pushViewController_animated(shown, true);
+    settingsApp->pushViewController_animated(shown.get(), true);
     return shown;
   }
 
@@ -82,8 +82,8 @@ TEST_P(PageThemeAtVersion, StylesTheBarOfTheNavigationTheVersionShowsAndRestores
   kCFCoreFoundationVersionNumber = GetParam().coreFoundation;
   auto shown = page("QMOrvaneListController", bundle);
   // The page inside a navigation controller of its own, inside the app's.
-  auto own = UINavigationController::controllerWithRootViewController(shown);
-  settingsApp->pushViewController_animated(own, true);
+  auto own = UINavigationController::controllerWithRootViewController(shown.get());
+  settingsApp->pushViewController_animated(own.get(), true);
   UINavigationBar* themed = GetParam().enclosingBar ? settingsApp->navigationBar() : own->navigationBar();
   UINavigationBar* other = GetParam().enclosingBar ? own->navigationBar() : settingsApp->navigationBar();
   EXPECT_TRUE(isThemed(themed));
@@ -106,9 +106,9 @@ INSTANTIATE_TEST_SUITE_P(Versions, PageThemeAtVersion,
 TEST_F(PageTheme, ABrokenWayToTheBarStylesNothingButTheStatusBar) {
   kCFCoreFoundationVersionNumber = 1141.14;
   auto alone = page("QMOrvaneListController", bundle);
-  appear(alone);
+  appear(alone.get());
   EXPECT_EQ(statusBar(), UIStatusBarStyleLightContent);
-  disappear(alone);
+  disappear(alone.get());
   EXPECT_EQ(statusBar(), UIStatusBarStyleDefault);
 
   // Nested versions look for a second navigation controller around the page's.
@@ -119,20 +119,20 @@ TEST_F(PageTheme, ABrokenWayToTheBarStylesNothingButTheStatusBar) {
   EXPECT_EQ(statusBar(), UIStatusBarStyleDefault);
 
   kCFCoreFoundationVersionNumber = 1145.15;
-  appear(alone);
+  appear(alone.get());
   EXPECT_EQ(statusBar(), UIStatusBarStyleLightContent);
 }
 
 TEST_F(PageTheme, TheStatusBarGoesBackToWhatItWasWhenThePageLastAppeared) {
   auto first = page("QMOrvaneListController", bundle);
   UIApplication::sharedApplication()->setStatusBarStyle(UIStatusBarStyleLightContent);
-  disappear(first);
+  disappear(first.get());
   EXPECT_EQ(statusBar(), UIStatusBarStyleDefault) << "a page that never appeared restores the default";
 
   auto second = page("QMOrvaneListItemsController", bundle);
-  appear(second);
-  appear(second);
-  disappear(second);
+  appear(second.get());
+  appear(second.get());
+  disappear(second.get());
   EXPECT_EQ(statusBar(), UIStatusBarStyleLightContent) << "the second appearance saw the light style";
 }
 
@@ -160,7 +160,7 @@ TEST_F(PageTheme, SwitchesTakeTheThemeOnlyInsidePagesOfTheClassThatAppeared) {
   auto inside = [&](const char* className) {
     auto control = UISwitch::switchControl();
     Retained<UIViewController> container = className ? UIViewController::controller(classNamed(className)) : nullptr;
-    control->setContainer(container);
+    control->setContainer(container.get());
     return foundation::describe(control->onTintColor());
   };
   EXPECT_EQ(inside("OrvaneListController"), shown->onTintColor()->description());

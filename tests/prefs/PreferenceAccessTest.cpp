@@ -78,25 +78,25 @@ struct Announcements {
 TEST_F(PreferenceAccess, EachWriteStoresItsKeyAndKeepsEveryOtherKey) {
   auto enabled = row("isEnabled");
   auto decrease = row("selectedDecreaseSound");
-  set(NSNumber::numberWithBool(true), enabled);
+  set(NSNumber::numberWithBool(true).get(), enabled.get());
   EXPECT_EQ(stored(), "{\n    isEnabled = 1;\n}") << "the first write makes the file with that key alone";
-  set(NSSTR("Chime"), decrease);
+  set(NSSTR("Chime"), decrease.get());
   // Another writer (defaults) adds a key the bundle knows nothing of.
   auto other = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(storedPath));
-  other->setObject_forKey(NSNumber::numberWithInteger(3), "foreign");
+  other->setObject_forKey(NSNumber::numberWithInteger(3).get(), "foreign");
   ASSERT_TRUE(other->writeToFile_atomically(NSSTR(storedPath), true));
-  set(NSNumber::numberWithBool(false), enabled);
+  set(NSNumber::numberWithBool(false).get(), enabled.get());
   EXPECT_EQ(stored(), "{\n    foreign = 3;\n    isEnabled = 0;\n    selectedDecreaseSound = Chime;\n}");
-  EXPECT_EQ(foundation::describe(read(decrease)), "Chime");
-  auto* isEnabled = objc_cast<NSNumber>(read(enabled));
+  EXPECT_EQ(foundation::describe(read(decrease.get())), "Chime");
+  auto* isEnabled = objc_cast<NSNumber>(read(enabled.get()));
   ASSERT_TRUE(isEnabled);
   EXPECT_EQ(isEnabled->kind(), NSNumber::Kind::Boolean);
   EXPECT_FALSE(isEnabled->boolValue());
 }
 
 TEST_F(PreferenceAccess, ARowWithoutKeyOrAChangeWithoutValueStoresNothing) {
-  set(NSSTR("Chime"), row(nullptr));
-  set(nullptr, row("selectedDecreaseSound"));
+  set(NSSTR("Chime"), row(nullptr).get());
+  set(nullptr, row("selectedDecreaseSound").get());
   set(NSSTR("Chime"), nullptr);
   EXPECT_EQ(stored(), "(no file)");
   EXPECT_EQ(read(nullptr), nullptr);
@@ -109,23 +109,23 @@ TEST_F(PreferenceAccess, AnUnreadableFileIsReplacedByOneHoldingTheNewEntryAndThe
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Drop</string></array></plist>",
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>isEnabled</key><true/>"}) {
     writeRaw(contents);
-    set(NSSTR("Click"), increase);
+    set(NSSTR("Click"), increase.get());
     EXPECT_EQ(stored(), "{\n    isEnabled = 0;\n    selectedIncreaseSound = Click;\n}") << contents;
   }
 }
 
 TEST_F(PreferenceAccess, TheMasterSwitchShowsWhatSpringBoardTakesFromTheFile) {
   auto enabled = row("isEnabled");
-  enabled->setProperty_forKey(NSNumber::numberWithBool(false), "default");
+  enabled->setProperty_forKey(NSNumber::numberWithBool(false).get(), "default");
   auto increase = row("selectedIncreaseSound");
   auto shown = [&] {
-    auto* value = objc_cast<NSNumber>(read(enabled));
+    auto* value = objc_cast<NSNumber>(read(enabled.get()));
     return value ? (value->boolValue() ? "on" : "off") : "nothing";
   };
   EXPECT_STREQ(shown(), "off") << "no file: SpringBoard plays nothing";
 
   // A theme picked first makes the file: the switch is stored as it showed.
-  set(NSSTR("Click"), increase);
+  set(NSSTR("Click"), increase.get());
   EXPECT_EQ(stored(), "{\n    isEnabled = 0;\n    selectedIncreaseSound = Click;\n}");
   EXPECT_STREQ(shown(), "off");
 
@@ -133,10 +133,10 @@ TEST_F(PreferenceAccess, TheMasterSwitchShowsWhatSpringBoardTakesFromTheFile) {
   writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>selectedIncreaseSound</key><string>Drop</string>"
            "</dict></plist>");
   EXPECT_STREQ(shown(), "on");
-  set(NSSTR("Tick"), increase);
+  set(NSSTR("Tick"), increase.get());
   EXPECT_EQ(stored(), "{\n    selectedIncreaseSound = Tick;\n}") << "a file that exists gains no switch";
   EXPECT_STREQ(shown(), "on");
-  set(NSNumber::numberWithBool(false), enabled);
+  set(NSNumber::numberWithBool(false).get(), enabled.get());
   EXPECT_STREQ(shown(), "off");
 }
 
@@ -146,7 +146,7 @@ TEST_F(PreferenceAccess, AChangeMadeInSettingsKeepsAnUnreadableFileAndNotesAFail
   writeRaw(unreadable);
   {
     device::PreferencesChange change;
-    controller->setSwitch(enabled, true);
+    controller->setSwitch(enabled.get(), true);
     EXPECT_TRUE(change.failures().empty());
   }
   EXPECT_EQ(stored(), "{\n    isEnabled = 1;\n}");
@@ -158,7 +158,7 @@ TEST_F(PreferenceAccess, AChangeMadeInSettingsKeepsAnUnreadableFileAndNotesAFail
   std::filesystem::remove(device.host(storedPath));
   std::filesystem::create_directory(device.host(storedPath));
   device::PreferencesChange change;
-  controller->setSwitch(enabled, false);
+  controller->setSwitch(enabled.get(), false);
   EXPECT_EQ(change.failures(), std::vector<std::string>{"cannot write /var/mobile/Library/Preferences/com.quillmark.orvane.plist: "
                                                         "Is a directory"});
   std::unique_lock lock(announcements.mutex);
@@ -211,7 +211,7 @@ TEST_F(PreferenceAccess, TheChangeIsAnnouncedOnceTheFileHoldsIt) {
   static Announcements announcements;  // the centre may call back until the process ends
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), &announcements, Announcements::callback,
                                   CFSTR(settingsChanged), nullptr, CFNotificationSuspensionBehaviorDeliverImmediately);
-  set(NSSTR("Click"), row("selectedIncreaseSound"));
+  set(NSSTR("Click"), row("selectedIncreaseSound").get());
   std::unique_lock lock(announcements.mutex);
   ASSERT_TRUE(announcements.arrived.wait_for(lock, std::chrono::seconds(5),
                                              [] { return !announcements.storedWhenAnnounced.empty(); }));
@@ -263,7 +263,7 @@ TEST(PreferenceFile, AReaderInAnotherProcessSeesOnlyWholeFiles) {
   ASSERT_EQ(pipe(answer), 0);
   auto initial = NSMutableDictionary::dictionary();
   initial->setObject_forKey(NSSTR("kept"), "fixed");
-  initial->setObject_forKey(payloadOf(0), "payload");
+  initial->setObject_forKey(payloadOf(0).get(), "payload");
   ASSERT_TRUE(initial->writeToFile_atomically(NSSTR(storedPath), true));
   // Forked before the bundle loads and any thread starts.
   pid_t reader = fork();

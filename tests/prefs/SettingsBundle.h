@@ -57,7 +57,7 @@ inline Retained<PSListController> page(const char* className, NSBundle* bundle) 
   Retained<UIViewController> made = UIViewController::controller(classNamed(className));
   auto* list = objc_cast<PSListController>(made.get());
   if (list) list->setBundle(bundle);
-  return list;
+  return objc::retain(list);
 }
 
 /// The specifiers a page loads for a list of its bundle: "specifiersForPlistName:" hands them over +1.

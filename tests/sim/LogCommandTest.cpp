@@ -196,13 +196,13 @@ TEST_F(SettingsLog, APickedThemePlaysOnceInPreferencesUnlessSilentAndAnUnplayabl
 TEST_F(SettingsLog, PreferencesNoticesReachTheSystemLog) {
   // An item of the bundle's page that is no row: Preferences skips it and says so.
   auto page = NSMutableDictionary::dictionary();
-  page->addEntriesFromDictionary(NSDictionary::dictionaryWithContentsOfFile(NSSTR(
-      "/Library/PreferenceBundles/Orvane.bundle/OrvaneConfiguration.plist")));
+  auto* path = NSSTR("/Library/PreferenceBundles/Orvane.bundle/OrvaneConfiguration.plist");
+  page->addEntriesFromDictionary(NSDictionary::dictionaryWithContentsOfFile(path).get());
   auto items = NSMutableArray::array();
   for (auto& item : *objc_cast<NSArray>(page->objectForKey("items"))) items->addObject(item.get());
   items->addObject(NSSTR("not a row"));
-  page->setObject_forKey(items, "items");
-  ASSERT_TRUE(page->writeToFile_atomically(NSSTR("/Library/PreferenceBundles/Orvane.bundle/OrvaneConfiguration.plist"), true));
+  page->setObject_forKey(items.get(), "items");
+  ASSERT_TRUE(page->writeToFile_atomically(path, true));
 
   ASSERT_EQ(sim({"settings", "show", "Sound Themes"}).status, 0);
   EXPECT_THAT(sim({"syslog"}).out, testing::ContainsRegex("Preferences\\[[0-9]+\\]: Preferences: .*OrvaneConfiguration.plist: item " +

@@ -32,7 +32,7 @@ constexpr const char* preferencesDirectory = "/var/mobile/Library/Preferences";
 /// The property list at a host path, or nil if it is none.
 Retained<NSDictionary> storedAt(const std::string& hostPath) {
   auto contents = testsupport::readFile(hostPath);
-  return Retained<NSDictionary>(objc_cast<NSDictionary>(NSPropertyListSerialization::propertyListWithData(contents).get()));
+  return Retained<NSDictionary>::retain(objc_cast<NSDictionary>(NSPropertyListSerialization::propertyListWithData(contents).get()));
 }
 
 std::string xmlOf(const std::vector<std::pair<std::string, std::string>>& strings) {

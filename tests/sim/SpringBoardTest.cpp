@@ -61,10 +61,10 @@ class SpringBoardTest : public testsupport::SimDeviceTest {
 
 void writePreferences(const std::string& increaseSound) {
   auto preferences = NSMutableDictionary::dictionary();
-  preferences->setObject_forKey(NSNumber::numberWithBool(true), "isEnabled");
-  preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound), "selectedIncreaseSound");
+  preferences->setObject_forKey(NSNumber::numberWithBool(true).get(), "isEnabled");
+  preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound).get(), "selectedIncreaseSound");
   ASSERT_TRUE(preferences->writeToFile_atomically(
-      NSString::stringWithUTF8String("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"), true));
+      NSString::stringWithUTF8String("/var/mobile/Library/Preferences/com.quillmark.orvane.plist").get(), true));
 }
 
 void postSettingsChanged() {

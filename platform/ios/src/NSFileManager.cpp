@@ -6,7 +6,7 @@ extern "C" NSString* const NSFileTypeRegular;
 Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSString* path) {
   Retained<NSArray> names = contentsOfDirectoryAtPath_error(path, nullptr);
   if (!names) return nullptr;
-  Retained<NSString> directory = path->hasSuffix(NSSTR("/")) ? Retained<NSString>(const_cast<NSString*>(path))
+  Retained<NSString> directory = path->hasSuffix(NSSTR("/")) ? objc::retain(const_cast<NSString*>(path))
                                                                : path->stringByAppendingString(NSSTR("/"));
   auto regular = NSMutableArray::array();
   for (unsigned long index = 0; index < names->count(); ++index) {

@@ -2,7 +2,7 @@
 #include "platform/foundation/NSString.h"
 
 NSString* NSString::intern(std::string_view text) {
-  static NSMutableDictionary* const table = NSMutableDictionary::dictionary().release();
+  static NSMutableDictionary* const table = NSMutableDictionary::dictionary().leak();
   Retained<NSString> candidate = stringWithUTF8String(text);
   if (!candidate) return nullptr;
   objc_sync_enter(table);

@@ -49,7 +49,7 @@ void writeWave(const std::string& hostPath, sf_count_t frames, int rate, std::ve
 }
 
 OSStatus create(const std::string& devicePath, SystemSoundID* sound) {
-  auto url = NSURL::fileURLWithPath(NSString::stringWithUTF8String(devicePath));
+  auto url = NSURL::fileURLWithPath(NSString::stringWithUTF8String(devicePath).get());
   return AudioServicesCreateSystemSoundID(url.get(), sound);
 }
 

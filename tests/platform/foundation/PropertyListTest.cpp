@@ -19,12 +19,12 @@ constexpr const char* preferences = "/var/mobile/Library/Preferences/com.quillma
 
 Retained<NSMutableDictionary> sample() {
   auto dictionary = NSMutableDictionary::dictionary();
-  dictionary->setObject_forKey(NSNumber::numberWithBool(true), "isEnabled");
+  dictionary->setObject_forKey(NSNumber::numberWithBool(true).get(), "isEnabled");
   dictionary->setObject_forKey(NSSTR("Mac Volume Change"), "selectedIncreaseSound");
-  dictionary->setObject_forKey(NSNumber::numberWithInteger(-3), "steps");
-  dictionary->setObject_forKey(NSNumber::numberWithDouble(0.25), "level");
-  dictionary->setObject_forKey(NSData::dataWithBytes("abc"), "blob");
-  dictionary->setObject_forKey(NSArray::arrayWithObjects({NSSTR("Click"), NSNumber::numberWithInteger(2)}), "list");
+  dictionary->setObject_forKey(NSNumber::numberWithInteger(-3).get(), "steps");
+  dictionary->setObject_forKey(NSNumber::numberWithDouble(0.25).get(), "level");
+  dictionary->setObject_forKey(NSData::dataWithBytes("abc").get(), "blob");
+  dictionary->setObject_forKey(NSArray::arrayWithObjects({NSSTR("Click"), NSNumber::numberWithInteger(2).get()}).get(), "list");
   return dictionary;
 }
 
@@ -77,7 +77,7 @@ TEST(PropertyList, TheThreeSpellingsOfThePreferencesPathReachOneFile) {
   ASSERT_TRUE(sample()->writeToFile_atomically(NSSTR("/User/Library/Preferences/com.quillmark.orvane.plist"), true));
   for (const char* path : {"/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist",
                            "/var/mobile//Library/Preferences/com.quillmark.orvane.plist"}) {
-    auto read = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(path));
+    auto read = NSDictionary::dictionaryWithContentsOfFile(NSString::stringWithUTF8String(path).get());
     ASSERT_TRUE(read) << path;
     EXPECT_EQ(read->count(), sample()->count());
   }
@@ -89,7 +89,7 @@ TEST(PropertyList, AReaderInAnotherProcessSeesOnlyWholeFiles) {
   auto small = NSMutableDictionary::dictionary();
   small->setObject_forKey(NSSTR("small"), "size");
   auto large = sample();
-  large->setObject_forKey(NSString::stringWithUTF8String(std::string(200000, 'x')), "padding");
+  large->setObject_forKey(NSString::stringWithUTF8String(std::string(200000, 'x')).get(), "padding");
   ASSERT_TRUE(small->writeToFile_atomically(NSSTR(preferences), true));
   pid_t writer = fork();
   if (writer == 0) {
@@ -118,7 +118,7 @@ TEST(PropertyList, WritingSomethingThatIsNoPropertyListFailsAndKeepsTheFile) {
   testsupport::TemporaryDevice device;
   ASSERT_TRUE(sample()->writeToFile_atomically(NSSTR(preferences), true));
   auto bad = NSMutableDictionary::dictionary();
-  bad->setObject_forKey(NSURL::fileURLWithPath(NSSTR("/tmp")), "url");
+  bad->setObject_forKey(NSURL::fileURLWithPath(NSSTR("/tmp")).get(), "url");
   EXPECT_FALSE(bad->writeToFile_atomically(NSSTR(preferences), true));
   EXPECT_EQ(NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferences))->count(), sample()->count());
   EXPECT_FALSE(sample()->writeToFile_atomically(NSSTR("/no/such/directory/file.plist"), true));
@@ -133,7 +133,7 @@ TEST(Formatting, ObjectsPrintTheirTextualDescription) {
   EXPECT_EQ(format(nullptr), "[(null)]");
   EXPECT_EQ(format(NSArray::arrayWithObjects({NSSTR("a b"), NSSTR("c")})), "[(\n    \"a b\",\n    c\n)]");
   auto dictionary = NSMutableDictionary::dictionary();
-  dictionary->setObject_forKey(NSArray::array(), "empty");
+  dictionary->setObject_forKey(NSArray::array().get(), "empty");
   dictionary->setObject_forKey(NSSTR("Click"), "name");
   EXPECT_EQ(format(dictionary), "[{\n    empty = (\n    );\n    name = Click;\n}]");
   EXPECT_EQ(NSString::stringWithFormat("%d%% of %s, %.1f", 50, "sound", 0.25)->utf8(), "50% of sound, 0.2");
@@ -173,7 +173,7 @@ TEST(PropertyList, ARewriteKeepsEveryValueExactly) {
   ASSERT_TRUE(big);
   EXPECT_EQ(big->unsignedLongLongValue(), UINT64_MAX);
   EXPECT_EQ(big->description(), "18446744073709551615");
-  EXPECT_FALSE(big->isEqualToNumber(NSNumber::numberWithInteger(-1)));
+  EXPECT_FALSE(big->isEqualToNumber(NSNumber::numberWithInteger(-1).get()));
   ASSERT_TRUE(read->writeToFile_atomically(NSSTR(preferences), true));
   std::string once = testsupport::readFile(device.host(preferences));
   for (const char* kept : {"<integer>18446744073709551615</integer>", "<integer>-9223372036854775808</integer>",
@@ -233,9 +233,9 @@ TEST(Formatting, DeepAndLargeValuesAreDescribedInBoundedTime) {
   EXPECT_EQ(text.size(), foundation::descriptionMaximumLength + 3);
 
   auto dictionary = NSMutableDictionary::dictionary();
-  dictionary->setObject_forKey(NSArray::arrayWithObjects({NSSTR("a"), NSArray::array(), NSNumber::numberWithInteger(1)}),
+  dictionary->setObject_forKey(NSArray::arrayWithObjects({NSSTR("a"), NSArray::array().get(), NSNumber::numberWithInteger(1).get()}).get(),
                                "list");
-  dictionary->setObject_forKey(NSMutableDictionary::dictionary(), "none");
+  dictionary->setObject_forKey(NSMutableDictionary::dictionary().get(), "none");
   EXPECT_EQ(dictionary->description(), "{\n    list = (\n        a,\n        (\n        ),\n        1\n    );\n"
                                        "    none = {\n    };\n}");
 }

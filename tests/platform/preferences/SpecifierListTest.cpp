@@ -18,7 +18,7 @@ class SpecifierList : public ::testing::Test {
  protected:
   Retained<NSArray> load(const std::string& contents, Retained<NSString>* title = nullptr) {
     testsupport::writeFile(device.host(listPath), contents);
-    return SpecifiersFromPlist(listPath, target, title);
+    return SpecifiersFromPlist(listPath, target.get(), title);
   }
 
   AutoreleasePool pool;
@@ -29,7 +29,7 @@ class SpecifierList : public ::testing::Test {
 }  // namespace
 
 TEST_F(SpecifierList, AListThatCannotBeReadOrHasTheWrongShapeGivesNoArray) {
-  EXPECT_FALSE(SpecifiersFromPlist(listPath, target, nullptr)) << "missing";
+  EXPECT_FALSE(SpecifiersFromPlist(listPath, target.get(), nullptr)) << "missing";
   testing::internal::CaptureStderr();
   for (const char* contents : {"items = ();", "<plist version=\"1.0\"><dict>"}) EXPECT_FALSE(load(contents)) << contents;
   EXPECT_FALSE(load(plist("<array><dict><key>cell</key><string>PSGroupCell</string></dict></array>")));
@@ -58,7 +58,7 @@ TEST_F(SpecifierList, ItemsAreTakenWithEveryPropertyAndTheTargetSet) {
                          &title);
   ASSERT_TRUE(specifiers);
   ASSERT_EQ(specifiers->count(), 3u);
-  EXPECT_EQ(text(title), "Sounds");
+  EXPECT_EQ(text(title.get()), "Sounds");
   auto at = [&](std::size_t i) { return objc_cast<PSSpecifier>(specifiers->objectAtIndex(i)); };
   EXPECT_EQ(at(0)->cellType(), PSGroupCell);
   EXPECT_EQ(at(0)->name(), nullptr);
@@ -70,7 +70,7 @@ TEST_F(SpecifierList, ItemsAreTakenWithEveryPropertyAndTheTargetSet) {
   EXPECT_EQ(at(1)->height(), 60);
   for (std::size_t i = 0; i < 3; ++i) EXPECT_EQ(at(i)->target(), target.get());
   EXPECT_EQ(text(at(2)->values()), "(\n    a,\n    2\n)");
-  EXPECT_EQ(text(at(2)->titleForValue(NSNumber::numberWithInteger(2))), "Two");
+  EXPECT_EQ(text(at(2)->titleForValue(NSNumber::numberWithInteger(2).get())), "Two");
   EXPECT_EQ(text(at(2)->titleForValue(NSSTR("a"))), "Alpha");
 }
 

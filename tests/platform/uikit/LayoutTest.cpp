@@ -11,7 +11,7 @@ class SizedView : public UIView {
  public:
   static Class class_() { return objc_registerCppClass<SizedView>("SizedView", UIView::class_()); }
   static Retained<SizedView> sized(CGFloat width, CGFloat height) {
-    auto view = Retained<SizedView>::adopt(static_cast<SizedView*>(class_createInstance(class_(), 0)));
+    auto view = objc::alloc<SizedView>();
     view->natural_ = {width, height};
     view->setTranslatesAutoresizingMaskIntoConstraints(false);
     return view;
@@ -25,7 +25,7 @@ class SizedView : public UIView {
 void pin(UIView* holder, UIView* item, NSLayoutAttribute attribute, UIView* to, NSLayoutAttribute toAttribute,
          CGFloat multiplier, CGFloat constant) {
   holder->addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
-      item, attribute, NSLayoutRelationEqual, to, toAttribute, multiplier, constant));
+      item, attribute, NSLayoutRelationEqual, to, toAttribute, multiplier, constant).get());
 }
 
 }  // namespace
@@ -35,12 +35,12 @@ TEST(Layout, StackedLinesAreCentredAndSpacedAtEveryWidth) {
     auto header = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, width, 140));
     auto title = SizedView::sized(120, 43), subtitle = SizedView::sized(260, 20.5), line = SizedView::sized(90, 18);
     for (UIView* view : {title.get(), subtitle.get(), line.get()}) header->addSubview(view);
-    pin(header, title, NSLayoutAttributeTop, header, NSLayoutAttributeBottom, 0.2, 0);
-    pin(header, title, NSLayoutAttributeCenterX, header, NSLayoutAttributeCenterX, 1, 0);
-    pin(header, subtitle, NSLayoutAttributeTop, title, NSLayoutAttributeBottom, 1, 5);
-    pin(header, subtitle, NSLayoutAttributeCenterX, header, NSLayoutAttributeCenterX, 1, 0);
-    pin(header, line, NSLayoutAttributeTop, subtitle, NSLayoutAttributeBottom, 1, 5);
-    pin(header, line, NSLayoutAttributeCenterX, header, NSLayoutAttributeCenterX, 1, 0);
+    pin(header.get(), title.get(), NSLayoutAttributeTop, header.get(), NSLayoutAttributeBottom, 0.2, 0);
+    pin(header.get(), title.get(), NSLayoutAttributeCenterX, header.get(), NSLayoutAttributeCenterX, 1, 0);
+    pin(header.get(), subtitle.get(), NSLayoutAttributeTop, title.get(), NSLayoutAttributeBottom, 1, 5);
+    pin(header.get(), subtitle.get(), NSLayoutAttributeCenterX, header.get(), NSLayoutAttributeCenterX, 1, 0);
+    pin(header.get(), line.get(), NSLayoutAttributeTop, subtitle.get(), NSLayoutAttributeBottom, 1, 5);
+    pin(header.get(), line.get(), NSLayoutAttributeCenterX, header.get(), NSLayoutAttributeCenterX, 1, 0);
     testing::internal::CaptureStderr();
     header->layoutIfNeeded();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "a complete, consistent set";
@@ -54,10 +54,10 @@ TEST(Layout, AViewThatKeepsItsFrameStaysAndOthersFollowIt) {
   auto cell = UIView::viewWithFrame(UIView::class_(), CGRectMake(0, 0, 320, 110));
   auto portrait = UIView::viewWithFrame(UIView::class_(), CGRectMake(10, 15, 70, 70));
   auto name = SizedView::sized(100, 24);
-  cell->addSubview(portrait);
-  cell->addSubview(name);
-  pin(cell, name, NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 1, 30);
-  pin(cell, name, NSLayoutAttributeCenterY, cell, NSLayoutAttributeCenterY, 1, -20);
+  cell->addSubview(portrait.get());
+  cell->addSubview(name.get());
+  pin(cell.get(), name.get(), NSLayoutAttributeLeft, portrait.get(), NSLayoutAttributeRight, 1, 30);
+  pin(cell.get(), name.get(), NSLayoutAttributeCenterY, cell.get(), NSLayoutAttributeCenterY, 1, -20);
   cell->layoutIfNeeded();
   EXPECT_EQ(portrait->frame(), CGRectMake(10, 15, 70, 70));
   EXPECT_EQ(name->frame(), CGRectMake(110, 23, 100, 24));
@@ -68,12 +68,12 @@ TEST(Layout, ConflictsAndGapsAreReportedAndLayoutStillCompletes) {
   auto box = SizedView::sized(-1, -1);
   auto placed = SizedView::sized(-1, -1);
   placed->setFrame(CGRectMake(1, 2, 3, 4));
-  holder->addSubview(box);
-  holder->addSubview(placed);
-  pin(holder, placed, NSLayoutAttributeLeft, holder, NSLayoutAttributeLeft, 1, 9);
-  pin(holder, box, NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 50);
-  pin(holder, box, NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 60);
-  pin(holder, box, NSLayoutAttributeLeft, holder, NSLayoutAttributeLeft, 1, 8);
+  holder->addSubview(box.get());
+  holder->addSubview(placed.get());
+  pin(holder.get(), placed.get(), NSLayoutAttributeLeft, holder.get(), NSLayoutAttributeLeft, 1, 9);
+  pin(holder.get(), box.get(), NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 50);
+  pin(holder.get(), box.get(), NSLayoutAttributeWidth, nullptr, NSLayoutAttributeNotAnAttribute, 1, 60);
+  pin(holder.get(), box.get(), NSLayoutAttributeLeft, holder.get(), NSLayoutAttributeLeft, 1, 8);
   testing::internal::CaptureStderr();
   holder->layoutIfNeeded();
   std::string report = testing::internal::GetCapturedStderr();

@@ -29,7 +29,7 @@ class Recorder : public UIViewController {
     Retained<UIViewController> made = UIViewController::controller(class_());
     auto* recorder = objc_cast<Recorder>(made.get());
     recorder->name_ = name;
-    return recorder;
+    return objc::retain(recorder);
   }
 
   void loadView() {
@@ -61,11 +61,11 @@ Retained<UINavigationController> onScreen(UIViewController* root) {
 
 TEST(Navigation, PushAndPopSendTheCallbacksOfBothScreensInTransitionOrder) {
   auto first = Recorder::named("A");
-  auto navigation = onScreen(first);
+  auto navigation = onScreen(first.get());
   EXPECT_EQ(take(), (Events{"A loadView", "A willAppear", "A didAppear"}));
 
   auto second = Recorder::named("B");
-  navigation->pushViewController_animated(second, true);
+  navigation->pushViewController_animated(second.get(), true);
   EXPECT_EQ(take(), (Events{"B loadView", "A willDisappear", "B willAppear", "A didDisappear", "B didAppear"}));
   EXPECT_EQ(second->navigationController(), navigation.get());
   EXPECT_TRUE(second->isAppearing());
@@ -83,9 +83,9 @@ TEST(Navigation, PushAndPopSendTheCallbacksOfBothScreensInTransitionOrder) {
 
 TEST(Navigation, OffScreenAPushLoadsTheViewButSendsNoCallbacks) {
   auto first = Recorder::named("A");
-  auto navigation = UINavigationController::controllerWithRootViewController(first);
+  auto navigation = UINavigationController::controllerWithRootViewController(first.get());
   auto second = Recorder::named("B");
-  navigation->pushViewController_animated(second, false);
+  navigation->pushViewController_animated(second.get(), false);
   EXPECT_EQ(take(), Events{"B loadView"});
   EXPECT_EQ(navigation->topViewController(), second.get());
   navigation->popViewControllerAnimated(false);
@@ -94,11 +94,11 @@ TEST(Navigation, OffScreenAPushLoadsTheViewButSendsNoCallbacks) {
 
 TEST(Navigation, ANestedNavigationControllerForwardsToItsTopScreen) {
   auto start = Recorder::named("S");
-  auto application = onScreen(start);
+  auto application = onScreen(start.get());
   auto page = Recorder::named("P");
-  auto nested = UINavigationController::controllerWithRootViewController(page);
+  auto nested = UINavigationController::controllerWithRootViewController(page.get());
   take();
-  application->pushViewController_animated(nested, true);
+  application->pushViewController_animated(nested.get(), true);
   EXPECT_EQ(take(), (Events{"S willDisappear", "P loadView", "P willAppear", "S didDisappear", "P didAppear"}));
   EXPECT_EQ(page->navigationController(), nested.get());
   EXPECT_EQ(nested->navigationController(), application.get());
@@ -116,12 +116,12 @@ TEST(SwitchAppearance, TintsOnlySwitchesInsideControllersOfTheContainerClass) {
   auto blue = UIColor::colorWithRed_green_blue_alpha(0, 0, 1, 1);
   UISwitchAppearance* proxy = UISwitch::appearanceWhenContainedIn(Recorder::class_());
   EXPECT_EQ(UISwitch::appearanceWhenContainedIn(Recorder::class_()), proxy);
-  proxy->setOnTintColor(red);
+  proxy->setOnTintColor(red.get());
 
   auto inside = [](Class container) {
     auto control = UISwitch::switchControl();
     Retained<UIViewController> controller = container ? UIViewController::controller(container) : nullptr;
-    control->setContainer(controller);
+    control->setContainer(controller.get());
     return foundation::describe(control->onTintColor());
   };
   EXPECT_EQ(inside(Recorder::class_()), red->description());
@@ -130,13 +130,13 @@ TEST(SwitchAppearance, TintsOnlySwitchesInsideControllersOfTheContainerClass) {
   EXPECT_EQ(inside(UINavigationController::class_()), "(null)");
   EXPECT_EQ(inside(nullptr), "(null)");
 
-  UISwitch::appearanceWhenContainedIn(child)->setOnTintColor(green);
+  UISwitch::appearanceWhenContainedIn(child)->setOnTintColor(green.get());
   EXPECT_EQ(inside(child), green->description());
   EXPECT_EQ(inside(Recorder::class_()), red->description());
 
   auto own = UISwitch::switchControl();
   auto container = UIViewController::controller(Recorder::class_());
-  own->setContainer(container);
-  own->setOnTintColor(blue);
+  own->setContainer(container.get());
+  own->setOnTintColor(blue.get());
   EXPECT_EQ(own->onTintColor(), blue.get()) << "a switch's own tint comes first";
 }

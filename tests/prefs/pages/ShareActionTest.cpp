@@ -14,7 +14,7 @@ class ShareAction : public ::testing::Test {
   /// A page of the class on screen in a navigation controller, its view loaded.
   Retained<PSListController> show(const char* className) {
     auto page = settingsbundle::page(className, bundle);
-    navigation = UINavigationController::controllerWithRootViewController(page);
+    navigation = UINavigationController::controllerWithRootViewController(page.get());
     navigation->beginAppearanceTransition(true, false);
     navigation->endAppearanceTransition(false);
     return page;
@@ -35,7 +35,7 @@ class ShareAction : public ::testing::Test {
 TEST_F(ShareAction, EachSharingPageShowsTheComposeButtonOnceItsViewIsLoaded) {
   for (const char* className : {"OrvaneListController", "QMOrvaneConfigurationListController"}) {
     auto page = show(className);
-    UIBarButtonItem* button = shareButton(page);
+    UIBarButtonItem* button = shareButton(page.get());
     ASSERT_TRUE(button) << className;
     EXPECT_EQ(button->systemItem(), UIBarButtonSystemItemCompose);
     EXPECT_EQ(button->target(), page.get());
@@ -43,13 +43,13 @@ TEST_F(ShareAction, EachSharingPageShowsTheComposeButtonOnceItsViewIsLoaded) {
     EXPECT_TRUE(page->table()) << "the base class's view was made first";
   }
   auto choices = show("QMOrvaneListItemsController");
-  EXPECT_FALSE(shareButton(choices));
+  EXPECT_FALSE(shareButton(choices.get()));
 }
 
 TEST_F(ShareAction, WithoutTwitterATapChangesNothing) {
   device::setSetting("TwitterAccount", "");
   auto page = show("OrvaneListController");
-  shareButton(page)->tap();
+  shareButton(page.get())->tap();
   EXPECT_EQ(page->presentedViewController(), nullptr);
   EXPECT_EQ(navigation->presentedViewController(), nullptr);
 }
@@ -58,14 +58,14 @@ TEST_F(ShareAction, TheSheetOpensFromThePageWithThePostAndClosesForEveryResult) 
   auto page = show("QMOrvaneConfigurationListController");
   Retained<SLComposeViewController> first;
   for (const char* outcome : {"post", "cancel"}) {
-    shareButton(page)->tap();
+    shareButton(page.get())->tap();
     auto* sheet = objc_cast<SLComposeViewController>(page->presentedViewController());
     ASSERT_TRUE(sheet) << outcome;
     EXPECT_NE(sheet, first.get()) << "each tap makes a new sheet";
     EXPECT_TRUE(sheet->lastTransitionAnimated());
     EXPECT_TRUE(sheet->serviceType()->isEqualToString(SLServiceTypeTwitter));
     EXPECT_EQ(sheet->text()->utf8(), "#Orvane is awesome! Thanks @QuillmarkHQ");
-    first = sheet;
+    first = objc::retain(sheet);
     if (outcome == std::string("post")) {
       EXPECT_FALSE(sheet->post().empty());
     } else {

@@ -27,7 +27,7 @@ class SupportMail : public ::testing::Test {
               "Architecture: all\nVersion: 1.0.0\nDescription: A sound on every press of a volume button.\n\n");
     NSBundle* bundle = settingsbundle::installBuilt(device);
     root = settingsbundle::page("OrvaneListController", bundle);
-    navigation = UINavigationController::controllerWithRootViewController(root);
+    navigation = UINavigationController::controllerWithRootViewController(root.get());
     navigation->beginAppearanceTransition(true, false);
     navigation->endAppearanceTransition(false);
   }
@@ -117,7 +117,7 @@ TEST_F(SupportMail, EveryOutcomeClosesTheComposerWithAnimation) {
   for (const char* outcome : {"send", "save", "cancel"}) {
     MFMailComposeViewController* mail = compose();
     ASSERT_TRUE(mail) << outcome;
-    Retained<MFMailComposeViewController> keep = mail;
+    Retained<MFMailComposeViewController> keep = objc::retain(mail);
     std::string stored = outcome == std::string("send") ? mail->send() : outcome == std::string("save") ? mail->save() : "";
     if (outcome == std::string("cancel")) mail->cancel();
     EXPECT_EQ(navigation->presentedViewController(), nullptr) << outcome;
@@ -251,7 +251,7 @@ TEST_F(SupportMail, AnAttachmentOverTwentyMegabytesIsLeftOut) {
   // The composer itself takes nothing larger, and says so.
   auto composer = MFMailComposeViewController::composer();
   testing::internal::CaptureStderr();
-  composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(std::string(limit + 1, 'x')),
+  composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(std::string(limit + 1, 'x')).get(),
                                                 NSSTR("text/plain"), NSSTR("big.txt"));
   std::string told = testing::internal::GetCapturedStderr();
   EXPECT_TRUE(composer->attachments().empty());

@@ -99,7 +99,7 @@ TEST_F(ThemeList, EachPageOpenListsTheDirectoryOnceAndChecksTheStoredTheme) {
   testsupport::writeFile(device.host("/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist"),
                          "<plist version=\"1.0\"><dict><key>selectedIncreaseSound</key><string>Theme 007</string></dict></plist>");
   countedDirectory = directory();
-  auto navigation = UINavigationController::controllerWithRootViewController(page);
+  auto navigation = UINavigationController::controllerWithRootViewController(page.get());
   navigation->beginAppearanceTransition(true, false);
   navigation->endAppearanceTransition(false);
   EXPECT_EQ(listings.exchange(0), 1) << "both pickers show their value from one listing";
@@ -140,7 +140,7 @@ TEST_F(ThemeList, APickPlaysTheThemeOnceAndDisposesOfItsSoundAnUnplayableOneIsSt
   for (const char* theme : {"Chime.wav", "Glass.wav"})
     fs::copy_file(std::string(ORVANE_SOUND_DIR) + "/" + theme, directory() + theme);
   testsupport::writeFile(directory() + "Broken.wav", "RIFF, but no sound at all");
-  auto navigation = UINavigationController::controllerWithRootViewController(page);
+  auto navigation = UINavigationController::controllerWithRootViewController(page.get());
   auto* choices = objc_cast<PSListItemsController>(page->selectRow(page->groups().at(0).rows.at(0)));
   ASSERT_TRUE(choices);
   for (const char* theme : {"Chime", "Broken", "Glass"}) ASSERT_TRUE(choices->pickTitle(theme));
@@ -149,8 +149,8 @@ TEST_F(ThemeList, APickPlaysTheThemeOnceAndDisposesOfItsSoundAnUnplayableOneIsSt
   // One sound at a time: a sound of our own cuts the last pick off, so once it
   // has ended, every pick's sound has ended too, and must have been disposed of.
   SystemSoundID last = 0;
-  ASSERT_EQ(AudioServicesCreateSystemSoundID(NSURL::fileURLWithPath(NSSTR("/Library/Application Support/Orvane/Chime.wav")),
-                                             &last),
+  ASSERT_EQ(AudioServicesCreateSystemSoundID(
+                NSURL::fileURLWithPath(NSSTR("/Library/Application Support/Orvane/Chime.wav")).get(), &last),
             kAudioServicesNoError);
   AudioServicesAddSystemSoundCompletion(last, nullptr, nullptr, noteEnd, nullptr);
   AudioServicesPlaySystemSound(last);

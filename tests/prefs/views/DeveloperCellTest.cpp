@@ -17,7 +17,7 @@ class DeveloperCell : public ::testing::Test {
     specifier->setProperty_forKey(NSSTR("@MerrowLanz"), "devName");
     specifier->setProperty_forKey(NSSTR("Merrow Lanz"), "realName");
     specifier->setProperty_forKey(NSSTR("Developer"), "job");
-    if (image) specifier->setProperty_forKey(NSString::stringWithUTF8String(image), "devImage");
+    if (image) specifier->setProperty_forKey(NSString::stringWithUTF8String(image).get(), "devImage");
     auto cell = objc::make<UITableViewCell>(settingsbundle::classNamed("QMOrvaneDeveloperTableCell"),
                                             "initWithStyle:reuseIdentifier:specifier:", UITableViewCellStyleValue1,
                                             NSSTR("other"), specifier.get());
@@ -42,14 +42,14 @@ TEST_F(DeveloperCell, ThreeLinesRightOfThePortraitWithOrWithoutIt) {
     EXPECT_EQ(portrait->frame(), CGRectMake(10, 15, 70, 70));
     EXPECT_EQ(static_cast<bool>(portrait->image()), image == std::string("merrow"));
     EXPECT_EQ(portrait->layerShadow().opacity, 0.2f);
-    CGRect name = label(cell, "devNameLabel")->frame();
-    CGRect realName = label(cell, "realNameLabel")->frame();
-    CGRect job = label(cell, "jobLabel")->frame();
+    CGRect name = label(cell.get(), "devNameLabel")->frame();
+    CGRect realName = label(cell.get(), "realNameLabel")->frame();
+    CGRect job = label(cell.get(), "jobLabel")->frame();
     for (CGRect line : {name, realName, job}) EXPECT_EQ(line.origin.x, 110) << image;
     EXPECT_DOUBLE_EQ(name.origin.y + name.size.height / 2, 55 - 20);
     EXPECT_DOUBLE_EQ(realName.origin.y, name.origin.y + name.size.height);
     EXPECT_DOUBLE_EQ(job.origin.y, realName.origin.y + realName.size.height + 5);
-    EXPECT_EQ(label(cell, "jobLabel")->text()->utf8(), "Developer");
+    EXPECT_EQ(label(cell.get(), "jobLabel")->text()->utf8(), "Developer");
   }
 }
 
@@ -57,10 +57,10 @@ TEST_F(DeveloperCell, TheNameIsLargerOnAPadOnly) {
   for (auto [idiom, size] : {std::pair{"phone", 20.0}, std::pair{"pad", 30.0}}) {
     device::setSetting("Idiom", idiom);
     auto cell = makeCell("merrow");
-    EXPECT_EQ(label(cell, "devNameLabel")->font()->pointSize(), size);
-    EXPECT_EQ(label(cell, "devNameLabel")->font()->fontName(), "Helvetica Light");
-    EXPECT_EQ(label(cell, "realNameLabel")->font()->pointSize(), 15);
-    EXPECT_EQ(label(cell, "jobLabel")->font()->pointSize(), 12);
+    EXPECT_EQ(label(cell.get(), "devNameLabel")->font()->pointSize(), size);
+    EXPECT_EQ(label(cell.get(), "devNameLabel")->font()->fontName(), "Helvetica Light");
+    EXPECT_EQ(label(cell.get(), "realNameLabel")->font()->pointSize(), 15);
+    EXPECT_EQ(label(cell.get(), "jobLabel")->font()->pointSize(), 12);
   }
 }
 

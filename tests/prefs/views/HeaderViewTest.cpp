@@ -42,12 +42,12 @@ TEST_F(HeaderView, TitleSizesFollowTheIdiomAndADeviceThatCannotSayIsAPhone) {
       }
       mute = objc_createObject(plain);
     }
-    UIDevice::setCurrentDevice(mute);
+    UIDevice::setCurrentDevice(mute.get());
     auto header = makeHeader();
-    EXPECT_EQ(label(header, "headerLabel")->font()->pointSize(), title) << idiom << answers;
-    EXPECT_EQ(label(header, "subHeaderLabel")->font()->pointSize(), subtitle) << idiom << answers;
-    EXPECT_EQ(label(header, "randomLabel")->font()->pointSize(), 15) << idiom << answers;
-    EXPECT_EQ(label(header, "headerLabel")->font()->fontName(), "HelveticaNeue-Light");
+    EXPECT_EQ(label(header.get(), "headerLabel")->font()->pointSize(), title) << idiom << answers;
+    EXPECT_EQ(label(header.get(), "subHeaderLabel")->font()->pointSize(), subtitle) << idiom << answers;
+    EXPECT_EQ(label(header.get(), "randomLabel")->font()->pointSize(), 15) << idiom << answers;
+    EXPECT_EQ(label(header.get(), "headerLabel")->font()->fontName(), "HelveticaNeue-Light");
   }
   UIDevice::setCurrentDevice(nullptr);
 }
@@ -59,9 +59,9 @@ TEST_F(HeaderView, LinesStackFromAFifthDownWithFivePointGapsCentredAtEveryWidth)
     testing::internal::CaptureStderr();
     header->layoutIfNeeded();
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    CGRect title = label(header, "headerLabel")->frame();
-    CGRect subtitle = label(header, "subHeaderLabel")->frame();
-    CGRect line = label(header, "randomLabel")->frame();
+    CGRect title = label(header.get(), "headerLabel")->frame();
+    CGRect subtitle = label(header.get(), "subHeaderLabel")->frame();
+    CGRect line = label(header.get(), "randomLabel")->frame();
     EXPECT_EQ(title.origin.y, 28);
     EXPECT_EQ(subtitle.origin.y, title.origin.y + title.size.height + 5);
     EXPECT_EQ(line.origin.y, subtitle.origin.y + subtitle.size.height + 5);
@@ -81,7 +81,7 @@ TEST_F(HeaderView, EveryOneOfTheNineLinesShowsAndNoOther) {
   for (auto& text : *texts) allowed.insert(text->description());
   for (int i = 0; i < 400; ++i) {
     auto header = makeHeader();
-    std::string line = label(header, "randomLabel")->text()->utf8();
+    std::string line = label(header.get(), "randomLabel")->text()->utf8();
     EXPECT_TRUE(allowed.count(line)) << line;
     seen.insert(line);
   }
@@ -92,7 +92,7 @@ TEST_F(HeaderView, EveryOneOfTheNineLinesShowsAndNoOther) {
 TEST_F(HeaderView, TheRootPageGivesTheFirstGroupAFreshHeaderEachTime) {
   auto root = settingsbundle::page("OrvaneListController", bundle);
   auto* first = objc::send<UIView*>(root.get(), "tableView:viewForHeaderInSection:", static_cast<UITableView*>(nullptr), 0L);
-  Retained<UIView> keep = first;
+  Retained<UIView> keep = objc::retain(first);
   auto* second = objc::send<UIView*>(root.get(), "tableView:viewForHeaderInSection:", static_cast<UITableView*>(nullptr), 0L);
   ASSERT_TRUE(first && second);
   EXPECT_NE(first, second);
@@ -101,7 +101,7 @@ TEST_F(HeaderView, TheRootPageGivesTheFirstGroupAFreshHeaderEachTime) {
     return objc::send<CGFloat>(root.get(), "tableView:heightForHeaderInSection:", static_cast<UITableView*>(nullptr), section);
   };
   auto* logo = objc::send<UIView*>(root.get(), "tableView:viewForHeaderInSection:", static_cast<UITableView*>(nullptr), 4L);
-  Retained<UIView> keepLogo = logo;
+  Retained<UIView> keepLogo = objc::retain(logo);
   auto* otherLogo = objc::send<UIView*>(root.get(), "tableView:viewForHeaderInSection:", static_cast<UITableView*>(nullptr), 4L);
   ASSERT_TRUE(logo && otherLogo);
   EXPECT_STREQ(object_getClassName(logo), "QMOrvaneLogoTableCell");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <vector>
 
 #include "platform/objc/NSObject.h"
@@ -8,14 +9,21 @@ class NSArray : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("NSArray"); }
   static Retained<NSArray> array() {
-    return Retained<NSArray>::adopt(static_cast<NSArray*>(objc_createObject(class_()).release()));
+    return objc::allocInit<NSArray>(class_(), ORVANE_SEL("init"));
   }
   /// The objects in order, made with initWithObjects:count:.
   static Retained<NSArray> arrayWithObjects(std::vector<Retained<objc_object>> objects) {
     std::vector<id> items;
     for (auto& object : objects) items.push_back(object.get());
-    return objc::allocInit<NSArray>(class_(), ORVANE_SEL("initWithObjects:count:"),
-                                    static_cast<const id*>(items.data()), static_cast<unsigned long>(items.size()));
+    return arrayWithObjects(items.data(), items.size());
+  }
+  /// A literal list, as @[...] writes it: each object is retained by the array.
+  static Retained<NSArray> arrayWithObjects(std::initializer_list<id> objects) {
+    return arrayWithObjects(objects.begin(), objects.size());
+  }
+  static Retained<NSArray> arrayWithObjects(const id* objects, std::size_t count) {
+    return objc::allocInit<NSArray>(class_(), ORVANE_SEL("initWithObjects:count:"), objects,
+                                    static_cast<unsigned long>(count));
   }
 
   unsigned long count() const { return objc::sendMessage<unsigned long>(this, ORVANE_SEL("count")); }
@@ -29,7 +37,7 @@ class NSArray : public NSObject {
    public:
     Iterator(const NSArray* array, unsigned long index) : array_(array), index_(index) {}
     Retained<objc_object>& operator*() {
-      current_ = array_->objectAtIndex(index_);
+      current_ = objc::retain(array_->objectAtIndex(index_));
       return current_;
     }
     Iterator& operator++() {
@@ -51,7 +59,7 @@ class NSMutableArray : public NSArray {
  public:
   static Class class_() { return ORVANE_CLASS("NSMutableArray"); }
   static Retained<NSMutableArray> array() {
-    return Retained<NSMutableArray>::adopt(static_cast<NSMutableArray*>(objc_createObject(class_()).release()));
+    return objc::allocInit<NSMutableArray>(class_(), ORVANE_SEL("init"));
   }
 
   void addObject(objc_object* object) { objc::sendMessage<void>(this, ORVANE_SEL("addObject:"), object); }

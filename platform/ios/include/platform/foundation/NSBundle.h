@@ -13,10 +13,11 @@ class NSBundle : public NSObject {
   }
 
   Retained<NSString> pathForResource_ofType(const NSString* name, const NSString* type) {
-    return objc::sendMessage<NSString*>(this, ORVANE_SEL("pathForResource:ofType:"), name, type);
+    return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("pathForResource:ofType:"), name, type));
   }
   Retained<NSString> localizedStringForKey_value_table(const NSString* key, const NSString* value,
                                                        const NSString* table) {
-    return objc::sendMessage<NSString*>(this, ORVANE_SEL("localizedStringForKey:value:table:"), key, value, table);
+    return objc::retain(
+        objc::sendMessage<NSString*>(this, ORVANE_SEL("localizedStringForKey:value:table:"), key, value, table));
   }
 };

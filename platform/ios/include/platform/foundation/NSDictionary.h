@@ -24,7 +24,7 @@ class NSDictionary : public NSObject {
     return objc::sendMessage<id>(this, ORVANE_SEL("objectForKey:"), key);
   }
   objc_object* objectForKey(std::string_view key) const { return objectForKey(NSString::constant(key)); }
-  Retained<NSArray> allKeys() const { return objc::sendMessage<NSArray*>(this, ORVANE_SEL("allKeys")); }
+  Retained<NSArray> allKeys() const { return objc::retain(objc::sendMessage<NSArray*>(this, ORVANE_SEL("allKeys"))); }
   /// Of a file's attributes: its "NSFileSize", or 0; its "NSFileType", or nil.
   unsigned long long fileSize() const { return objc::sendMessage<unsigned long long>(this, ORVANE_SEL("fileSize")); }
   NSString* fileType() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("fileType")); }
@@ -32,7 +32,7 @@ class NSDictionary : public NSObject {
   std::map<std::string, Retained<objc_object>> entries() const {
     std::map<std::string, Retained<objc_object>> copied;
     for (auto& key : *allKeys()) {
-      if (auto* text = objc_cast<NSString>(key.get())) copied.emplace(text->utf8(), objectForKey(text));
+      if (auto* text = objc_cast<NSString>(key.get())) copied.emplace(text->utf8(), objc::retain(objectForKey(text)));
     }
     return copied;
   }
@@ -42,12 +42,10 @@ class NSDictionary : public NSObject {
 
  protected:
   static Retained<NSDictionary> make(Class cls) {
-    return Retained<NSDictionary>::adopt(static_cast<NSDictionary*>(objc_createObject(cls).release()));
+    return objc::allocInit<NSDictionary>(cls, ORVANE_SEL("init"));
   }
   static Retained<NSDictionary> makeWithContentsOfFile(Class cls, const NSString* path) {
-    id allocated = objc::sendMessage<id>(reinterpret_cast<const objc_object*>(cls), ORVANE_SEL("alloc"));
-    return Retained<NSDictionary>::adopt(
-        objc::sendMessage<NSDictionary*>(allocated, ORVANE_SEL("initWithContentsOfFile:"), path));
+    return objc::allocInit<NSDictionary>(cls, ORVANE_SEL("initWithContentsOfFile:"), path);
   }
 };
 
@@ -72,6 +70,6 @@ class NSMutableDictionary : public NSDictionary {
 
  private:
   static Retained<NSMutableDictionary> downcast(Retained<NSDictionary> made) {
-    return Retained<NSMutableDictionary>::adopt(static_cast<NSMutableDictionary*>(made.release()));
+    return Retained<NSMutableDictionary>::adopt(static_cast<NSMutableDictionary*>(made.leak()));
   }
 };

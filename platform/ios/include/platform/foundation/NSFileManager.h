@@ -13,12 +13,13 @@ class NSFileManager : public NSObject {
   }
   /// The names in a directory, or nil if it cannot be read.
   Retained<NSArray> contentsOfDirectoryAtPath_error(const NSString* path, void* error) {
-    return objc::sendMessage<NSArray*>(this, ORVANE_SEL("contentsOfDirectoryAtPath:error:"), path, error);
+    return objc::retain(objc::sendMessage<NSArray*>(this, ORVANE_SEL("contentsOfDirectoryAtPath:error:"), path, error));
   }
   /// The names of the regular files in a directory, links followed; nil if it cannot be read.
   Retained<NSArray> regularFileNamesInDirectoryAtPath(const NSString* path);
   /// The item's attributes ("NSFileType", "NSFileSize"; a link's own), or nil.
   Retained<NSDictionary> attributesOfItemAtPath_error(const NSString* path, void* error) {
-    return objc::sendMessage<NSDictionary*>(this, ORVANE_SEL("attributesOfItemAtPath:error:"), path, error);
+    return objc::retain(
+        objc::sendMessage<NSDictionary*>(this, ORVANE_SEL("attributesOfItemAtPath:error:"), path, error));
   }
 };

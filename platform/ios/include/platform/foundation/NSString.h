@@ -20,9 +20,9 @@ class NSString : public NSObject {
   static Class class_() { return ORVANE_CLASS("NSString"); }
   static Retained<NSString> string() { return stringWithUTF8String(""); }
   static Retained<NSString> stringWithUTF8String(std::string_view text) {
-    return Retained<NSString>::adopt(objc::sendMessage<NSString*>(
-        alloc(), ORVANE_SEL("initWithBytes:length:encoding:"), static_cast<const void*>(text.data()),
-        static_cast<unsigned long>(text.size()), static_cast<unsigned long>(NSUTF8StringEncoding)));
+    return objc::allocInit<NSString>(class_(), ORVANE_SEL("initWithBytes:length:encoding:"),
+                                     static_cast<const void*>(text.data()), static_cast<unsigned long>(text.size()),
+                                     static_cast<unsigned long>(NSUTF8StringEncoding));
   }
   /// The same immortal object for equal text, for the life of the process.
   static NSString* intern(std::string_view text);
@@ -32,8 +32,10 @@ class NSString : public NSObject {
   /// so no autorelease pool is needed.
   template <class... Arguments>
   static Retained<NSString> stringWithFormat(std::string_view format, const Arguments&... arguments) {
+    // initWithFormat: consumes the allocated reference and returns its own.
+    NSString* allocated = objc::alloc<NSString>().leak();
     return Retained<NSString>::adopt(objc::sendVariadic<NSString*, NSString*>(
-        alloc(), ORVANE_SEL("initWithFormat:"), constant(format), objc::variadicArgument(arguments)...));
+        allocated, ORVANE_SEL("initWithFormat:"), constant(format), objc::variadicArgument(arguments)...));
   }
 
   const char* UTF8String() const { return objc::sendMessage<const char*>(this, ORVANE_SEL("UTF8String")); }
@@ -49,18 +51,13 @@ class NSString : public NSObject {
   bool hasPrefix(const NSString* prefix) const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("hasPrefix:"), prefix); }
   bool hasSuffix(const NSString* suffix) const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("hasSuffix:"), suffix); }
   Retained<NSString> stringByAppendingString(const NSString* other) const {
-    return objc::sendMessage<NSString*>(this, ORVANE_SEL("stringByAppendingString:"), other);
+    return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("stringByAppendingString:"), other));
   }
   Retained<NSString> stringByDeletingPathExtension() const {
-    return objc::sendMessage<NSString*>(this, ORVANE_SEL("stringByDeletingPathExtension"));
+    return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("stringByDeletingPathExtension")));
   }
   Retained<NSString> lastPathComponent() const {
-    return objc::sendMessage<NSString*>(this, ORVANE_SEL("lastPathComponent"));
-  }
-
- private:
-  static objc_object* alloc() {
-    return objc::sendMessage<id>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("alloc"));
+    return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("lastPathComponent")));
   }
 };
 

@@ -8,8 +8,7 @@ class NSURL : public NSObject {
   static Class class_() { return ORVANE_CLASS("NSURL"); }
   /// A file URL for an absolute path, taken unaltered.
   static Retained<NSURL> fileURLWithPath(const NSString* path) {
-    id allocated = objc::sendMessage<id>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("alloc"));
-    return Retained<NSURL>::adopt(objc::sendMessage<NSURL*>(allocated, ORVANE_SEL("initFileURLWithPath:"), path));
+    return objc::allocInit<NSURL>(class_(), ORVANE_SEL("initFileURLWithPath:"), path);
   }
 
   bool isFileURL() const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("isFileURL")); }

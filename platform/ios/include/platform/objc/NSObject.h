@@ -20,11 +20,19 @@ class NSObject : public objc_object {
 
 namespace objc {
 
+/// `[cls alloc]` (T's own class by default), adopted: an instance no
+/// initialiser has run on yet.
+template <class T>
+inline Retained<T> alloc(Class cls = T::class_()) {
+  return Retained<T>::adopt(reinterpret_cast<T*>(sendMessage<id>(cls, ORVANE_SEL("alloc"))));
+}
+
 /// `[[cls alloc] initializer...]`, adopting the +1 result. Through "alloc", so
 /// class clusters hand out their own placeholders.
 template <class T, class... Args>
 inline Retained<T> allocInit(Class cls, SEL initializer, Args... arguments) {
-  id allocated = sendMessage<id>(cls, ORVANE_SEL("alloc"));
+  // The initialiser consumes the allocated reference and returns its own.
+  id allocated = alloc<objc_object>(cls).leak();
   return Retained<T>::adopt(reinterpret_cast<T*>(sendMessage<id>(allocated, initializer, arguments...)));
 }
 
@@ -38,4 +46,14 @@ template <class T>
 T* objc_cast(objc_object* object) {
   if (!object || !static_cast<NSObject*>(object)->isKindOfClass(T::class_())) return nullptr;
   return static_cast<T*>(object);
+}
+
+/// The reference as one to T; null if the object is not one (the reference
+/// then stays where it was, released with its temporary).
+template <class T, class U>
+Retained<T> objc_cast(Retained<U>&& object) {
+  T* cast = objc_cast<T>(object.get());
+  if (!cast) return nullptr;
+  (void)object.leak();
+  return Retained<T>::adopt(cast);
 }

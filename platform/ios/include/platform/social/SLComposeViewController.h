@@ -23,8 +23,9 @@ class SLComposeViewController : public UIViewController {
                                    ORVANE_SEL("isAvailableForServiceType:"), serviceType);
   }
   static Retained<SLComposeViewController> composeViewControllerForServiceType(NSString* serviceType) {
-    return objc::sendMessage<SLComposeViewController*>(reinterpret_cast<const objc_object*>(class_()),
-                                                       ORVANE_SEL("composeViewControllerForServiceType:"), serviceType);
+    return objc::retain(objc::sendMessage<SLComposeViewController*>(reinterpret_cast<const objc_object*>(class_()),
+                                                                    ORVANE_SEL("composeViewControllerForServiceType:"),
+                                                                    serviceType));
   }
   bool setInitialText(NSString* text) { return objc::sendMessage<BOOL>(this, ORVANE_SEL("setInitialText:"), text); }
   /// The sheet copies the block, and with it its own copy of the handler.

@@ -28,8 +28,9 @@ class NSLayoutConstraint : public NSObject {
   static Retained<NSLayoutConstraint> constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
       UIView* item, NSLayoutAttribute attribute, NSLayoutRelation relation, UIView* toItem,
       NSLayoutAttribute toAttribute, CGFloat multiplier, CGFloat constant) {
-    return objc::sendMessage<NSLayoutConstraint*>(
+    return objc::retain(objc::sendMessage<NSLayoutConstraint*>(
         class_(), ORVANE_SEL("constraintWithItem:attribute:relatedBy:toItem:attribute:multiplier:constant:"),
-        reinterpret_cast<id>(item), attribute, relation, reinterpret_cast<id>(toItem), toAttribute, multiplier, constant);
+        reinterpret_cast<id>(item), attribute, relation, reinterpret_cast<id>(toItem), toAttribute, multiplier,
+        constant));
   }
 };

@@ -7,7 +7,8 @@ class UIColor : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("UIColor"); }
   static Retained<UIColor> colorWithRed_green_blue_alpha(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
-    return objc::sendMessage<UIColor*>(class_(), ORVANE_SEL("colorWithRed:green:blue:alpha:"), red, green, blue, alpha);
+    return objc::retain(
+        objc::sendMessage<UIColor*>(class_(), ORVANE_SEL("colorWithRed:green:blue:alpha:"), red, green, blue, alpha));
   }
   static UIColor* whiteColor() { return objc::sendMessage<UIColor*>(class_(), ORVANE_SEL("whiteColor")); }
   static UIColor* blackColor() { return objc::sendMessage<UIColor*>(class_(), ORVANE_SEL("blackColor")); }

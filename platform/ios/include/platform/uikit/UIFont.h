@@ -7,10 +7,10 @@ class UIFont : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("UIFont"); }
   static Retained<UIFont> fontWithName_size(NSString* name, CGFloat size) {
-    return objc::sendMessage<UIFont*>(class_(), ORVANE_SEL("fontWithName:size:"), name, size);
+    return objc::retain(objc::sendMessage<UIFont*>(class_(), ORVANE_SEL("fontWithName:size:"), name, size));
   }
   static Retained<UIFont> systemFontOfSize(CGFloat size) {
-    return objc::sendMessage<UIFont*>(class_(), ORVANE_SEL("systemFontOfSize:"), size);
+    return objc::retain(objc::sendMessage<UIFont*>(class_(), ORVANE_SEL("systemFontOfSize:"), size));
   }
 
   std::string fontName() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("fontName"))->utf8(); }

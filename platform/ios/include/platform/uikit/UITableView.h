@@ -8,7 +8,8 @@ class NSIndexPath : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("NSIndexPath"); }
   static Retained<NSIndexPath> indexPathForRow_inSection(long row, long section) {
-    return objc::sendMessage<NSIndexPath*>(class_(), ORVANE_SEL("indexPathForRow:inSection:"), row, section);
+    return objc::retain(
+        objc::sendMessage<NSIndexPath*>(class_(), ORVANE_SEL("indexPathForRow:inSection:"), row, section));
   }
   long row() const { return objc::sendMessage<long>(this, ORVANE_SEL("row")); }
   long section() const { return objc::sendMessage<long>(this, ORVANE_SEL("section")); }
@@ -45,6 +46,7 @@ class UITableView : public UIView {
   static Class class_() { return ORVANE_CLASS("UITableView"); }
   void reloadData() { objc::sendMessage<void>(this, ORVANE_SEL("reloadData")); }
   Retained<UITableViewCell> dequeueReusableCellWithIdentifier(NSString* identifier) {
-    return objc::sendMessage<UITableViewCell*>(this, ORVANE_SEL("dequeueReusableCellWithIdentifier:"), identifier);
+    return objc::retain(
+        objc::sendMessage<UITableViewCell*>(this, ORVANE_SEL("dequeueReusableCellWithIdentifier:"), identifier));
   }
 };
