@@ -1,16 +1,11 @@
 // The device's logs as users read them: log [-f] [--clear], syslog [-f], and
 // what lands in them from both hosts (NSLog, a theme picked in Settings).
-#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
+#include <sstream>
 #include <nlohmann/json.hpp>
 
 #include "platform/audiotoolbox/Speaker.h"
@@ -21,61 +16,10 @@
 #include "platform/foundation/NSLog.h"
 #include "tests/support/SimDeviceTest.h"
 
-extern char** environ;
-
 namespace {
 
-using namespace std::chrono_literals;
 using testing::HasSubstr;
 namespace fs = std::filesystem;
-
-/// `orvane-sim ... -f` running, its standard output read as it comes.
-class Follower {
- public:
-  Follower(const std::string& root, std::vector<std::string> words) {
-    words.insert(words.begin(), {ORVANE_SIM, "--device", root});
-    std::vector<char*> argv;
-    for (auto& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    int ends[2];
-    if (::pipe2(ends, O_CLOEXEC) != 0) return;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
-    if (posix_spawn(&pid_, ORVANE_SIM, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(ends[1]);
-    output_ = ends[0];
-  }
-  ~Follower() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (output_ >= 0) ::close(output_);
-  }
-
-  /// Reads until the text has come (true) or 5 s have passed.
-  bool awaits(const std::string& text) {
-    auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (seen_.find(text) == std::string::npos) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      pollfd watched{output_, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) return false;
-      char buffer[4096];
-      ssize_t got = ::read(output_, buffer, sizeof buffer);
-      if (got <= 0) return false;
-      seen_.append(buffer, static_cast<std::size_t>(got));
-    }
-    return true;
-  }
-  const std::string& seen() const { return seen_; }
-
- private:
-  pid_t pid_ = -1;
-  int output_ = -1;
-  std::string seen_;
-};
 
 class LogCommand : public testsupport::SimDeviceTest {
  protected:
@@ -91,22 +35,22 @@ class LogCommand : public testsupport::SimDeviceTest {
 
 TEST_F(LogCommand, FollowSeesLinesWrittenLaterAcrossRotationsAndAClear) {
   writeRecord("/before.wav");
-  Follower follow(root, {"log", "-f"});
-  ASSERT_TRUE(follow.awaits("/before.wav")) << follow.seen();
+  testsupport::RunningSim follow(ORVANE_SIM, root, {"log", "-f"});
+  ASSERT_TRUE(follow.awaits("/before.wav")) << follow.printed();
   writeRecord("/later.wav");
-  ASSERT_TRUE(follow.awaits("/later.wav")) << follow.seen();
+  ASSERT_TRUE(follow.awaits("/later.wav")) << follow.printed();
   // Segments of about one record: each write begins a new one.
   for (const char* file : {"/rotated-1.wav", "/rotated-2.wav", "/rotated-3.wav"}) {
     writeRecord(file, 100);
-    ASSERT_TRUE(follow.awaits(file)) << follow.seen();
+    ASSERT_TRUE(follow.awaits(file)) << follow.printed();
   }
   EXPECT_TRUE(fs::exists(host(speaker::kPreviousLogPath)));
   ASSERT_EQ(sim({"log", "--clear"}).status, 0);
   writeRecord("/after-clear.wav");
-  ASSERT_TRUE(follow.awaits("/after-clear.wav")) << follow.seen();
+  ASSERT_TRUE(follow.awaits("/after-clear.wav")) << follow.printed();
 
   std::vector<std::string> files;
-  std::istringstream lines(follow.seen());
+  std::istringstream lines(follow.printed());
   for (std::string line; std::getline(lines, line);) files.push_back(line.substr(line.rfind(' ') + 1));
   EXPECT_THAT(files, testing::ElementsAre("/before.wav", "/later.wav", "/rotated-1.wav", "/rotated-2.wav",
                                           "/rotated-3.wav", "/after-clear.wav"))
@@ -148,10 +92,10 @@ TEST_F(LogCommand, SyslogHoldsNSLogLinesOfEveryProcessAndFollowsThem) {
   EXPECT_EQ(read.status, 0);
   EXPECT_THAT(read.out, testing::ContainsRegex("Z LogTest\\[" + std::to_string(getpid()) + "\\]: before 1\n$"));
 
-  Follower follow(root, {"syslog", "-f"});
-  ASSERT_TRUE(follow.awaits("before 1")) << follow.seen();
+  testsupport::RunningSim follow(ORVANE_SIM, root, {"syslog", "-f"});
+  ASSERT_TRUE(follow.awaits("before 1")) << follow.printed();
   NSLog("after %@", NSSTR("two\nlines"));
-  ASSERT_TRUE(follow.awaits("after two\\nlines\n")) << follow.seen();
+  ASSERT_TRUE(follow.awaits("after two\\nlines\n")) << follow.printed();
 }
 
 // The Settings app, through the device's own package: NSLog from Preferences,

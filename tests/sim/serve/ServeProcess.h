@@ -1,8 +1,8 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <string>
+
+#include "tests/support/Simulator.h"
 
 namespace testsupport {
 
@@ -20,22 +20,20 @@ HttpAnswer exchange(int port, const std::string& request, const std::string& add
 /// `orvane-sim serve --port 0` on a device, until the object goes (SIGTERM).
 class ServeProcess {
  public:
-  ~ServeProcess() { stop(); }
   /// Starts it and reads the URL it prints; false if it printed none within 20 s.
   bool start(const std::string& simulator, const std::string& root);
   /// Sends SIGTERM and waits: the exit status.
-  int stop();
+  int stop() { return process_.stop(); }
 
   int port() const { return port_; }
   const std::string& token() const { return token_; }
   /// What it printed up to the URL.
-  const std::string& greeting() const { return greeting_; }
+  const std::string& greeting() const { return process_.printed(); }
 
  private:
-  pid_t pid_ = -1;
-  int output_ = -1;
+  RunningSim process_;
   int port_ = 0;
-  std::string token_, greeting_;
+  std::string token_;
 };
 
 }  // namespace testsupport
