@@ -107,6 +107,19 @@ void leaves(const Command& table, const std::function<void(const std::vector<con
   });
 }
 
+/// The parts of `text` between separators, empty ones too: "a\n" is "a" and "".
+std::vector<std::string> partsOf(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    parts.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
 /// Paragraphs filled to the width, each line indented; lines that begin with a
 /// space are kept as they are.
 std::string filled(const std::string& text, std::size_t indent) {
@@ -117,12 +130,7 @@ std::string filled(const std::string& text, std::size_t indent) {
     if (!line.empty()) out += margin + line + "\n";
     line.clear();
   };
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string source = text.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& source : partsOf(text, '\n')) {
     if (source.empty()) {
       flush();
       out += "\n";
@@ -133,11 +141,7 @@ std::string filled(const std::string& text, std::size_t indent) {
       out += margin + source + "\n";
       continue;
     }
-    std::size_t at = 0;
-    while (at < source.size()) {
-      std::size_t space = source.find(' ', at);
-      std::string word = source.substr(at, space == std::string::npos ? std::string::npos : space - at);
-      at = space == std::string::npos ? source.size() : space + 1;
+    for (const std::string& word : partsOf(source, ' ')) {
       if (word.empty()) continue;
       if (!line.empty() && indent + line.size() + 1 + word.size() > kWidth) flush();
       line += (line.empty() ? "" : " ") + word;
@@ -250,12 +254,7 @@ std::string roff(const std::string& text) {
 std::string roffParagraphs(const std::string& text) {
   std::string out;
   bool verbatim = false;
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    start = end + 1;
+  for (const std::string& line : partsOf(text, '\n')) {
     bool kept = !line.empty() && line[0] == ' ';
     if (kept && !verbatim) out += ".nf\n";
     if (!kept && verbatim) out += ".fi\n";
