@@ -8,24 +8,11 @@
 namespace fuzzseeds {
 namespace {
 
-std::string bigEndian(std::uint64_t value, std::size_t size) {
-  std::string out;
-  for (std::size_t i = size; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-  return out;
-}
+using testsupport::bigEndian;
 
 /// A binary list of encoded objects with one-byte references, the first one the root.
 std::string binaryList(const std::vector<std::string>& objects) {
-  std::string out = "bplist00";
-  std::vector<std::uint64_t> offsets;
-  for (auto& object : objects) {
-    offsets.push_back(out.size());
-    out += object;
-  }
-  std::uint64_t table = out.size();
-  for (auto offset : offsets) out += bigEndian(offset, 2);
-  out += std::string(6, '\0') + "\x02\x01" + bigEndian(objects.size(), 8) + bigEndian(0, 8) + bigEndian(table, 8);
-  return out;
+  return testsupport::binaryPropertyList(objects, 2, 1);
 }
 
 std::u16string widen(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }

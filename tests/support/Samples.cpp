@@ -15,6 +15,31 @@ std::string utf16(const std::u16string& text, bool little) {
   return bytes;
 }
 
+std::string bigEndian(std::uint64_t value, std::size_t size) {
+  std::string out;
+  for (std::size_t i = size; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return out;
+}
+
+std::string binaryPropertyList(const std::vector<std::string>& objects, std::size_t offsetSize,
+                               std::size_t referenceSize, std::uint64_t declaredObjects) {
+  std::string out = "bplist00";
+  std::vector<std::uint64_t> offsets;
+  for (auto& object : objects) {
+    offsets.push_back(out.size());
+    out += object;
+  }
+  std::uint64_t table = out.size();
+  for (auto offset : offsets) out += bigEndian(offset, offsetSize);
+  out += std::string(6, '\0');
+  out += static_cast<char>(offsetSize);
+  out += static_cast<char>(referenceSize);
+  out += bigEndian(declaredObjects ? declaredObjects : objects.size(), 8);
+  out += bigEndian(0, 8);
+  out += bigEndian(table, 8);
+  return out;
+}
+
 std::string encodePng(std::uint32_t width, std::uint32_t height, std::uint32_t format) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/foundation/PropertyListFormat.h"
+#include "tests/support/Samples.h"
 
 using foundation::parsePropertyList;
 using foundation::PropertyListLimits;
@@ -27,29 +28,11 @@ std::string nestedXml(std::size_t depth) {
   return xml(text);
 }
 
-std::string bigEndian(std::uint64_t value, std::size_t size) {
-  std::string out;
-  for (std::size_t i = size; i-- > 0;) out += static_cast<char>((value >> (8 * i)) & 0xFF);
-  return out;
-}
+using testsupport::bigEndian;
 
 /// A binary list of encoded objects (references 4 bytes wide), the first one the root.
 std::string binaryList(const std::vector<std::string>& objects, std::uint64_t declaredObjects = 0) {
-  std::string out = "bplist00";
-  std::vector<std::uint64_t> offsets;
-  for (auto& object : objects) {
-    offsets.push_back(out.size());
-    out += object;
-  }
-  std::uint64_t table = out.size();
-  for (auto offset : offsets) out += bigEndian(offset, 8);
-  out += std::string(6, '\0');
-  out += '\x08';  // offset size
-  out += '\x04';  // reference size
-  out += bigEndian(declaredObjects ? declaredObjects : objects.size(), 8);
-  out += bigEndian(0, 8);
-  out += bigEndian(table, 8);
-  return out;
+  return testsupport::binaryPropertyList(objects, 8, 4, declaredObjects);
 }
 
 std::string reference(std::uint32_t object) { return bigEndian(object, 4); }
