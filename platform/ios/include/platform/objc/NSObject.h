@@ -47,13 +47,3 @@ T* objc_cast(objc_object* object) {
   if (!object || !static_cast<NSObject*>(object)->isKindOfClass(T::class_())) return nullptr;
   return static_cast<T*>(object);
 }
-
-/// The reference as one to T; null if the object is not one (the reference
-/// then stays where it was, released with its temporary).
-template <class T, class U>
-Retained<T> objc_cast(Retained<U>&& object) {
-  T* cast = objc_cast<T>(object.get());
-  if (!cast) return nullptr;
-  (void)object.leak();
-  return Retained<T>::adopt(cast);
-}
