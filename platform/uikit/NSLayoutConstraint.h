@@ -2,23 +2,7 @@
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
-
-typedef long NSLayoutAttribute;
-enum : NSLayoutAttribute {
-  NSLayoutAttributeNotAnAttribute = 0,
-  NSLayoutAttributeLeft = 1,
-  NSLayoutAttributeRight = 2,
-  NSLayoutAttributeTop = 3,
-  NSLayoutAttributeBottom = 4,
-  NSLayoutAttributeLeading = 5,
-  NSLayoutAttributeTrailing = 6,
-  NSLayoutAttributeWidth = 7,
-  NSLayoutAttributeHeight = 8,
-  NSLayoutAttributeCenterX = 9,
-  NSLayoutAttributeCenterY = 10,
-};
-typedef long NSLayoutRelation;
-enum : NSLayoutRelation { NSLayoutRelationEqual = 0 };
+#include "platform/uikit/UIKitTypes.h"
 
 class UIView;
 

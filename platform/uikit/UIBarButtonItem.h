@@ -1,9 +1,7 @@
 #pragma once
 
 #include "platform/objc/NSObject.h"
-
-typedef long UIBarButtonSystemItem;
-enum : UIBarButtonSystemItem { UIBarButtonSystemItemCompose = 7 };
+#include "platform/uikit/UIKitTypes.h"
 
 /// A button of a navigation bar. Its target is not owned.
 class UIBarButtonItem : public NSObject {

@@ -2,9 +2,7 @@
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
-
-typedef long UIUserInterfaceIdiom;
-enum : UIUserInterfaceIdiom { UIUserInterfaceIdiomPhone = 0, UIUserInterfaceIdiomPad = 1 };
+#include "platform/uikit/UIKitTypes.h"
 
 /// The device, as the device's settings describe it (a phone or a pad). It
 /// answers the runtime message "userInterfaceIdiom".

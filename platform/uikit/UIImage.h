@@ -7,13 +7,7 @@
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/foundation/NSString.h"
-
-typedef long UIImageRenderingMode;
-enum : UIImageRenderingMode {
-  UIImageRenderingModeAutomatic = 0,
-  UIImageRenderingModeAlwaysOriginal = 1,
-  UIImageRenderingModeAlwaysTemplate = 2,
-};
+#include "platform/uikit/UIKitTypes.h"
 
 /// A PNG picture. As on a Retina device, "name.png" is read from
 /// "name@2x.png" where that exists, at a scale of 2 points per pixel.

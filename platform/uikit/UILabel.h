@@ -1,13 +1,11 @@
 #pragma once
 
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/UIKitTypes.h"
 #include "platform/uikit/UIView.h"
 
 class UIColor;
 class UIFont;
-
-typedef long NSTextAlignment;
-enum : NSTextAlignment { NSTextAlignmentLeft = 0, NSTextAlignmentCenter = 1, NSTextAlignmentRight = 2 };
 
 class UILabel : public UIView {
  public:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/UIKitTypes.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIView.h"
 
@@ -18,15 +19,6 @@ class NSIndexPath : public NSObject {
 
  private:
   long row_ = 0, section_ = 0;
-};
-
-typedef long UITableViewCellStyle;
-enum : UITableViewCellStyle { UITableViewCellStyleDefault = 0, UITableViewCellStyleValue1 = 1 };
-typedef long UITableViewCellAccessoryType;
-enum : UITableViewCellAccessoryType {
-  UITableViewCellAccessoryNone = 0,
-  UITableViewCellAccessoryDisclosureIndicator = 1,
-  UITableViewCellAccessoryCheckmark = 3,
 };
 
 class UITableViewCell : public UIView {

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "platform/objc/NSObject.h"
-
-typedef long UIStatusBarStyle;
-enum : UIStatusBarStyle { UIStatusBarStyleDefault = 0, UIStatusBarStyleLightContent = 1 };
+#include "platform/uikit/UIKitTypes.h"
 
 class UIApplication : public NSObject {
  public:

@@ -1,9 +1,7 @@
 #pragma once
 
 #include "platform/objc/NSObject.h"
-
-typedef long UIUserInterfaceIdiom;
-enum : UIUserInterfaceIdiom { UIUserInterfaceIdiomPhone = 0, UIUserInterfaceIdiomPad = 1 };
+#include "platform/uikit/UIKitTypes.h"
 
 class UIDevice : public NSObject {
  public:

@@ -2,13 +2,7 @@
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/foundation/NSString.h"
-
-typedef long UIImageRenderingMode;
-enum : UIImageRenderingMode {
-  UIImageRenderingModeAutomatic = 0,
-  UIImageRenderingModeAlwaysOriginal = 1,
-  UIImageRenderingModeAlwaysTemplate = 2,
-};
+#include "platform/uikit/UIKitTypes.h"
 
 class UIImage : public NSObject {
  public:

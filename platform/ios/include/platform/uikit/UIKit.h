@@ -1,15 +1,3 @@
 #pragma once
-
-#include "platform/uikit/UIApplication.h"
-#include "platform/uikit/UIBarButtonItem.h"
-#include "platform/uikit/UIColor.h"
-#include "platform/uikit/UIDevice.h"
-#include "platform/uikit/UIFont.h"
-#include "platform/uikit/UIImage.h"
-#include "platform/uikit/UIImageView.h"
-#include "platform/uikit/UILabel.h"
-#include "platform/uikit/UINavigationBar.h"
-#include "platform/uikit/UISwitch.h"
-#include "platform/uikit/UITableView.h"
-#include "platform/uikit/UIView.h"
-#include "platform/uikit/UIViewController.h"
+// Shared by both targets: the umbrella names the same headers, each target's own.
+#include "../../../../uikit/UIKit.h"

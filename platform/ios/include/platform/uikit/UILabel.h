@@ -2,10 +2,8 @@
 
 #include "platform/foundation/NSString.h"
 #include "platform/uikit/UIFont.h"
+#include "platform/uikit/UIKitTypes.h"
 #include "platform/uikit/UIView.h"
-
-typedef long NSTextAlignment;
-enum : NSTextAlignment { NSTextAlignmentLeft = 0, NSTextAlignmentCenter = 1, NSTextAlignmentRight = 2 };
 
 class UILabel : public UIView {
  public:

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/foundation/NSString.h"
+#include "platform/uikit/UIKitTypes.h"
 #include "platform/uikit/UILabel.h"
 #include "platform/uikit/UIView.h"
 
@@ -13,15 +14,6 @@ class NSIndexPath : public NSObject {
   }
   long row() const { return objc::sendMessage<long>(this, ORVANE_SEL("row")); }
   long section() const { return objc::sendMessage<long>(this, ORVANE_SEL("section")); }
-};
-
-typedef long UITableViewCellStyle;
-enum : UITableViewCellStyle { UITableViewCellStyleDefault = 0, UITableViewCellStyleValue1 = 1 };
-typedef long UITableViewCellAccessoryType;
-enum : UITableViewCellAccessoryType {
-  UITableViewCellAccessoryNone = 0,
-  UITableViewCellAccessoryDisclosureIndicator = 1,
-  UITableViewCellAccessoryCheckmark = 3,
 };
 
 class UITableViewCell : public UIView {
