@@ -1,10 +1,12 @@
 #pragma once
 
-#include <string>
+// Shared by both targets: the geometry types are plain C structures.
 
-#include <fmt/format.h>
-
+#if __LP64__
 typedef double CGFloat;
+#else
+typedef float CGFloat;
+#endif
 
 struct CGPoint {
   CGFloat x = 0, y = 0;
@@ -22,8 +24,3 @@ struct CGRect {
 
 inline constexpr CGRect CGRectZero{};
 inline CGRect CGRectMake(CGFloat x, CGFloat y, CGFloat width, CGFloat height) { return {{x, y}, {width, height}}; }
-
-/// "{{x, y}, {width, height}}", as the platform prints a rectangle.
-inline std::string NSStringFromCGRect(const CGRect& rect) {
-  return fmt::format("{{{{{}, {}}}, {{{}, {}}}}}", rect.origin.x, rect.origin.y, rect.size.width, rect.size.height);
-}

@@ -2,6 +2,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 
 #include <atomic>

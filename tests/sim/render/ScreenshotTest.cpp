@@ -10,6 +10,7 @@
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/uikit/UIGeometry.h"
 #include "platform/uikit/UIKit.h"
 #include "sim/settings/Navigation.h"
 #include "sim/settings/SettingsEntry.h"
