@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <stdexcept>
 
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
@@ -44,7 +45,7 @@ std::string makeDevice(const char* prefix) {
   madeDevices->push_back(root);
   device::setRoot(root);
   setenv("ORVANE_DEVICE", root.c_str(), 1);
-  device::createDevice(root, {});
+  if (auto created = device::createDevice(root, {}); !created) throw std::runtime_error(created.error().message());
   std::string extensions = root + "/Library/MobileSubstrate/DynamicLibraries/";
   fs::copy_file(ORVANE_HOOK_LIBRARY, extensions + "Orvane.dylib");
   fs::copy_file(ORVANE_HOOK_FILTER, extensions + "Orvane.plist");

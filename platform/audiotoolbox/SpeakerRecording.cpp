@@ -90,15 +90,14 @@ void record(const std::vector<Segment>& segments) {
   if (samples.empty()) return;
 
   long long bytes = static_cast<long long>(samples.size() * sizeof(short));
-  int descriptor =
-      files::openLogSegment(kRecordingPath, kPreviousRecordingPath, recordingSegmentBytes(), bytes, O_RDWR, true);
-  if (descriptor < 0) return;
-  soundfile::DescriptorFile file{descriptor};
+  auto opened = files::openLogSegment(kRecordingPath, kPreviousRecordingPath, recordingSegmentBytes(), bytes, O_RDWR, true);
+  if (!opened) return;
+  soundfile::DescriptorFile file{*opened};
   if (SNDFILE* recording = openForAppend(file)) {
     sf_writef_short(recording, samples.data(), static_cast<sf_count_t>(samples.size()));
     sf_close(recording);
   }
-  ::close(descriptor);
+  ::close(*opened);
 }
 
 }  // namespace speaker

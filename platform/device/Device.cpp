@@ -53,7 +53,7 @@ std::map<std::string, std::string> readSettings(const std::string& root) {
   if (!bytes) return values;
   foundation::PropertyListLimits limits;
   limits.maxBytes = settingsMaximumBytes;
-  auto parsed = foundation::parsePropertyList(bytes.bytes, limits);
+  auto parsed = foundation::parsePropertyList(*bytes, limits);
   if (!parsed.value || parsed.value->type != foundation::PropertyListValue::Type::Dictionary) return values;
   for (std::size_t i = 0; i < parsed.value->items.size(); ++i)
     if (parsed.value->items[i].type == foundation::PropertyListValue::Type::String)
@@ -176,7 +176,7 @@ double settingDouble(std::string_view key, double fallback) {
   return end && *end == '\0' && end != value->c_str() ? number : fallback;
 }
 
-bool setSetting(std::string_view key, std::string_view value) {
+orvane::Result<void> setSetting(std::string_view key, std::string_view value) {
   std::string base = root();
   auto values = readSettings(base);
   values[std::string(key)] = std::string(value);
@@ -189,7 +189,8 @@ bool setSetting(std::string_view key, std::string_view value) {
     settings.items.push_back(std::move(item));
   }
   auto contents = foundation::writeXmlPropertyList(settings);
-  return contents && files::writeAtomically(settingsFile(base), *contents, files::Durability::Flushed);
+  if (!contents) return orvane::Error("the device settings cannot be written as a property list");
+  return files::writeAtomically(settingsFile(base), *contents, files::Durability::Flushed);
 }
 
 }  // namespace device

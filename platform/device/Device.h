@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result/Result.h"
+
 // The simulated device a process belongs to: a directory standing for the
 // device's root. Absolute device paths ("/var/mobile/...") are mapped under it.
 namespace device {
@@ -42,8 +44,8 @@ void setProcessName(std::string name);
 std::optional<std::string> setting(std::string_view key);
 bool settingBool(std::string_view key, bool fallback);
 double settingDouble(std::string_view key, double fallback);
-/// Writes one setting atomically; returns false if the device cannot be written.
-bool setSetting(std::string_view key, std::string_view value);
+/// Writes one setting atomically; an error if the device cannot be written.
+orvane::Result<void> setSetting(std::string_view key, std::string_view value);
 
 /// The host path of the settings file.
 std::string settingsFile(const std::string& root);

@@ -39,19 +39,19 @@ const SystemRelease* findRelease(const std::string& version) {
   return nullptr;
 }
 
-std::string link(const std::string& root, const char* name, const char* target) {
+orvane::Result<void> link(const std::string& root, const char* name, const char* target) {
   std::string path = root + "/" + name;
   struct stat info {};
-  if (lstat(path.c_str(), &info) == 0) return "";
-  if (symlink(target, path.c_str()) != 0) return fmt::format("cannot make the link {}: {}", path, std::strerror(errno));
-  return "";
+  if (lstat(path.c_str(), &info) == 0) return orvane::success();
+  if (symlink(target, path.c_str()) != 0)
+    return orvane::Error(fmt::format("cannot make the link {}: {}", path, std::strerror(errno)), errno);
+  return orvane::success();
 }
 
-std::string writeIfMissing(const std::string& path, const std::string& contents) {
+orvane::Result<void> writeIfMissing(const std::string& path, const std::string& contents) {
   struct stat info {};
-  if (stat(path.c_str(), &info) == 0) return "";
-  if (!files::writeAtomically(path, contents, files::Durability::Flushed)) return "cannot write " + path;
-  return "";
+  if (stat(path.c_str(), &info) == 0) return orvane::success();
+  return files::writeAtomically(path, contents, files::Durability::Flushed);
 }
 
 std::string xmlDictionary(std::initializer_list<std::pair<std::string, std::string>> entries) {
@@ -75,16 +75,15 @@ double coreFoundationVersionForSystemVersion(const std::string& version) {
   return release ? release->coreFoundation : 1141.14;
 }
 
-std::string createDevice(const std::string& root, const DeviceOptions& options) {
+orvane::Result<void> createDevice(const std::string& root, const DeviceOptions& options) {
   for (const char* directory :
        {"", "/private/var/mobile/Library/Preferences", "/private/var/mobile/Library/Logs", "/private/var/tmp",
         "/private/var/run", "/private/var/lib/dpkg", "/private/var/log", "/Library/MobileSubstrate/DynamicLibraries",
         "/Library/Application Support", "/Library/PreferenceBundles", "/Library/PreferenceLoader/Preferences",
         "/System/Library/CoreServices", "/usr/bin", "/.orvane-sim"})
-    if (!files::makeDirectories(root + directory))
-      return fmt::format("cannot make the directory {}{}: {}", root, directory, std::strerror(errno));
+    if (auto made = files::makeDirectories(root + directory); !made) return made;
   for (auto [name, target] : {std::pair{"var", "private/var"}, {"User", "var/mobile"}, {"tmp", "private/var/tmp"}})
-    if (auto error = link(root, name, target); !error.empty()) return error;
+    if (auto linked = link(root, name, target); !linked) return linked;
 
   // The device's package tool is the host's dpkg working on the device's own
   // database and files. Maintainer scripts run on the host, told the device's
@@ -96,19 +95,20 @@ std::string createDevice(const std::string& root, const DeviceOptions& options) 
       "exec dpkg --root=\"$root\" --admindir=\"$root/var/lib/dpkg\" --log=\"$root/var/log/dpkg.log\" \\\n"
       "  --force-not-root --force-script-chrootless \"$@\"\n";
   if (files::readWhole(dpkg).value_or("") != tool) {
-    if (!files::writeAtomically(dpkg, tool, files::Durability::Flushed)) return "cannot write " + dpkg;
+    if (auto written = files::writeAtomically(dpkg, tool, files::Durability::Flushed); !written) return written;
   }
-  ::chmod(dpkg.c_str(), 0755);
+  if (::chmod(dpkg.c_str(), 0755) != 0)
+    return orvane::Error(fmt::format("cannot make {} executable: {}", dpkg, std::strerror(errno)), errno);
   for (const char* file : {"/private/var/lib/dpkg/status", "/private/var/lib/dpkg/available"})
-    if (auto error = writeIfMissing(root + file, ""); !error.empty()) return error;
+    if (auto written = writeIfMissing(root + file, ""); !written) return written;
 
   std::string build = buildForSystemVersion(options.systemVersion);
-  if (auto error = writeIfMissing(root + "/System/Library/CoreServices/SystemVersion.plist",
-                                  xmlDictionary({{"ProductBuildVersion", build.empty() ? "12B411" : build},
-                                                 {"ProductName", "iPhone OS"},
-                                                 {"ProductVersion", options.systemVersion}}));
-      !error.empty())
-    return error;
+  if (auto written = writeIfMissing(root + "/System/Library/CoreServices/SystemVersion.plist",
+                                    xmlDictionary({{"ProductBuildVersion", build.empty() ? "12B411" : build},
+                                                   {"ProductName", "iPhone OS"},
+                                                   {"ProductVersion", options.systemVersion}}));
+      !written)
+    return written;
   std::string coreFoundation = fmt::format("{:.2f}", coreFoundationVersionForSystemVersion(options.systemVersion));
   return writeIfMissing(settingsFile(root), xmlDictionary({{"CoreFoundationVersion", coreFoundation},
                                                           {"Idiom", options.idiom},

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/result/Result.h"
+
 namespace device {
 
 struct DeviceOptions {
@@ -20,9 +22,8 @@ struct DeviceOptions {
 /// Makes the directory tree of a new device at `root`: the iOS links
 /// ("/var" to "/private/var", "/User" to "/var/mobile", "/tmp" to
 /// "/private/var/tmp"), the mobile user's directories, SystemVersion.plist and
-/// the device settings. What exists already is left as it is. Returns an error
-/// text, empty on success.
-std::string createDevice(const std::string& root, const DeviceOptions& options);
+/// the device settings. What exists already is left as it is.
+orvane::Result<void> createDevice(const std::string& root, const DeviceOptions& options);
 
 /// The build of a system version ("8.1" gives "12B411"), or "" if unknown.
 std::string buildForSystemVersion(const std::string& version);

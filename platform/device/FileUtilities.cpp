@@ -137,7 +137,7 @@ int openAndConfirmInside(const std::string& root, std::string_view devicePath) {
 
 int openDeviceFile(std::string_view devicePath) { return openFileInRoot(device::root(), devicePath); }
 
-FileContents readDeviceFile(std::string_view devicePath, std::size_t maxBytes) {
+orvane::Result<std::string> readDeviceFile(std::string_view devicePath, std::size_t maxBytes) {
   return readFileInRoot(device::root(), devicePath, maxBytes);
 }
 
@@ -156,33 +156,20 @@ int openFileInRoot(const std::string& root, std::string_view devicePath) {
   return openAndConfirmInside(root, devicePath);
 }
 
-FileContents readFileInRoot(const std::string& root, std::string_view devicePath, std::size_t maxBytes) {
-  FileContents result;
+orvane::Result<std::string> readFileInRoot(const std::string& root, std::string_view devicePath, std::size_t maxBytes) {
+  auto refused = [](int error) {
+    return orvane::Error(error == EXDEV ? "it leads outside the device" : std::strerror(error), error);
+  };
   Descriptor file(openFileInRoot(root, devicePath));
   if (file.get() < 0) {
     int error = errno;
-    if (error == ENOENT || error == ENOTDIR) {
-      result.reason = "it does not exist";
-      return result;
-    }
-    result.status = ReadStatus::Unreadable;
-    result.reason = error == EXDEV ? "it leads outside the device" : std::strerror(error);
-    return result;
+    if (error == ENOENT || error == ENOTDIR) return orvane::Error("it does not exist", ENOENT);
+    return refused(error);
   }
-  result.status = ReadStatus::Unreadable;
   struct stat info {};
-  if (::fstat(file.get(), &info) != 0) {
-    result.reason = std::strerror(errno);
-    return result;
-  }
-  if (!S_ISREG(info.st_mode)) {
-    result.reason = "it is not a regular file";
-    return result;
-  }
-  auto tooLarge = [&] {
-    result.reason = fmt::format("it is larger than {} bytes", maxBytes);
-    return result;
-  };
+  if (::fstat(file.get(), &info) != 0) return refused(errno);
+  if (!S_ISREG(info.st_mode)) return orvane::Error("it is not a regular file", EINVAL);
+  auto tooLarge = [&] { return orvane::Error(fmt::format("it is larger than {} bytes", maxBytes), EFBIG); };
   if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) return tooLarge();
   // One byte more than the size given, so that a file that has not changed is
   // read whole, its end seen, by one call. It may grow between fstat and read:
@@ -197,10 +184,7 @@ FileContents readFileInRoot(const std::string& root, std::string_view devicePath
     }
     ssize_t got = ::read(file.get(), bytes.data() + filled, bytes.size() - filled);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      result.reason = std::strerror(errno);
-      return result;
-    }
+    if (got < 0) return refused(errno);
     if (got == 0) break;
     filled += static_cast<std::size_t>(got);
     // A regular file read short at the very size fstat gave has ended there.
@@ -208,33 +192,28 @@ FileContents readFileInRoot(const std::string& root, std::string_view devicePath
   }
   if (filled > maxBytes) return tooLarge();
   bytes.resize(filled);
-  result.status = ReadStatus::Read;
-  result.bytes = std::move(bytes);
-  return result;
+  return bytes;
 }
 
-std::optional<std::string> readWhole(const std::string& hostPath) {
-  int descriptor = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-  if (descriptor < 0) return std::nullopt;
+orvane::Result<std::string> readWhole(const std::string& hostPath) {
+  auto failure = [&](int error) {
+    return orvane::Error(fmt::format("cannot read {}: {}", hostPath, std::strerror(error)), error);
+  };
+  Descriptor file(::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) return failure(errno);
   struct stat info {};
-  if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
-    ::close(descriptor);
-    return std::nullopt;
-  }
+  if (fstat(file.get(), &info) != 0) return failure(errno);
+  if (!S_ISREG(info.st_mode)) return orvane::Error(fmt::format("cannot read {}: it is not a regular file", hostPath), EINVAL);
   std::string contents;
   contents.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[16384];
   for (;;) {
-    ssize_t got = ::read(descriptor, buffer, sizeof buffer);
+    ssize_t got = ::read(file.get(), buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) {
-      ::close(descriptor);
-      return std::nullopt;
-    }
+    if (got < 0) return failure(errno);
     if (got == 0) break;
     contents.append(buffer, static_cast<std::size_t>(got));
   }
-  ::close(descriptor);
   return contents;
 }
 
@@ -252,7 +231,10 @@ int removeStaleTemporaries(const std::string& hostPath) {
   return removed;
 }
 
-bool writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability) {
+orvane::Result<void> writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability) {
+  auto failure = [&](int error) {
+    return orvane::Error(fmt::format("cannot write {}: {}", hostPath, std::strerror(error)), error);
+  };
   removeStaleTemporaries(hostPath);
   std::string directory = directoryOf(hostPath);
   std::string temporary =
@@ -260,7 +242,7 @@ bool writeAtomically(const std::string& hostPath, std::string_view contents, Dur
   std::vector<char> pattern(temporary.begin(), temporary.end());
   pattern.push_back('\0');
   int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (descriptor < 0) return false;
+  if (descriptor < 0) return failure(errno);
   bool ok = ::fchmod(descriptor, 0644) == 0 && writeAll(descriptor, contents);
   if (ok && durability == Durability::Flushed) ok = ::fsync(descriptor) == 0;
   int error = ok ? 0 : errno;
@@ -274,8 +256,7 @@ bool writeAtomically(const std::string& hostPath, std::string_view contents, Dur
   }
   if (!ok) {
     ::unlink(pattern.data());
-    errno = error;
-    return false;
+    return failure(error);
   }
   if (durability == Durability::Flushed) {
     int directoryDescriptor = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -284,7 +265,7 @@ bool writeAtomically(const std::string& hostPath, std::string_view contents, Dur
       ::close(directoryDescriptor);
     }
   }
-  return true;
+  return orvane::success();
 }
 
 ExclusiveLock::ExclusiveLock(const std::string& lockHostPath) {
@@ -304,17 +285,22 @@ ExclusiveLock::~ExclusiveLock() {
   if (descriptor_ >= 0) ::close(descriptor_);
 }
 
-bool makeDirectories(const std::string& hostPath) {
+orvane::Result<void> makeDirectories(const std::string& hostPath) {
+  auto failure = [&](int error) {
+    return orvane::Error(fmt::format("cannot make the directory {}: {}", hostPath, std::strerror(error)), error);
+  };
   std::string partial;
   std::size_t position = 0;
   while (position != std::string::npos) {
     position = hostPath.find('/', position + 1);
     partial = hostPath.substr(0, position);
     if (partial.empty()) continue;
-    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return failure(errno);
   }
   struct stat info {};
-  return ::stat(hostPath.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  if (::stat(hostPath.c_str(), &info) != 0) return failure(errno);
+  if (!S_ISDIR(info.st_mode)) return failure(ENOTDIR);
+  return orvane::success();
 }
 
 }  // namespace files

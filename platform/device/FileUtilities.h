@@ -1,25 +1,16 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
-// Host file operations shared by the platform libraries.
+#include "platform/result/Result.h"
+
+// Host file operations shared by the platform libraries. Their errors carry
+// the system's error number as their code.
 namespace files {
 
-std::optional<std::string> readWhole(const std::string& hostPath);
-
-enum class ReadStatus { Read, Absent, Unreadable };
-
-/// The outcome of reading a whole file: its bytes, or why there are none.
-struct FileContents {
-  ReadStatus status = ReadStatus::Absent;
-  std::string bytes;
-  /// Why the file could not be read, for a person ("it is not a regular file").
-  std::string reason;
-
-  explicit operator bool() const { return status == ReadStatus::Read; }
-};
+/// The whole of a regular host file; the error says "cannot read PATH: why".
+orvane::Result<std::string> readWhole(const std::string& hostPath);
 
 /// Opens a file of the device read-only, every component of the path (links
 /// and ".." included) resolved inside the device root, so nothing outside the
@@ -29,23 +20,26 @@ int openDeviceFile(std::string_view devicePath);
 
 /// Reads a whole regular file of the device of at most maxBytes: one open
 /// (openDeviceFile), a size check before reading, bounded reads, one close.
-/// A FIFO, a directory, a device or a larger file is Unreadable, never waited on.
-FileContents readDeviceFile(std::string_view devicePath, std::size_t maxBytes);
+/// A FIFO, a directory, a device or a larger file is refused, never waited on.
+/// The error says why, for a person to read after the file's name ("it is not
+/// a regular file"); its code is ENOENT when the file is not there.
+orvane::Result<std::string> readDeviceFile(std::string_view devicePath, std::size_t maxBytes);
 
 /// The same two for a given device root (a host directory) instead of this process's.
 int openFileInRoot(const std::string& root, std::string_view path);
-FileContents readFileInRoot(const std::string& root, std::string_view path, std::size_t maxBytes);
+orvane::Result<std::string> readFileInRoot(const std::string& root, std::string_view path, std::size_t maxBytes);
 
 enum class Durability { Flushed, Unflushed };
 
 /// Writes a temporary file beside the target, then renames it into place, so
 /// that a reader sees either the whole old or the whole new file. With
 /// Durability::Flushed the file and its directory are flushed to disk too.
-/// False, with errno saying why, if it could not; the old file then stays.
+/// When it cannot, the old file stays and the error says "cannot write PATH: why".
 /// Temporary files of the target left by writers that have died are removed.
-bool writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability);
+orvane::Result<void> writeAtomically(const std::string& hostPath, std::string_view contents, Durability durability);
 
-/// Writes all of `contents`, going on after interruptions and short writes.
+/// Writes all of `contents`, going on after interruptions and short writes;
+/// false with errno set if it cannot (as write(2), which it stands beside).
 bool writeAll(int descriptor, std::string_view contents);
 
 /// Removes the temporary files that writeAtomically left beside the target in
@@ -67,7 +61,8 @@ class ExclusiveLock {
   int descriptor_ = -1;
 };
 
-/// Creates a directory and its parents; true if it exists afterwards.
-bool makeDirectories(const std::string& hostPath);
+/// Creates a directory and its parents; an error ("cannot make the directory
+/// PATH: why") unless it exists afterwards.
+orvane::Result<void> makeDirectories(const std::string& hostPath);
 
 }  // namespace files

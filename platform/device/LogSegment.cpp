@@ -35,8 +35,15 @@ bool stillNamed(int descriptor, const std::string& path) {
 
 }  // namespace
 
-int openLogSegment(const char* devicePath, const char* previousPath, long long limit, long long incoming, int access,
-                   bool locked) {
+orvane::Result<int> openLogSegment(const char* devicePath, const char* previousPath, long long limit,
+                                   long long incoming, int access, bool locked) {
+  auto failure = [&](int error) {
+    return orvane::Error(fmt::format("cannot write {}: {}", devicePath, std::strerror(error)), error);
+  };
+  auto closing = [](int descriptor, int error) {
+    ::close(descriptor);
+    return error;
+  };
   std::string path = device::hostPath(devicePath);
   int flags = access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   // A few rounds: each retry means another process has just begun a new segment.
@@ -46,41 +53,43 @@ int openLogSegment(const char* devicePath, const char* previousPath, long long l
     if (descriptor < 0 && errno == ENOENT && device::isDevice(device::root()) &&
         makeDirectories(path.substr(0, path.rfind('/'))))
       descriptor = ::open(path.c_str(), flags, 0644);
-    if (descriptor < 0) return -1;
+    if (descriptor < 0) return failure(errno);
     struct stat opened {};
-    if (::fstat(descriptor, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+    if (::fstat(descriptor, &opened) != 0) return failure(closing(descriptor, errno));
+    if (!S_ISREG(opened.st_mode)) {
       ::close(descriptor);
-      return -1;
+      return orvane::Error(fmt::format("cannot write {}: it is not a regular file", devicePath), EINVAL);
     }
     auto full = [&] { return opened.st_size > 0 && opened.st_size + incoming > limit; };
     if (!locked && !full()) return descriptor;
-    if (!lockExclusively(descriptor) || ::fstat(descriptor, &opened) != 0) {
-      ::close(descriptor);
-      return -1;
-    }
+    if (!lockExclusively(descriptor) || ::fstat(descriptor, &opened) != 0) return failure(closing(descriptor, errno));
     if (!stillNamed(descriptor, path)) {
       ::close(descriptor);
       continue;
     }
     if (full()) {
       bool renamed = ::rename(path.c_str(), device::hostPath(previousPath).c_str()) == 0;
-      ::close(descriptor);
-      if (!renamed) return -1;
+      int error = closing(descriptor, errno);
+      if (!renamed)
+        return orvane::Error(fmt::format("cannot begin a new segment of {}: {}", devicePath, std::strerror(error)), error);
       continue;
     }
     if (!locked) ::flock(descriptor, LOCK_UN);
     return descriptor;
   }
-  return -1;
+  return orvane::Error(fmt::format("cannot write {}: it keeps being replaced", devicePath), EAGAIN);
 }
 
-bool appendLogRecord(const char* devicePath, const char* previousPath, long long limit, std::string_view record) {
-  int descriptor = openLogSegment(devicePath, previousPath, limit, static_cast<long long>(record.size()),
-                                  O_WRONLY | O_APPEND, false);
-  if (descriptor < 0) return false;
-  bool written = writeAll(descriptor, record);
-  ::close(descriptor);
-  return written;
+orvane::Result<void> appendLogRecord(const char* devicePath, const char* previousPath, long long limit,
+                                     std::string_view record) {
+  auto opened = openLogSegment(devicePath, previousPath, limit, static_cast<long long>(record.size()),
+                               O_WRONLY | O_APPEND, false);
+  if (!opened) return opened.error();
+  bool written = writeAll(*opened, record);
+  int error = errno;
+  ::close(*opened);
+  if (!written) return orvane::Error(fmt::format("cannot write {}: {}", devicePath, std::strerror(error)), error);
+  return orvane::success();
 }
 
 orvane::Result<void> clearLog(const char* devicePath, const char* previousPath) {

@@ -15,13 +15,13 @@ namespace files {
 /// to add `incoming` bytes, never through a link in its place and only if it is
 /// a regular file; when it would grow past `limit`, it is renamed to
 /// `previousPath` first. With `locked` the descriptor returned holds an
-/// exclusive lock. -1 on failure.
-int openLogSegment(const char* devicePath, const char* previousPath, long long limit, long long incoming, int access,
-                   bool locked);
+/// exclusive lock. The error says "cannot write LOG: why".
+orvane::Result<int> openLogSegment(const char* devicePath, const char* previousPath, long long limit,
+                                   long long incoming, int access, bool locked);
 
 /// Appends one record (whole lines) in one write, so that records of several
-/// processes never interleave. False if the log cannot be written.
-bool appendLogRecord(const char* devicePath, const char* previousPath, long long limit, std::string_view record);
+/// processes never interleave.
+orvane::Result<void> appendLogRecord(const char* devicePath, const char* previousPath, long long limit, std::string_view record);
 
 /// Empties a log: removes its previous segment and truncates the current one
 /// while holding the lock that rotation and locked writers take, so that no

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
 
@@ -86,12 +87,12 @@ const NSBundle::Table* NSBundle::table(const std::string& language, const std::s
     auto contents = files::readDeviceFile(file, foundation::maxStringsTableBytes);
     if (contents) {
       foundation::StringsTableError error;
-      loaded = foundation::parseStringsTable(contents.bytes, &error);
+      loaded = foundation::parseStringsTable(*contents, &error);
       if (!loaded)
         std::fprintf(stderr, "NSBundle: %s:%zu: %s; the table is not used\n", file.c_str(), error.line,
                      error.reason.c_str());
-    } else if (contents.status == files::ReadStatus::Unreadable) {
-      std::fprintf(stderr, "NSBundle: %s: %s; the table is not used\n", file.c_str(), contents.reason.c_str());
+    } else if (contents.error().code() != ENOENT) {
+      std::fprintf(stderr, "NSBundle: %s: %s; the table is not used\n", file.c_str(), contents.error().message().c_str());
     }
     found = tables_.emplace(key, std::move(loaded)).first;
   }

@@ -21,7 +21,7 @@ Retained<NSData> NSData::dataWithContentsOfFile(const NSString* path) {
   if (!path) return nullptr;
   auto contents = files::readDeviceFile(path->utf8(), maxFileBytes);
   if (!contents) return nullptr;
-  return dataWithBytes(contents.bytes);
+  return dataWithBytes(*contents);
 }
 
 std::string NSData::description() const {

@@ -72,7 +72,8 @@ bool NSDictionary::writeToFile_atomically(const NSString* path, bool) const {
     return failed(std::string("cannot keep the unreadable file aside (") + std::strerror(errno) + ")");
   // Even a write not asked to be atomic goes through a temporary file: a
   // reader in another process must never see half a file.
-  if (!files::writeAtomically(host, *xml, files::Durability::Flushed)) return failed(std::strerror(errno));
+  if (auto written = files::writeAtomically(host, *xml, files::Durability::Flushed); !written)
+    return failed(std::strerror(written.error().code()));
   return true;
 }
 

@@ -48,7 +48,8 @@ std::string systemLogLine(std::string_view message) {
 
 void logMessage(std::string_view message) {
   std::string line = systemLogLine(message);
-  files::appendLogRecord(kSystemLogPath, kPreviousSystemLogPath, segmentBytes, line);
+  // The message still reaches standard error when the system log cannot be written.
+  [[maybe_unused]] auto logged = files::appendLogRecord(kSystemLogPath, kPreviousSystemLogPath, segmentBytes, line);
   // Standard error gets the message alone, as the process's own output.
   std::string shown(message);
   shown += '\n';

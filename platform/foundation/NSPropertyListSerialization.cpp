@@ -1,5 +1,7 @@
 #include "platform/foundation/NSPropertyListSerialization.h"
 
+#include <cerrno>
+
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSArray.h"
 #include "platform/foundation/NSData.h"
@@ -104,16 +106,15 @@ std::size_t maximumBytesForPropertyListFile(std::string_view devicePath) {
 
 PropertyListFile readPropertyListFile(std::string_view devicePath, std::size_t maxBytes) {
   PropertyListFile result;
-  files::FileContents contents = files::readDeviceFile(devicePath, maxBytes);
-  if (contents.status != files::ReadStatus::Read) {
-    result.status =
-        contents.status == files::ReadStatus::Absent ? PropertyListFileStatus::Absent : PropertyListFileStatus::Unreadable;
-    result.reason = std::move(contents.reason);
+  auto contents = files::readDeviceFile(devicePath, maxBytes);
+  if (!contents) {
+    result.status = contents.error().code() == ENOENT ? PropertyListFileStatus::Absent : PropertyListFileStatus::Unreadable;
+    result.reason = contents.error().message();
     return result;
   }
   foundation::PropertyListLimits limits;
   limits.maxBytes = maxBytes;
-  result.value = NSPropertyListSerialization::propertyListWithData(contents.bytes, limits, &result.reason);
+  result.value = NSPropertyListSerialization::propertyListWithData(*contents, limits, &result.reason);
   result.status = result.value ? PropertyListFileStatus::Read : PropertyListFileStatus::Unreadable;
   return result;
 }

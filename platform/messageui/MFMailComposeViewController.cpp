@@ -280,10 +280,10 @@ std::string MFMailComposeViewController::store(const std::string& folder) {
   std::string devicePath = fmt::format("{}/{}-{}.eml", folderPath, stamp.count(), getpid());
   std::string host = device::hostPath(devicePath);
   failure_.clear();
-  if (!files::makeDirectories(device::hostPath(folderPath)))
-    failure_ = fmt::format("cannot make the folder {}: {}", folderPath, std::strerror(errno));
-  else if (!files::writeAtomically(host, internetMessage(), files::Durability::Flushed))
-    failure_ = fmt::format("cannot write {}: {}", devicePath, std::strerror(errno));
+  if (auto made = files::makeDirectories(device::hostPath(folderPath)); !made)
+    failure_ = fmt::format("cannot make the folder {}: {}", folderPath, std::strerror(made.error().code()));
+  else if (auto written = files::writeAtomically(host, internetMessage(), files::Durability::Flushed); !written)
+    failure_ = fmt::format("cannot write {}: {}", devicePath, std::strerror(written.error().code()));
   return failure_.empty() ? devicePath : "";
 }
 

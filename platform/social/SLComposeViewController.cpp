@@ -40,8 +40,9 @@ std::string SLComposeViewController::post() {
                                    {"account", device::setting("TwitterAccount").value_or("")},
                                    {"text", text_ ? text_->utf8() : ""}};
   std::string host = device::hostPath(devicePath);
-  files::makeDirectories(host.substr(0, host.rfind('/')));
-  bool written = files::writeAtomically(host, record.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", files::Durability::Flushed);
+  bool written = files::makeDirectories(host.substr(0, host.rfind('/'))) &&
+                 files::writeAtomically(host, record.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n",
+                                        files::Durability::Flushed);
   finish(written ? SLComposeViewControllerResultDone : SLComposeViewControllerResultCancelled);
   return written ? devicePath : "";
 }

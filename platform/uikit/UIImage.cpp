@@ -101,7 +101,7 @@ Retained<UIImage> UIImage::imageWithContentsOfFile(NSString* path) {
   candidates.emplace_back(devicePath, devicePath.ends_with("@2x.png") ? 2.0 : 1.0);
   for (auto& [candidate, scale] : candidates) {
     auto contents = files::readDeviceFile(candidate, uikit::maxPngBytes);
-    auto pixels = contents ? uikit::pngPixelSize(contents.bytes) : std::nullopt;
+    auto pixels = contents ? uikit::pngPixelSize(*contents) : std::nullopt;
     if (!pixels) continue;
     auto image = objc::alloc<UIImage>();
     image->file_ = candidate;

@@ -402,11 +402,13 @@ orvane::Result<std::string> makeFirmware(const std::string& systemVersion, const
     return orvane::Error("cannot read the firmware package " + basePackage("firmware") + ": " +
                          dpkgSays(extracted.errors));
   std::string controlPath = tree + "/DEBIAN/control";
-  std::string control = files::readWhole(controlPath).value_or("");
+  auto control = files::readWhole(controlPath);
+  if (!control) return control.error();
   static const std::regex version(R"(\nVersion:[^\n]*)");
-  control = std::regex_replace(control, version, "\nVersion: " + systemVersion);
-  if (!files::writeAtomically(controlPath, control, files::Durability::Unflushed))
-    return orvane::Error("cannot write " + controlPath);
+  if (auto written = files::writeAtomically(controlPath, std::regex_replace(*control, version, "\nVersion: " + systemVersion),
+                                            files::Durability::Unflushed);
+      !written)
+    return written.error();
   std::string output = workDirectory + "/firmware.deb";
   auto built = tool({"dpkg-deb", "--root-owner-group", "-Zgzip", "--build", tree, output});
   std::filesystem::remove_all(tree, ignored);

@@ -44,7 +44,7 @@ int init(const Invocation& invocation) {
   if (invocation.has("--twitter-account")) options.twitterAccount = account(invocation.option("--twitter-account"));
   std::string root = device::root();
   bool existed = device::isDevice(root);
-  if (auto error = device::createDevice(root, options); !error.empty()) return fail(error);
+  if (auto created = device::createDevice(root, options); !created) return fail(created.error().message());
   // The base packages first: Orvane depends on them. A device made before they
   // existed gets them now.
   std::vector<std::string> files;
@@ -83,7 +83,8 @@ namespace {
 /// Writes one of the device's settings and says its new value.
 int setSetting(const char* setting, const std::string& value, const char* what, const std::string& shown) {
   if (int status = requireDevice()) return status;
-  if (!device::setSetting(setting, value)) return fail("cannot write the device settings");
+  if (auto written = device::setSetting(setting, value); !written)
+    return fail("cannot write the device settings: " + written.error().message());
   std::printf("%s: %s\n", what, shown.c_str());
   return 0;
 }

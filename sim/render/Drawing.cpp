@@ -182,13 +182,13 @@ const Bitmap* loadImage(const std::string& devicePath) {
   if (!contents) return nullptr;
   auto& cache = imageCache();
   if (auto found = cache.find(devicePath); found != cache.end()) {
-    if (found->second.bytes == contents.bytes) return &found->second.bitmap;
+    if (found->second.bytes == *contents) return &found->second.bitmap;
     cairo_surface_destroy(found->second.bitmap.surface);
     cache.erase(found);
   }
   // Checked whole by libpng with the platform's limits before cairo allocates for it.
-  if (!uikit::pngPixelSize(contents.bytes)) return nullptr;
-  ByteReader reader{contents.bytes};
+  if (!uikit::pngPixelSize(*contents)) return nullptr;
+  ByteReader reader{*contents};
   cairo_surface_t* surface = cairo_image_surface_create_from_png_stream(readBytes, &reader);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);
@@ -199,7 +199,7 @@ const Bitmap* loadImage(const std::string& devicePath) {
     cache.clear();
   }
   Bitmap bitmap{surface, cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface)};
-  return &(cache[devicePath] = CachedImage{std::move(contents.bytes), bitmap}).bitmap;
+  return &(cache[devicePath] = CachedImage{std::move(*contents), bitmap}).bitmap;
 }
 
 namespace {

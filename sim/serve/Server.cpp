@@ -419,8 +419,8 @@ int WebView::run() {
   server_.Post("/ringer", [this, action](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Ringer, request);
     if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
-    if (!device::setSetting("Ringer", std::get<Action>(parsed).kind))
-      return answer(response, 500, "the device settings cannot be written");
+    if (auto written = device::setSetting("Ringer", std::get<Action>(parsed).kind); !written)
+      return answer(response, 500, "the device settings cannot be written: " + written.error().message());
     std::string error;
     auto steps = springboard_.press("volume", error);
     publishState(steps, steps.has_value());

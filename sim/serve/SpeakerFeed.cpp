@@ -49,12 +49,12 @@ void SpeakerFeed::take(std::string_view line) {
   nlohmann::json shown = record;
   auto file = record.find("file");
   if (!history && file != record.end() && file->is_string()) {
-    files::FileContents contents = files::readDeviceFile(file->get<std::string>(), kLargestSound);
+    auto contents = files::readDeviceFile(file->get<std::string>(), kLargestSound);
     if (contents) {
-      std::string key = contentKey(contents.bytes);
+      std::string key = contentKey(*contents);
       shown["url"] = "/sounds/" + key + ".wav";
       std::lock_guard lock(mutex_);
-      if (sounds_.emplace(key, std::make_shared<const std::string>(std::move(contents.bytes))).second) {
+      if (sounds_.emplace(key, std::make_shared<const std::string>(std::move(*contents))).second) {
         soundOrder_.push_back(key);
         if (soundOrder_.size() > kKeptSounds) {
           sounds_.erase(soundOrder_.front());

@@ -185,8 +185,8 @@ int screenshot(const std::vector<std::string>& options, const std::vector<std::s
     if (!files::writeAll(STDOUT_FILENO, png)) return fail(std::string("cannot write the picture: ") + std::strerror(errno));
     return 0;
   }
-  if (!files::writeAtomically(output, png, files::Durability::Unflushed))
-    return fail("cannot write " + output + ": " + std::strerror(errno));
+  if (auto written = files::writeAtomically(output, png, files::Durability::Unflushed); !written)
+    return fail(written.error().message());
   std::printf("%s: %dx%d pixels\n", output.c_str(), picture.width(), picture.height());
   return 0;
 }

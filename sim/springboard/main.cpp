@@ -55,14 +55,14 @@ void reportReady() {
 
 void writePidFile() {
   std::string path = device::hostPath(springboard::kPidFilePath);
-  files::makeDirectories(path.substr(0, path.rfind('/')));
-  if (!files::writeAtomically(path, std::to_string(::getpid()) + "\n", files::Durability::Unflushed))
-    NSLog("SpringBoard: cannot write %s: %s", springboard::kPidFilePath, std::strerror(errno));
+  orvane::Result<void> written = files::makeDirectories(path.substr(0, path.rfind('/')));
+  if (written) written = files::writeAtomically(path, std::to_string(::getpid()) + "\n", files::Durability::Unflushed);
+  if (!written) NSLog("SpringBoard: cannot write %s: %s", springboard::kPidFilePath, std::strerror(written.error().code()));
 }
 
 void removePidFile() {
   auto contents = files::readDeviceFile(springboard::kPidFilePath, 64);
-  if (contents && contents.bytes == std::to_string(::getpid()) + "\n")
+  if (contents && *contents == std::to_string(::getpid()) + "\n")
     ::unlink(device::hostPath(springboard::kPidFilePath).c_str());
 }
 

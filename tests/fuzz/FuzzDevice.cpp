@@ -27,7 +27,7 @@ const std::string& fuzzDevice() {
 
 void putDeviceFile(const std::string& devicePath, std::string_view bytes) {
   std::string host = fuzzDevice() + devicePath;
-  files::makeDirectories(std::filesystem::path(host).parent_path().string());
+  if (!files::makeDirectories(std::filesystem::path(host).parent_path().string())) std::abort();
   std::ofstream(host, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 

@@ -24,7 +24,7 @@ namespace fs = std::filesystem;
 class LogCommand : public testsupport::SimDeviceTest {
  protected:
   // The logs need no package: a bare device.
-  void SetUp() override { ASSERT_EQ(device::createDevice(root, device::DeviceOptions{}), ""); }
+  void SetUp() override { ASSERT_TRUE(device::createDevice(root, device::DeviceOptions{})); }
 
   /// A sound record as the speaker writes it, into segments of `limit` bytes.
   static void writeRecord(const std::string& file, long long limit = speaker::kLogSegmentBytes) {

@@ -17,7 +17,8 @@ TemporaryDevice::TemporaryDevice() {
   root_ = pattern;
   device::setRoot(root_);
   setenv("ORVANE_DEVICE", root_.c_str(), 1);
-  device::createDevice(root_, device::DeviceOptions{});
+  if (auto created = device::createDevice(root_, device::DeviceOptions{}); !created)
+    throw std::runtime_error(created.error().message());
 }
 
 TemporaryDevice::~TemporaryDevice() {

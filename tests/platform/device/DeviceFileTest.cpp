@@ -3,19 +3,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <filesystem>
 
 #include "platform/device/FileUtilities.h"
 #include "tests/support/TemporaryDevice.h"
 
-using files::ReadStatus;
 using testsupport::writeFile;
 
 namespace {
 
 constexpr const char* preferences = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
 constexpr std::size_t limit = 1 << 20;
+
+/// Not there at all, as against there but refused.
+bool absent(const orvane::Result<std::string>& read) { return !read && read.error().code() == ENOENT; }
 
 }  // namespace
 
@@ -26,10 +29,12 @@ TEST(DeviceFile, ReadsThroughTheDevicesOwnLinks) {
                            "/var/mobile//Library/Preferences/com.quillmark.orvane.plist", "/../../var/mobile/../mobile/"
                                                                                            "Library/Preferences/com.quillmark.orvane.plist"}) {
     auto read = files::readDeviceFile(path, limit);
-    EXPECT_EQ(read.status, ReadStatus::Read) << path << ": " << read.reason;
-    EXPECT_EQ(read.bytes, "contents") << path;
+    ASSERT_TRUE(read) << path << ": " << read.error().message();
+    EXPECT_EQ(*read, "contents") << path;
   }
-  EXPECT_EQ(files::readDeviceFile("/no/such/file", limit).status, ReadStatus::Absent);
+  auto missing = files::readDeviceFile("/no/such/file", limit);
+  EXPECT_TRUE(absent(missing));
+  EXPECT_EQ(missing.error().message(), "it does not exist");
 }
 
 TEST(DeviceFile, NothingOutsideTheDeviceIsRead) {
@@ -42,13 +47,12 @@ TEST(DeviceFile, NothingOutsideTheDeviceIsRead) {
     std::filesystem::remove(host);
     ASSERT_EQ(symlink(target.c_str(), host.c_str()), 0);
     auto read = files::readDeviceFile(preferences, limit);
-    EXPECT_NE(read.status, ReadStatus::Read) << target;
-    EXPECT_EQ(read.bytes.find("secret"), std::string::npos) << target;
+    EXPECT_FALSE(read) << target;
   }
   std::filesystem::remove(host);
   ASSERT_EQ(symlink(std::filesystem::path(outside).parent_path().c_str(), device.host("/Library/escape").c_str()), 0);
   auto read = files::readDeviceFile("/Library/escape/" + std::filesystem::path(outside).filename().string(), limit);
-  EXPECT_NE(read.status, ReadStatus::Read);
+  EXPECT_FALSE(read);
   std::filesystem::remove(outside);
 }
 
@@ -59,27 +63,28 @@ TEST(DeviceFile, WhatIsNoRegularFileOrTooLargeIsRefusedWithoutWaiting) {
     auto start = std::chrono::steady_clock::now();
     auto read = files::readDeviceFile(preferences, limit);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << what;
-    EXPECT_NE(read.status, ReadStatus::Read) << what;
-    EXPECT_FALSE(read.reason.empty()) << what;
+    EXPECT_FALSE(read) << what;
     std::filesystem::remove_all(host);
-    return read;
+    return read ? orvane::Error("read") : read.error();
   };
   ASSERT_EQ(mkfifo(host.c_str(), 0644), 0);
-  EXPECT_EQ(refusedQuickly("a FIFO").reason, "it is not a regular file");
+  EXPECT_EQ(refusedQuickly("a FIFO").message(), "it is not a regular file");
   std::filesystem::create_directory(host);
-  EXPECT_EQ(refusedQuickly("a directory").status, ReadStatus::Unreadable);
+  EXPECT_NE(refusedQuickly("a directory").code(), ENOENT);
   ASSERT_EQ(symlink("nowhere", host.c_str()), 0);
-  EXPECT_EQ(refusedQuickly("a dangling link").status, ReadStatus::Absent);
+  EXPECT_EQ(refusedQuickly("a dangling link").code(), ENOENT);
   int sparse = open(host.c_str(), O_WRONLY | O_CREAT, 0644);
   ASSERT_GE(sparse, 0);
   ASSERT_EQ(ftruncate(sparse, off_t{1} << 30), 0);
   close(sparse);
-  EXPECT_EQ(refusedQuickly("a 1 GB sparse file").reason, "it is larger than 1048576 bytes");
+  EXPECT_EQ(refusedQuickly("a 1 GB sparse file").message(), "it is larger than 1048576 bytes");
 
   writeFile(host, std::string(limit, 'x'));
-  EXPECT_EQ(files::readDeviceFile(preferences, limit).bytes.size(), limit) << "a file of exactly the limit";
+  EXPECT_EQ(files::readDeviceFile(preferences, limit).value_or("").size(), limit) << "a file of exactly the limit";
   writeFile(host, std::string(limit + 1, 'x'));
-  EXPECT_EQ(files::readDeviceFile(preferences, limit).status, ReadStatus::Unreadable);
+  auto larger = files::readDeviceFile(preferences, limit);
+  EXPECT_FALSE(larger);
+  EXPECT_FALSE(absent(larger));
 }
 
 TEST(DeviceFile, AFileThatCannotBeOpenedIsUnreadable) {
@@ -89,8 +94,9 @@ TEST(DeviceFile, AFileThatCannotBeOpenedIsUnreadable) {
   writeFile(host, "contents");
   chmod(host.c_str(), 0);
   auto read = files::readDeviceFile(preferences, limit);
-  EXPECT_EQ(read.status, ReadStatus::Unreadable);
-  EXPECT_FALSE(read.reason.empty());
+  ASSERT_FALSE(read);
+  EXPECT_FALSE(absent(read));
+  EXPECT_EQ(read.error().message(), "Permission denied");
 }
 
 TEST(DeviceFile, FilesOfEachSizeAroundTheReadsAreReadWhole) {
@@ -101,7 +107,7 @@ TEST(DeviceFile, FilesOfEachSizeAroundTheReadsAreReadWhole) {
     for (std::size_t i = 0; i < size; ++i) contents[i] = static_cast<char>('a' + i % 26);
     writeFile(host, contents);
     auto read = files::readDeviceFile(preferences, limit);
-    EXPECT_EQ(read.status, ReadStatus::Read) << size;
-    EXPECT_EQ(read.bytes, contents) << size;
+    ASSERT_TRUE(read) << size;
+    EXPECT_EQ(*read, contents) << size;
   }
 }

@@ -79,7 +79,7 @@ TEST_F(Files, AWriteKilledMidwayLeavesATemporaryTheNextWriteRemoves) {
     struct rlimit limit {1 << 20, 1 << 20}, noCore {0, 0};
     setrlimit(RLIMIT_FSIZE, &limit);
     setrlimit(RLIMIT_CORE, &noCore);
-    files::writeAtomically(target, std::string(2 << 20, 'x'), files::Durability::Unflushed);
+    [[maybe_unused]] auto killed = files::writeAtomically(target, std::string(2 << 20, 'x'), files::Durability::Unflushed);
     _exit(0);
   }
   int status = 0;
@@ -106,17 +106,18 @@ TEST_F(Files, AFailedWriteSaysWhyKeepsTheOldFileAndLeavesNoTemporary) {
     signal(SIGXFSZ, SIG_IGN);
     struct rlimit limit {16, 16};
     setrlimit(RLIMIT_FSIZE, &limit);
-    errno = 0;
-    return files::writeAtomically(target, std::string(1000, 'x'), files::Durability::Flushed) ? 0 : errno;
+    auto written = files::writeAtomically(target, std::string(1000, 'x'), files::Durability::Flushed);
+    return written ? 0 : written.error().code();
   });
   EXPECT_EQ(reason, EFBIG);
   EXPECT_EQ(testsupport::readFile(target), "old");
   EXPECT_EQ(entries(directory), std::vector<std::string>{"prefs.plist"});
 
   // No directory at all.
-  errno = 0;
-  EXPECT_FALSE(files::writeAtomically(directory + "/missing/prefs.plist", "new", files::Durability::Flushed));
-  EXPECT_EQ(errno, ENOENT);
+  auto missing = files::writeAtomically(directory + "/missing/prefs.plist", "new", files::Durability::Flushed);
+  ASSERT_FALSE(missing);
+  EXPECT_EQ(missing.error().code(), ENOENT);
+  EXPECT_EQ(missing.error().message(), "cannot write " + directory + "/missing/prefs.plist: No such file or directory");
 }
 
 TEST_F(Files, AnExclusiveLockSerialisesReadModifyWriteAcrossProcesses) {

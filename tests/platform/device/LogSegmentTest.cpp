@@ -27,7 +27,7 @@ TEST(LogSegment, ClearsWhileWritersAppendAndRotateLeavingOnlyWholeRecords) {
       for (int record = 0; writing; ++record) {
         std::string line = "record " + std::to_string(writer) + "." + std::to_string(record) + " " +
                            std::string(static_cast<std::size_t>(record % 300), 'x') + " end\n";
-        files::appendLogRecord(current, previous, 2048, line);
+        [[maybe_unused]] auto appended = files::appendLogRecord(current, previous, 2048, line);
       }
     });
   int clears = 0;

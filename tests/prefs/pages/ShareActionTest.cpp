@@ -47,7 +47,7 @@ TEST_F(ShareAction, EachSharingPageShowsTheComposeButtonOnceItsViewIsLoaded) {
 }
 
 TEST_F(ShareAction, WithoutTwitterATapChangesNothing) {
-  device::setSetting("TwitterAccount", "");
+  ASSERT_TRUE(device::setSetting("TwitterAccount", ""));
   auto page = show("OrvaneListController");
   shareButton(page.get())->tap();
   EXPECT_EQ(page->presentedViewController(), nullptr);

@@ -153,7 +153,7 @@ TEST_F(SupportMail, TheSentMessageReadsBackWithAMimeParser) {
 }
 
 TEST_F(SupportMail, WithoutAMailAccountNothingIsShown) {
-  device::setSetting("MailAccount", "");
+  ASSERT_TRUE(device::setSetting("MailAccount", ""));
   testing::internal::CaptureStderr();
   EXPECT_EQ(compose(), nullptr);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("No Mail Accounts"), std::string::npos);
@@ -283,7 +283,7 @@ TEST_F(SupportMail, OnlyTheAccountsDisplayNameIsEncoded) {
       {"plain@example.org", "From '' plain@example.org\n"},
   };
   for (auto& [account, expected] : cases) {
-    device::setSetting("MailAccount", account);
+    ASSERT_TRUE(device::setSetting("MailAccount", account));
     MFMailComposeViewController* mail = compose();
     ASSERT_TRUE(mail);
     std::string output = parsedWithPython(mail, script);

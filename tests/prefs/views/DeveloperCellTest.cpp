@@ -55,7 +55,7 @@ TEST_F(DeveloperCell, ThreeLinesRightOfThePortraitWithOrWithoutIt) {
 
 TEST_F(DeveloperCell, TheNameIsLargerOnAPadOnly) {
   for (auto [idiom, size] : {std::pair{"phone", 20.0}, std::pair{"pad", 30.0}}) {
-    device::setSetting("Idiom", idiom);
+    ASSERT_TRUE(device::setSetting("Idiom", idiom));
     auto cell = makeCell("merrow");
     EXPECT_EQ(label(cell.get(), "devNameLabel")->font()->pointSize(), size);
     EXPECT_EQ(label(cell.get(), "devNameLabel")->font()->fontName(), "Helvetica Light");

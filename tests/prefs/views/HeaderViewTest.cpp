@@ -32,7 +32,7 @@ TEST_F(HeaderView, TitleSizesFollowTheIdiomAndADeviceThatCannotSayIsAPhone) {
     double title, subtitle;
   };
   for (auto [idiom, answers, title, subtitle] : {Case{"pad", true, 44, 22}, Case{"phone", true, 36, 17}, Case{"pad", false, 36, 17}}) {
-    device::setSetting("Idiom", idiom);
+    ASSERT_TRUE(device::setSetting("Idiom", idiom));
     Retained<NSObject> mute;
     if (!answers) {
       Class plain = objc_getClass("MuteDevice");
