@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -70,7 +71,15 @@ TEST(LogSegment, ClearEmptiesTheCurrentSegmentInPlaceAndRemovesThePrevious) {
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().message().rfind(std::string("cannot clear ") + current + ": ", 0), 0u)
       << refused.error().message();
-  EXPECT_FALSE(files::appendLogRecord(current, previous, 10, "third\n"));
+  auto appended = files::appendLogRecord(current, previous, 10, "third\n");
+  ASSERT_FALSE(appended);
+  EXPECT_EQ(appended.error().message(), std::string("cannot write ") + current + ": Is a directory");
+  // Opened, but no file to write records in: said so, where it used to be a bare failure.
+  fs::remove(device.host(current));
+  ASSERT_EQ(::mkfifo(device.host(current).c_str(), 0644), 0);
+  auto opened = files::openLogSegment(current, previous, 10, 6, O_RDWR, true);
+  ASSERT_FALSE(opened);
+  EXPECT_EQ(opened.error().message(), std::string("cannot write ") + current + ": it is not a regular file");
 }
 
 }  // namespace
