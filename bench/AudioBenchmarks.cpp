@@ -235,8 +235,8 @@ Setup& setup() {
     sf_writef_float(file, stereo.data(), 30 * 48000);
     sf_close(file);
 
-    if (std::string error = speaker::enableSystemOutput(); !error.empty()) {
-      std::fprintf(stderr, "%s\n", error.c_str());
+    if (auto enabled = speaker::enableSystemOutput(); !enabled) {
+      std::fprintf(stderr, "%s\n", enabled.error().message().c_str());
       std::abort();
     }
     Class cls = VolumeControl::class_();

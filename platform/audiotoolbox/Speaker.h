@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result/Result.h"
+
 // The device's speaker, shared by the system sounds of a process: one sound at
 // a time, played in real time on a background thread, logged and recorded
 // into the device.
@@ -27,8 +29,8 @@ inline constexpr long long kRecordingSegmentBytes = 16 << 20;
 void setSegmentSizes(long long logBytes, long long recordingBytes);
 
 /// Connects to the host's sound server so that sounds are also heard aloud.
-/// Returns "" on success, otherwise an error text.
-std::string enableSystemOutput();
+/// The error says "no sound server reachable: why".
+orvane::Result<void> enableSystemOutput();
 
 /// A decoded sound: interleaved samples in [-1, 1].
 struct Clip {

@@ -2,7 +2,9 @@
 
 namespace speaker {
 
-std::string enableSystemOutput() { return "no sound server reachable: built without PulseAudio"; }
+orvane::Result<void> enableSystemOutput() {
+  return orvane::Error("no sound server reachable: built without PulseAudio");
+}
 
 namespace output {
 void play(const std::shared_ptr<const Clip>&) {}

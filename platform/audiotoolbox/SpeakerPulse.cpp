@@ -152,20 +152,21 @@ void removeSamplesAtExit() {
 
 }  // namespace
 
-std::string enableSystemOutput() {
+orvane::Result<void> enableSystemOutput() {
   std::lock_guard guard(connectMutex);
   Server& output = server();
-  if (output.ready) return "";
-  if (output.loop) return "no sound server reachable: the connection was lost";
-  if (std::string error = probeServer(); !error.empty()) return "no sound server reachable: " + error;
+  auto unreachable = [](const std::string& why) { return orvane::Error("no sound server reachable: " + why); };
+  if (output.ready) return orvane::success();
+  if (output.loop) return unreachable("the connection was lost");
+  if (std::string error = probeServer(); !error.empty()) return unreachable(error);
 
   pa_threaded_mainloop* loop = pa_threaded_mainloop_new();
-  if (!loop) return "no sound server reachable: cannot make a main loop";
+  if (!loop) return unreachable("cannot make a main loop");
   pa_context* context = pa_context_new(pa_threaded_mainloop_get_api(loop), "Orvane");
   if (!context || pa_threaded_mainloop_start(loop) < 0) {
     if (context) pa_context_unref(context);
     pa_threaded_mainloop_free(loop);
-    return "no sound server reachable: cannot start a main loop";
+    return unreachable("cannot start a main loop");
   }
   pa_threaded_mainloop_lock(loop);
   pa_context_set_state_callback(context, onContextState, loop);
@@ -183,7 +184,7 @@ std::string enableSystemOutput() {
     output.ready = true;
     pa_threaded_mainloop_unlock(loop);
     std::atexit(removeSamplesAtExit);
-    return "";
+    return orvane::success();
   }
   std::string error = pa_strerror(pa_context_errno(context));
   pa_context_set_state_callback(context, nullptr, nullptr);
@@ -192,7 +193,7 @@ std::string enableSystemOutput() {
   pa_threaded_mainloop_stop(loop);
   pa_context_unref(context);
   pa_threaded_mainloop_free(loop);
-  return "no sound server reachable: " + error;
+  return unreachable(error);
 }
 
 namespace output {

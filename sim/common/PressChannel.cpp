@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "platform/device/Device.h"
 
@@ -23,51 +25,52 @@ socklen_t address(sockaddr_un& where) {
 
 }  // namespace
 
-Listener listen() {
-  Listener listener;
+orvane::Result<int> listen() {
   int descriptor = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   sockaddr_un where {};
   socklen_t length = address(where);
   if (descriptor < 0 || ::bind(descriptor, reinterpret_cast<sockaddr*>(&where), length) != 0 ||
       ::listen(descriptor, 16) != 0) {
-    listener.error = errno == EADDRINUSE ? "SpringBoard is already running on this device"
-                                         : std::string("cannot open the button socket: ") + std::strerror(errno);
+    int error = errno;
     if (descriptor >= 0) ::close(descriptor);
-    return listener;
+    if (error == EADDRINUSE) return orvane::Error("SpringBoard is already running on this device", error);
+    return orvane::Error(std::string("cannot open the button socket: ") + std::strerror(error), error);
   }
-  listener.descriptor = descriptor;
-  return listener;
+  return descriptor;
 }
 
-int connect(std::string& error) {
+orvane::Result<int> connect() {
   int descriptor = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   sockaddr_un where {};
   socklen_t length = address(where);
   if (descriptor >= 0 && ::connect(descriptor, reinterpret_cast<sockaddr*>(&where), length) == 0) return descriptor;
-  error = errno == ECONNREFUSED ? "SpringBoard is not running on device " + device::root() +
-                                      " (start it with: orvane-sim springboard --detach)"
-                                : std::string("cannot reach SpringBoard: ") + std::strerror(errno);
+  int error = errno;
   if (descriptor >= 0) ::close(descriptor);
-  return -1;
+  if (error == ECONNREFUSED)
+    return orvane::Error("SpringBoard is not running on device " + device::root() +
+                             " (start it with: orvane-sim springboard --detach)",
+                         error);
+  return orvane::Error(std::string("cannot reach SpringBoard: ") + std::strerror(error), error);
 }
 
-Presser::Presser() { descriptor_ = connect(error_); }
+orvane::Result<Presser> Presser::connect() {
+  auto connection = pressing::connect();
+  if (!connection) return connection.error();
+  return Presser(*connection);
+}
+
+Presser::Presser(Presser&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
 
 Presser::~Presser() {
   if (descriptor_ >= 0) ::close(descriptor_);
 }
 
-std::optional<int> Presser::press(const std::string& button) {
-  if (descriptor_ < 0) return std::nullopt;
-  if (::send(descriptor_, button.data(), button.size(), MSG_NOSIGNAL) < 0) {
-    error_ = "SpringBoard went away";
-    return std::nullopt;
-  }
+orvane::Result<int> Presser::press(const std::string& button) {
+  if (::send(descriptor_, button.data(), button.size(), MSG_NOSIGNAL) < 0)
+    return orvane::Error("SpringBoard went away", errno);
   std::string reply = receiveRequest(descriptor_);
-  if (reply.rfind("volume ", 0) != 0) {
-    error_ = reply.empty() ? "SpringBoard went away before handling the press" : "SpringBoard: " + reply;
-    return std::nullopt;
-  }
+  if (reply.rfind("volume ", 0) != 0)
+    return orvane::Error(reply.empty() ? "SpringBoard went away before handling the press" : "SpringBoard: " + reply);
   return std::atoi(reply.c_str() + 7);
 }
 

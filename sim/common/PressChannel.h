@@ -1,42 +1,39 @@
 #pragma once
 
-#include <optional>
 #include <string>
+
+#include "platform/result/Result.h"
 
 // How other processes of a device press SpringBoard's hardware buttons: a
 // connection to SpringBoard's button socket, one request and one reply per press.
 namespace pressing {
 
-/// The listening socket of SpringBoard; an error text if it cannot be had
+/// The listening socket of SpringBoard; an error if it cannot be had
 /// (another SpringBoard already runs on the device).
-struct Listener {
-  int descriptor = -1;
-  std::string error;
-};
-Listener listen();
+orvane::Result<int> listen();
 
-/// A connection to SpringBoard's button socket; -1 with `error` saying why not.
-int connect(std::string& error);
+/// A connection to SpringBoard's button socket. The error's code is
+/// ECONNREFUSED when no SpringBoard runs on the device.
+orvane::Result<int> connect();
 
 /// Presses a button ("up" or "down") once and waits until SpringBoard has
-/// handled the press. Returns the volume steps after it, or an error text.
+/// handled the press. Returns the volume steps after it.
 class Presser {
  public:
-  /// Connects; `error()` says why not.
-  Presser();
+  static orvane::Result<Presser> connect();
   ~Presser();
+  Presser(Presser&& other) noexcept;
+  Presser& operator=(Presser&&) = delete;
   Presser(const Presser&) = delete;
   Presser& operator=(const Presser&) = delete;
 
-  bool connected() const { return descriptor_ >= 0; }
-  const std::string& error() const { return error_; }
-  std::optional<int> press(const std::string& button);
+  orvane::Result<int> press(const std::string& button);
   /// The volume steps now, without pressing.
-  std::optional<int> volume() { return press("volume"); }
+  orvane::Result<int> volume() { return press("volume"); }
 
  private:
+  explicit Presser(int descriptor) : descriptor_(descriptor) {}
   int descriptor_ = -1;
-  std::string error_;
 };
 
 /// Reads one request from a connection; empty at its end.

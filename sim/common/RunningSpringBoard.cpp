@@ -38,7 +38,6 @@ int signalProcess(int processDescriptor, int signal) {
 struct Handle {
   pid_t pid = -1;
   int descriptor = -1;
-  std::string error;
   Handle() = default;
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
@@ -54,29 +53,31 @@ bool hungUp(int connection) {
   return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLRDHUP | POLLERR));
 }
 
-void findRunning(Handle& handle) {
-  std::string error;
-  int connection = pressing::connect(error);
-  if (connection < 0) {
-    if (errno != ECONNREFUSED) handle.error = error;
-    return;
+/// Fills `handle` when a SpringBoard runs; an error when that cannot be told.
+orvane::Result<void> findRunning(Handle& handle) {
+  auto connection = pressing::connect();
+  if (!connection) {
+    if (connection.error().code() == ECONNREFUSED) return orvane::success();
+    return connection.error();
   }
+  orvane::Result<void> found = orvane::success();
   ucred credentials{};
   socklen_t length = sizeof credentials;
-  if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
-    handle.error = std::string("cannot tell SpringBoard's process: ") + std::strerror(errno);
+  if (::getsockopt(*connection, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
+    found = orvane::Error(std::string("cannot tell SpringBoard's process: ") + std::strerror(errno), errno);
   } else if (int descriptor = openProcess(credentials.pid); descriptor >= 0) {
     // Still connected, so that pid has not ended and been reused meanwhile.
-    if (!hungUp(connection)) {
+    if (!hungUp(*connection)) {
       handle.pid = credentials.pid;
       handle.descriptor = descriptor;
     } else {
       ::close(descriptor);
     }
   } else if (errno != ESRCH) {
-    handle.error = std::string("cannot reach SpringBoard's process: ") + std::strerror(errno);
+    found = orvane::Error(std::string("cannot reach SpringBoard's process: ") + std::strerror(errno), errno);
   }
-  ::close(connection);
+  ::close(*connection);
+  return found;
 }
 
 bool awaitEnd(int processDescriptor, std::chrono::milliseconds patience) {
@@ -98,8 +99,7 @@ void removePidFile(pid_t pid) {
 
 orvane::Result<std::optional<pid_t>> runningPid() {
   Handle handle;
-  findRunning(handle);
-  if (!handle.error.empty()) return orvane::Error(handle.error);
+  if (auto found = findRunning(handle); !found) return found.error();
   if (handle.pid < 0) return std::optional<pid_t>();
   return std::optional<pid_t>(handle.pid);
 }
@@ -152,8 +152,7 @@ orvane::Result<pid_t> startDetached(const std::vector<std::string>& options) {
 orvane::Result<Stopped> stop(std::chrono::milliseconds patience) {
   Stopped stopped;
   Handle handle;
-  findRunning(handle);
-  if (!handle.error.empty()) return orvane::Error(handle.error);
+  if (auto found = findRunning(handle); !found) return found.error();
   if (handle.pid < 0) return stopped;
   stopped.pid = handle.pid;
   if (signalProcess(handle.descriptor, SIGTERM) != 0 && errno != ESRCH)

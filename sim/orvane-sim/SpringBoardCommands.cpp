@@ -69,11 +69,11 @@ int press(const Invocation& invocation) {
   const std::string& button = invocation.arguments[0];
   long count = invocation.arguments.size() == 2 ? std::strtol(invocation.arguments[1].c_str(), nullptr, 10) : 1;
   if (int status = requireDevice()) return status;
-  pressing::Presser presser;
-  if (!presser.connected()) return fail(presser.error());
+  auto presser = pressing::Presser::connect();
+  if (!presser) return fail(presser.error().message());
   for (long i = 0; i < count; ++i) {
-    auto steps = presser.press(button);
-    if (!steps) return fail(presser.error());
+    auto steps = presser->press(button);
+    if (!steps) return fail(steps.error().message());
     std::printf("volume %s: %d/16\n", button.c_str(), *steps);
   }
   return 0;
@@ -81,15 +81,15 @@ int press(const Invocation& invocation) {
 
 int status(const Invocation& invocation) {
   if (int status = requireDevice()) return status;
-  pressing::Presser presser;
+  auto presser = pressing::Presser::connect();
   if (invocation.has("--json")) {
     nlohmann::json state = {{"device", device::root()},
                             {"orvaneInstalled", package::isInstalled(device::root(), "com.quillmark.orvane")},
-                            {"springboardRunning", presser.connected()}};
+                            {"springboardRunning", presser.has_value()}};
     std::printf("%s\n", state.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-    return presser.connected() ? 0 : 1;
+    return presser ? 0 : 1;
   }
-  if (!presser.connected()) return fail(presser.error());
+  if (!presser) return fail(presser.error().message());
   std::printf("SpringBoard is running on %s\n", device::root().c_str());
   return 0;
 }

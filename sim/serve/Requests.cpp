@@ -73,13 +73,13 @@ bool sameSecret(std::string_view given, std::string_view expected) {
   return difference == 0 && !expected.empty();
 }
 
-std::string newToken() {
+orvane::Result<std::string> newToken() {
   unsigned char bytes[16];
   std::size_t have = 0;
   while (have < sizeof bytes) {
     ssize_t got = ::getrandom(bytes + have, sizeof bytes - have, 0);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return "";
+    if (got <= 0) return orvane::Error("no random token could be had from the kernel", got < 0 ? errno : 0);
     have += static_cast<std::size_t>(got);
   }
   static const char digits[] = "0123456789abcdef";
@@ -123,10 +123,10 @@ Verdict admit(const RequestFacts& request, const Policy& policy) {
   return {};
 }
 
-std::variant<Action, std::string> parseAction(Route route, std::string_view body) {
-  if (body.size() > kLargestBody) return std::string("the body is too large");
+orvane::Result<Action> parseAction(Route route, std::string_view body) {
+  if (body.size() > kLargestBody) return orvane::Error("the body is too large");
   auto value = nlohmann::json::parse(body, nullptr, false);
-  if (value.is_discarded() || !value.is_object()) return std::string("the body is not a JSON object");
+  if (value.is_discarded() || !value.is_object()) return orvane::Error("the body is not a JSON object");
   auto text = [&](const char* name) -> std::string {
     auto found = value.find(name);
     return found != value.end() && found->is_string() ? found->get<std::string>() : std::string();
@@ -140,21 +140,21 @@ std::variant<Action, std::string> parseAction(Route route, std::string_view body
   switch (route) {
     case Route::Press:
       action.kind = text("button");
-      if (action.kind != "up" && action.kind != "down") return std::string("\"button\" is \"up\" or \"down\"");
+      if (action.kind != "up" && action.kind != "down") return orvane::Error("\"button\" is \"up\" or \"down\"");
       return action;
     case Route::Ringer:
       action.kind = text("mode");
-      if (action.kind != "silent" && action.kind != "ring") return std::string("\"mode\" is \"silent\" or \"ring\"");
+      if (action.kind != "silent" && action.kind != "ring") return orvane::Error("\"mode\" is \"silent\" or \"ring\"");
       return action;
     case Route::Tap: {
       action.kind = text("target");
       auto screen = number("screen");
-      if (!screen || *screen < 0) return std::string("\"screen\" names the screen clicked on");
+      if (!screen || *screen < 0) return orvane::Error("\"screen\" names the screen clicked on");
       action.screen = *screen;
       if (action.kind == "row") {
         auto section = number("section"), row = number("row");
         if (!section || !row || *section < 0 || *row < 0 || *section > 100000 || *row > 100000)
-          return std::string("a row is named by \"section\" and \"row\"");
+          return orvane::Error("a row is named by \"section\" and \"row\"");
         action.section = static_cast<long>(*section);
         action.row = static_cast<long>(*row);
         return action;
@@ -164,9 +164,9 @@ std::variant<Action, std::string> parseAction(Route route, std::string_view body
       if (action.kind == "mail" && (action.answer == "send" || action.answer == "save" || action.answer == "cancel"))
         return action;
       if (action.kind == "sheet" && (action.answer == "post" || action.answer == "cancel")) return action;
-      return std::string("\"target\" is row, back, share, mail (send, save, cancel) or sheet (post, cancel)");
+      return orvane::Error("\"target\" is row, back, share, mail (send, save, cancel) or sheet (post, cancel)");
     }
-    default: return std::string("this route takes no body");
+    default: return orvane::Error("this route takes no body");
   }
 }
 

@@ -6,7 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
+
+#include "platform/result/Result.h"
 
 // What the web view of a device lets in: every request is checked here before
 // it reaches a route, so that only a page of this server, opened with the
@@ -61,8 +62,8 @@ std::optional<std::string> soundKey(std::string_view path);
 /// Whether two secrets are equal, in time that does not depend on where they differ.
 bool sameSecret(std::string_view given, std::string_view expected);
 
-/// A fresh random token (hex, 128 bits) from the kernel's generator; empty if none could be had.
-std::string newToken();
+/// A fresh random token (hex, 128 bits) from the kernel's generator.
+orvane::Result<std::string> newToken();
 
 /// What a click asks for, parsed from a POST body.
 struct Action {
@@ -75,7 +76,7 @@ struct Action {
   long long screen = -1;
 };
 
-/// Parses the body of a POST to a route; an error text (for a 400) when it is not a valid action.
-std::variant<Action, std::string> parseAction(Route route, std::string_view body);
+/// Parses the body of a POST to a route; an error (for a 400) when it is not a valid action.
+orvane::Result<Action> parseAction(Route route, std::string_view body);
 
 }  // namespace serve

@@ -69,7 +69,7 @@ Screen::Screen(const std::string& entryName) {
   if (loaded)
     navigation_ = std::make_unique<settings::Navigation>(*loaded);
   else
-    error_ = loaded.error().message();
+    loaded_ = loaded.error();
   refresh();
 }
 
@@ -94,7 +94,7 @@ void Screen::refresh() {
   } else if (SLComposeViewController* sheet = navigation_ ? navigation_->presentedSheet() : nullptr) {
     shown["sheet"] = {{"service", "Twitter"}, {"text", foundation::describe(sheet->text())}};
   }
-  if (!navigation_) shown["error"] = error_;
+  if (!loaded_) shown["error"] = loaded_.error().message();
   std::shared_ptr<const std::string> picture;
   if (navigation_) {
     shown["targets"] = targetsOf(render::targets(*navigation_), page);
@@ -119,7 +119,7 @@ void Screen::refresh() {
 }
 
 Outcome Screen::act(const Action& action) {
-  if (!navigation_) return failed(422, error_);
+  if (!loaded_) return failed(422, loaded_.error().message());
   if (action.screen != layout_)
     return failed(409, "the screen changed before the click arrived; look again and click once more");
   Outcome outcome;

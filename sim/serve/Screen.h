@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/result/Result.h"
 #include "sim/serve/Requests.h"
 
 namespace settings {
@@ -29,8 +30,8 @@ class Screen {
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
 
-  bool ok() const { return navigation_ != nullptr; }
-  const std::string& error() const { return error_; }
+  /// Whether the Settings app opened the entry, or why not.
+  const orvane::Result<void>& loaded() const { return loaded_; }
 
   /// Counts the screens shown: each change of the page, or of what it shows, makes a new one.
   long long version() const { return version_; }
@@ -52,7 +53,7 @@ class Screen {
   Outcome back();
 
   std::unique_ptr<settings::Navigation> navigation_;
-  std::string error_;
+  orvane::Result<void> loaded_;
   long long version_ = 0, layout_ = 0;
   std::shared_ptr<const std::string> picture_;
   nlohmann::json shown_, shownWithoutVersion_;

@@ -51,38 +51,38 @@ std::string jsonText(const nlohmann::json& value) {
 /// SpringBoard's buttons, reached from any thread; reconnects when SpringBoard came back.
 class SpringBoardLink {
  public:
-  std::optional<int> press(const std::string& button, std::string& error) {
+  orvane::Result<int> press(const std::string& button) {
     std::lock_guard lock(mutex_);
+    orvane::Result<int> steps = orvane::Error("");
     for (int attempt = 0; attempt < 2; ++attempt) {
-      if (!presser_ || !presser_->connected()) presser_ = std::make_unique<pressing::Presser>();
-      if (!presser_->connected()) {
-        error = presser_->error();
-        return std::nullopt;
+      if (!presser_) {
+        auto connected = pressing::Presser::connect();
+        if (!connected) return connected.error();
+        presser_.emplace(std::move(*connected));
       }
-      auto steps = button == "volume" ? presser_->volume() : presser_->press(button);
+      steps = button == "volume" ? presser_->volume() : presser_->press(button);
       if (steps) return steps;
-      error = presser_->error();
       presser_.reset();
     }
-    return std::nullopt;
+    return steps;
   }
 
  private:
   std::mutex mutex_;
-  std::unique_ptr<pressing::Presser> presser_;
+  std::optional<pressing::Presser> presser_;
 };
 
 /// SpringBoard started for the time the server runs, if it was not running.
 class StartedSpringBoard {
  public:
-  /// "" when SpringBoard runs (already, or started now); otherwise why not.
-  std::string ensureRunning() {
+  /// Done when SpringBoard runs (already, or started now).
+  orvane::Result<void> ensureRunning() {
     auto running = springboard::runningPid();
-    if (running && running->has_value()) return "";
+    if (running && running->has_value()) return orvane::success();
     auto started = springboard::startDetached({});
-    if (!started) return started.error().message();
+    if (!started) return started.error();
     pid_ = *started;
-    return "";
+    return orvane::success();
   }
   bool started() const { return pid_ > 0; }
   void stop() {
@@ -213,9 +213,8 @@ void WebView::publishState(std::optional<int> volume, bool running) {
 }
 
 void WebView::refreshState() {
-  std::string error;
-  auto volume = springboard_.press("volume", error);
-  publishState(volume, volume.has_value());
+  auto volume = springboard_.press("volume");
+  publishState(volume ? std::optional(*volume) : std::nullopt, volume.has_value());
 }
 
 void WebView::watchDevice() {
@@ -268,23 +267,26 @@ bool WebView::admitted(const httplib::Request& request, httplib::Response& respo
 }
 
 int WebView::run() {
-  policy_.token = newToken();
-  if (policy_.token.empty()) {
-    std::fprintf(stderr, "orvane-sim: serve: no random token could be had from the kernel\n");
+  auto token = newToken();
+  if (!token) {
+    std::fprintf(stderr, "orvane-sim: serve: %s\n", token.error().message().c_str());
     return 1;
   }
+  policy_.token = *token;
   if (!device::isDevice(device::root())) {
     std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: orvane-sim --device %s init)\n",
                  device::root().c_str(), device::root().c_str());
     return 1;
   }
-  std::string springboardError = started_.ensureRunning();
-  if (!springboardError.empty()) std::fprintf(stderr, "orvane-sim: serve: %s; the buttons wait for it\n", springboardError.c_str());
+  if (auto running = started_.ensureRunning(); !running)
+    std::fprintf(stderr, "orvane-sim: serve: %s; the buttons wait for it\n", running.error().message().c_str());
 
   // What the Settings app leaves to the autorelease pool outside a task goes when the server stops.
   AutoreleasePool outermost;
   Screen screen("Orvane");
-  if (!screen.ok()) std::fprintf(stderr, "orvane-sim: serve: the Settings page cannot be shown: %s\n", screen.error().c_str());
+  if (!screen.loaded())
+    std::fprintf(stderr, "orvane-sim: serve: the Settings page cannot be shown: %s\n",
+                 screen.loaded().error().message().c_str());
   auto keepScreen = [&] {
     auto shown = std::make_shared<const std::string>(jsonText(screen.current()));
     bool changed;
@@ -409,27 +411,25 @@ int WebView::run() {
   auto action = [](Route route, const httplib::Request& request) { return parseAction(route, request.body); };
   server_.Post("/press", [this, action](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Press, request);
-    if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
-    std::string error;
-    auto steps = springboard_.press(std::get<Action>(parsed).kind, error);
-    publishState(steps, steps.has_value());
-    if (!steps) return answer(response, 503, error);
+    if (!parsed) return answer(response, 400, parsed.error().message());
+    auto steps = springboard_.press(parsed->kind);
+    publishState(steps ? std::optional(*steps) : std::nullopt, steps.has_value());
+    if (!steps) return answer(response, 503, steps.error().message());
     answer(response, 200, "", {{"volume", *steps}});
   });
   server_.Post("/ringer", [this, action](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Ringer, request);
-    if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
-    if (auto written = device::setSetting("Ringer", std::get<Action>(parsed).kind); !written)
+    if (!parsed) return answer(response, 400, parsed.error().message());
+    if (auto written = device::setSetting("Ringer", parsed->kind); !written)
       return answer(response, 500, "the device settings cannot be written: " + written.error().message());
-    std::string error;
-    auto steps = springboard_.press("volume", error);
-    publishState(steps, steps.has_value());
-    answer(response, 200, "", {{"ringer", std::get<Action>(parsed).kind}});
+    auto steps = springboard_.press("volume");
+    publishState(steps ? std::optional(*steps) : std::nullopt, steps.has_value());
+    answer(response, 200, "", {{"ringer", parsed->kind}});
   });
   server_.Post("/tap", [this, action, &screen, &keepScreen](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Tap, request);
-    if (auto* error = std::get_if<std::string>(&parsed)) return answer(response, 400, *error);
-    Action tap = std::get<Action>(parsed);
+    if (!parsed) return answer(response, 400, parsed.error().message());
+    Action tap = *parsed;
     auto outcome = main_.call<std::pair<Outcome, long long>>([&screen, &keepScreen, tap] {
       Outcome done = screen.act(tap);
       keepScreen();

@@ -107,14 +107,15 @@ int main(int argc, char** argv) {
                  root.c_str(), root.c_str());
     return 1;
   }
-  pressing::Listener listener = pressing::listen();
-  if (listener.descriptor < 0) {
-    std::fprintf(stderr, "SpringBoard: %s\n", listener.error.c_str());
+  auto listening = pressing::listen();
+  if (!listening) {
+    std::fprintf(stderr, "SpringBoard: %s\n", listening.error().message().c_str());
     return 1;
   }
+  int listener = *listening;
   if (audible) {
-    std::string error = speaker::enableSystemOutput();
-    if (!error.empty()) NSLog("SpringBoard: sounds stay silent: %s", error.c_str());
+    if (auto enabled = speaker::enableSystemOutput(); !enabled)
+      NSLog("SpringBoard: sounds stay silent: %s", enabled.error().message().c_str());
   }
 
   Class volumeControlClass = VolumeControl::class_();
@@ -123,7 +124,10 @@ int main(int argc, char** argv) {
   Retained<NSObject> volumeControlObject = objc_createObject(volumeControlClass);
   auto* volumeControl = static_cast<VolumeControl*>(volumeControlObject.get());
 
-  if (::pipe2(stopPipe, O_CLOEXEC) != 0) return 1;
+  if (::pipe2(stopPipe, O_CLOEXEC) != 0) {
+    std::fprintf(stderr, "SpringBoard: cannot make a pipe: %s\n", std::strerror(errno));
+    return 1;
+  }
   struct sigaction action {};
   action.sa_handler = requestStop;
   sigaction(SIGINT, &action, nullptr);
@@ -135,7 +139,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   if (detached) reportReady();
 
-  std::vector<pollfd> watched = {{stopPipe[0], POLLIN, 0}, {listener.descriptor, POLLIN, 0}};
+  std::vector<pollfd> watched = {{stopPipe[0], POLLIN, 0}, {listener, POLLIN, 0}};
   for (;;) {
     if (::poll(watched.data(), watched.size(), -1) < 0) {
       if (errno == EINTR) continue;
@@ -143,7 +147,7 @@ int main(int argc, char** argv) {
     }
     if (watched[0].revents) break;
     if (watched[1].revents & POLLIN) {
-      int connection = ::accept4(listener.descriptor, nullptr, nullptr, SOCK_CLOEXEC);
+      int connection = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
       if (connection >= 0) watched.push_back({connection, POLLIN, 0});
     }
     for (std::size_t i = 2; i < watched.size();) {
@@ -160,7 +164,7 @@ int main(int argc, char** argv) {
       ++i;
     }
   }
-  ::close(listener.descriptor);
+  ::close(listener);
   removePidFile();
   std::printf("SpringBoard stopped.\n");
   return 0;

@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (facts.path.find("..") != std::string::npos && route != serve::Route::Sound) std::abort();
     if (route == serve::Route::Press || route == serve::Route::Ringer || route == serve::Route::Tap) {
       auto parsed = serve::parseAction(route, body);
-      if (auto* action = std::get_if<serve::Action>(&parsed); action && action->kind.empty()) std::abort();
-      if (auto* error = std::get_if<std::string>(&parsed); error && error->empty()) std::abort();
+      if (parsed && parsed->kind.empty()) std::abort();
+      if (!parsed && parsed.error().message().empty()) std::abort();
     }
   } else if (verdict.status < 400 || verdict.status > 499 || verdict.reason.empty()) {
     std::abort();

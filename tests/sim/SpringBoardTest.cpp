@@ -73,9 +73,9 @@ void postSettingsChanged() {
 }
 
 TEST_F(SpringBoardTest, AClientThatNeverReadsItsRepliesIsDroppedWhileOthersAreAnswered) {
-  std::string error;
-  int stalled = pressing::connect(error);
-  ASSERT_GE(stalled, 0) << error;
+  auto connection = pressing::connect();
+  ASSERT_TRUE(connection) << connection.error().message();
+  int stalled = *connection;
   // Presses until SpringBoard gives up on the replies piling up unread.
   bool dropped = false;
   for (auto deadline = Clock::now() + 5s; !dropped && Clock::now() < deadline;) {
@@ -88,9 +88,9 @@ TEST_F(SpringBoardTest, AClientThatNeverReadsItsRepliesIsDroppedWhileOthersAreAn
   EXPECT_TRUE(dropped) << "SpringBoard still holds a client that reads nothing";
 
   auto presses = std::async(std::launch::async, [] {
-    pressing::Presser presser;
+    auto presser = pressing::Presser::connect();
     int answered = 0;
-    for (int i = 0; i < 200; ++i) answered += presser.press(i % 2 ? "up" : "down").has_value();
+    for (int i = 0; presser && i < 200; ++i) answered += presser->press(i % 2 ? "up" : "down").has_value();
     return answered;
   });
   if (presses.wait_for(5s) != std::future_status::ready) {
@@ -186,8 +186,8 @@ TEST_F(SpringBoardTest, AHundredThousandPostsWhilePressingLeaveTheLastValueAndMe
   std::atomic<bool> storming = true;
   std::atomic<int> presses = 0;
   std::thread presser([&] {
-    pressing::Presser channel;
-    while (storming && channel.press(presses % 2 ? "up" : "down")) ++presses;
+    auto channel = pressing::Presser::connect();
+    while (channel && storming && channel->press(presses % 2 ? "up" : "down")) ++presses;
   });
   long halfway = 0;
   for (int i = 0; i < 100000; ++i) {

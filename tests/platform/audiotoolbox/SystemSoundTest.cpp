@@ -637,8 +637,9 @@ TEST(SystemSoundConcurrency, ProcessesAppendWholeLinesAndSoundsToOneLogAndRecord
 TEST(SystemSoundOutput, ReportsAnUnreachableSoundServerAndStillLogs) {
   testsupport::TemporaryDevice device;
   setenv("PULSE_SERVER", ("unix:" + device.root() + "/no-such-server").c_str(), 1);
-  std::string error = speaker::enableSystemOutput();
-  EXPECT_TRUE(error.starts_with("no sound server reachable: ")) << error;
+  auto enabled = speaker::enableSystemOutput();
+  ASSERT_FALSE(enabled);
+  EXPECT_TRUE(enabled.error().message().starts_with("no sound server reachable: ")) << enabled.error().message();
 
   writeWave(device.host(soundPath("Pop.wav")), 88, 44100, {0.25f});
   AudioServicesPlaySystemSound(createSound(soundPath("Pop.wav")));
@@ -707,7 +708,8 @@ TEST(SystemSoundOutput, UploadsEachFileOnceAndTakesItOutWhenTheFileChanges) {
   testsupport::TemporaryDevice device;
   PrivateSoundServer soundServer(device.root() + "/pulse");
   if (!soundServer.running()) GTEST_SKIP() << "PulseAudio is not installed";
-  ASSERT_EQ(speaker::enableSystemOutput(), "");
+  auto enabled = speaker::enableSystemOutput();
+  ASSERT_TRUE(enabled) << enabled.error().message();
   writeWave(device.host(soundPath("Pop.wav")), 441, 44100, {0.5f});
   writeWave(device.host(soundPath("Click.wav")), 441, 44100, {0.25f});
   std::atomic<int> finished{0};
