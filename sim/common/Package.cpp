@@ -39,17 +39,19 @@ const std::vector<std::string>& baseNames() {
 
 std::string basePackage(const std::string& name) { return executableDirectory() + "/../base/" + name + ".deb"; }
 
-int run(const std::vector<std::string>& arguments, std::string* output, Errors errors) {
+orvane::Result<int> run(const std::vector<std::string>& arguments, std::string* output, Errors errors) {
   if (!output) {
     libc::SpawnOptions options;
     options.lookup = libc::Lookup::SearchPath;
     if (errors == Errors::Discarded) options.errors = libc::Redirection::null();
     auto child = libc::spawn(arguments, options);
-    auto ending = child ? libc::waitFor(*child) : child.error();
-    return ending ? ending->exitStatus : -1;
+    if (!child) return child.error();
+    auto ending = libc::waitFor(*child);
+    if (!ending) return ending.error();
+    return ending->exitStatus;
   }
   auto ran = libc::run(arguments, errors == Errors::Discarded ? libc::ErrorStream::Discarded : libc::ErrorStream::Shown);
-  if (!ran) return -1;
+  if (!ran) return ran.error();
   *output += ran->output;
   return ran->status;
 }

@@ -69,8 +69,8 @@ orvane::Result<std::string> makeFirmware(const std::string& systemVersion, const
 
 enum class Errors { Shown, Discarded };
 
-/// Runs a program without a shell; returns its exit status (-1 if it could not
-/// run) and, if `output` is given, what it wrote to standard output.
-int run(const std::vector<std::string>& arguments, std::string* output = nullptr, Errors errors = Errors::Shown);
+/// Runs a program without a shell; returns its exit status (an error if it
+/// could not run) and, if `output` is given, what it wrote to standard output.
+orvane::Result<int> run(const std::vector<std::string>& arguments, std::string* output = nullptr, Errors errors = Errors::Shown);
 
 }  // namespace package

@@ -95,7 +95,9 @@ int install(const Invocation& invocation) {
   } else if (*before == version) {
     std::printf("Reinstalled %s %s.\n", name.c_str(), version.c_str());
   } else {
-    bool upgrade = package::run({"dpkg", "--compare-versions", version, "gt", *before}) == 0;
+    auto newer = package::run({"dpkg", "--compare-versions", version, "gt", *before});
+    if (!newer) return fail(newer.error().message());
+    bool upgrade = *newer == 0;
     std::printf("%s %s from %s to %s.\n", upgrade ? "Upgraded" : "Downgraded", name.c_str(), before->c_str(),
                 version.c_str());
   }

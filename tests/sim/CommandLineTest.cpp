@@ -237,7 +237,7 @@ TEST_F(CommandLine, CompletionAndManualPageCoverEveryCommand) {
                        "offer orvane-sim settings show -- --js\n"
                        "offer orvane-sim help ring\n";
   std::string offered;
-  ASSERT_EQ(package::run({"bash", "-c", script}, &offered), 0);
+  ASSERT_EQ(package::run({"bash", "-c", script}, &offered).value_or(-1), 0);
   EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\nringer\n");
 }
 

@@ -76,7 +76,7 @@ TEST_F(Simulator, InitInstallsThePackageAndChangesNothingTheSecondTime) {
   std::string output;
   EXPECT_EQ(package::run({"dpkg-query", "--admindir=" + root + "/var/lib/dpkg", "-W", "-f=${Status} ${Version}",
                           "com.quillmark.orvane"},
-                         &output),
+                         &output).value_or(-1),
             0);
   EXPECT_EQ(output, "install ok installed 1.0.0");
   for (const char* file : {"/Library/MobileSubstrate/DynamicLibraries/Orvane.dylib",

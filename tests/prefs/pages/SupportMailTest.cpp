@@ -52,7 +52,7 @@ class SupportMail : public ::testing::Test {
                                "m=email.message_from_bytes(open(sys.argv[1],'rb').read(),policy=email.policy.default)\n" +
                                    script,
                                device.host(mail->send())},
-                              &output);
+                              &output).value_or(-1);
     if (status == -1) return "(no python3)";
     EXPECT_EQ(status, 0) << output;
     return output;
@@ -142,7 +142,7 @@ TEST_F(SupportMail, TheSentMessageReadsBackWithAMimeParser) {
                              "for p in m.walk():\n"
                              "  if not p.is_multipart(): print(p.get_content_type(),p.get_filename(),repr(p.get_payload(decode=True)[:18]))\n",
                              sent},
-                            &output);
+                            &output).value_or(-1);
   if (status == -1) GTEST_SKIP() << "no python3 to parse the message with";
   EXPECT_EQ(status, 0);
   EXPECT_EQ(output,
