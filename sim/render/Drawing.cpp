@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -289,7 +290,11 @@ void appendBytes(png_structp png, png_bytep data, png_size_t length) {
   static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
 }
 void flushNothing(png_structp) {}
-[[noreturn]] void pngFailed(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+/// Keeps libpng's reason in the buffer given as the error pointer, then leaves.
+[[noreturn]] void pngFailed(png_structp png, png_const_charp message) {
+  if (auto* reason = static_cast<char*>(png_get_error_ptr(png))) std::snprintf(reason, 256, "%s", message ? message : "");
+  png_longjmp(png, 1);
+}
 void pngWarned(png_structp, png_const_charp) {}
 
 /// Kept free of C++ objects of its own because libpng leaves it by longjmp.
@@ -324,19 +329,22 @@ bool writeRows(png_structp png, png_infop info, std::string* out, const unsigned
 
 }  // namespace
 
-std::string encodePng(cairo_surface_t* surface) {
+orvane::Result<std::string> encodePng(cairo_surface_t* surface) {
   cairo_surface_flush(surface);
   int width = cairo_image_surface_get_width(surface), height = cairo_image_surface_get_height(surface);
-  if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32 || width <= 0 || height <= 0) return "";
+  if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32 || width <= 0 || height <= 0)
+    return orvane::Error("the picture cannot be encoded as PNG: it holds no ARGB pixels");
   std::string out;
   std::vector<unsigned char> row(static_cast<std::size_t>(width) * 4);
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, pngFailed, pngWarned);
-  if (!png) return "";
+  char reason[256] = "libpng gave no reason";
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, reason, pngFailed, pngWarned);
+  if (!png) return orvane::Error("the picture cannot be encoded as PNG: libpng cannot start");
   png_infop info = png_create_info_struct(png);
   bool written = info && writeRows(png, info, &out, cairo_image_surface_get_data(surface), width, height,
                                    cairo_image_surface_get_stride(surface), row.data());
   png_destroy_write_struct(&png, info ? &info : nullptr);
-  return written ? out : "";
+  if (!written) return orvane::Error(std::string("the picture cannot be encoded as PNG: ") + reason);
+  return out;
 }
 
 }  // namespace render::drawing

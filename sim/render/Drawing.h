@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/coregraphics/CGGeometry.h"
+#include "platform/result/Result.h"
 
 typedef struct _cairo cairo_t;
 typedef struct _cairo_surface cairo_surface_t;
@@ -74,7 +75,7 @@ void templateImage(cairo_t* cairo, const Bitmap& bitmap, CGRect frame, const Col
 /// The image's shape in `color`, blurred by `radius` points, into `frame`.
 void shadow(cairo_t* cairo, const Bitmap& bitmap, CGRect frame, double radius, const Color& color, double scale);
 
-/// The surface as PNG bytes, compressed for speed; empty if it cannot be encoded.
-std::string encodePng(cairo_surface_t* surface);
+/// The surface as PNG bytes, compressed for speed.
+orvane::Result<std::string> encodePng(cairo_surface_t* surface);
 
 }  // namespace render::drawing

@@ -465,8 +465,8 @@ Picture::Pixel Picture::pixel(int x, int y) const {
   return {channel(16), channel(8), channel(0), alpha};
 }
 
-std::string Picture::png() const {
-  if (!surface_) return "";
+orvane::Result<std::string> Picture::png() const {
+  if (!surface_) return orvane::Error("there is no picture to encode");
   return drawing::encodePng(surface_);
 }
 
@@ -511,7 +511,7 @@ Picture screenshot(const settings::Navigation& settings, const Options& options)
   return Picture(surface);
 }
 
-std::string screenshotPng(const settings::Navigation& settings, const Options& options) { return screenshot(settings, options).png(); }
+orvane::Result<std::string> screenshotPng(const settings::Navigation& settings, const Options& options) { return screenshot(settings, options).png(); }
 
 std::vector<Target> targets(const settings::Navigation& settings) {
   std::lock_guard lock(drawingMutex());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/coregraphics/CGGeometry.h"
+#include "platform/result/Result.h"
 
 namespace settings {
 class Navigation;
@@ -45,8 +46,8 @@ class Picture {
   };
   /// The pixel at (x, y), un-premultiplied; transparent black outside the picture.
   Pixel pixel(int x, int y) const;
-  /// The picture as PNG bytes; empty if it cannot be encoded.
-  std::string png() const;
+  /// The picture as PNG bytes.
+  orvane::Result<std::string> png() const;
   cairo_surface_t* surface() const { return surface_; }
 
  private:
@@ -57,7 +58,7 @@ class Picture {
 /// this moment of the run loop's clock. One picture at a time, from any thread.
 Picture screenshot(const settings::Navigation& settings, const Options& options = {});
 /// The same picture as PNG bytes.
-std::string screenshotPng(const settings::Navigation& settings, const Options& options = {});
+orvane::Result<std::string> screenshotPng(const settings::Navigation& settings, const Options& options = {});
 
 /// A place on the screen that answers a tap, in points.
 struct Target {

@@ -98,8 +98,8 @@ void Screen::refresh() {
   std::shared_ptr<const std::string> picture;
   if (navigation_) {
     shown["targets"] = targetsOf(render::targets(*navigation_), page);
-    picture = std::make_shared<const std::string>(render::screenshotPng(*navigation_, render::Options{kScale}));
-    if (picture->empty()) picture.reset();
+    if (auto drawn = render::screenshotPng(*navigation_, render::Options{kScale}))
+      picture = std::make_shared<const std::string>(std::move(*drawn));
   }
   // What a click means changes with the rows and the places shown; the picture
   // alone changes as the page animates.

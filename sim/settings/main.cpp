@@ -179,8 +179,9 @@ int screenshot(const std::vector<std::string>& options, const std::vector<std::s
   if (at) foundation::clock::advance(*at);
   else settle();
   render::Picture picture = render::screenshot(navigation, drawing);
-  std::string png = picture.png();
-  if (png.empty()) return fail("the picture could not be drawn");
+  auto encoded = picture.png();
+  if (!encoded) return fail("the picture could not be drawn: " + encoded.error().message());
+  const std::string& png = *encoded;
   if (output.empty() || output == "-") {
     if (!files::writeAll(STDOUT_FILENO, png)) return fail(std::string("cannot write the picture: ") + std::strerror(errno));
     return 0;
