@@ -446,7 +446,8 @@ std::optional<Invocation> parse(const Command& table, const std::vector<std::str
       mistake = "bad " + noun + " " + quoted(word) + ": " + alternatives(argument.choices);
       candidates = argument.choices;
     } else if (argument.check) {
-      if (std::string why = argument.check(word); !why.empty()) mistake = "bad " + noun + " " + quoted(word) + ": " + why;
+      if (auto fits = argument.check(word); !fits)
+        mistake = "bad " + noun + " " + quoted(word) + ": " + fits.error().message();
     }
   }
   for (auto given = invocation.options.begin(); mistake.empty() && given != invocation.options.end(); ++given) {
@@ -456,8 +457,8 @@ std::optional<Invocation> parse(const Command& table, const std::vector<std::str
       mistake = "bad value " + quoted(given->second) + " for " + option->name + ": " + alternatives(option->choices);
       candidates = option->choices;
     } else if (option && option->check) {
-      if (std::string why = option->check(given->second); !why.empty())
-        mistake = "bad value " + quoted(given->second) + " for " + option->name + ": " + why;
+      if (auto fits = option->check(given->second); !fits)
+        mistake = "bad value " + quoted(given->second) + " for " + option->name + ": " + fits.error().message();
     }
   }
   if (!mistake.empty()) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/result/Result.h"
+
 // The command line of orvane-sim: a table of commands from which parsing,
 // usage, help, shell completion and the manual page are all made.
 namespace cli {
@@ -17,8 +19,8 @@ struct Option {
   std::vector<std::string> choices{};  // the only values it takes, if set
   std::string alias{};                 // a second spelling ("-f")
   bool alone = false;                // answered whatever else is given (--version): nothing else is checked
-  /// What is wrong with a value ("seconds from 0 to 3600"), or "" if it fits.
-  std::string (*check)(const std::string& value) = nullptr;
+  /// Whether a value fits; the error says what it should be ("seconds from 0 to 3600").
+  orvane::Result<void> (*check)(const std::string& value) = nullptr;
 };
 
 struct Argument {
@@ -26,8 +28,8 @@ struct Argument {
                                      // argument named "NAME..." takes every word left
   std::vector<std::string> choices{};  // the only words it takes, if set
   bool optional = false;
-  /// What is wrong with a word ("a whole number from 1 to 100000"), or "" if it fits.
-  std::string (*check)(const std::string& word) = nullptr;
+  /// Whether a word fits; the error says what it should be ("a whole number from 1 to 100000").
+  orvane::Result<void> (*check)(const std::string& word) = nullptr;
   std::string what{};                  // the noun of its errors ("count" -> bad count "0"); else "value"
   bool namesCommand = false;           // completed with the table's commands (help)
 };

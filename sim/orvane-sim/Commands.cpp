@@ -13,20 +13,26 @@ namespace commands {
 
 namespace {
 
-std::string count(const std::string& word) {
+orvane::Result<void> count(const std::string& word) {
   char* end = nullptr;
   long number = std::strtol(word.c_str(), &end, 10);
-  return !word.empty() && *end == '\0' && number >= 1 && number <= 100000 ? "" : "a whole number from 1 to 100000";
+  if (!word.empty() && *end == '\0' && number >= 1 && number <= 100000) return orvane::success();
+  return orvane::Error("a whole number from 1 to 100000");
 }
 
-std::string languageCode(const std::string& word) {
-  return word.empty() || word.find('/') != std::string::npos ? "a language code such as en, de or de-AT" : "";
+orvane::Result<void> languageCode(const std::string& word) {
+  if (word.empty() || word.find('/') != std::string::npos) return orvane::Error("a language code such as en, de or de-AT");
+  return orvane::success();
 }
 
-std::string notEmpty(const std::string& word) { return word.empty() ? "it is empty" : ""; }
+orvane::Result<void> notEmpty(const std::string& word) {
+  if (word.empty()) return orvane::Error("it is empty");
+  return orvane::success();
+}
 
-std::string systemVersion(const std::string& word) {
-  return device::buildForSystemVersion(word).empty() ? "an iOS version from 7.0 to 12.0 (e.g. 8.1)" : "";
+orvane::Result<void> systemVersion(const std::string& word) {
+  if (device::buildForSystemVersion(word).empty()) return orvane::Error("an iOS version from 7.0 to 12.0 (e.g. 8.1)");
+  return orvane::success();
 }
 
 int help(const Invocation& invocation) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
@@ -38,17 +39,15 @@ Retained<NSObject> parseValue(const std::string& type, const std::string& word) 
   return nullptr;
 }
 
-/// The domain's dictionary; nil if there is no file, or if it cannot be read,
-/// which `unreadable` then says.
-Retained<NSMutableDictionary> readDomain(std::string& unreadable) {
+/// The domain's dictionary; nil if there is no file, an error if it cannot be read.
+orvane::Result<Retained<NSMutableDictionary>> readDomain() {
   PropertyListFile file =
       readPropertyListFile(preferencesPath, foundation::maximumBytesForPropertyListFile(preferencesPath));
   auto* dictionary = objc_cast<NSDictionary>(file.value.get());
-  if (file.status == PropertyListFileStatus::Absent) return nullptr;
+  if (file.status == PropertyListFileStatus::Absent) return Retained<NSMutableDictionary>(nullptr);
   if (!dictionary) {
     std::string why = file.status == PropertyListFileStatus::Unreadable ? file.reason : "its root is not a dictionary";
-    unreadable = std::string("the domain ") + domain + " cannot be read: " + preferencesPath + ": " + why;
-    return nullptr;
+    return orvane::Error(std::string("the domain ") + domain + " cannot be read: " + preferencesPath + ": " + why);
   }
   auto preferences = NSMutableDictionary::dictionary();
   preferences->addEntriesFromDictionary(dictionary);
@@ -111,9 +110,9 @@ int defaultsRead(const Invocation& invocation) {
   bool wholeDomain = words.empty() || (words.size() == 1 && words[0] == domain);
   if (words.size() == 2 && words[0] != domain) return unknownDomain(words[0]);
   if (int status = requireDevice()) return status;
-  std::string unreadable;
-  auto preferences = readDomain(unreadable);
-  if (!unreadable.empty()) return fail(unreadable);
+  auto read = readDomain();
+  if (!read) return fail(read.error().message());
+  Retained<NSMutableDictionary> preferences = std::move(*read);
   if (!preferences) return fail(std::string("the domain ") + domain + " does not exist");
   bool json = invocation.has("--json");
   if (wholeDomain) {
@@ -160,9 +159,9 @@ int defaultsDelete(const Invocation& invocation) {
   const std::string& key = words.back();
   if (int status = requireDevice()) return status;
   device::PreferencesChange change;
-  std::string unreadable;
-  auto preferences = readDomain(unreadable);
-  if (!unreadable.empty()) return fail(unreadable);
+  auto read = readDomain();
+  if (!read) return fail(read.error().message());
+  Retained<NSMutableDictionary> preferences = std::move(*read);
   if (!preferences || !preferences->objectForKey(key)) {
     if (words.size() == 1 && key == domain)
       return cli::wrongUse(invocation, std::string("say which key to delete: defaults delete ") + domain + " KEY");

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/device/Device.h"
@@ -28,7 +29,7 @@ int runHost(const char* name, const Arguments& arguments) {
   for (auto& argument : copy) argv.push_back(argument.data());
   argv.push_back(nullptr);
   ::execv(executable.c_str(), argv.data());
-  return fail("cannot start " + executable);
+  return fail("cannot start " + executable + ": " + std::strerror(errno));
 }
 
 }  // namespace
