@@ -2,38 +2,15 @@
 
 #include <cstdint>
 
+#include "platform/corefoundation/CFBase.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
 
-// CoreFoundation's types are bridged to Foundation's classes: a CFStringRef
-// is an NSString, a CFURLRef an NSURL, a CFDictionaryRef an NSDictionary.
-
-typedef unsigned char Boolean;
-typedef NSString* CFStringRef;
-typedef NSURL* CFURLRef;
-typedef NSDictionary* CFDictionaryRef;
-typedef long CFIndex;
-typedef double CFTimeInterval;
-
 #define CFSTR(literal) (::NSString::constant(literal))
-
-/// The CoreFoundation version of the device, as the device's system version gives it.
-extern "C" double kCFCoreFoundationVersionNumber;
 
 /// Reads kCFCoreFoundationVersionNumber afresh from the device (after the device root changes).
 void CFRefreshCoreFoundationVersionNumber();
-
-typedef struct __CFNotificationCenter* CFNotificationCenterRef;
-typedef void (*CFNotificationCallback)(CFNotificationCenterRef center, void* observer, CFStringRef name,
-                                       const void* object, CFDictionaryRef userInfo);
-
-typedef enum : CFIndex {
-  CFNotificationSuspensionBehaviorDrop = 1,
-  CFNotificationSuspensionBehaviorCoalesce = 2,
-  CFNotificationSuspensionBehaviorHold = 3,
-  CFNotificationSuspensionBehaviorDeliverImmediately = 4,
-} CFNotificationSuspensionBehavior;
 
 extern "C" {
 /// The Darwin notify centre: a post in any process of the device reaches every
