@@ -44,7 +44,7 @@ int waitSim(pid_t pid) {
 
 bool readSome(int descriptor, std::string& into, std::chrono::steady_clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-  if (left <= 0) return false;
+  if (descriptor < 0 || left <= 0) return false;
   pollfd watched{descriptor, POLLIN, 0};
   if (::poll(&watched, 1, static_cast<int>(left)) <= 0) return false;
   char buffer[8192];

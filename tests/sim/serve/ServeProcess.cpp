@@ -14,18 +14,24 @@ namespace testsupport {
 
 using Clock = std::chrono::steady_clock;
 
-HttpAnswer exchange(int port, const std::string& request, const std::string& address) {
-  HttpAnswer answer;
+int sendRequest(int port, const std::string& request, const std::string& address) {
   int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in where{};
   where.sin_family = AF_INET;
   where.sin_port = htons(static_cast<std::uint16_t>(port));
   ::inet_pton(AF_INET, address.c_str(), &where.sin_addr);
-  if (::connect(descriptor, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) {
-    ::close(descriptor);
-    return answer;
+  if (descriptor < 0 || ::connect(descriptor, reinterpret_cast<sockaddr*>(&where), sizeof where) != 0) {
+    if (descriptor >= 0) ::close(descriptor);
+    return -1;
   }
   ::send(descriptor, request.data(), request.size(), MSG_NOSIGNAL);
+  return descriptor;
+}
+
+HttpAnswer exchange(int port, const std::string& request, const std::string& address) {
+  HttpAnswer answer;
+  int descriptor = sendRequest(port, request, address);
+  if (descriptor < 0) return answer;
   std::string raw;
   auto deadline = Clock::now() + std::chrono::seconds(5);
   while (readSome(descriptor, raw, deadline)) {

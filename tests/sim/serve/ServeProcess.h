@@ -12,6 +12,9 @@ struct HttpAnswer {
   std::string head, body;
 };
 
+/// Connects to address:port and sends `request` as it is: the connection, or -1.
+int sendRequest(int port, const std::string& request, const std::string& address = "127.0.0.1");
+
 /// Sends `request` as it is to 127.0.0.1:port and reads the answer until the
 /// server closes (the request should say "Connection: close"); status 0 if
 /// nothing came back within 5 s.

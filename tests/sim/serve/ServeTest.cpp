@@ -1,8 +1,4 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
@@ -54,16 +50,10 @@ class Serve : public testsupport::SimDeviceTest {
 /// The server's event stream, read as it comes.
 class EventStream {
  public:
-  EventStream(int port, const std::string& request) {
-    descriptor_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(static_cast<std::uint16_t>(port));
-    ::inet_pton(AF_INET, "127.0.0.1", &where.sin_addr);
-    if (::connect(descriptor_, reinterpret_cast<sockaddr*>(&where), sizeof where) == 0)
-      ::send(descriptor_, request.data(), request.size(), MSG_NOSIGNAL);
+  EventStream(int port, const std::string& request) : descriptor_(testsupport::sendRequest(port, request)) {}
+  ~EventStream() {
+    if (descriptor_ >= 0) ::close(descriptor_);
   }
-  ~EventStream() { ::close(descriptor_); }
 
   /// The data of the next event of this type, within 5 s; none otherwise.
   std::optional<nlohmann::json> next(const std::string& type) {
@@ -76,13 +66,7 @@ class EventStream {
         seen_ = found.suffix();
         if (kind == type) return nlohmann::json::parse(data);
       }
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-      pollfd watched{descriptor_, POLLIN, 0};
-      if (left.count() <= 0 || ::poll(&watched, 1, static_cast<int>(left.count())) <= 0) return std::nullopt;
-      char buffer[8192];
-      ssize_t got = ::read(descriptor_, buffer, sizeof buffer);
-      if (got <= 0) return std::nullopt;
-      seen_.append(buffer, static_cast<std::size_t>(got));
+      if (!testsupport::readSome(descriptor_, seen_, deadline)) return std::nullopt;
     }
   }
 
