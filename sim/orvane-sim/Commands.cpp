@@ -66,6 +66,8 @@ int manpage(const Invocation&) {
 }
 
 const cli::Option json{.name = "--json", .help = "print JSON"};
+const cli::Option audio{
+    .name = "--audio", .value = "OUTPUT", .help = "also play aloud through a PulseAudio server", .choices = {"system"}};
 
 const std::string pathHelp =
     "PATH is row labels as shown, joined with \"/\" (\"Sound Themes/Volume Up Sound\"); without it, Orvane's "
@@ -136,10 +138,7 @@ cli::Command makeTable() {
                    "returns once SpringBoard takes presses and prints its pid (also in the device's "
                    "/var/run/SpringBoard.pid); its messages go to the device's system log (orvane-sim syslog). "
                    "Stop it with orvane-sim stop.",
-           .options = {{.name = "--audio",
-                        .value = "OUTPUT",
-                        .help = "also play aloud through a PulseAudio server",
-                        .choices = {"system"}},
+           .options = {audio,
                        {.name = "--detach", .help = "run in the background; return once it takes presses"}},
            .handler = springboard},
           {.name = "stop",
@@ -152,10 +151,7 @@ cli::Command makeTable() {
            .help = "Stops the device's SpringBoard, if it runs, and starts it in the background, as users do after "
                    "installing: the new SpringBoard loads the libraries installed now. It keeps the --audio option "
                    "it ran with unless one is given.",
-           .options = {{.name = "--audio",
-                        .value = "OUTPUT",
-                        .help = "also play aloud through a PulseAudio server",
-                        .choices = {"system"}}},
+           .options = {audio},
            .handler = respring},
           {.name = "press",
            .summary = "press a volume button N times (default 1)",
