@@ -10,6 +10,7 @@
 #include "platform/audiotoolbox/SoundFile.h"
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/device/PathWatch.h"
 
 namespace soundfile {
 namespace {
@@ -39,6 +40,8 @@ struct Entry {
   timespec readAt;
   std::shared_ptr<const speaker::Clip> clip;
   std::size_t bytes;
+  // Taken before the file was last looked at.
+  files::WatchStamp stamp;
 
   bool tellsChanges() const {
     // File systems with whole-second times get a margin to match.
@@ -63,7 +66,16 @@ struct Cache {
     byPath.erase(found);
   }
 
-  std::shared_ptr<const speaker::Clip> find(const std::string& path, const Identity& identity) {
+  /// The clip of a file whose watch has reported nothing since it was last looked at.
+  std::shared_ptr<const speaker::Clip> findUnchanged(const std::string& path) {
+    auto found = byPath.find(path);
+    if (found == byPath.end() || !files::unchangedSince(found->second->stamp)) return nullptr;
+    entries.splice(entries.begin(), entries, found->second);
+    return found->second->clip;
+  }
+
+  std::shared_ptr<const speaker::Clip> find(const std::string& path, const Identity& identity,
+                                            files::WatchStamp& stamp) {
     auto found = byPath.find(path);
     if (found == byPath.end()) return nullptr;
     Entry& entry = *found->second;
@@ -72,6 +84,7 @@ struct Cache {
       return nullptr;
     }
     if (!entry.tellsChanges()) return nullptr;
+    entry.stamp = std::move(stamp);
     entries.splice(entries.begin(), entries, found->second);
     return entry.clip;
   }
@@ -107,7 +120,17 @@ std::size_t cachedBytes() {
 
 OSStatus load(const std::string& devicePath, std::shared_ptr<const speaker::Clip>& clip) {
   Cache& kept = cache();
+  std::string root = device::root();
   std::string path = device::hostPath(devicePath);
+  {
+    std::lock_guard lock(kept.mutex);
+    if (auto found = kept.findUnchanged(path)) {
+      clip = std::move(found);
+      return kAudioServicesNoError;
+    }
+  }
+  // Taken before the file is opened, so that any change from here on is reported.
+  files::WatchStamp stamp = files::watchFile(root, path);
   // Resolved inside the device, never waiting on a FIFO or a device.
   int descriptor = files::openDeviceFile(devicePath);
   struct stat status {};
@@ -129,7 +152,7 @@ OSStatus load(const std::string& devicePath, std::shared_ptr<const speaker::Clip
   Identity identity(status);
   {
     std::lock_guard lock(kept.mutex);
-    if (auto found = kept.find(path, identity)) {
+    if (auto found = kept.find(path, identity, stamp)) {
       ::close(descriptor);
       clip = std::move(found);
       return kAudioServicesNoError;
@@ -145,7 +168,7 @@ OSStatus load(const std::string& devicePath, std::shared_ptr<const speaker::Clip
     kept.drop(path);
     return result;
   }
-  kept.keep(Entry{path, identity, readAt, decoded, decoded->samples.size() * sizeof(float)});
+  kept.keep(Entry{path, identity, readAt, decoded, decoded->samples.size() * sizeof(float), std::move(stamp)});
   clip = std::move(decoded);
   return kAudioServicesNoError;
 }

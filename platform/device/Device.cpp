@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/device/FileUtilities.h"
+#include "platform/device/PathWatch.h"
 #include "platform/foundation/PropertyListFormat.h"
 
 namespace device {
@@ -37,6 +38,8 @@ struct SettingsCache {
   ino_t inode = 0;
   off_t size = -1;
   std::map<std::string, std::string> values;
+  // Taken before the file was last looked at.
+  files::WatchStamp stamp;
 };
 
 SettingsCache& settingsCache() {
@@ -141,6 +144,18 @@ void setProcessName(std::string name) {
 std::optional<std::string> setting(std::string_view key) {
   std::string base = root();
   std::string file = settingsFile(base);
+  auto lookUp = [&](const SettingsCache& cache) -> std::optional<std::string> {
+    auto found = cache.values.find(std::string(key));
+    if (found == cache.values.end()) return std::nullopt;
+    return found->second;
+  };
+  {
+    // A press asks for the ringer: most of the time nothing has changed, and no path is looked up.
+    std::lock_guard lock(stateMutex());
+    SettingsCache& cache = settingsCache();
+    if (cache.file == file && files::unchangedSince(cache.stamp)) return lookUp(cache);
+  }
+  files::WatchStamp stamp = files::watchFile(base, file);
   struct stat info {};
   bool exists = stat(file.c_str(), &info) == 0;
   std::lock_guard lock(stateMutex());
@@ -157,9 +172,8 @@ std::optional<std::string> setting(std::string_view key) {
     cache.modified = info.st_mtim;
     cache.values = readSettings(base);
   }
-  auto found = cache.values.find(std::string(key));
-  if (found == cache.values.end()) return std::nullopt;
-  return found->second;
+  cache.stamp = std::move(stamp);
+  return lookUp(cache);
 }
 
 bool settingBool(std::string_view key, bool fallback) {
