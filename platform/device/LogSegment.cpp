@@ -1,6 +1,7 @@
 #include "platform/device/LogSegment.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,10 +12,13 @@
 #include <cstring>
 #include <chrono>
 #include <ctime>
+#include <mutex>
 #include <string>
+#include <unordered_map>
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/device/PathWatch.h"
 
 namespace files {
 namespace {
@@ -32,6 +36,31 @@ bool stillNamed(int descriptor, const std::string& path) {
   struct stat opened {}, named {};
   return ::fstat(descriptor, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && sameFile(named, opened);
 }
+
+// The segment each log was last appended to, kept open while its name still
+// leads to it: a press logs its sound, and looking up the log's path on every
+// record costs more than the record itself on a machine that has been idle.
+struct KeptSegment {
+  int descriptor = -1;
+  // Taken before the segment was opened.
+  WatchStamp stamp;
+};
+
+struct KeptSegments {
+  std::mutex mutex;
+  std::unordered_map<std::string, KeptSegment> byPath;
+};
+
+KeptSegments& keptSegments() {
+  // Never destroyed: logs may still be written while the process exits.
+  static auto* segments = new KeptSegments;
+  return *segments;
+}
+
+// A thread may be appending at the moment another forks.
+[[maybe_unused]] const int forkHandlers = pthread_atfork([] { keptSegments().mutex.lock(); },
+                                                         [] { keptSegments().mutex.unlock(); },
+                                                         [] { keptSegments().mutex.unlock(); });
 
 }  // namespace
 
@@ -82,12 +111,38 @@ orvane::Result<int> openLogSegment(const char* devicePath, const char* previousP
 
 orvane::Result<void> appendLogRecord(const char* devicePath, const char* previousPath, long long limit,
                                      std::string_view record) {
-  auto opened = openLogSegment(devicePath, previousPath, limit, static_cast<long long>(record.size()),
-                               O_WRONLY | O_APPEND, false);
+  auto incoming = static_cast<long long>(record.size());
+  std::string root = device::root();
+  std::string path = device::hostPath(devicePath);
+  KeptSegments& segments = keptSegments();
+  std::lock_guard lock(segments.mutex);
+  KeptSegment& kept = segments.byPath[path];
+  if (kept.descriptor >= 0) {
+    struct stat opened {};
+    // A segment that would grow past its size is rotated, under the lock, by the way below.
+    bool fits = unchangedSince(kept.stamp) && ::fstat(kept.descriptor, &opened) == 0 &&
+                !(opened.st_size > 0 && opened.st_size + incoming > limit);
+    if (fits) {
+      if (writeAll(kept.descriptor, record)) return orvane::success();
+      int error = errno;
+      ::close(kept.descriptor);
+      kept = KeptSegment{};
+      return orvane::Error(fmt::format("cannot write {}: {}", devicePath, std::strerror(error)), error);
+    }
+    ::close(kept.descriptor);
+    kept = KeptSegment{};
+  }
+  WatchStamp stamp = watchFile(root, path, Watching::Name);
+  auto opened = openLogSegment(devicePath, previousPath, limit, incoming, O_WRONLY | O_APPEND, false);
   if (!opened) return opened.error();
   bool written = writeAll(*opened, record);
   int error = errno;
-  ::close(*opened);
+  if (written && stamp.watched()) {
+    kept.descriptor = *opened;
+    kept.stamp = std::move(stamp);
+  } else {
+    ::close(*opened);
+  }
   if (!written) return orvane::Error(fmt::format("cannot write {}: {}", devicePath, std::strerror(error)), error);
   return orvane::success();
 }

@@ -83,3 +83,22 @@ TEST(LogSegment, ClearEmptiesTheCurrentSegmentInPlaceAndRemovesThePrevious) {
 }
 
 }  // namespace
+
+TEST(LogSegment, AnAppendFollowsTheLogWhenSomeoneElseRotatesRemovesOrReplacesIt) {
+  testsupport::TemporaryDevice device;
+  ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "one\n"));
+  fs::rename(device.host(current), device.host(previous));
+  ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "two\n"));
+  EXPECT_EQ(testsupport::readFile(device.host(previous)), "one\n");
+  EXPECT_EQ(testsupport::readFile(device.host(current)), "two\n");
+
+  fs::remove(device.host(current));
+  ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "three\n"));
+  EXPECT_EQ(testsupport::readFile(device.host(current)), "three\n");
+
+  // A link put in its place is never written through.
+  fs::remove(device.host(current));
+  fs::create_symlink(device.host("/elsewhere"), device.host(current));
+  EXPECT_FALSE(files::appendLogRecord(current, previous, 1000, "four\n"));
+  EXPECT_FALSE(fs::exists(device.host("/elsewhere")));
+}
