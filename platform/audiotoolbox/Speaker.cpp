@@ -4,12 +4,14 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
+#include <fmt/format.h>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -147,14 +149,56 @@ Speaker& theSpeaker() {
 
 void Speaker::stopAtExit() { theSpeaker().stop(); }
 
-void logStart(std::uint32_t sound, const Clip& clip) {
-  nlohmann::ordered_json line = {
-      {"time", files::logTimestamp()}, {"process", device::processName()}, {"pid", getpid()}, {"file", clip.file},
-      {"sound", sound},         {"duration", clip.duration()},
+std::string jsonText(const nlohmann::json& value) {
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// What a record says of the process, and of a clip, made once: building the
+// line whole through the JSON library cost a press more than its write.
+struct RecordParts {
+  std::mutex mutex;
+  pid_t pid = 0;
+  std::string processName;
+  std::string process;
+  // The clips logged last, by serial: a press plays one of two themes, mostly.
+  struct ClipParts {
+    std::uint64_t serial;
+    std::string file, duration;
   };
-  std::string record = line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  std::deque<ClipParts> clips;
+};
+
+RecordParts& recordParts() {
+  // Never destroyed: sounds may still be logged while the process exits.
+  static auto* parts = new RecordParts;
+  return *parts;
+}
+
+std::string recordOf(std::uint32_t sound, const Clip& clip) {
+  constexpr std::size_t kClipsKept = 4;
+  std::string time = files::logTimestamp();
+  std::string name = device::processName();
+  RecordParts& parts = recordParts();
+  std::lock_guard lock(parts.mutex);
+  if (parts.pid != getpid() || parts.processName != name) {
+    parts.pid = getpid();
+    parts.processName = name;
+    parts.process = fmt::format("\"process\":{},\"pid\":{}", jsonText(name), parts.pid);
+  }
+  auto kept = std::find_if(parts.clips.begin(), parts.clips.end(), [&](auto& part) { return part.serial == clip.serial; });
+  if (kept == parts.clips.end()) {
+    parts.clips.push_front({clip.serial, jsonText(clip.file), jsonText(clip.duration())});
+    if (parts.clips.size() > kClipsKept) parts.clips.pop_back();
+    kept = parts.clips.begin();
+  }
+  return fmt::format("{{\"time\":\"{}\",{},\"file\":{},\"sound\":{},\"duration\":{}}}\n", time, parts.process,
+                     kept->file, sound, kept->duration);
+}
+
+void logStart(std::uint32_t sound, const Clip& clip) {
   // A sound is played whether or not its record can be kept: there is nobody to tell.
-  [[maybe_unused]] auto logged = files::appendLogRecord(kLogPath, kPreviousLogPath, logSegmentBytes(), record);
+  [[maybe_unused]] auto logged =
+      files::appendLogRecord(kLogPath, kPreviousLogPath, logSegmentBytes(), recordOf(sound, clip));
 }
 
 }  // namespace
