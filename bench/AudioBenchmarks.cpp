@@ -157,13 +157,15 @@ struct Monitor : Connection {
     return ready;
   }
 
-  /// Waits for 100 ms of silence, runs `start` and returns the microseconds until sound arrived (-1: none in 2 s).
-  double timeToFirstSample(const std::function<void()>& start) {
+  /// Waits for 100 ms of silence, runs `start` and returns the microseconds
+  /// until sound arrived (-1: none in 2 s); `call` is how long `start` took.
+  double timeToFirstSample(const std::function<void()>& start, double& call) {
     while (bench::monotonicMicroseconds() - lastSound < 100000) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     heardAt = 0;
     armed = true;
     double started = bench::monotonicMicroseconds();
     start();
+    call = bench::monotonicMicroseconds() - started;
     while (heardAt == 0 && bench::monotonicMicroseconds() - started < 2e6)
       std::this_thread::sleep_for(std::chrono::microseconds(50));
     armed = false;
@@ -256,6 +258,8 @@ struct Contender {
   std::string name;
   std::function<void()> start;
   std::vector<double> samples;
+  // How long the call that starts the sound took.
+  std::vector<double> calls;
 };
 
 /// The press road against its anchors for one theme: rounds of one
@@ -270,8 +274,8 @@ void AudibleRoad(benchmark::State& state) {
   SEL selector = sel_registerName(isLong ? "decreaseVolume" : "increaseVolume");
 
   std::vector<Contender> contenders;
-  contenders.push_back({"floor", [&] { floorConnection().playSample(floorName); }, {}});
-  contenders.push_back({"press", [&] { objc_msgSend(made.volumeControl.get(), selector); }, {}});
+  contenders.push_back({"floor", [&] { floorConnection().playSample(floorName); }, {}, {}});
+  contenders.push_back({"press", [&] { objc_msgSend(made.volumeControl.get(), selector); }, {}, {}});
 #ifdef ORVANE_HAVE_CANBERRA
   ca_context* canberra = nullptr;
   ca_context_create(&canberra);
@@ -281,12 +285,14 @@ void AudibleRoad(benchmark::State& state) {
   ca_context_cache(canberra, CA_PROP_EVENT_ID, event.c_str(), CA_PROP_MEDIA_FILENAME, file.c_str(), nullptr);
   contenders.push_back({"canberra", [&] {
     ca_context_play(canberra, 0, CA_PROP_EVENT_ID, event.c_str(), CA_PROP_MEDIA_FILENAME, file.c_str(), nullptr);
-  }, {}});
+  }, {}, {}});
 #endif
 
   Monitor& sink = *monitor();
-  auto measure = [&](const std::function<void()>& start) {
-    double latency = sink.timeToFirstSample(start);
+  auto measure = [&](const std::function<void()>& start, std::vector<double>* calls = nullptr) {
+    double call = 0;
+    double latency = sink.timeToFirstSample(start, call);
+    if (calls) calls->push_back(call);
     // Each measurement begins at an idle sink: a long theme would otherwise go on playing under the next.
     floorConnection().silenceEverything();
     return latency;
@@ -302,7 +308,7 @@ void AudibleRoad(benchmark::State& state) {
       double floor = 0, press = 0;
       for (std::size_t turn = 0; turn < contenders.size(); ++turn) {
         Contender& contender = contenders[(static_cast<std::size_t>(round) + turn) % contenders.size()];
-        double latency = measure(contender.start);
+        double latency = measure(contender.start, &contender.calls);
         if (latency < 0) {
           state.SkipWithError(("no sound arrived at the null sink from " + contender.name).c_str());
           return;
@@ -326,6 +332,7 @@ void AudibleRoad(benchmark::State& state) {
     state.counters[contender.name + "_median_us"] = median;
     state.counters[contender.name + "_p10_us"] = bench::percentile(contender.samples, 0.1);
     state.counters[contender.name + "_p90_us"] = bench::percentile(contender.samples, 0.9);
+    state.counters[contender.name + "_call_median_us"] = bench::percentile(contender.calls, 0.5);
     if (contender.name != "floor") state.counters[contender.name + "_over_floor"] = median / floorMedian;
   }
   state.counters["press_over_floor_paired_median"] = bench::percentile(pairedRatios, 0.5);
