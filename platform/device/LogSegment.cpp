@@ -41,6 +41,8 @@ bool stillNamed(int descriptor, const std::string& path) {
 // leads to it: a press logs its sound, and looking up the log's path on every
 // record costs more than the record itself on a machine that has been idle.
 struct KeptSegment {
+  // Its host path: the device root may have changed since.
+  std::string path;
   int descriptor = -1;
   // Taken before the segment was opened.
   WatchStamp stamp;
@@ -48,7 +50,8 @@ struct KeptSegment {
 
 struct KeptSegments {
   std::mutex mutex;
-  std::unordered_map<std::string, KeptSegment> byPath;
+  // By device path: one descriptor per log, whichever device it was last in.
+  std::unordered_map<std::string, KeptSegment> byLog;
 };
 
 KeptSegments& keptSegments() {
@@ -116,11 +119,11 @@ orvane::Result<void> appendLogRecord(const char* devicePath, const char* previou
   std::string path = device::hostPath(devicePath);
   KeptSegments& segments = keptSegments();
   std::lock_guard lock(segments.mutex);
-  KeptSegment& kept = segments.byPath[path];
+  KeptSegment& kept = segments.byLog[devicePath];
   if (kept.descriptor >= 0) {
     struct stat opened {};
     // A segment that would grow past its size is rotated, under the lock, by the way below.
-    bool fits = unchangedSince(kept.stamp) && ::fstat(kept.descriptor, &opened) == 0 &&
+    bool fits = kept.path == path && unchangedSince(kept.stamp) && ::fstat(kept.descriptor, &opened) == 0 &&
                 !(opened.st_size > 0 && opened.st_size + incoming > limit);
     if (fits) {
       if (writeAll(kept.descriptor, record)) return orvane::success();
@@ -138,6 +141,7 @@ orvane::Result<void> appendLogRecord(const char* devicePath, const char* previou
   bool written = writeAll(*opened, record);
   int error = errno;
   if (written && stamp.watched()) {
+    kept.path = path;
     kept.descriptor = *opened;
     kept.stamp = std::move(stamp);
   } else {

@@ -28,7 +28,7 @@ struct Watcher {
   std::uint64_t instance = 1;
   std::uint64_t serial = 0;
   std::uint64_t overflowedAt = 0;
-  // "<watch> <name>", the name empty for the watched file or directory itself.
+  // "<watch><kind><name>", the name empty for the watched file or directory itself.
   std::unordered_map<std::string, std::size_t> keyIndex;
   std::vector<std::uint64_t> lastEvent;
 

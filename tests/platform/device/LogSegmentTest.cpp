@@ -86,19 +86,42 @@ TEST(LogSegment, ClearEmptiesTheCurrentSegmentInPlaceAndRemovesThePrevious) {
 
 TEST(LogSegment, AnAppendFollowsTheLogWhenSomeoneElseRotatesRemovesOrReplacesIt) {
   testsupport::TemporaryDevice device;
+  // The first append makes the file; from the second on, the segment is kept open.
   ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "one\n"));
-  fs::rename(device.host(current), device.host(previous));
   ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "two\n"));
-  EXPECT_EQ(testsupport::readFile(device.host(previous)), "one\n");
-  EXPECT_EQ(testsupport::readFile(device.host(current)), "two\n");
-
-  fs::remove(device.host(current));
+  fs::rename(device.host(current), device.host(previous));
   ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "three\n"));
+  EXPECT_EQ(testsupport::readFile(device.host(previous)), "one\ntwo\n");
   EXPECT_EQ(testsupport::readFile(device.host(current)), "three\n");
 
+  ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "four\n"));
+  fs::remove(device.host(current));
+  ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "five\n"));
+  EXPECT_EQ(testsupport::readFile(device.host(current)), "five\n");
+
   // A link put in its place is never written through.
+  ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "six\n"));
   fs::remove(device.host(current));
   fs::create_symlink(device.host("/elsewhere"), device.host(current));
-  EXPECT_FALSE(files::appendLogRecord(current, previous, 1000, "four\n"));
+  EXPECT_FALSE(files::appendLogRecord(current, previous, 1000, "seven\n"));
   EXPECT_FALSE(fs::exists(device.host("/elsewhere")));
+}
+
+TEST(LogSegment, AppendsInOneDeviceAfterAnotherKeepNoDescriptorOfTheDevicesLeft) {
+  auto openDescriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{});
+  };
+  {
+    testsupport::TemporaryDevice first;
+    ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "first\n"));
+    ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "kept\n"));
+  }
+  auto before = openDescriptors();
+  for (int round = 0; round < 20; ++round) {
+    testsupport::TemporaryDevice device;
+    ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "line\n"));
+    ASSERT_TRUE(files::appendLogRecord(current, previous, 1000, "kept\n"));
+    EXPECT_EQ(testsupport::readFile(device.host(current)), "line\nkept\n");
+  }
+  EXPECT_LE(openDescriptors(), before);
 }
