@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
@@ -118,22 +119,31 @@ orvane::Result<void> appendLogRecord(const char* devicePath, const char* previou
   std::string root = device::root();
   std::string path = device::hostPath(devicePath);
   KeptSegments& segments = keptSegments();
-  std::lock_guard lock(segments.mutex);
-  KeptSegment& kept = segments.byLog[devicePath];
+  // Taken out while in use, so that no other lock is ever taken under this one;
+  // a thread appending meanwhile opens the segment for itself.
+  KeptSegment kept;
+  {
+    std::lock_guard lock(segments.mutex);
+    kept = std::exchange(segments.byLog[devicePath], KeptSegment{});
+  }
+  auto keep = [&] {
+    std::lock_guard lock(segments.mutex);
+    KeptSegment& slot = segments.byLog[devicePath];
+    if (slot.descriptor >= 0) ::close(std::exchange(kept.descriptor, -1));
+    else slot = std::move(kept);
+  };
   if (kept.descriptor >= 0) {
     struct stat opened {};
     // A segment that would grow past its size is rotated, under the lock, by the way below.
     bool fits = kept.path == path && unchangedSince(kept.stamp) && ::fstat(kept.descriptor, &opened) == 0 &&
                 !(opened.st_size > 0 && opened.st_size + incoming > limit);
-    if (fits) {
-      if (writeAll(kept.descriptor, record)) return orvane::success();
-      int error = errno;
-      ::close(kept.descriptor);
-      kept = KeptSegment{};
-      return orvane::Error(fmt::format("cannot write {}: {}", devicePath, std::strerror(error)), error);
+    if (fits && writeAll(kept.descriptor, record)) {
+      keep();
+      return orvane::success();
     }
-    ::close(kept.descriptor);
-    kept = KeptSegment{};
+    int error = errno;
+    ::close(std::exchange(kept.descriptor, -1));
+    if (fits) return orvane::Error(fmt::format("cannot write {}: {}", devicePath, std::strerror(error)), error);
   }
   WatchStamp stamp = watchFile(root, path, Watching::Name);
   auto opened = openLogSegment(devicePath, previousPath, limit, incoming, O_WRONLY | O_APPEND, false);
@@ -141,9 +151,8 @@ orvane::Result<void> appendLogRecord(const char* devicePath, const char* previou
   bool written = writeAll(*opened, record);
   int error = errno;
   if (written && stamp.watched()) {
-    kept.path = path;
-    kept.descriptor = *opened;
-    kept.stamp = std::move(stamp);
+    kept = KeptSegment{path, *opened, std::move(stamp)};
+    keep();
   } else {
     ::close(*opened);
   }
