@@ -256,14 +256,18 @@ struct DatagramEcho {
 };
 
 /// The posting side of PostToReloadedSnapshotInAnotherProcess, run in a fresh
-/// process: had an earlier benchmark loaded the hook library into the
-/// benchmark's own process, every post would make it reload too. Writes, per
+/// process on a device of its own: earlier benchmarks loaded the hook library
+/// into the benchmark's own process, which would otherwise reload on every
+/// post too. Writes, per
 /// post, the time to the reloaded snapshot, the time the post call took, a
 /// bare datagram's time measured right after it the same way (sent after the
 /// same write of the preferences file, so that its receiver too has been idle
 /// while the file was written and flushed), the time to the delivery, and a
 /// datagram whose receiver reads the file before it answers, measured the same way.
 [[noreturn]] void runPoster(bool observing, long posts, int output) {
+  // A device of its own: earlier benchmarks loaded the hook library into the
+  // benchmark's process, which would otherwise observe these posts and reload too.
+  bench::makeDevice("orvane-bench-post");
   if (observing) {
     VolumeControl::class_();
     substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
