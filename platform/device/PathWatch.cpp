@@ -146,6 +146,7 @@ WatchStamp watchFile(const std::string& root, const std::string& path, Watching 
     return joined;
   };
   constexpr int kMostLinks = 40;
+  bool reachedFile = false;
   for (int links = 0; !ahead.empty();) {
     std::string name = std::move(ahead.back());
     ahead.pop_back();
@@ -183,6 +184,7 @@ WatchStamp watchFile(const std::string& root, const std::string& path, Watching 
       continue;
     }
     if (!S_ISREG(info.st_mode)) return {};
+    reachedFile = true;
     if (watching == Watching::Contents) {
       // Changes through another hard link are reported on the file alone.
       watch = ::inotify_add_watch(state.descriptor, next.c_str(), kFileEvents | IN_DONT_FOLLOW);
@@ -190,7 +192,8 @@ WatchStamp watchFile(const std::string& root, const std::string& path, Watching 
       stamp.keys.push_back(state.key(watch, {}, kind));
     }
   }
-  if (stamp.keys.empty()) return {};
+  // A link's target may end in ".." or ".", a directory.
+  if (!reachedFile) return {};
   return stamp;
 }
 

@@ -113,6 +113,8 @@ TEST_F(PathWatchTest, WhatCannotBeWatchedIsNeverTakenAsUnchanged) {
   EXPECT_FALSE(watch(device.host("/Library/fifo")).watched());
   fs::create_symlink("loop", device.host("/Library/loop"));
   EXPECT_FALSE(watch(device.host("/Library/loop")).watched());
+  fs::create_symlink("Sounds/Theme/..", device.host("/Library/up"));
+  EXPECT_FALSE(watch(device.host("/Library/up")).watched()) << "a link to a directory";
   EXPECT_FALSE(files::unchangedSince(files::WatchStamp{}));
 }
 
