@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
+#include <setjmp.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/random.h>
 #include <sys/socket.h>
@@ -64,6 +66,55 @@ bool markIn(Table& table, std::uint64_t key) {
   return false;
 }
 
+// A table lives in a file that any process of the device may cut short, and
+// touching a mapped page past the file's new end raises SIGBUS: a size check
+// before each use leaves a window. So every use of a table runs guarded, and
+// a fault ends it as if the table were damaged.
+thread_local sigjmp_buf* faultLanding = nullptr;
+struct sigaction busActionBefore;
+
+void onBusError(int signal, siginfo_t* info, void* context) {
+  if (sigjmp_buf* landing = faultLanding) {
+    faultLanding = nullptr;
+    // Blocked while this handler runs; the jump out would leave it blocked.
+    sigset_t bus;
+    sigemptyset(&bus);
+    sigaddset(&bus, SIGBUS);
+    pthread_sigmask(SIG_UNBLOCK, &bus, nullptr);
+    siglongjmp(*landing, 1);
+  }
+  // Not a table's: handled as it would have been without this handler.
+  if (busActionBefore.sa_flags & SA_SIGINFO) {
+    busActionBefore.sa_sigaction(signal, info, context);
+  } else if (busActionBefore.sa_handler != SIG_DFL && busActionBefore.sa_handler != SIG_IGN) {
+    busActionBefore.sa_handler(signal);
+  } else {
+    // Returning runs the faulting instruction again, now to the default end.
+    ::sigaction(SIGBUS, &busActionBefore, nullptr);
+  }
+}
+
+/// Runs `use` on a mapped table; false if the table's file was cut short under it.
+/// `use` must neither allocate nor take locks: a fault leaves it halfway.
+template <class Use>
+bool guarded(Use&& use) {
+  static std::once_flag installed;
+  std::call_once(installed, [] {
+    struct sigaction action {};
+    action.sa_sigaction = onBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &busActionBefore);
+  });
+  sigjmp_buf landing;
+  // The mask is not saved: that would cost every use a system call.
+  if (sigsetjmp(landing, 0) != 0) return false;
+  faultLanding = &landing;
+  use();
+  faultLanding = nullptr;
+  return true;
+}
+
 bool hasTableSize(int descriptor) {
   struct stat info {};
   return ::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_size == sizeof(Table);
@@ -79,7 +130,9 @@ Table* mapEntry(int directory, const char* name, int& descriptor) {
   void* memory = MAP_FAILED;
   if (hasTableSize(descriptor))
     memory = ::mmap(nullptr, sizeof(Table), PROT_READ | PROT_WRITE, MAP_SHARED, descriptor, 0);
-  if (memory != MAP_FAILED && validTable(*static_cast<Table*>(memory))) return static_cast<Table*>(memory);
+  bool valid = false;
+  if (memory != MAP_FAILED && guarded([&] { valid = validTable(*static_cast<Table*>(memory)); }) && valid)
+    return static_cast<Table*>(memory);
   if (memory != MAP_FAILED) ::munmap(memory, sizeof(Table));
   ::close(descriptor);
   descriptor = -1;
@@ -228,11 +281,12 @@ PosterCache& posterCache() {
 // removed from the registry, and NobodyListens tells the caller to forget it.
 Ring notifyEntry(PosterCache& cache, std::uint64_t key, std::pair<const std::string, KnownEntry>& item) {
   KnownEntry& entry = item.second;
-  if (entry.table && !hasTableSize(entry.descriptor)) {
-    // Cut short or grown by someone: never touched again; its owner makes a new one.
+  bool marked = false;
+  if (entry.table && !guarded([&] { marked = markIn(*entry.table, key); })) {
+    // Cut short by someone: never touched again; its owner makes a new one.
     entry.drop();
   }
-  if (!entry.table || !markIn(*entry.table, key) || ring(entry, item.first) == Ring::Rung) return Ring::Rung;
+  if (!entry.table || !marked || ring(entry, item.first) == Ring::Rung) return Ring::Rung;
   cache.remove(item.first, entry);
   return Ring::NobodyListens;
 }
@@ -359,10 +413,13 @@ std::unique_ptr<Endpoint> Endpoint::create(const std::string& directory, const s
     ::unlink(draft.c_str());
     return nullptr;
   }
-  auto* table = new (memory) Table();
-  table->magic = kMagic;
-  table->slotCount = kSlotCount;
-  if (::rename(draft.c_str(), path.c_str()) != 0) {
+  Table* table = nullptr;
+  bool made = guarded([&] {
+    table = new (memory) Table();
+    table->magic = kMagic;
+    table->slotCount = kSlotCount;
+  });
+  if (!made || ::rename(draft.c_str(), path.c_str()) != 0) {
     ::munmap(memory, sizeof(Table));
     ::close(descriptor);
     ::unlink(draft.c_str());
@@ -398,64 +455,84 @@ Endpoint::Condition Endpoint::condition(const std::vector<std::uint64_t>& watche
   struct stat mine {}, named {};
   if (::lstat(path_.c_str(), &named) != 0) return errno == ENOENT ? Condition::Missing : Condition::Damaged;
   auto* table = static_cast<Table*>(this->table());
-  if (!table || ::fstat(descriptor_, &mine) != 0 || mine.st_ino != named.st_ino || mine.st_dev != named.st_dev ||
-      !validTable(*table))
+  if (!table || ::fstat(descriptor_, &mine) != 0 || mine.st_ino != named.st_ino || mine.st_dev != named.st_dev)
     return Condition::Damaged;
-  std::uint32_t used = usedSlots(*table);
-  for (std::uint64_t key : watched) {
-    bool found = false;
-    for (std::uint32_t i = 0; i < used && !found; ++i) found = table->slots[i].key.load() == key;
-    if (!found) return Condition::Damaged;
-  }
-  return Condition::Intact;
+  bool intact = false;
+  bool read = guarded([&] {
+    if (!validTable(*table)) return;
+    std::uint32_t used = usedSlots(*table);
+    for (std::uint64_t key : watched) {
+      bool found = false;
+      for (std::uint32_t i = 0; i < used && !found; ++i) found = table->slots[i].key.load() == key;
+      if (!found) return;
+    }
+    intact = true;
+  });
+  return read && intact ? Condition::Intact : Condition::Damaged;
 }
 
 bool Endpoint::watch(std::uint64_t key) {
   auto* table = static_cast<Table*>(this->table());
+  bool watching = false;
   if (!table) return false;
-  std::uint32_t used = usedSlots(*table);
-  Slot* vacant = nullptr;
-  for (std::uint32_t i = 0; i < used; ++i) {
-    std::uint64_t present = table->slots[i].key.load(std::memory_order_relaxed);
-    if (present == key) return true;
-    if (present == 0 && !vacant) vacant = &table->slots[i];
-  }
-  if (vacant) {
-    vacant->pending.store(0);
-    vacant->key.store(key, std::memory_order_release);
-    return true;
-  }
-  if (used == kSlotCount) return false;
-  table->slots[used].pending.store(0);
-  table->slots[used].key.store(key, std::memory_order_release);
-  table->used.store(used + 1, std::memory_order_release);
-  return true;
+  bool done = guarded([&] {
+    std::uint32_t used = usedSlots(*table);
+    Slot* vacant = nullptr;
+    for (std::uint32_t i = 0; i < used; ++i) {
+      std::uint64_t present = table->slots[i].key.load(std::memory_order_relaxed);
+      if (present == key) {
+        watching = true;
+        return;
+      }
+      if (present == 0 && !vacant) vacant = &table->slots[i];
+    }
+    if (vacant) {
+      vacant->pending.store(0);
+      vacant->key.store(key, std::memory_order_release);
+      watching = true;
+      return;
+    }
+    if (used == kSlotCount) return;
+    table->slots[used].pending.store(0);
+    table->slots[used].key.store(key, std::memory_order_release);
+    table->used.store(used + 1, std::memory_order_release);
+    watching = true;
+  });
+  return done && watching;
 }
 
 void Endpoint::unwatch(std::uint64_t key) {
   auto* table = static_cast<Table*>(this->table());
   if (!table) return;
-  for (std::uint32_t i = 0, used = usedSlots(*table); i < used; ++i) {
-    if (table->slots[i].key.load(std::memory_order_relaxed) != key) continue;
-    table->slots[i].key.store(0);
-    table->slots[i].pending.store(0);
-  }
+  guarded([&] {
+    for (std::uint32_t i = 0, used = usedSlots(*table); i < used; ++i) {
+      if (table->slots[i].key.load(std::memory_order_relaxed) != key) continue;
+      table->slots[i].key.store(0);
+      table->slots[i].pending.store(0);
+    }
+  });
 }
 
 void Endpoint::mark(std::uint64_t key) {
-  if (auto* table = static_cast<Table*>(this->table())) markIn(*table, key);
+  if (auto* table = static_cast<Table*>(this->table())) guarded([&] { markIn(*table, key); });
 }
 
 std::vector<std::uint64_t> Endpoint::takePending() {
   std::vector<std::uint64_t> keys;
-  auto* table = static_cast<Table*>(this->table());
-  if (!table) return keys;
+  if (!table_) return keys;
+  auto* table = static_cast<Table*>(table_);
+  // Made room for beforehand: nothing is allocated while the table is in use.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> marked;
-  for (std::uint32_t i = 0, used = usedSlots(*table); i < used; ++i) {
-    std::uint64_t sequence = table->slots[i].pending.exchange(0);
-    std::uint64_t key = table->slots[i].key.load();
-    if (sequence != 0 && key != 0) marked.emplace_back(sequence, key);
-  }
+  marked.reserve(kSlotCount);
+  bool taken = guarded([&] {
+    for (std::uint32_t i = 0, used = usedSlots(*table); i < used; ++i) {
+      std::uint64_t sequence = table->slots[i].pending.exchange(0);
+      std::uint64_t key = table->slots[i].key.load();
+      if (sequence != 0 && key != 0) marked.emplace_back(sequence, key);
+    }
+  });
+  // A table cut short is damaged: its owner replaces it, delivering every name once.
+  if (!taken) return keys;
   std::sort(marked.begin(), marked.end());
   keys.reserve(marked.size());
   for (auto& [sequence, key] : marked) keys.push_back(key);

@@ -419,7 +419,7 @@ TEST_F(NotifyCenterTest, AnEntryCutShortOrOverwrittenIsReplacedWhileItsOwnerAndP
   ASSERT_FALSE(path.empty());
   auto size = std::filesystem::file_size(path);
 
-  // This process keeps the entry mapped from the first post; touching it now would fault.
+  // This process keeps the entry mapped from the first post: the next post faults on it and goes on.
   std::filesystem::resize_file(path, 0);
   post("name");
   // The owner delivers every name it observes once, since posts may have been lost.
