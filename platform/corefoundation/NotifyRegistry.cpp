@@ -67,9 +67,9 @@ bool markIn(Table& table, std::uint64_t key) {
 }
 
 // A table lives in a file that any process of the device may cut short, and
-// touching a mapped page past the file's new end raises SIGBUS: a size check
-// before each use leaves a window. So every use of a table runs guarded, and
-// a fault ends it as if the table were damaged.
+// touching a mapped page past the file's new end raises SIGBUS. Its size is
+// checked before each use, but it may be cut short right after the check: so
+// every use also runs guarded, and a fault ends it as if the table were damaged.
 thread_local sigjmp_buf* faultLanding = nullptr;
 struct sigaction busActionBefore;
 
@@ -94,10 +94,7 @@ void onBusError(int signal, siginfo_t* info, void* context) {
   }
 }
 
-/// Runs `use` on a mapped table; false if the table's file was cut short under it.
-/// `use` must neither allocate nor take locks: a fault leaves it halfway.
-template <class Use>
-bool guarded(Use&& use) {
+void installBusHandler() {
   static std::once_flag installed;
   std::call_once(installed, [] {
     struct sigaction action {};
@@ -106,6 +103,13 @@ bool guarded(Use&& use) {
     sigemptyset(&action.sa_mask);
     ::sigaction(SIGBUS, &action, &busActionBefore);
   });
+}
+
+/// Runs `use` on a mapped table; false if the table's file was cut short under it.
+/// `use` must neither allocate nor take locks: a fault leaves it halfway.
+template <class Use>
+bool guarded(Use&& use) {
+  installBusHandler();
   sigjmp_buf landing;
   // The mask is not saved: that would cost every use a system call.
   if (sigsetjmp(landing, 0) != 0) return false;
@@ -282,8 +286,8 @@ PosterCache& posterCache() {
 Ring notifyEntry(PosterCache& cache, std::uint64_t key, std::pair<const std::string, KnownEntry>& item) {
   KnownEntry& entry = item.second;
   bool marked = false;
-  if (entry.table && !guarded([&] { marked = markIn(*entry.table, key); })) {
-    // Cut short by someone: never touched again; its owner makes a new one.
+  if (entry.table && (!hasTableSize(entry.descriptor) || !guarded([&] { marked = markIn(*entry.table, key); }))) {
+    // Cut short or grown by someone: never touched again; its owner makes a new one.
     entry.drop();
   }
   if (!entry.table || !marked || ring(entry, item.first) == Ring::Rung) return Ring::Rung;
@@ -519,8 +523,8 @@ void Endpoint::mark(std::uint64_t key) {
 
 std::vector<std::uint64_t> Endpoint::takePending() {
   std::vector<std::uint64_t> keys;
-  if (!table_) return keys;
-  auto* table = static_cast<Table*>(table_);
+  auto* table = static_cast<Table*>(this->table());
+  if (!table) return keys;
   // Made room for beforehand: nothing is allocated while the table is in use.
   std::vector<std::pair<std::uint64_t, std::uint64_t>> marked;
   marked.reserve(kSlotCount);

@@ -16,10 +16,11 @@
 // mark at every entry observing the name, then rings the entry's socket.
 //
 // The registry is shared with every process of the device, so nothing in it is
-// trusted: a mapping is only used guarded (a file cut short under it would
-// otherwise fault; the use then ends as if the entry were damaged), a damaged
-// or vanished entry is re-created by its owner, and the doorbells' datagrams
-// carry no meaning.
+// trusted: an entry is checked for its size before each use of its mapping,
+// and the use is guarded against the file being cut short right after (it
+// would fault; the use then ends as if the entry were damaged), a damaged or
+// vanished entry is re-created by its owner, and the doorbells' datagrams carry
+// no meaning.
 namespace notify {
 
 /// The key of a name in the shared tables, the same in every process.
