@@ -134,7 +134,7 @@ orvane::Result<void> appendLogRecord(const char* devicePath, const char* previou
   };
   if (kept.descriptor >= 0) {
     struct stat opened {};
-    // A segment that would grow past its size is rotated, under the lock, by the way below.
+    // A segment that would grow past its size is rotated below, under the log file's lock.
     bool fits = kept.path == path && unchangedSince(kept.stamp) && ::fstat(kept.descriptor, &opened) == 0 &&
                 !(opened.st_size > 0 && opened.st_size + incoming > limit);
     if (fits && writeAll(kept.descriptor, record)) {
