@@ -4,15 +4,8 @@
 #include <vector>
 
 #include "platform/foundation/Foundation.h"
+#include "platform/messageui/MessageUITypes.h"
 #include "platform/uikit/UIViewController.h"
-
-typedef int MFMailComposeResult;
-enum : MFMailComposeResult {
-  MFMailComposeResultCancelled = 0,
-  MFMailComposeResultSaved = 1,
-  MFMailComposeResultSent = 2,
-  MFMailComposeResultFailed = 3,
-};
 
 /// The mail composer. On a device without a mail account none can be made:
 /// `init` gives nil and the person is told so.

@@ -95,7 +95,7 @@ void OrvaneListController::emailQM() {
   composer->setMailComposeDelegate(this);
 }
 
-void OrvaneListController::mailComposeController_didFinishWithResult_error(NSObject*, int, objc_object*) {
+void OrvaneListController::mailComposeController_didFinishWithResult_error(NSObject*, MFMailComposeResult, objc_object*) {
   dismissViewControllerAnimated_completion(true, nullptr);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/messageui/MessageUITypes.h"
 #include "prefs/QMOrvanePage.h"
 
 /// The bundle's first page, from the list "Orvane".
@@ -19,5 +20,5 @@ class OrvaneListController : public QMOrvaneListController {
   /// Prepares the support mail with the preferences and the package list attached, and shows it.
   void emailQM();
   /// Closes the composer, whatever the outcome.
-  void mailComposeController_didFinishWithResult_error(NSObject* controller, int result, objc_object* error);
+  void mailComposeController_didFinishWithResult_error(NSObject* controller, MFMailComposeResult result, objc_object* error);
 };

@@ -1,15 +1,8 @@
 #pragma once
 
 #include "platform/foundation/Foundation.h"
+#include "platform/messageui/MessageUITypes.h"
 #include "platform/uikit/UIViewController.h"
-
-typedef long MFMailComposeResult;
-enum : MFMailComposeResult {
-  MFMailComposeResultCancelled = 0,
-  MFMailComposeResultSaved = 1,
-  MFMailComposeResultSent = 2,
-  MFMailComposeResultFailed = 3,
-};
 
 class MFMailComposeViewController : public UIViewController {
  public:
