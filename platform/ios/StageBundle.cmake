@@ -1,6 +1,6 @@
 # Puts the settings bundle into a package's staging root, when its executable
-# was built: the executable, its resources, the 2x artwork, and the Settings
-# entry that PreferenceLoader reads.
+# was built: the executable, its resources, the artwork at every scale, and the
+# Settings entry that PreferenceLoader reads.
 if(NOT EXISTS ${BUNDLE}/Orvane)
   return()
 endif()
@@ -12,9 +12,9 @@ foreach(resource IN LISTS RESOURCES)
   get_filename_component(folder ${resource} DIRECTORY)
   file(COPY ${SOURCE}/prefs/resources/${resource} DESTINATION ${target}/${folder})
 endforeach()
-file(GLOB artwork ${ARTWORK}/*@2x.png)
+file(GLOB artwork ${ARTWORK}/*.png)
 if(NOT artwork)
-  message(FATAL_ERROR "no 2x artwork in ${ARTWORK}: build the simulation first")
+  message(FATAL_ERROR "no artwork in ${ARTWORK}: build the simulation first")
 endif()
 file(COPY ${artwork} DESTINATION ${target})
 file(COPY ${SOURCE}/prefs/resources/entry/Orvane.plist DESTINATION ${STAGE}/Library/PreferenceLoader/Preferences)

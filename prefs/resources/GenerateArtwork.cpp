@@ -1,5 +1,6 @@
-// Draws the settings bundle's artwork: the title logo, the footer logo and the
-// makers' portraits, each at 1x and at 2x ("name@2x.png").
+// Draws the settings bundle's artwork: the Settings entry's icon, the title
+// logo, the footer logo and the makers' portraits, each at 1x under the plain
+// name (what an exact lookup by name finds) and at 2x and 3x ("name@2x.png").
 //   generate-artwork OUTPUT_DIR
 
 #include <cairo.h>
@@ -17,14 +18,14 @@ using Drawing = std::function<void(cairo_t*, double width, double height)>;
 constexpr double themeRed = 65 / 255.0, themeGreen = 169 / 255.0, themeBlue = 214 / 255.0;
 
 bool render(const std::string& directory, const std::string& name, double width, double height, const Drawing& draw) {
-  for (int scale : {1, 2}) {
+  for (int scale : {1, 2, 3}) {
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width * scale),
                                                           static_cast<int>(height * scale));
     cairo_t* context = cairo_create(surface);
     cairo_scale(context, scale, scale);
     draw(context, width, height);
     cairo_destroy(context);
-    std::string file = directory + "/" + name + (scale == 2 ? "@2x.png" : ".png");
+    std::string file = directory + "/" + name + (scale == 1 ? std::string() : "@" + std::to_string(scale) + "x") + ".png";
     bool ok = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
     cairo_surface_destroy(surface);
     if (!ok) {
@@ -86,7 +87,21 @@ int main(int argc, char** argv) {
   }
   std::string directory = argv[1];
   // Drawn in one colour: the page shows the title logo as a template in the bar's tint.
-  bool ok = render(directory, "headerLogo", 110, 30, [](cairo_t* context, double, double height) {
+  // The 29-point icon of Settings' rows.
+  bool ok = render(directory, "icon", 29, 29, [](cairo_t* context, double width, double height) {
+    double radius = 6.5;
+    cairo_new_sub_path(context);
+    cairo_arc(context, width - radius, radius, radius, -M_PI / 2, 0);
+    cairo_arc(context, width - radius, height - radius, radius, 0, M_PI / 2);
+    cairo_arc(context, radius, height - radius, radius, M_PI / 2, M_PI);
+    cairo_arc(context, radius, radius, radius, M_PI, 3 * M_PI / 2);
+    cairo_close_path(context);
+    cairo_set_source_rgb(context, themeRed, themeGreen, themeBlue);
+    cairo_fill(context);
+    cairo_set_source_rgb(context, 1, 1, 1);
+    speaker(context, width / 2 - 1, height / 2, 20);
+  });
+  ok = ok && render(directory, "headerLogo", 110, 30, [](cairo_t* context, double, double height) {
     cairo_set_source_rgb(context, 1, 1, 1);
     speaker(context, 13, height / 2, 24);
     // In pixels of the 1x canvas, so that the word ends inside the 110 points a title view is given.
