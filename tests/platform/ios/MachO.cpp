@@ -1,5 +1,6 @@
 #include "tests/platform/ios/MachO.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -7,7 +8,7 @@
 
 #include <fmt/format.h>
 
-#include "tests/platform/ios/Sha256.h"
+#include "platform/ios/codesign/Digest.h"
 
 namespace machocheck {
 namespace {
@@ -80,6 +81,14 @@ class Reader {
   const std::vector<std::uint8_t>& bytes_;
 };
 
+/// A segment or section name: 16 bytes, NUL-padded.
+std::string fixedName(const Reader& reader, std::uint64_t offset) {
+  reader.check(offset, 16);
+  std::string name;
+  for (int i = 0; i < 16 && reader.byte(offset + i); ++i) name += char(reader.byte(offset + i));
+  return name;
+}
+
 std::string versionText(std::uint32_t version) {
   return fmt::format("{}.{}", version >> 16, (version >> 8) & 0xff);
 }
@@ -114,6 +123,7 @@ MachOFile MachOFile::parse(std::vector<std::uint8_t> bytes) {
   Reader reader(file.bytes);
   if (reader.little<std::uint32_t>(0) != MH_MAGIC_64) throw MalformedFile("not a thin 64-bit Mach-O file");
   file.cpuType = reader.little<std::uint32_t>(4);
+  file.cpuSubtype = reader.little<std::uint32_t>(8) & 0x00ffffff;
   file.fileType = reader.little<std::uint32_t>(12);
   std::uint32_t commandCount = reader.little<std::uint32_t>(16);
   std::uint32_t commandsSize = reader.little<std::uint32_t>(20);
@@ -140,10 +150,18 @@ MachOFile MachOFile::parse(std::vector<std::uint8_t> bytes) {
     std::uint64_t end = at + size;
     switch (command) {
       case LC_SEGMENT_64: {
+        if (size < 72) throw MalformedFile(fmt::format("segment command {} is too short", index));
+        if (fixedName(reader, at + 8) == "__LINKEDIT") {
+          file.linkeditVMSize = reader.little<std::uint64_t>(at + 32);
+          file.linkeditFileOffset = reader.little<std::uint64_t>(at + 40);
+          file.linkeditFileSize = reader.little<std::uint64_t>(at + 48);
+        }
         std::uint32_t sections = reader.little<std::uint32_t>(at + 64);
         for (std::uint32_t section = 0; section < sections; ++section) {
           std::uint64_t header = at + 72 + 80 * std::uint64_t(section);
           if (header + 80 > end) throw MalformedFile("section header past its segment command");
+          file.sections.push_back({fixedName(reader, header + 16), fixedName(reader, header),
+                                   reader.little<std::uint32_t>(header + 48), reader.little<std::uint64_t>(header + 40)});
           if ((reader.little<std::uint32_t>(header + 64) & 0xff) == S_MOD_INIT_FUNC_POINTERS) {
             initialiserSections.emplace_back(reader.little<std::uint32_t>(header + 48),
                                              reader.little<std::uint64_t>(header + 40));
@@ -273,55 +291,232 @@ std::vector<std::string> unlistedImports(const MachOFile& file, const ExportList
   return faults;
 }
 
-std::vector<std::string> codeSignatureFaults(const MachOFile& file) {
-  constexpr std::uint32_t superBlobMagic = 0xfade0cc0, codeDirectoryMagic = 0xfade0c02;
-  constexpr std::uint32_t adhocFlag = 0x2;
-  constexpr std::uint8_t sha256Type = 2;
-  if (!file.codeSignatureSize) return {"no code signature"};
+bool MachOFile::hasSection(const std::string& segment, const std::string& name) const {
+  return std::any_of(sections.begin(), sections.end(),
+                     [&](const Section& section) { return section.segment == segment && section.name == name; });
+}
+
+std::vector<std::string> MachOFile::cStrings() const {
+  std::vector<std::string> strings;
+  Reader reader(bytes);
+  for (const Section& section : sections) {
+    if (section.segment != "__TEXT" || section.name != "__cstring") continue;
+    reader.check(section.fileOffset, section.size);
+    for (std::uint64_t at = section.fileOffset, end = at + section.size; at < end;) {
+      strings.push_back(reader.string(at, end));
+      at += strings.back().size() + 1;
+    }
+  }
+  return strings;
+}
+
+namespace {
+
+// The values as the kernels define them, written here apart from the signer's
+// so that a wrong constant there cannot pass unseen.
+constexpr std::uint32_t superBlobMagic = 0xfade0cc0, requirementsMagic = 0xfade0c01, codeDirectoryMagic = 0xfade0c02;
+constexpr std::uint32_t adHocFlag = 0x2;
+constexpr std::uint32_t earliestVersion = 0x20001, scatterVersion = 0x20100, latestVersion = 0x20400;
+constexpr std::uint8_t sha1Type = 1, sha256Type = 2;
+constexpr std::uint8_t pageShift4K = 12;
+
+struct IndexEntry {
+  std::uint32_t slot;
+  std::uint64_t offset;  // in the file
+  std::uint32_t length;
+};
+
+/// The SuperBlob's index, each blob's magic and length checked to lie inside it.
+std::vector<IndexEntry> readIndex(const MachOFile& file, std::vector<std::string>& faults) {
   Reader reader(file.bytes);
   std::uint64_t blob = file.codeSignatureOffset;
-  std::vector<std::string> faults;
+  if (reader.big32(blob) != superBlobMagic) throw MalformedFile("not an embedded signature (SuperBlob)");
+  std::uint32_t length = reader.big32(blob + 4);
+  std::uint32_t count = reader.big32(blob + 8);
+  if (length > file.codeSignatureSize) {
+    faults.push_back(fmt::format("the SuperBlob's {} bytes overrun LC_CODE_SIGNATURE's {}", length, file.codeSignatureSize));
+  }
+  if (12 + 8 * std::uint64_t(count) > length) throw MalformedFile(fmt::format("{} index entries overrun the SuperBlob", count));
+  std::vector<IndexEntry> entries;
+  for (std::uint32_t index = 0; index < count; ++index) {
+    std::uint32_t slot = reader.big32(blob + 12 + 8 * index);
+    std::uint32_t offset = reader.big32(blob + 16 + 8 * index);
+    if (std::uint64_t(offset) + 8 > length || offset + std::uint64_t(reader.big32(blob + offset + 4)) > length) {
+      faults.push_back(fmt::format("the blob of slot {:#x} runs past the SuperBlob", slot));
+      continue;
+    }
+    entries.push_back({slot, blob + offset, reader.big32(blob + offset + 4)});
+  }
+  return entries;
+}
+
+std::vector<std::uint8_t> hashWith(std::uint8_t type, const std::uint8_t* bytes, std::size_t size) {
+  if (type == sha1Type) {
+    auto digest = codesign::sha1(bytes, size);
+    return {digest.begin(), digest.end()};
+  }
+  auto digest = codesign::sha256(bytes, size);
+  return {digest.begin(), digest.end()};
+}
+
+/// One code directory's faults, each line starting with `name`.
+void checkCodeDirectory(const MachOFile& file, const IndexEntry& entry, const std::string& name,
+                        std::uint8_t wantedType, const std::string& identifier,
+                        const std::vector<std::uint8_t>& requirements, std::vector<std::string>& faults) {
+  Reader reader(file.bytes);
+  std::uint64_t directory = entry.offset;
+  auto fault = [&](const std::string& what) { faults.push_back(name + ": " + what); };
+  if (reader.big32(directory) != codeDirectoryMagic) return fault("not a code directory");
+  std::uint32_t length = entry.length;
+  std::uint32_t version = reader.big32(directory + 8);
+  std::uint32_t flags = reader.big32(directory + 12);
+  std::uint32_t hashOffset = reader.big32(directory + 16);
+  std::uint32_t identOffset = reader.big32(directory + 20);
+  std::uint32_t special = reader.big32(directory + 24);
+  std::uint32_t codeSlots = reader.big32(directory + 28);
+  std::uint32_t codeLimit = reader.big32(directory + 32);
+  std::uint8_t hashSize = reader.byte(directory + 36);
+  std::uint8_t hashType = reader.byte(directory + 37);
+  std::uint8_t pageShift = reader.byte(directory + 39);
+  std::uint32_t headerSize = version >= scatterVersion ? 48 : 44;
+
+  if (version < earliestVersion || version > latestVersion) fault(fmt::format("unknown version {:#x}", version));
+  if (version >= scatterVersion && reader.big32(directory + 44)) fault("scatter vectors, which nothing here writes");
+  if (!(flags & adHocFlag)) fault("not ad hoc");
+  std::uint8_t sizeForType = hashType == sha1Type ? 20 : hashType == sha256Type ? 32 : 0;
+  if (!sizeForType || hashSize != sizeForType) {
+    return fault(fmt::format("hash type {} of size {}", hashType, hashSize));
+  }
+  if (hashType != wantedType) {
+    return fault(fmt::format("{} where {} belongs", hashType == sha1Type ? "SHA-1" : "SHA-256",
+                             wantedType == sha1Type ? "SHA-1" : "SHA-256"));
+  }
+  if (pageShift != pageShift4K) return fault(fmt::format("page size 2^{}, not 4 KiB", pageShift));
+  std::uint64_t specialStart = hashOffset - std::uint64_t(special) * hashSize;
+  if (identOffset < headerSize || special < 2 || hashOffset < std::uint64_t(special) * hashSize ||
+      specialStart <= identOffset || hashOffset + std::uint64_t(codeSlots) * hashSize > length) {
+    return fault(fmt::format("offsets out of order: identifier {}, {} special and {} page hashes from {}, length {}",
+                             identOffset, special, codeSlots, hashOffset, length));
+  }
+  std::string ident = reader.string(directory + identOffset, directory + specialStart);
+  if (ident != identifier) fault(fmt::format("identifier \"{}\", not \"{}\"", ident, identifier));
+
+  auto slotBytes = [&](std::int64_t slot) {
+    std::uint64_t at = directory + hashOffset + slot * std::int64_t(hashSize);
+    reader.check(at, hashSize);
+    return std::vector<std::uint8_t>(file.bytes.begin() + at, file.bytes.begin() + at + hashSize);
+  };
+  if (slotBytes(-1) != std::vector<std::uint8_t>(hashSize, 0)) fault("special slot -1 (Info.plist) holds a hash");
+  if (slotBytes(-2) != hashWith(hashType, requirements.data(), requirements.size())) {
+    fault("special slot -2 is not the hash of the requirements");
+  }
+
+  if (codeLimit != file.codeSignatureOffset) {
+    fault(fmt::format("covers {:#x} bytes, not the {:#x} before the signature", codeLimit, file.codeSignatureOffset));
+  }
+  constexpr std::uint64_t pageSize = std::uint64_t(1) << pageShift4K;
+  if (codeSlots != (std::uint64_t(codeLimit) + pageSize - 1) / pageSize) {
+    fault(fmt::format("{} page hashes for {:#x} bytes", codeSlots, codeLimit));
+  }
+  reader.check(0, codeLimit);
+  for (std::uint32_t page = 0; page < codeSlots && std::uint64_t(page) * pageSize < codeLimit; ++page) {
+    std::uint64_t start = page * pageSize;
+    std::uint64_t size = std::min<std::uint64_t>(pageSize, codeLimit - start);
+    if (slotBytes(page) != hashWith(hashType, file.bytes.data() + start, size)) {
+      fault(fmt::format("page {} (bytes {:#x} to {:#x}) does not match its hash", page, start, start + size));
+    }
+  }
+}
+
+bool belowIOS9(const std::string& minimum) {
   try {
-    if (reader.big32(blob) != superBlobMagic) return {"the signature is not an embedded signature blob"};
-    std::uint32_t count = reader.big32(blob + 8);
-    std::uint64_t directory = 0;
-    for (std::uint32_t index = 0; index < count; ++index) {
-      if (reader.big32(blob + 12 + 8 * index) == 0) directory = blob + reader.big32(blob + 16 + 8 * index);
-    }
-    if (!directory || reader.big32(directory) != codeDirectoryMagic) return {"no code directory"};
-    std::uint32_t flags = reader.big32(directory + 12);
-    std::uint32_t hashOffset = reader.big32(directory + 16);
-    std::uint32_t codeSlots = reader.big32(directory + 28);
-    std::uint32_t codeLimit = reader.big32(directory + 32);
-    std::uint8_t hashSize = reader.byte(directory + 36);
-    std::uint8_t hashType = reader.byte(directory + 37);
-    std::uint8_t pageShift = reader.byte(directory + 39);
-    if (!(flags & adhocFlag)) faults.push_back("the signature is not ad hoc");
-    if (hashType != sha256Type || hashSize != 32) return {fmt::format("hash type {} of size {}, not SHA-256", hashType, hashSize)};
-    if (pageShift < 9 || pageShift > 16) return {fmt::format("page size 2^{}", pageShift)};
-    if (codeLimit != file.codeSignatureOffset) {
-      faults.push_back(fmt::format("the signature covers {:#x} bytes, not the {:#x} before it", codeLimit,
-                                   file.codeSignatureOffset));
-    }
-    std::uint64_t pageSize = std::uint64_t(1) << pageShift;
-    if (codeSlots != (codeLimit + pageSize - 1) / pageSize) {
-      faults.push_back(fmt::format("{} page hashes for {:#x} bytes", codeSlots, codeLimit));
-    }
-    reader.check(0, codeLimit);
-    for (std::uint32_t page = 0; page < codeSlots && std::uint64_t(page) * pageSize < codeLimit; ++page) {
-      std::uint64_t start = page * pageSize;
-      std::uint64_t size = std::min<std::uint64_t>(pageSize, codeLimit - start);
-      auto digest = sha256(file.bytes.data() + start, size);
-      std::uint64_t stored = directory + hashOffset + std::uint64_t(page) * hashSize;
-      reader.check(stored, hashSize);
-      if (std::memcmp(digest.data(), file.bytes.data() + stored, hashSize) != 0) {
-        faults.push_back(fmt::format("page {} (bytes {:#x} to {:#x}) does not match its hash", page, start, start + size));
+    return std::stoi(minimum) < 9;
+  } catch (const std::exception&) {
+    return true;  // unknown: hold it to the strictest kernels
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> codeSignatureFaults(const MachOFile& file, const std::string& identifier) {
+  if (!file.codeSignatureSize) return {"no code signature"};
+  std::vector<std::string> faults;
+  std::uint64_t signatureEnd = std::uint64_t(file.codeSignatureOffset) + file.codeSignatureSize;
+  if (file.codeSignatureOffset < file.linkeditFileOffset ||
+      signatureEnd > file.linkeditFileOffset + file.linkeditFileSize || file.linkeditFileSize > file.linkeditVMSize) {
+    faults.push_back("the signature lies outside __LINKEDIT, or __LINKEDIT outside its mapping");
+  }
+  try {
+    Reader(file.bytes).check(file.codeSignatureOffset, file.codeSignatureSize);
+    std::vector<IndexEntry> entries = readIndex(file, faults);
+    auto find = [&](std::uint32_t slot) -> const IndexEntry* {
+      for (const IndexEntry& entry : entries) {
+        if (entry.slot == slot) return &entry;
       }
+      return nullptr;
+    };
+    const IndexEntry* requirements = find(2);
+    std::vector<std::uint8_t> requirementsBytes;
+    Reader reader(file.bytes);
+    if (!requirements) {
+      faults.push_back("no requirements (slot 2)");
+    } else {
+      requirementsBytes.assign(file.bytes.begin() + requirements->offset,
+                               file.bytes.begin() + requirements->offset + requirements->length);
+      if (reader.big32(requirements->offset) != requirementsMagic || requirements->length != 12 ||
+          reader.big32(requirements->offset + 8) != 0) {
+        faults.push_back("the requirements (slot 2) are not the empty set");
+      }
+    }
+    // The kernels of iOS 7 and 8 read slot 0 only and refuse all but SHA-1 there.
+    bool early = belowIOS9(file.minimumIOS);
+    std::string primaryName = "code directory (slot 0)";
+    if (const IndexEntry* primary = find(0)) {
+      std::size_t before = faults.size();
+      checkCodeDirectory(file, *primary, primaryName, early ? sha1Type : reader.byte(primary->offset + 37), identifier,
+                         requirementsBytes, faults);
+      if (early && faults.size() > before && faults[before].find("where SHA-1 belongs") != std::string::npos) {
+        faults[before] += fmt::format(": the kernels of iOS 7 and 8 refuse it (minimum iOS {})", file.minimumIOS);
+      }
+    } else {
+      faults.push_back("no code directory (slot 0)");
+    }
+    if (const IndexEntry* alternate = find(0x1000)) {
+      checkCodeDirectory(file, *alternate, "code directory (slot 0x1000)", sha256Type, identifier, requirementsBytes,
+                         faults);
+    } else {
+      faults.push_back("no alternate SHA-256 code directory (slot 0x1000)");
     }
   } catch (const MalformedFile& error) {
     faults.push_back(std::string("signature: ") + error.what());
   }
   return faults;
+}
+
+std::vector<std::string> describeSignature(const MachOFile& file) {
+  std::vector<std::string> lines{fmt::format("LC_CODE_SIGNATURE: {:#x}, {} bytes (file {} bytes, __LINKEDIT {:#x} + {})",
+                                             file.codeSignatureOffset, file.codeSignatureSize, file.bytes.size(),
+                                             file.linkeditFileOffset, file.linkeditFileSize)};
+  std::vector<std::string> faults;
+  Reader reader(file.bytes);
+  try {
+    for (const IndexEntry& entry : readIndex(file, faults)) {
+      std::string what = fmt::format("magic {:#x}", reader.big32(entry.offset));
+      if (reader.big32(entry.offset) == codeDirectoryMagic) {
+        what = fmt::format("code directory v{:#x}, {}, {} special + {} page hashes, page 2^{}, flags {:#x}",
+                           reader.big32(entry.offset + 8), reader.byte(entry.offset + 37) == sha1Type ? "SHA-1" : "SHA-256",
+                           reader.big32(entry.offset + 24), reader.big32(entry.offset + 28), reader.byte(entry.offset + 39),
+                           reader.big32(entry.offset + 12));
+      } else if (reader.big32(entry.offset) == requirementsMagic) {
+        what = fmt::format("requirements, {} entries", reader.big32(entry.offset + 8));
+      }
+      lines.push_back(fmt::format("slot {:#06x} at {:#x} (+{}), {} bytes: {}", entry.slot, entry.offset,
+                                  entry.offset - file.codeSignatureOffset, entry.length, what));
+    }
+  } catch (const MalformedFile& error) {
+    lines.push_back(std::string("signature: ") + error.what());
+  }
+  return lines;
 }
 
 }  // namespace machocheck
