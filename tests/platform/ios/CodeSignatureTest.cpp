@@ -9,6 +9,7 @@
 #include "platform/ios/codesign/CodeSignature.h"
 #include "platform/ios/codesign/Digest.h"
 #include "tests/platform/ios/MachO.h"
+#include "tests/platform/ios/MachOSamples.h"
 
 using testing::HasSubstr;
 using testing::IsEmpty;
@@ -45,49 +46,8 @@ TEST(Digest, MatchesTheStandardsVectorsAcrossBlockBoundaries) {
             "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
 }
 
-template <class T>
-void put(std::vector<std::uint8_t>& bytes, std::size_t offset, T value) {
-  std::memcpy(bytes.data() + offset, &value, sizeof value);
-}
-
-void putName(std::vector<std::uint8_t>& bytes, std::size_t offset, const char* name) {
-  std::memcpy(bytes.data() + offset, name, std::strlen(name));
-}
-
-/// A small arm64 dylib as a linker lays it out: header, __TEXT with one
-/// section starting `textStart` bytes in, and __LINKEDIT at the end of the file.
-std::vector<std::uint8_t> unsignedDylib(std::uint32_t textStart = 0x200, std::size_t linkeditSize = 0x1234) {
-  constexpr std::size_t linkeditOffset = 0x4000;
-  std::vector<std::uint8_t> bytes(linkeditOffset + linkeditSize, 0);
-  put<std::uint32_t>(bytes, 0, 0xfeedfacf);
-  put<std::uint32_t>(bytes, 4, machocheck::CPU_TYPE_ARM64);
-  put<std::uint32_t>(bytes, 12, machocheck::MH_DYLIB);
-  put<std::uint32_t>(bytes, 16, 2);
-  put<std::uint32_t>(bytes, 20, 152 + 72);
-  put<std::uint32_t>(bytes, 24, machocheck::MH_TWOLEVEL);
-  std::size_t text = 32;
-  put<std::uint32_t>(bytes, text, 0x19);
-  put<std::uint32_t>(bytes, text + 4, 152);
-  putName(bytes, text + 8, "__TEXT");
-  put<std::uint64_t>(bytes, text + 32, 0x4000);
-  put<std::uint64_t>(bytes, text + 48, 0x4000);
-  put<std::uint32_t>(bytes, text + 64, 1);
-  putName(bytes, text + 72, "__text");
-  putName(bytes, text + 72 + 16, "__TEXT");
-  put<std::uint64_t>(bytes, text + 72 + 32, textStart);
-  put<std::uint64_t>(bytes, text + 72 + 40, 0x4000 - textStart);
-  put<std::uint32_t>(bytes, text + 72 + 48, textStart);
-  std::size_t linkedit = text + 152;
-  put<std::uint32_t>(bytes, linkedit, 0x19);
-  put<std::uint32_t>(bytes, linkedit + 4, 72);
-  putName(bytes, linkedit + 8, "__LINKEDIT");
-  put<std::uint64_t>(bytes, linkedit + 24, 0x4000);
-  put<std::uint64_t>(bytes, linkedit + 32, linkeditSize);
-  put<std::uint64_t>(bytes, linkedit + 40, linkeditOffset);
-  put<std::uint64_t>(bytes, linkedit + 48, linkeditSize);
-  for (std::size_t at = textStart; at < bytes.size(); ++at) bytes[at] = std::uint8_t(at * 7 + at / 4096);
-  return bytes;
-}
+using machosamples::put;
+using machosamples::unsignedDylib;
 
 TEST(CodeSignature, AddsASignatureThatTheCheckerAccepts) {
   std::vector<std::uint8_t> input = unsignedDylib();
@@ -159,7 +119,7 @@ TEST(CodeSignature, RefusesWhatItCannotSignWithTheReason) {
   put<std::uint64_t>(bytes, 32 + 152 + 48, 0xffffffffffff0000);
   EXPECT_EQ(reason(bytes), "__LINKEDIT runs past the end of the file");
   bytes = unsignedDylib();
-  putName(bytes, 32 + 152 + 8, "__DATA");
+  std::memcpy(bytes.data() + 32 + 152 + 8, "__DATA\0\0\0\0", 10);
   EXPECT_EQ(reason(bytes), "no __LINKEDIT segment");
   EXPECT_EQ(codesign::signAdHoc(unsignedDylib(), "").error().message(),
             "the identifier must be a non-empty string without NUL");
