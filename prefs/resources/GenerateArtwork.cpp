@@ -86,7 +86,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::string directory = argv[1];
-  // Drawn in one colour: the page shows the title logo as a template in the bar's tint.
   // The 29-point icon of Settings' rows.
   bool ok = render(directory, "icon", 29, 29, [](cairo_t* context, double width, double height) {
     double radius = 6.5;
@@ -101,6 +100,7 @@ int main(int argc, char** argv) {
     cairo_set_source_rgb(context, 1, 1, 1);
     speaker(context, width / 2 - 1, height / 2, 20);
   });
+  // Drawn in one colour: the page shows the title logo as a template in the bar's tint.
   ok = ok && render(directory, "headerLogo", 110, 30, [](cairo_t* context, double, double height) {
     cairo_set_source_rgb(context, 1, 1, 1);
     speaker(context, 13, height / 2, 24);
