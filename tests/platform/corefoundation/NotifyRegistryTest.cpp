@@ -64,7 +64,7 @@ namespace {
 
 const std::uint64_t kKey = notify::keyOf("guarded");
 
-class NotifyGuardTest : public ::testing::Test {
+class NotifyRegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     directory_ = notify::registryDirectory();
@@ -113,7 +113,7 @@ class NotifyGuardTest : public ::testing::Test {
   testsupport::TemporaryDevice device_;
 };
 
-TEST_F(NotifyGuardTest, EachUseOfATableCutShortRightAfterItsCheckReportsDamage) {
+TEST_F(NotifyRegistryTest, EachUseOfATableCutShortRightAfterItsCheckReportsDamage) {
 #if defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "a fault inside the thread sanitizer's own atomics cannot be recovered from";
 #endif
