@@ -70,7 +70,8 @@ bool markIn(Table& table, std::uint64_t key) {
 // touching a mapped page past the file's new end raises SIGBUS. Its size is
 // checked before each use, but it may be cut short right after the check: so
 // every use also runs guarded, and a fault ends it as if the table were damaged.
-thread_local sigjmp_buf* faultLanding = nullptr;
+// Volatile: only the handler reads it, so the compiler would drop its stores as dead.
+thread_local sigjmp_buf* volatile faultLanding = nullptr;
 struct sigaction busActionBefore;
 
 void onBusError(int signal, siginfo_t* info, void* context) {
@@ -114,7 +115,10 @@ bool guarded(Use&& use) {
   // The mask is not saved: that would cost every use a system call.
   if (sigsetjmp(landing, 0) != 0) return false;
   faultLanding = &landing;
+  // The fences keep every access of the table between the two stores.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   use();
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   faultLanding = nullptr;
   return true;
 }

@@ -26,6 +26,7 @@ namespace springboard {
 namespace {
 
 constexpr auto kReadyWithin = std::chrono::seconds(30);
+constexpr auto kAnswerWithin = std::chrono::seconds(5);
 
 // Through the system calls: the C library's declarations of these lack C linkage.
 int openProcess(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
@@ -46,11 +47,34 @@ struct Handle {
   }
 };
 
-/// Whether the connection's other end has gone: SpringBoard closes its
-/// listening socket, and every connection, when it ends.
-bool hungUp(int connection) {
-  pollfd watched{connection, POLLRDHUP, 0};
-  return ::poll(&watched, 1, 0) > 0 && (watched.revents & (POLLHUP | POLLRDHUP | POLLERR));
+bool awaitEnd(int processDescriptor, std::chrono::milliseconds patience) {
+  pollfd watched{processDescriptor, POLLIN, 0};
+  for (;;) {
+    int ready = ::poll(&watched, 1, static_cast<int>(patience.count()));
+    if (ready < 0 && errno == EINTR) continue;
+    return ready > 0;
+  }
+}
+
+/// Whether the process behind a connection to the button socket is a live
+/// SpringBoard: one killed a moment ago holds its socket, and takes
+/// connections into its queue, until its end has closed it. So it is asked
+/// for the volume, and counts as running once it answers, or, never having
+/// answered, while it has neither ended nor let go of the connection
+/// (a SpringBoard still loading its extensions, or stopped, answers late).
+bool answers(int connection, int processDescriptor) {
+  // Unsent, the question goes unanswered: the end of the process or of the connection still tells.
+  [[maybe_unused]] ssize_t sent = ::send(connection, "volume", 6, MSG_NOSIGNAL | MSG_DONTWAIT);
+  pollfd watched[] = {{connection, POLLIN | POLLRDHUP, 0}, {processDescriptor, POLLIN, 0}};
+  for (;;) {
+    int ready = ::poll(watched, 2, static_cast<int>(std::chrono::milliseconds(kAnswerWithin).count()));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return ready == 0;
+    if (watched[1].revents) return false;
+    char reply[64];
+    return !(watched[0].revents & (POLLHUP | POLLRDHUP | POLLERR)) &&
+           ::recv(connection, reply, sizeof reply, MSG_DONTWAIT) > 0;
+  }
 }
 
 /// Fills `handle` when a SpringBoard runs; an error when that cannot be told.
@@ -66,11 +90,13 @@ orvane::Result<void> findRunning(Handle& handle) {
   if (::getsockopt(*connection, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0 || credentials.pid <= 0) {
     found = orvane::Error(std::string("cannot tell SpringBoard's process: ") + std::strerror(errno), errno);
   } else if (int descriptor = openProcess(credentials.pid); descriptor >= 0) {
-    // Still connected, so that pid has not ended and been reused meanwhile.
-    if (!hungUp(*connection)) {
+    // Answering after the descriptor was opened, so that pid has not ended and been reused meanwhile.
+    if (answers(*connection, descriptor)) {
       handle.pid = credentials.pid;
       handle.descriptor = descriptor;
     } else {
+      // Ending: once it has, its socket is free for the next SpringBoard.
+      awaitEnd(descriptor, kAnswerWithin);
       ::close(descriptor);
     }
   } else if (errno != ESRCH) {
@@ -78,15 +104,6 @@ orvane::Result<void> findRunning(Handle& handle) {
   }
   ::close(*connection);
   return found;
-}
-
-bool awaitEnd(int processDescriptor, std::chrono::milliseconds patience) {
-  pollfd watched{processDescriptor, POLLIN, 0};
-  for (;;) {
-    int ready = ::poll(&watched, 1, static_cast<int>(patience.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    return ready > 0;
-  }
 }
 
 void removePidFile(pid_t pid) {

@@ -11,8 +11,9 @@
 
 // The device's SpringBoard as a process: finding the one running, starting
 // one in the background and stopping it. A running SpringBoard is known by
-// its button socket (sim/common/PressChannel.h), never by a file that may be
-// stale; it also writes its pid to kPidFilePath for people and scripts.
+// its button socket (sim/common/PressChannel.h) and its answer there, never by
+// a file that may be stale; it also writes its pid to kPidFilePath for people
+// and scripts.
 namespace springboard {
 
 /// Written by SpringBoard once it takes presses ("<pid>\n"), removed when it ends.
@@ -20,7 +21,8 @@ inline constexpr const char* kPidFilePath = "/var/run/SpringBoard.pid";
 
 /// The pid of the device's running SpringBoard, from the credentials of its
 /// button socket; none when no SpringBoard runs, an Error when that cannot be
-/// told (e.g. the socket cannot be reached).
+/// told (e.g. the socket cannot be reached). One that is ending (killed a
+/// moment ago) is none, once it has let go of the socket.
 orvane::Result<std::optional<pid_t>> runningPid();
 
 /// Starts the device's SpringBoard with `options` (as `orvane-sim springboard`

@@ -108,6 +108,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto listening = pressing::listen();
+  // The socket of a SpringBoard killed a moment ago is free once it has ended.
+  if (!listening && listening.error().code() == EADDRINUSE) {
+    auto holder = springboard::runningPid();
+    if (holder && !*holder) listening = pressing::listen();
+  }
   if (!listening) {
     std::fprintf(stderr, "SpringBoard: %s\n", listening.error().message().c_str());
     return 1;

@@ -120,6 +120,35 @@ TEST_F(SpringBoardLife, StopBelievesTheButtonSocketNeverAStalePidFile) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
+TEST_F(SpringBoardLife, ASpringBoardKilledAMomentAgoIsNotRunningAndTheNextOneStarts) {
+  // A killed SpringBoard holds its button socket until its end has closed it.
+  // Inside that moment, every other round asks whether one runs, as
+  // `springboard --detach` does, and the others start the next one at once.
+  pid_t killed = -1;
+  for (int round = 0; round < 20; ++round) {
+    auto started = springboard::startDetached({});
+    ASSERT_TRUE(started) << "round " << round << ": " << started.error().message();
+    if (killed > 0) ::waitpid(killed, nullptr, 0);
+    ASSERT_EQ(::kill(*started, SIGKILL), 0);
+    killed = *started;
+    if (round % 2 == 1) continue;
+    auto running = springboard::runningPid();
+    ASSERT_TRUE(running) << running.error().message();
+    ASSERT_EQ(*running, std::nullopt) << "round " << round << ": the killed SpringBoard counts as running";
+  }
+  ::waitpid(killed, nullptr, 0);
+
+  // The same through the command, its SpringBoard killed as a user would.
+  for (int round = 0; round < 3; ++round) {
+    auto detached = sim({"springboard", "--detach"});
+    ASSERT_EQ(detached.status, 0) << "round " << round << ": " << detached.err;
+    ASSERT_EQ(::kill(pidIn(detached.out), SIGKILL), 0);
+  }
+  auto last = sim({"springboard", "--detach"});
+  EXPECT_EQ(last.status, 0) << last.err;
+  EXPECT_EQ(sim({"press", "up"}).status, 0);
+}
+
 TEST_F(SpringBoardLife, TellsWhetherTheMappedHookLibraryIsStillTheInstalledOne) {
   ASSERT_EQ(sim({"springboard", "--detach"}).status, 0);
   std::optional<pid_t> pid = springboard::runningPid().value_or(std::nullopt);
