@@ -51,4 +51,7 @@ class NSPropertyListSerialization {
   /// object or a value the file format cannot hold exactly.
   static std::optional<std::string> xmlDataWithPropertyList(const objc_object* value);
   static bool isPropertyList(const objc_object* value);
+
+ private:
+  class ObjectMaker;
 };

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 namespace foundation {
 namespace {
@@ -191,6 +192,14 @@ bool decodeBase64(std::string_view text, std::string& out) {
   return true;
 }
 
+/// What a value comes to with every shared object counted at each reference.
+struct Extent {
+  std::size_t values = 0;
+  std::size_t bytes = 0;
+  /// Containers on its deepest path.
+  std::size_t height = 0;
+};
+
 /// Containers being filled, innermost last; shared by both parsers.
 class Builder {
  public:
@@ -202,59 +211,93 @@ class Builder {
     if (reason_.empty()) reason_ = std::move(why);
     return false;
   }
-  std::size_t depth() const { return stack_.size(); }
-  bool done() const { return root_.has_value(); }
-  Type innermost() const { return stack_.back().type; }
-  bool awaitingValue() const { return stack_.back().type == Type::Dictionary && pendingKey_.back().has_value(); }
+  std::size_t depth() const { return open_.size(); }
+  bool done() const { return root_ != nullptr; }
+  Type innermost() const { return open_.back().value.type; }
 
-  bool count() {
-    if (++objects_ > limits_.maxObjects) return fail(fmt::format("it holds more than {} values", limits_.maxObjects));
-    return true;
+  /// A new string, number, date or data value; `made`, if given, receives it for reuse.
+  bool scalar(PropertyListValue value, SharedPropertyListValue* made = nullptr) {
+    Extent extent{1, value.text.size(), 0};
+    auto shared = std::make_shared<const PropertyListValue>(std::move(value));
+    if (made) *made = shared;
+    return add(std::move(shared), extent);
+  }
+  /// A value already made, at one more place that refers to it.
+  bool add(SharedPropertyListValue value, const Extent& extent) {
+    if (!count(extent)) return false;
+    if (extent.height > limits_.maxDepth - std::min(limits_.maxDepth, open_.size())) return nestedTooDeep();
+    return deliver(std::move(value), extent);
   }
   bool open(Type type) {
-    if (stack_.size() >= limits_.maxDepth)
-      return fail(fmt::format("it is nested deeper than {} levels", limits_.maxDepth));
-    PropertyListValue container;
-    container.type = type;
-    stack_.push_back(std::move(container));
-    pendingKey_.emplace_back();
+    if (!count({1, 0, 0})) return false;
+    if (open_.size() >= limits_.maxDepth) return nestedTooDeep();
+    Open container;
+    container.value.type = type;
+    container.extent = {1, 0, 1};
+    open_.push_back(std::move(container));
     return true;
   }
   bool key(std::string text) {
-    if (stack_.empty() || stack_.back().type != Type::Dictionary || pendingKey_.back())
+    if (open_.empty() || open_.back().value.type != Type::Dictionary || open_.back().pendingKey)
       return fail("a key stands outside a dictionary or without a value");
-    pendingKey_.back() = std::move(text);
+    if (!count({0, text.size(), 0})) return false;
+    open_.back().extent.bytes += text.size();
+    open_.back().pendingKey = std::move(text);
     return true;
   }
-  bool close() {
-    if (pendingKey_.back()) return fail("a key has no value");
-    PropertyListValue container = std::move(stack_.back());
-    stack_.pop_back();
-    pendingKey_.pop_back();
-    return deliver(std::move(container));
+  /// Closes the innermost container; `made` and `extent`, if given, receive it for reuse.
+  bool close(SharedPropertyListValue* made = nullptr, Extent* extent = nullptr) {
+    if (open_.back().pendingKey) return fail("a key has no value");
+    Open finished = std::move(open_.back());
+    open_.pop_back();
+    auto shared = std::make_shared<const PropertyListValue>(std::move(finished.value));
+    if (made) *made = shared;
+    if (extent) *extent = finished.extent;
+    return deliver(std::move(shared), finished.extent);
   }
-  bool deliver(PropertyListValue value) {
-    if (stack_.empty()) {
+  SharedPropertyListValue take() { return std::move(root_); }
+
+ private:
+  struct Open {
+    PropertyListValue value;
+    Extent extent;
+    std::optional<std::string> pendingKey;
+  };
+
+  bool nestedTooDeep() { return fail(fmt::format("it is nested deeper than {} levels", limits_.maxDepth)); }
+  // The totals never pass their limits, so the sums cannot overflow.
+  bool count(const Extent& extent) {
+    if (extent.values > limits_.maxObjects - values_)
+      return fail(fmt::format("it holds more than {} values", limits_.maxObjects));
+    if (extent.bytes > limits_.maxExpandedBytes - bytes_)
+      return fail(fmt::format("it expands to more than {} bytes of text and data", limits_.maxExpandedBytes));
+    values_ += extent.values;
+    bytes_ += extent.bytes;
+    return true;
+  }
+  bool deliver(SharedPropertyListValue value, const Extent& extent) {
+    if (open_.empty()) {
       root_ = std::move(value);
       return true;
     }
-    PropertyListValue& parent = stack_.back();
-    if (parent.type == Type::Dictionary) {
-      if (!pendingKey_.back()) return fail("a dictionary value has no key");
-      parent.keys.push_back(std::move(*pendingKey_.back()));
-      pendingKey_.back().reset();
+    Open& parent = open_.back();
+    if (parent.value.type == Type::Dictionary) {
+      if (!parent.pendingKey) return fail("a dictionary value has no key");
+      parent.value.keys.push_back(std::move(*parent.pendingKey));
+      parent.pendingKey.reset();
     }
-    parent.items.push_back(std::move(value));
+    parent.value.items.push_back(std::move(value));
+    parent.extent.values += extent.values;
+    parent.extent.bytes += extent.bytes;
+    parent.extent.height = std::max(parent.extent.height, extent.height + 1);
     return true;
   }
-  std::optional<PropertyListValue> take() { return std::move(root_); }
 
- private:
   const PropertyListLimits& limits_;
-  std::vector<PropertyListValue> stack_;
-  std::vector<std::optional<std::string>> pendingKey_;
-  std::optional<PropertyListValue> root_;
-  std::size_t objects_ = 0;
+  std::vector<Open> open_;
+  SharedPropertyListValue root_;
+  std::size_t values_ = 0;
+  std::size_t bytes_ = 0;
   std::string reason_;
 };
 
@@ -432,14 +475,10 @@ class XmlParser {
   }
 
   bool value(const Tag& tag) {
-    if (!builder_.count()) return false;
     std::string_view name = tag.name;
     if (name == "dict" || name == "array") {
-      Type type = name == "dict" ? Type::Dictionary : Type::Array;
-      if (!tag.empty) return builder_.open(type);
-      PropertyListValue container;
-      container.type = type;
-      return builder_.deliver(std::move(container));
+      if (!builder_.open(name == "dict" ? Type::Dictionary : Type::Array)) return false;
+      return !tag.empty || builder_.close();
     }
     std::string text;
     if (!readText(tag, text)) return false;
@@ -466,7 +505,7 @@ class XmlParser {
     } else {
       return fail(fmt::format("it holds an unknown element <{}>", name));
     }
-    return builder_.deliver(std::move(value));
+    return builder_.scalar(std::move(value));
   }
 
   std::string_view text_;
@@ -568,9 +607,11 @@ class BinaryParser {
     while (!frames.empty()) {
       Frame& frame = frames.back();
       if (frame.next == frame.count) {
-        onPath_[frame.object] = false;
+        std::size_t object = frame.object;
+        onPath_[object] = false;
         frames.pop_back();
-        if (!builder_.close()) return false;
+        Made& made = made_[object];
+        if (!builder_.close(&made.value, &made.extent)) return false;
         continue;
       }
       std::size_t index = frame.next++;
@@ -616,9 +657,11 @@ class BinaryParser {
     return true;
   }
 
-  /// Reads one object: a scalar goes straight to the builder, a container opens a frame.
+  /// Reads one object: a scalar goes straight to the builder, a container opens
+  /// a frame, and one read before is handed on again.
   bool visit(std::size_t object, std::vector<Frame>& frames) {
-    if (!builder_.count()) return false;
+    if (auto found = made_.find(object); found != made_.end())
+      return builder_.add(found->second.value, found->second.extent);
     if (onPath_[object]) return fail("it contains itself");
     std::size_t offset = 0;
     if (!offsetOf(object, offset)) return false;
@@ -689,8 +732,16 @@ class BinaryParser {
       default:
         return fail("it holds an unsupported binary object");
     }
-    return builder_.deliver(std::move(value));
+    Made& made = made_[object];
+    made.extent = {1, value.text.size(), 0};
+    return builder_.scalar(std::move(value), &made.value);
   }
+
+  /// An object read, with what it expands to.
+  struct Made {
+    SharedPropertyListValue value;
+    Extent extent;
+  };
 
   std::string_view bytes_;
   Builder builder_;
@@ -700,6 +751,8 @@ class BinaryParser {
   std::size_t offsetSize_ = 0;
   std::size_t referenceSize_ = 0;
   std::vector<bool> onPath_;
+  // Only the objects read: the offset table may name far more than the values allowed.
+  std::unordered_map<std::size_t, Made> made_;
 };
 
 /// UTF-16 XML (with a byte-order mark) as UTF-8; false if it is not valid UTF-16.
@@ -814,7 +867,7 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
           appendEscaped(out, value.keys[i]);
           out += "</key>\n";
         }
-        if (!writeValue(out, value.items[i], depth + 1)) return false;
+        if (!writeValue(out, *value.items[i], depth + 1)) return false;
       }
       out += fmt::format("{}</{}>\n", indent, name);
       return true;
@@ -845,12 +898,12 @@ void appendUtf8(std::string& out, std::uint32_t code) {
 }
 
 ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListLimits& limits) {
-  if (bytes.size() > limits.maxBytes) return {std::nullopt, fmt::format("it is larger than {} bytes", limits.maxBytes)};
-  if (bytes.empty()) return {std::nullopt, "it is empty"};
+  if (bytes.size() > limits.maxBytes) return {nullptr, fmt::format("it is larger than {} bytes", limits.maxBytes)};
+  if (bytes.empty()) return {nullptr, "it is empty"};
   if (bytes.starts_with("bplist00")) return BinaryParser(bytes, limits).parse();
   if (bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE")) {
     std::string text;
-    if (!utf16Text(bytes, text)) return {std::nullopt, "it is not valid UTF-16"};
+    if (!utf16Text(bytes, text)) return {nullptr, "it is not valid UTF-16"};
     return XmlParser(text, limits).parse();
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);

@@ -165,7 +165,7 @@ TEST(PropertyListFormat, UTF16ListsAreReadAndBrokenOnesRefused) {
     auto parsed = parsePropertyList(bytes, {});
     ASSERT_TRUE(parsed.value) << parsed.reason;
     ASSERT_EQ(parsed.value->items.size(), 1u);
-    EXPECT_EQ(parsed.value->items[0].text, "Glöckchen 🔔");
+    EXPECT_EQ(parsed.value->item(0).text, "Glöckchen 🔔");
   }
   EXPECT_FALSE(parsePropertyList(little.substr(0, little.size() - 1), {}).value) << "an odd byte count";
   EXPECT_FALSE(parsePropertyList(little.substr(0, little.size() / 2), {}).value) << "half a file";
@@ -183,7 +183,7 @@ TEST(PropertyListFormat, EveryValueSurvivesARewriteExactly) {
   ASSERT_EQ(values.keys.size(), 12u);
   auto item = [&](const std::string& key) {
     for (std::size_t i = 0; i < values.keys.size(); ++i)
-      if (values.keys[i] == key) return values.items[i];
+      if (values.keys[i] == key) return values.item(i);
     ADD_FAILURE() << key;
     return PropertyListValue{};
   };
@@ -207,8 +207,8 @@ TEST(PropertyListFormat, EveryValueSurvivesARewriteExactly) {
   auto binary = roundTrip(binaryList({arrayOf({1, 2}), "\x14" + bigEndian(0, 8) + bigEndian(~std::uint64_t{0}, 8),
                                       "\x33" + bigEndian(bits, 8)}));
   ASSERT_EQ(binary.items.size(), 2u);
-  EXPECT_EQ(binary.items[0].integer, ~std::uint64_t{0});
-  EXPECT_EQ(binary.items[1].real, date);
+  EXPECT_EQ(binary.item(0).integer, ~std::uint64_t{0});
+  EXPECT_EQ(binary.item(1).real, date);
 
   for (const char* bad : {"<integer>18446744073709551616</integer>", "<integer>-9223372036854775809</integer>",
                           "<date>10000-01-01T00:00:00Z</date>", "<date>2001-02-29T00:00:00Z</date>"})
@@ -228,4 +228,68 @@ TEST(PropertyListFormat, SizeAndValueCountsAreLimited) {
   limits.maxObjects = 3;
   EXPECT_TRUE(parsePropertyList(xml("<array><true/><false/></array>"), limits).value);
   EXPECT_FALSE(parsePropertyList(xml("<array><true/><false/><true/></array>"), limits).value);
+}
+
+TEST(PropertyListFormat, AnObjectReferredToManyTimesIsReadOnce) {
+  using namespace std::string_literals;
+  // A dictionary and an array both holding one string, and the array twice.
+  std::string dictionary = "\xD2"s + reference(3) + reference(4) + reference(1) + reference(2);
+  auto parsed = parsePropertyList(
+      binaryList({dictionary, "\x5F\x10\x13hello, shared world", arrayOf({1, 1}), "\x51" "a", "\x51" "b"}), {});
+  ASSERT_TRUE(parsed.value) << parsed.reason;
+  ASSERT_EQ(parsed.value->items.size(), 2u);
+  const PropertyListValue& array = parsed.value->item(1);
+  ASSERT_EQ(array.items.size(), 2u);
+  EXPECT_EQ(parsed.value->items[0], array.items[0]);
+  EXPECT_EQ(array.items[0], array.items[1]);
+  EXPECT_EQ(array.item(0).text, "hello, shared world");
+
+  auto twice = parsePropertyList(binaryList({arrayOf({1, 1}), arrayOf({2, 2}), "\x09"}), {});
+  ASSERT_TRUE(twice.value) << twice.reason;
+  EXPECT_EQ(twice.value->items[0], twice.value->items[1]) << "a shared array too";
+}
+
+TEST(PropertyListFormat, WhatASharedObjectExpandsToIsBounded) {
+  // 1 MB on disk: a 500 KB string referred to 500,000 times, 250 GB if each
+  // reference were a copy.
+  std::string bomb = testsupport::sharedStringPropertyList(500000, 500000);
+  ASSERT_LT(bomb.size(), std::size_t{1} << 20);
+  PropertyListLimits limits;
+  limits.maxBytes = std::size_t{1} << 20;
+  auto start = std::chrono::steady_clock::now();
+  auto refused = parsePropertyList(bomb, limits);
+  EXPECT_FALSE(refused.value);
+  EXPECT_EQ(refused.reason, "it expands to more than 16777216 bytes of text and data");
+  expectQuick(std::chrono::steady_clock::now() - start);
+
+  // Within the bound it is read, with the one string held at every place.
+  auto read = parsePropertyList(testsupport::sharedStringPropertyList(100000, 160), limits);
+  ASSERT_TRUE(read.value) << read.reason;
+  const PropertyListValue& list = read.value->item(1);
+  ASSERT_EQ(list.items.size(), 160u);
+  EXPECT_EQ(list.items.front(), list.items.back());
+  EXPECT_EQ(list.items.front().use_count(), 160);
+  limits.maxExpandedBytes = 100000 * 159;
+  EXPECT_FALSE(parsePropertyList(testsupport::sharedStringPropertyList(100000, 160), limits).value);
+
+  // Keys count too: 20,000 dictionaries under one 1,000-byte key.
+  std::vector<std::string> objects = {"\xAF\x12" + bigEndian(20000, 4)};
+  for (std::uint32_t i = 1; i <= 20000; ++i) {
+    objects[0] += reference(i);
+    objects.push_back("\xD1" + reference(20001) + reference(20002));
+  }
+  objects.push_back("\x5F\x11" + bigEndian(1000, 2) + std::string(1000, 'k'));
+  objects.push_back("\x09");
+  EXPECT_EQ(parsePropertyList(binaryList(objects), {}).reason, "it expands to more than 16777216 bytes of text and data");
+
+  // A shared container counts its whole height wherever it is referred to:
+  // a chain of 40 arrays read at the top, then again below 30 more.
+  std::vector<std::string> chains = {arrayOf({1, 41})};
+  for (std::uint32_t i = 1; i <= 40; ++i) chains.push_back(i < 40 ? arrayOf({i + 1}) : arrayOf({}));
+  for (std::uint32_t i = 41; i <= 70; ++i) chains.push_back(i < 70 ? arrayOf({i + 1}) : arrayOf({1}));
+  auto nested = parsePropertyList(binaryList(chains), {});
+  EXPECT_FALSE(nested.value);
+  EXPECT_EQ(nested.reason, "it is nested deeper than 64 levels");
+  chains[70] = arrayOf({10});
+  EXPECT_TRUE(parsePropertyList(binaryList(chains), {}).value) << "31 levels above, 31 below";
 }

@@ -9,6 +9,7 @@
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/PropertyListDescription.h"
+#include "tests/support/Samples.h"
 #include "tests/support/TemporaryDevice.h"
 
 using testsupport::writeFile;
@@ -70,6 +71,35 @@ TEST(PropertyList, BinaryListsAreRead) {
   ASSERT_TRUE(read);
   EXPECT_FALSE(objc_cast<NSNumber>(read->objectForKey("isEnabled"))->boolValue());
   EXPECT_EQ(read->objectForKey("selectedDecreaseSound")->description(), "Chime");
+}
+
+TEST(PropertyList, AnObjectABinaryListSharesIsOneObject) {
+  using testsupport::bigEndian;
+  testsupport::TemporaryDevice device;
+  // {a = S; b = S; list = (S, D, D)} with D = {a = S}: one string, one dictionary.
+  std::string root = "\xD3\x01\x02\x03\x04\x04\x05";
+  std::string list = "\xA3\x04\x06\x06", shared = "\xD1\x01\x04";
+  writeFile(device.host(preferences), testsupport::binaryPropertyList(
+                                          {root, "\x51" "a", "\x51" "b", "\x54list", "\x55" "Chime", list, shared}, 4, 1));
+  auto read = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferences));
+  ASSERT_TRUE(read);
+  auto* items = objc_cast<NSArray>(read->objectForKey("list"));
+  ASSERT_TRUE(items);
+  ASSERT_EQ(items->count(), 3u);
+  EXPECT_EQ(read->objectForKey("a"), read->objectForKey("b"));
+  EXPECT_EQ(read->objectForKey("a"), items->objectAtIndex(0));
+  EXPECT_EQ(items->objectAtIndex(1), items->objectAtIndex(2));
+  EXPECT_EQ(objc_cast<NSDictionary>(items->objectAtIndex(1))->objectForKey("a"), read->objectForKey("a"));
+  EXPECT_FALSE(objc_cast<NSMutableDictionary>(items->objectAtIndex(1))) << "a shared dictionary cannot be changed";
+  read->setObject_forKey(NSSTR("Tick"), "a");
+  EXPECT_EQ(items->description(), "(\n    Chime,\n    {\n        a = Chime;\n    },\n    {\n        a = Chime;\n    }\n)");
+
+  // 1 MB that would be 250 GB as copies: refused with the reason, in no time.
+  writeFile(device.host(preferences), testsupport::sharedStringPropertyList(500000, 500000));
+  EXPECT_FALSE(NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferences)));
+  PropertyListFile file = readPropertyListFile(preferences, foundation::preferencesFileMaximumBytes);
+  EXPECT_EQ(file.status, PropertyListFileStatus::Unreadable);
+  EXPECT_EQ(file.reason, "it expands to more than 16777216 bytes of text and data");
 }
 
 TEST(PropertyList, TheThreeSpellingsOfThePreferencesPathReachOneFile) {
