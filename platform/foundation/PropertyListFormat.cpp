@@ -1,5 +1,7 @@
 #include "platform/foundation/PropertyListFormat.h"
 
+#include "platform/foundation/PropertyListText.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -43,26 +45,6 @@ void civilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 }
 
 bool dateInRange(double seconds) { return std::isfinite(seconds) && seconds >= earliestDate && seconds < latestDate; }
-
-/// UTF-16 code units (read by `unit`) to UTF-8; false for a lone surrogate or a NUL.
-template <class Unit>
-bool utf16ToUtf8(std::size_t count, Unit unit, std::string& out) {
-  out.reserve(out.size() + count);
-  for (std::size_t i = 0; i < count; ++i) {
-    std::uint32_t code = unit(i);
-    if (code >= 0xDC00 && code <= 0xDFFF) return false;
-    if (code >= 0xD800 && code <= 0xDBFF) {
-      if (i + 1 >= count) return false;
-      std::uint32_t low = unit(i + 1);
-      if (low < 0xDC00 || low > 0xDFFF) return false;
-      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-      ++i;
-    }
-    if (code == 0) return false;
-    appendUtf8(out, code);
-  }
-  return true;
-}
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -388,14 +370,13 @@ class XmlParser {
     for (;;) {
       if (atEnd()) return false;
       char c = text_[at_];
-      if (c == '\0') return fail("it holds a NUL character");
       if (c == '&') {
         if (!readEntity(out)) return false;
         continue;
       }
       if (c != '<') {
         std::size_t stop = at_;
-        while (stop < text_.size() && text_[stop] != '<' && text_[stop] != '&' && text_[stop] != '\0') ++stop;
+        while (stop < text_.size() && text_[stop] != '<' && text_[stop] != '&') ++stop;
         out.append(text_.substr(at_, stop - at_));
         at_ = stop;
         continue;
@@ -404,9 +385,7 @@ class XmlParser {
         std::size_t start = at_ + 9;
         auto end = text_.find("]]>", start);
         if (end == std::string_view::npos) return false;
-        std::string_view data = text_.substr(start, end - start);
-        if (data.find('\0') != std::string_view::npos) return fail("it holds a NUL character");
-        out.append(data);
+        out.append(text_.substr(start, end - start));
         at_ = end + 3;
       } else if (startsWith("<!--")) {
         if (!skipPast("-->")) return false;
@@ -441,6 +420,8 @@ class XmlParser {
     if (name.empty() || error != std::errc() || end != name.data() + name.size()) return false;
     if (code == 0) return fail("it holds a NUL character");
     if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    if (!isXmlCharacter(code))
+      return fail(fmt::format("it holds the character U+{:04X}, which XML does not allow", code));
     appendUtf8(out, code);
     return true;
   }
@@ -645,6 +626,8 @@ class BinaryParser {
       if (content > end_ || length > end_ - content) return false;
       std::string_view text = bytes_.substr(content, length);
       if (text.find('\0') != std::string_view::npos) return fail("it holds a NUL character");
+      for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return fail("an ASCII string holds a byte above 127");
       out.assign(text);
       return true;
     }
@@ -653,7 +636,12 @@ class BinaryParser {
       return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[content + 2 * i]) << 8 |
                                         static_cast<unsigned char>(bytes_[content + 2 * i + 1]));
     };
-    if (!utf16ToUtf8(length, unit, out)) return fail("a string holds a NUL character or a lone surrogate");
+    out.reserve(length);
+    auto put = [&](std::uint32_t code) {
+      appendUtf8(out, code);
+      return code != 0;
+    };
+    if (!decodeUtf16(length, unit, put)) return fail("a string holds a NUL character or a lone surrogate");
     return true;
   }
 
@@ -755,28 +743,23 @@ class BinaryParser {
   std::unordered_map<std::size_t, Made> made_;
 };
 
-/// UTF-16 XML (with a byte-order mark) as UTF-8; false if it is not valid UTF-16.
-bool utf16Text(std::string_view bytes, std::string& out) {
-  bool bigEndian = static_cast<unsigned char>(bytes[0]) == 0xFE;
-  bytes.remove_prefix(2);
-  if (bytes.size() % 2 != 0) return false;
-  auto unit = [&](std::size_t i) {
-    auto first = static_cast<unsigned char>(bytes[2 * i]);
-    auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-    return static_cast<std::uint32_t>(bigEndian ? first << 8 | second : second << 8 | first);
-  };
-  return utf16ToUtf8(bytes.size() / 2, unit, out);
-}
-
 // Writing, in the layout the platform's tools use: tabs, one element a line.
 
-void appendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
+/// False for text that is no well-formed UTF-8 or holds a character XML cannot
+/// carry (a control character, say): the file would not be read back.
+bool appendEscaped(std::string& out, std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t length = utf8SequenceLength(text, at);
+    if (length == 0 || !isXmlCharacter(utf8CodePoint(text, at, length))) return false;
+    char c = text[at];
     if (c == '<') out += "&lt;";
     else if (c == '>') out += "&gt;";
     else if (c == '&') out += "&amp;";
-    else out += c;
+    else if (c == '\r') out += "&#13;";  // a raw one would be read as a line feed
+    else out.append(text.substr(at, length));
+    at += length;
   }
+  return true;
 }
 
 std::string realText(double real) {
@@ -785,28 +768,16 @@ std::string realText(double real) {
   return fmt::format("{:.17g}", real);
 }
 
+/// Whole seconds, as the platform writes dates (and as other readers expect them).
 std::string dateText(double seconds) {
-  double whole = std::floor(seconds);
-  auto total = static_cast<std::int64_t>(whole);
+  auto total = static_cast<std::int64_t>(std::floor(seconds));
   std::int64_t days = total >= 0 ? total / 86400 : (total - 86399) / 86400;
   std::int64_t inDay = total - days * 86400;
   std::int64_t year;
   unsigned month, day;
   civilFromDays(days + daysFrom1970To2001, year, month, day);
-  std::string text = fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", year, month, day, inDay / 3600,
-                                 inDay / 60 % 60, inDay % 60);
-  if (double fraction = seconds - whole; fraction != 0) {
-    // The shortest digits that read back as the same number, spelled without an exponent.
-    std::string digits = fmt::format("{}", fraction);
-    if (auto exponent = digits.find('e'); exponent != std::string::npos) {
-      int power = std::stoi(digits.substr(exponent + 1));
-      std::string mantissa = digits.substr(0, exponent);
-      mantissa.erase(std::remove(mantissa.begin(), mantissa.end(), '.'), mantissa.end());
-      digits = "0." + std::string(static_cast<std::size_t>(-power - 1), '0') + mantissa;
-    }
-    text += digits.substr(1);
-  }
-  return text + "Z";
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", year, month, day, inDay / 3600, inDay / 60 % 60,
+                     inDay % 60);
 }
 
 void appendBase64(std::string& out, std::string_view bytes, const std::string& indent) {
@@ -840,9 +811,8 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
       out += indent + "<date>" + dateText(value.real) + "</date>\n";
       return true;
     case Type::String:
-      if (value.text.find('\0') != std::string::npos) return false;
       out += indent + "<string>";
-      appendEscaped(out, value.text);
+      if (!appendEscaped(out, value.text)) return false;
       out += "</string>\n";
       return true;
     case Type::Data:
@@ -862,9 +832,8 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
       out += fmt::format("{}<{}>\n", indent, name);
       for (std::size_t i = 0; i < value.items.size(); ++i) {
         if (dictionary) {
-          if (value.keys[i].find('\0') != std::string::npos) return false;
           out += indent + "\t<key>";
-          appendEscaped(out, value.keys[i]);
+          if (!appendEscaped(out, value.keys[i])) return false;
           out += "</key>\n";
         }
         if (!writeValue(out, *value.items[i], depth + 1)) return false;
@@ -878,36 +847,14 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
 
 }  // namespace
 
-void appendUtf8(std::string& out, std::uint32_t code) {
-  if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) code = 0xFFFD;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListLimits& limits) {
   if (bytes.size() > limits.maxBytes) return {nullptr, fmt::format("it is larger than {} bytes", limits.maxBytes)};
   if (bytes.empty()) return {nullptr, "it is empty"};
   if (bytes.starts_with("bplist00")) return BinaryParser(bytes, limits).parse();
-  if (bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE")) {
-    std::string text;
-    if (!utf16Text(bytes, text)) return {nullptr, "it is not valid UTF-16"};
-    return XmlParser(text, limits).parse();
-  }
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  return XmlParser(bytes, limits).parse();
+  DecodedText text = decodePropertyListText(bytes);
+  if (!text.ok) return {nullptr, std::move(text.reason)};
+  // Text of the platform's older format, which begins otherwise, would be read here.
+  return XmlParser(text.text, limits).parse();
 }
 
 std::optional<std::string> writeXmlPropertyList(const PropertyListValue& value) {

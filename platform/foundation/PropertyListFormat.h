@@ -8,13 +8,10 @@
 #include <string_view>
 #include <vector>
 
-// The property-list file formats (XML, binary, UTF-16 XML) without any object
+// The property-list file formats (XML, binary) without any object
 // runtime, so that the device layer reads its own settings file with the same
 // guarded parser as Foundation.
 namespace foundation {
-
-/// Appends a code point as UTF-8; a surrogate or a value beyond U+10FFFF becomes U+FFFD.
-void appendUtf8(std::string& out, std::uint32_t code);
 
 /// Deepest nesting of arrays and dictionaries any property list may have (the
 /// preferences file is 1 deep).
@@ -67,8 +64,9 @@ struct ParsedPropertyList {
   std::string reason;
 };
 
-/// Parses an XML (UTF-8 or UTF-16 with a byte-order mark) or binary property
-/// list within the limits, without recursion. Refused, with a reason: anything
+/// Parses an XML or binary property list within the limits, without
+/// recursion; XML in the encodings decodePropertyListText reads (UTF-8, UTF-16,
+/// US-ASCII, ISO-8859-1, Windows-1252). Refused, with a reason: anything
 /// malformed or truncated, nesting deeper than maxDepth, more bytes or values
 /// than allowed, binary lists with cycles or references out of range, a NUL
 /// character in a string or key, integers outside the 64-bit range and dates
@@ -77,9 +75,12 @@ struct ParsedPropertyList {
 /// size; what it expands to is bounded by maxObjects and maxExpandedBytes.
 ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListLimits& limits);
 
-/// The XML form of a value, read back by parsePropertyList as the same value;
-/// nothing for one it cannot hold exactly (a NUL in a string, a date outside
-/// the years 1 to 9999, nesting deeper than propertyListMaximumDepth).
+/// The XML form of a value, read back by parsePropertyList (and other readers
+/// of XML) as the same value, but for dates, which are written in whole
+/// seconds as the platform writes them; nothing for a value it cannot hold (a
+/// string or key that is no well-formed UTF-8 or holds a character XML 1.0
+/// does not allow, NUL and other control characters among them; a date outside
+/// the years 1 to 9999; nesting deeper than propertyListMaximumDepth).
 std::optional<std::string> writeXmlPropertyList(const PropertyListValue& value);
 
 }  // namespace foundation

@@ -91,6 +91,10 @@ std::vector<std::string> propertyLists() {
       std::string("<plist><string>a\0b</string></plist>", 35),
       "<plist><array><real>nan</real><real>-infinity</real><date>0001-01-01T00:00:00Z</date>"
       "<integer>-9223372036854775808</integer><data>AA==</data><string><![CDATA[x<y]]>&#x1F514;</string></array></plist>",
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<plist><dict><key>Caf\xE9</key><string>a\r\nb\rc</string>"
+      "</dict></plist>\r\n",
+      "<?xml version='1.0' encoding='windows-1252'?><plist><array><string>\x80\x93&#13;</string><date>"
+      "2001-01-01T00:00:00.5Z</date></array></plist>",
       "",
   };
 }
