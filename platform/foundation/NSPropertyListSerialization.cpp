@@ -136,6 +136,8 @@ PropertyListFile readPropertyListFile(std::string_view devicePath, std::size_t m
   }
   foundation::PropertyListLimits limits;
   limits.maxBytes = maxBytes;
+  // What is read can be written back as a file of its kind, and read again.
+  limits.maxExpandedBytes = maxBytes;
   result.value = NSPropertyListSerialization::propertyListWithData(*contents, limits, &result.reason);
   result.status = result.value ? PropertyListFileStatus::Read : PropertyListFileStatus::Unreadable;
   return result;

@@ -3,7 +3,6 @@
 #include <fmt/format.h>
 
 #include <array>
-#include <cctype>
 #include <optional>
 
 namespace foundation {
@@ -59,10 +58,12 @@ bool declaredEncoding(std::string_view text, std::string_view& name) {
   auto close = declaration.find(declaration[at], at + 1);
   if (close == std::string_view::npos) return false;
   name = declaration.substr(at + 1, close - at - 1);
-  // XML's grammar of encoding names; it also keeps what a message quotes short and plain.
-  if (name.empty() || name.size() > 40 || !std::isalpha(static_cast<unsigned char>(name[0]))) return false;
+  // XML's grammar of encoding names, in ASCII whatever the locale; it also keeps
+  // what a message quotes short and plain.
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (name.empty() || name.size() > 40 || !letter(name[0])) return false;
   for (char c : name)
-    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_' && c != '-') return false;
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '.' && c != '_' && c != '-') return false;
   return true;
 }
 

@@ -99,7 +99,16 @@ TEST(PropertyList, AnObjectABinaryListSharesIsOneObject) {
   EXPECT_FALSE(NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferences)));
   PropertyListFile file = readPropertyListFile(preferences, foundation::preferencesFileMaximumBytes);
   EXPECT_EQ(file.status, PropertyListFileStatus::Unreadable);
-  EXPECT_EQ(file.reason, "it expands to more than 16777216 bytes of text and data");
+  EXPECT_EQ(file.reason, "it expands to more than 1048576 bytes of text and data");
+
+  // A preferences file is read only if what it expands to can be written back as one.
+  writeFile(device.host(preferences), testsupport::sharedStringPropertyList(10000, 90));
+  auto within = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferences));
+  ASSERT_TRUE(within);
+  ASSERT_TRUE(within->writeToFile_atomically(NSSTR(preferences), true));
+  EXPECT_TRUE(NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferences)));
+  writeFile(device.host(preferences), testsupport::sharedStringPropertyList(10000, 110));
+  EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferences)));
 }
 
 TEST(PropertyList, TheThreeSpellingsOfThePreferencesPathReachOneFile) {
