@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
   foundation::PropertyListLimits limits;
   limits.maxBytes = foundation::preferencesFileMaximumBytes;
-  // Small enough that writing and reading again what was read stays quick.
+  // As a preferences file is read, which also keeps writing it again quick.
   limits.maxExpandedBytes = foundation::preferencesFileMaximumBytes;
   auto parsed = foundation::parsePropertyList(bytes, limits);
   if (!parsed.value) {
