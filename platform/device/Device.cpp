@@ -59,8 +59,8 @@ std::map<std::string, std::string> readSettings(const std::string& root) {
   auto parsed = foundation::parsePropertyList(*bytes, limits);
   if (!parsed.value || parsed.value->type != foundation::PropertyListValue::Type::Dictionary) return values;
   for (std::size_t i = 0; i < parsed.value->items.size(); ++i)
-    if (parsed.value->items[i].type == foundation::PropertyListValue::Type::String)
-      values[parsed.value->keys[i]] = parsed.value->items[i].text;
+    if (parsed.value->item(i).type == foundation::PropertyListValue::Type::String)
+      values[parsed.value->keys[i]] = parsed.value->item(i).text;
   return values;
 }
 
@@ -199,8 +199,7 @@ orvane::Result<void> setSetting(std::string_view key, std::string_view value) {
     foundation::PropertyListValue item;
     item.type = foundation::PropertyListValue::Type::String;
     item.text = text;
-    settings.keys.push_back(name);
-    settings.items.push_back(std::move(item));
+    settings.append(name, std::move(item));
   }
   auto contents = foundation::writeXmlPropertyList(settings);
   if (!contents) return orvane::Error("the device settings cannot be written as a property list");

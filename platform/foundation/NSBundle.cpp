@@ -12,8 +12,8 @@
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
-#include "platform/foundation/PropertyListFormat.h"
 #include "platform/foundation/NSString.h"
+#include "platform/foundation/PropertyListText.h"
 
 Class NSBundle::class_() {
   static Class cls = objc_registerCppClass<NSBundle>("NSBundle", NSObject::class_());
@@ -116,26 +116,6 @@ namespace foundation {
 namespace {
 
 constexpr std::uint32_t replacementCharacter = 0xFFFD;
-
-/// The length of the well-formed UTF-8 sequence at `at`, or 0 if there is none.
-std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
-  auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
-  unsigned lead = byte(at);
-  auto continuation = [&](std::size_t i) { return (byte(i) & 0xC0) == 0x80; };
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) return continuation(at + 1) ? 2 : 0;
-  if (lead >= 0xE0 && lead <= 0xEF) {
-    unsigned second = byte(at + 1);
-    if ((lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0)) return 0;  // overlong, surrogate
-    return continuation(at + 1) && continuation(at + 2) ? 3 : 0;
-  }
-  if (lead >= 0xF0 && lead <= 0xF4) {
-    unsigned second = byte(at + 1);
-    if ((lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90)) return 0;  // overlong, beyond U+10FFFF
-    return continuation(at + 1) && continuation(at + 2) && continuation(at + 3) ? 4 : 0;
-  }
-  return 0;
-}
 
 /// The text with every byte that starts no well-formed UTF-8 sequence replaced by U+FFFD.
 std::string wellFormedUtf8(std::string_view bytes) {

@@ -66,7 +66,7 @@ bool NSDictionary::writeToFile_atomically(const NSString* path, bool) const {
     return false;
   };
   auto xml = NSPropertyListSerialization::xmlDataWithPropertyList(this);
-  if (!xml) return failed("it holds a value that is no property-list object");
+  if (!xml) return failed("it holds a value that an XML property list cannot hold");
   std::string host = device::hostPath(path->utf8());
   if (change && !keepUnreadableAside(path, host))
     return failed(std::string("cannot keep the unreadable file aside (") + std::strerror(errno) + ")");

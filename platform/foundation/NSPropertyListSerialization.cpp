@@ -1,6 +1,7 @@
 #include "platform/foundation/NSPropertyListSerialization.h"
 
 #include <cerrno>
+#include <unordered_map>
 
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSArray.h"
@@ -17,31 +18,53 @@ using Type = PropertyListValue::Type;
 
 // Both conversions recurse, but only as deep as a property list may nest.
 
-Retained<NSObject> fromValue(const PropertyListValue& value) {
-  switch (value.type) {
-    case Type::Boolean: return NSNumber::numberWithBool(value.boolean);
-    case Type::Integer:
-      return value.isUnsigned ? NSNumber::numberWithUnsignedLongLong(value.integer)
-                              : NSNumber::numberWithInteger(static_cast<long long>(value.integer));
-    case Type::Real: return NSNumber::numberWithDouble(value.real);
-    case Type::String: return NSString::stringWithUTF8String(value.text);
-    case Type::Data: return NSData::dataWithBytes(value.text);
-    case Type::Date: return NSDate::dateWithTimeIntervalSinceReferenceDate(value.real);
-    case Type::Array: {
-      std::vector<Retained<objc_object>> items;
-      items.reserve(value.items.size());
-      for (auto& item : value.items) items.push_back(fromValue(item));
-      return NSArray::arrayWithObjects(std::move(items));
-    }
-    case Type::Dictionary: {
-      auto dictionary = NSMutableDictionary::dictionary();
-      for (std::size_t i = 0; i < value.items.size(); ++i)
-        dictionary->setObject_forKey(fromValue(value.items[i]).get(), value.keys[i]);
-      return dictionary;
-    }
+}  // namespace
+
+/// Makes the objects of a parsed value. A value that a binary list shares
+/// becomes one object held at each place, as the platform's reader makes one
+/// object per object reference; a shared dictionary is then an immutable one,
+/// so that a change made through one place cannot show at another.
+class NSPropertyListSerialization::ObjectMaker {
+ public:
+  Retained<NSObject> make(const PropertyListValue& value) { return make(value, false); }
+
+ private:
+  Retained<NSObject> item(const foundation::SharedPropertyListValue& value) {
+    if (value.use_count() == 1) return make(*value, false);
+    auto& made = shared_[value.get()];
+    if (!made) made = make(*value, true);
+    return made;
   }
-  return nullptr;
-}
+
+  Retained<NSObject> make(const PropertyListValue& value, bool shared) {
+    switch (value.type) {
+      case Type::Boolean: return NSNumber::numberWithBool(value.boolean);
+      case Type::Integer:
+        return value.isUnsigned ? NSNumber::numberWithUnsignedLongLong(value.integer)
+                                : NSNumber::numberWithInteger(static_cast<long long>(value.integer));
+      case Type::Real: return NSNumber::numberWithDouble(value.real);
+      case Type::String: return NSString::stringWithUTF8String(value.text);
+      case Type::Data: return NSData::dataWithBytes(value.text);
+      case Type::Date: return NSDate::dateWithTimeIntervalSinceReferenceDate(value.real);
+      case Type::Array: {
+        std::vector<Retained<objc_object>> items;
+        items.reserve(value.items.size());
+        for (auto& entry : value.items) items.push_back(item(entry));
+        return NSArray::arrayWithObjects(std::move(items));
+      }
+      case Type::Dictionary: {
+        Retained<NSDictionary> dictionary = shared ? NSDictionary::dictionary() : NSMutableDictionary::dictionary();
+        for (std::size_t i = 0; i < value.items.size(); ++i) dictionary->entries_[value.keys[i]] = item(value.items[i]);
+        return dictionary;
+      }
+    }
+    return nullptr;
+  }
+
+  std::unordered_map<const PropertyListValue*, Retained<NSObject>> shared_;
+};
+
+namespace {
 
 std::optional<PropertyListValue> toValue(const objc_object* object, std::size_t depth) {
   PropertyListValue value;
@@ -76,7 +99,7 @@ std::optional<PropertyListValue> toValue(const objc_object* object, std::size_t 
     for (auto& item : *array) {
       auto converted = toValue(item.get(), depth + 1);
       if (!converted) return std::nullopt;
-      value.items.push_back(std::move(*converted));
+      value.append(std::move(*converted));
     }
   } else if (auto* dictionary = dynamic_cast<const NSDictionary*>(object)) {
     if (depth >= foundation::propertyListMaximumDepth) return std::nullopt;
@@ -84,8 +107,7 @@ std::optional<PropertyListValue> toValue(const objc_object* object, std::size_t 
     for (auto& [key, item] : dictionary->entries()) {
       auto converted = toValue(item.get(), depth + 1);
       if (!converted) return std::nullopt;
-      value.keys.push_back(key);
-      value.items.push_back(std::move(*converted));
+      value.append(key, std::move(*converted));
     }
   } else {
     return std::nullopt;
@@ -114,6 +136,8 @@ PropertyListFile readPropertyListFile(std::string_view devicePath, std::size_t m
   }
   foundation::PropertyListLimits limits;
   limits.maxBytes = maxBytes;
+  // What is read can be written back as a file of its kind, and read again.
+  limits.maxExpandedBytes = maxBytes;
   result.value = NSPropertyListSerialization::propertyListWithData(*contents, limits, &result.reason);
   result.status = result.value ? PropertyListFileStatus::Read : PropertyListFileStatus::Unreadable;
   return result;
@@ -131,7 +155,7 @@ Retained<NSObject> NSPropertyListSerialization::propertyListWithData(std::string
     if (reason) *reason = std::move(parsed.reason);
     return nullptr;
   }
-  return fromValue(*parsed.value);
+  return ObjectMaker().make(*parsed.value);
 }
 
 std::optional<std::string> NSPropertyListSerialization::xmlDataWithPropertyList(const objc_object* value) {

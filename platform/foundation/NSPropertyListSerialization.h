@@ -36,7 +36,8 @@ struct PropertyListFile {
 
 /// Reads the property list at a device path: one bounded read of a regular
 /// file inside the device (files::readDeviceFile), parsed within the size
-/// limit, the nesting limit and the other limits of parsePropertyList.
+/// limit, which also bounds what the list may expand to, the nesting limit and
+/// the other limits of parsePropertyList.
 PropertyListFile readPropertyListFile(std::string_view devicePath, std::size_t maxBytes);
 
 /// Property lists: NSString, NSNumber, NSData, NSDate, NSArray and NSDictionary.
@@ -51,4 +52,7 @@ class NSPropertyListSerialization {
   /// object or a value the file format cannot hold exactly.
   static std::optional<std::string> xmlDataWithPropertyList(const objc_object* value);
   static bool isPropertyList(const objc_object* value);
+
+ private:
+  class ObjectMaker;
 };

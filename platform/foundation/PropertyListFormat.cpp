@@ -1,5 +1,7 @@
 #include "platform/foundation/PropertyListFormat.h"
 
+#include "platform/foundation/PropertyListText.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -7,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <unordered_map>
 
 namespace foundation {
 namespace {
@@ -42,26 +45,6 @@ void civilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 }
 
 bool dateInRange(double seconds) { return std::isfinite(seconds) && seconds >= earliestDate && seconds < latestDate; }
-
-/// UTF-16 code units (read by `unit`) to UTF-8; false for a lone surrogate or a NUL.
-template <class Unit>
-bool utf16ToUtf8(std::size_t count, Unit unit, std::string& out) {
-  out.reserve(out.size() + count);
-  for (std::size_t i = 0; i < count; ++i) {
-    std::uint32_t code = unit(i);
-    if (code >= 0xDC00 && code <= 0xDFFF) return false;
-    if (code >= 0xD800 && code <= 0xDBFF) {
-      if (i + 1 >= count) return false;
-      std::uint32_t low = unit(i + 1);
-      if (low < 0xDC00 || low > 0xDFFF) return false;
-      code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
-      ++i;
-    }
-    if (code == 0) return false;
-    appendUtf8(out, code);
-  }
-  return true;
-}
 
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -191,6 +174,14 @@ bool decodeBase64(std::string_view text, std::string& out) {
   return true;
 }
 
+/// What a value comes to with every shared object counted at each reference.
+struct Extent {
+  std::size_t values = 0;
+  std::size_t bytes = 0;
+  /// Containers on its deepest path.
+  std::size_t height = 0;
+};
+
 /// Containers being filled, innermost last; shared by both parsers.
 class Builder {
  public:
@@ -202,59 +193,93 @@ class Builder {
     if (reason_.empty()) reason_ = std::move(why);
     return false;
   }
-  std::size_t depth() const { return stack_.size(); }
-  bool done() const { return root_.has_value(); }
-  Type innermost() const { return stack_.back().type; }
-  bool awaitingValue() const { return stack_.back().type == Type::Dictionary && pendingKey_.back().has_value(); }
+  std::size_t depth() const { return open_.size(); }
+  bool done() const { return root_ != nullptr; }
+  Type innermost() const { return open_.back().value.type; }
 
-  bool count() {
-    if (++objects_ > limits_.maxObjects) return fail(fmt::format("it holds more than {} values", limits_.maxObjects));
-    return true;
+  /// A new string, number, date or data value; `made`, if given, receives it for reuse.
+  bool scalar(PropertyListValue value, SharedPropertyListValue* made = nullptr) {
+    Extent extent{1, value.text.size(), 0};
+    auto shared = std::make_shared<const PropertyListValue>(std::move(value));
+    if (made) *made = shared;
+    return add(std::move(shared), extent);
+  }
+  /// A value already made, at one more place that refers to it.
+  bool add(SharedPropertyListValue value, const Extent& extent) {
+    if (!count(extent)) return false;
+    if (extent.height > limits_.maxDepth - std::min(limits_.maxDepth, open_.size())) return nestedTooDeep();
+    return deliver(std::move(value), extent);
   }
   bool open(Type type) {
-    if (stack_.size() >= limits_.maxDepth)
-      return fail(fmt::format("it is nested deeper than {} levels", limits_.maxDepth));
-    PropertyListValue container;
-    container.type = type;
-    stack_.push_back(std::move(container));
-    pendingKey_.emplace_back();
+    if (!count({1, 0, 0})) return false;
+    if (open_.size() >= limits_.maxDepth) return nestedTooDeep();
+    Open container;
+    container.value.type = type;
+    container.extent = {1, 0, 1};
+    open_.push_back(std::move(container));
     return true;
   }
   bool key(std::string text) {
-    if (stack_.empty() || stack_.back().type != Type::Dictionary || pendingKey_.back())
+    if (open_.empty() || open_.back().value.type != Type::Dictionary || open_.back().pendingKey)
       return fail("a key stands outside a dictionary or without a value");
-    pendingKey_.back() = std::move(text);
+    if (!count({0, text.size(), 0})) return false;
+    open_.back().extent.bytes += text.size();
+    open_.back().pendingKey = std::move(text);
     return true;
   }
-  bool close() {
-    if (pendingKey_.back()) return fail("a key has no value");
-    PropertyListValue container = std::move(stack_.back());
-    stack_.pop_back();
-    pendingKey_.pop_back();
-    return deliver(std::move(container));
+  /// Closes the innermost container; `made` and `extent`, if given, receive it for reuse.
+  bool close(SharedPropertyListValue* made = nullptr, Extent* extent = nullptr) {
+    if (open_.back().pendingKey) return fail("a key has no value");
+    Open finished = std::move(open_.back());
+    open_.pop_back();
+    auto shared = std::make_shared<const PropertyListValue>(std::move(finished.value));
+    if (made) *made = shared;
+    if (extent) *extent = finished.extent;
+    return deliver(std::move(shared), finished.extent);
   }
-  bool deliver(PropertyListValue value) {
-    if (stack_.empty()) {
+  SharedPropertyListValue take() { return std::move(root_); }
+
+ private:
+  struct Open {
+    PropertyListValue value;
+    Extent extent;
+    std::optional<std::string> pendingKey;
+  };
+
+  bool nestedTooDeep() { return fail(fmt::format("it is nested deeper than {} levels", limits_.maxDepth)); }
+  // The totals never pass their limits, so the sums cannot overflow.
+  bool count(const Extent& extent) {
+    if (extent.values > limits_.maxObjects - values_)
+      return fail(fmt::format("it holds more than {} values", limits_.maxObjects));
+    if (extent.bytes > limits_.maxExpandedBytes - bytes_)
+      return fail(fmt::format("it expands to more than {} bytes of text and data", limits_.maxExpandedBytes));
+    values_ += extent.values;
+    bytes_ += extent.bytes;
+    return true;
+  }
+  bool deliver(SharedPropertyListValue value, const Extent& extent) {
+    if (open_.empty()) {
       root_ = std::move(value);
       return true;
     }
-    PropertyListValue& parent = stack_.back();
-    if (parent.type == Type::Dictionary) {
-      if (!pendingKey_.back()) return fail("a dictionary value has no key");
-      parent.keys.push_back(std::move(*pendingKey_.back()));
-      pendingKey_.back().reset();
+    Open& parent = open_.back();
+    if (parent.value.type == Type::Dictionary) {
+      if (!parent.pendingKey) return fail("a dictionary value has no key");
+      parent.value.keys.push_back(std::move(*parent.pendingKey));
+      parent.pendingKey.reset();
     }
-    parent.items.push_back(std::move(value));
+    parent.value.items.push_back(std::move(value));
+    parent.extent.values += extent.values;
+    parent.extent.bytes += extent.bytes;
+    parent.extent.height = std::max(parent.extent.height, extent.height + 1);
     return true;
   }
-  std::optional<PropertyListValue> take() { return std::move(root_); }
 
- private:
   const PropertyListLimits& limits_;
-  std::vector<PropertyListValue> stack_;
-  std::vector<std::optional<std::string>> pendingKey_;
-  std::optional<PropertyListValue> root_;
-  std::size_t objects_ = 0;
+  std::vector<Open> open_;
+  SharedPropertyListValue root_;
+  std::size_t values_ = 0;
+  std::size_t bytes_ = 0;
   std::string reason_;
 };
 
@@ -345,14 +370,13 @@ class XmlParser {
     for (;;) {
       if (atEnd()) return false;
       char c = text_[at_];
-      if (c == '\0') return fail("it holds a NUL character");
       if (c == '&') {
         if (!readEntity(out)) return false;
         continue;
       }
       if (c != '<') {
         std::size_t stop = at_;
-        while (stop < text_.size() && text_[stop] != '<' && text_[stop] != '&' && text_[stop] != '\0') ++stop;
+        while (stop < text_.size() && text_[stop] != '<' && text_[stop] != '&') ++stop;
         out.append(text_.substr(at_, stop - at_));
         at_ = stop;
         continue;
@@ -361,9 +385,7 @@ class XmlParser {
         std::size_t start = at_ + 9;
         auto end = text_.find("]]>", start);
         if (end == std::string_view::npos) return false;
-        std::string_view data = text_.substr(start, end - start);
-        if (data.find('\0') != std::string_view::npos) return fail("it holds a NUL character");
-        out.append(data);
+        out.append(text_.substr(start, end - start));
         at_ = end + 3;
       } else if (startsWith("<!--")) {
         if (!skipPast("-->")) return false;
@@ -398,6 +420,8 @@ class XmlParser {
     if (name.empty() || error != std::errc() || end != name.data() + name.size()) return false;
     if (code == 0) return fail("it holds a NUL character");
     if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    if (!isXmlCharacter(code))
+      return fail(fmt::format("it holds the character U+{:04X}, which XML does not allow", code));
     appendUtf8(out, code);
     return true;
   }
@@ -432,14 +456,10 @@ class XmlParser {
   }
 
   bool value(const Tag& tag) {
-    if (!builder_.count()) return false;
     std::string_view name = tag.name;
     if (name == "dict" || name == "array") {
-      Type type = name == "dict" ? Type::Dictionary : Type::Array;
-      if (!tag.empty) return builder_.open(type);
-      PropertyListValue container;
-      container.type = type;
-      return builder_.deliver(std::move(container));
+      if (!builder_.open(name == "dict" ? Type::Dictionary : Type::Array)) return false;
+      return !tag.empty || builder_.close();
     }
     std::string text;
     if (!readText(tag, text)) return false;
@@ -466,7 +486,7 @@ class XmlParser {
     } else {
       return fail(fmt::format("it holds an unknown element <{}>", name));
     }
-    return builder_.deliver(std::move(value));
+    return builder_.scalar(std::move(value));
   }
 
   std::string_view text_;
@@ -568,9 +588,11 @@ class BinaryParser {
     while (!frames.empty()) {
       Frame& frame = frames.back();
       if (frame.next == frame.count) {
-        onPath_[frame.object] = false;
+        std::size_t object = frame.object;
+        onPath_[object] = false;
         frames.pop_back();
-        if (!builder_.close()) return false;
+        Made& made = made_[object];
+        if (!builder_.close(&made.value, &made.extent)) return false;
         continue;
       }
       std::size_t index = frame.next++;
@@ -604,6 +626,8 @@ class BinaryParser {
       if (content > end_ || length > end_ - content) return false;
       std::string_view text = bytes_.substr(content, length);
       if (text.find('\0') != std::string_view::npos) return fail("it holds a NUL character");
+      for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return fail("an ASCII string holds a byte above 127");
       out.assign(text);
       return true;
     }
@@ -612,13 +636,20 @@ class BinaryParser {
       return static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[content + 2 * i]) << 8 |
                                         static_cast<unsigned char>(bytes_[content + 2 * i + 1]));
     };
-    if (!utf16ToUtf8(length, unit, out)) return fail("a string holds a NUL character or a lone surrogate");
+    out.reserve(length);
+    auto put = [&](std::uint32_t code) {
+      appendUtf8(out, code);
+      return code != 0;
+    };
+    if (!decodeUtf16(length, unit, put)) return fail("a string holds a NUL character or a lone surrogate");
     return true;
   }
 
-  /// Reads one object: a scalar goes straight to the builder, a container opens a frame.
+  /// Reads one object: a scalar goes straight to the builder, a container opens
+  /// a frame, and one read before is handed on again.
   bool visit(std::size_t object, std::vector<Frame>& frames) {
-    if (!builder_.count()) return false;
+    if (auto found = made_.find(object); found != made_.end())
+      return builder_.add(found->second.value, found->second.extent);
     if (onPath_[object]) return fail("it contains itself");
     std::size_t offset = 0;
     if (!offsetOf(object, offset)) return false;
@@ -689,8 +720,16 @@ class BinaryParser {
       default:
         return fail("it holds an unsupported binary object");
     }
-    return builder_.deliver(std::move(value));
+    Made& made = made_[object];
+    made.extent = {1, value.text.size(), 0};
+    return builder_.scalar(std::move(value), &made.value);
   }
+
+  /// An object read, with what it expands to.
+  struct Made {
+    SharedPropertyListValue value;
+    Extent extent;
+  };
 
   std::string_view bytes_;
   Builder builder_;
@@ -700,30 +739,27 @@ class BinaryParser {
   std::size_t offsetSize_ = 0;
   std::size_t referenceSize_ = 0;
   std::vector<bool> onPath_;
+  // Only the objects read: the offset table may name far more than the values allowed.
+  std::unordered_map<std::size_t, Made> made_;
 };
-
-/// UTF-16 XML (with a byte-order mark) as UTF-8; false if it is not valid UTF-16.
-bool utf16Text(std::string_view bytes, std::string& out) {
-  bool bigEndian = static_cast<unsigned char>(bytes[0]) == 0xFE;
-  bytes.remove_prefix(2);
-  if (bytes.size() % 2 != 0) return false;
-  auto unit = [&](std::size_t i) {
-    auto first = static_cast<unsigned char>(bytes[2 * i]);
-    auto second = static_cast<unsigned char>(bytes[2 * i + 1]);
-    return static_cast<std::uint32_t>(bigEndian ? first << 8 | second : second << 8 | first);
-  };
-  return utf16ToUtf8(bytes.size() / 2, unit, out);
-}
 
 // Writing, in the layout the platform's tools use: tabs, one element a line.
 
-void appendEscaped(std::string& out, std::string_view text) {
-  for (char c : text) {
+/// False for text that is no well-formed UTF-8 or holds a character XML cannot
+/// carry (a control character, say): the file would not be read back.
+bool appendEscaped(std::string& out, std::string_view text) {
+  for (std::size_t at = 0; at < text.size();) {
+    std::size_t length = utf8SequenceLength(text, at);
+    if (length == 0 || !isXmlCharacter(utf8CodePoint(text, at, length))) return false;
+    char c = text[at];
     if (c == '<') out += "&lt;";
     else if (c == '>') out += "&gt;";
     else if (c == '&') out += "&amp;";
-    else out += c;
+    else if (c == '\r') out += "&#13;";  // a raw one would be read as a line feed
+    else out.append(text.substr(at, length));
+    at += length;
   }
+  return true;
 }
 
 std::string realText(double real) {
@@ -732,28 +768,16 @@ std::string realText(double real) {
   return fmt::format("{:.17g}", real);
 }
 
+/// Whole seconds, as the platform writes dates (and as other readers expect them).
 std::string dateText(double seconds) {
-  double whole = std::floor(seconds);
-  auto total = static_cast<std::int64_t>(whole);
+  auto total = static_cast<std::int64_t>(std::floor(seconds));
   std::int64_t days = total >= 0 ? total / 86400 : (total - 86399) / 86400;
   std::int64_t inDay = total - days * 86400;
   std::int64_t year;
   unsigned month, day;
   civilFromDays(days + daysFrom1970To2001, year, month, day);
-  std::string text = fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}", year, month, day, inDay / 3600,
-                                 inDay / 60 % 60, inDay % 60);
-  if (double fraction = seconds - whole; fraction != 0) {
-    // The shortest digits that read back as the same number, spelled without an exponent.
-    std::string digits = fmt::format("{}", fraction);
-    if (auto exponent = digits.find('e'); exponent != std::string::npos) {
-      int power = std::stoi(digits.substr(exponent + 1));
-      std::string mantissa = digits.substr(0, exponent);
-      mantissa.erase(std::remove(mantissa.begin(), mantissa.end(), '.'), mantissa.end());
-      digits = "0." + std::string(static_cast<std::size_t>(-power - 1), '0') + mantissa;
-    }
-    text += digits.substr(1);
-  }
-  return text + "Z";
+  return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", year, month, day, inDay / 3600, inDay / 60 % 60,
+                     inDay % 60);
 }
 
 void appendBase64(std::string& out, std::string_view bytes, const std::string& indent) {
@@ -787,9 +811,8 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
       out += indent + "<date>" + dateText(value.real) + "</date>\n";
       return true;
     case Type::String:
-      if (value.text.find('\0') != std::string::npos) return false;
       out += indent + "<string>";
-      appendEscaped(out, value.text);
+      if (!appendEscaped(out, value.text)) return false;
       out += "</string>\n";
       return true;
     case Type::Data:
@@ -809,12 +832,11 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
       out += fmt::format("{}<{}>\n", indent, name);
       for (std::size_t i = 0; i < value.items.size(); ++i) {
         if (dictionary) {
-          if (value.keys[i].find('\0') != std::string::npos) return false;
           out += indent + "\t<key>";
-          appendEscaped(out, value.keys[i]);
+          if (!appendEscaped(out, value.keys[i])) return false;
           out += "</key>\n";
         }
-        if (!writeValue(out, value.items[i], depth + 1)) return false;
+        if (!writeValue(out, *value.items[i], depth + 1)) return false;
       }
       out += fmt::format("{}</{}>\n", indent, name);
       return true;
@@ -825,36 +847,14 @@ bool writeValue(std::string& out, const PropertyListValue& value, std::size_t de
 
 }  // namespace
 
-void appendUtf8(std::string& out, std::uint32_t code) {
-  if ((code >= 0xD800 && code < 0xE000) || code > 0x10FFFF) code = 0xFFFD;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListLimits& limits) {
-  if (bytes.size() > limits.maxBytes) return {std::nullopt, fmt::format("it is larger than {} bytes", limits.maxBytes)};
-  if (bytes.empty()) return {std::nullopt, "it is empty"};
+  if (bytes.size() > limits.maxBytes) return {nullptr, fmt::format("it is larger than {} bytes", limits.maxBytes)};
+  if (bytes.empty()) return {nullptr, "it is empty"};
   if (bytes.starts_with("bplist00")) return BinaryParser(bytes, limits).parse();
-  if (bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE")) {
-    std::string text;
-    if (!utf16Text(bytes, text)) return {std::nullopt, "it is not valid UTF-16"};
-    return XmlParser(text, limits).parse();
-  }
-  if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  return XmlParser(bytes, limits).parse();
+  DecodedText text = decodePropertyListText(bytes);
+  if (!text.ok) return {nullptr, std::move(text.reason)};
+  // Text of the platform's older format, which begins otherwise, would be read here.
+  return XmlParser(text.text, limits).parse();
 }
 
 std::optional<std::string> writeXmlPropertyList(const PropertyListValue& value) {

@@ -26,6 +26,14 @@ int main(int argc, char** argv) {
     }
   } else {
     for (const std::string& seed : fuzzSeeds()) {
+#ifdef ORVANE_FUZZ_MAX_LEN
+      // The fuzzer would cut a longer seed short.
+      if (seed.size() > ORVANE_FUZZ_MAX_LEN) {
+        std::fprintf(stderr, "seed %zu: %zu bytes, more than the target's MAX_LEN %d\n", count, seed.size(),
+                     ORVANE_FUZZ_MAX_LEN);
+        return 1;
+      }
+#endif
       run(seed);
       ++count;
     }

@@ -23,10 +23,7 @@ std::vector<std::string> propertyLists() {
   using foundation::PropertyListValue;
   using Type = PropertyListValue::Type;
   PropertyListValue preferences;
-  auto add = [&](const char* key, PropertyListValue value) {
-    preferences.keys.push_back(key);
-    preferences.items.push_back(std::move(value));
-  };
+  auto add = [&](const char* key, PropertyListValue value) { preferences.append(key, std::move(value)); };
   PropertyListValue value;
   value.type = Type::Boolean;
   value.boolean = true;
@@ -53,7 +50,8 @@ std::vector<std::string> propertyLists() {
   PropertyListValue real;
   real.type = Type::Real;
   real.real = 0.1;
-  value.items = {real, PropertyListValue{}};
+  value.append(real);
+  value.append(PropertyListValue{});
   add("list", value);
   std::string xml = *foundation::writeXmlPropertyList(preferences);
 
@@ -62,8 +60,22 @@ std::vector<std::string> propertyLists() {
   std::vector<std::string> chain;
   for (int i = 0; i < 70; ++i) chain.push_back(i + 1 < 70 ? "\xA1" + bigEndian(i + 1, 1) : std::string("\xA0"));
 
+  // A dictionary of a thousand keys sharing one value, and an array sharing one
+  // string far more often than the bytes it may expand to allow.
+  std::string shared = "\xDF\x11" + bigEndian(1000, 2);
+  std::vector<std::string> sharing = {""};
+  for (int i = 1; i <= 1000; ++i) {
+    shared += bigEndian(i, 2);
+    sharing.push_back("\x54k" + std::to_string(1000 + i).substr(1));
+  }
+  for (int i = 1; i <= 1000; ++i) shared += bigEndian(1001, 2);
+  sharing[0] = shared;
+  sharing.push_back("\x5F\x10\x40" + std::string(64, 'v'));
+
   return {
       xml,
+      testsupport::binaryPropertyList(sharing, 4, 2),
+      testsupport::sharedStringPropertyList(16000, 40000),
       "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>selectedDecreaseSound</key><string>Chime</string>"
       "<key>isEnabled</key><integer>0</integer></dict></plist>",
       testsupport::utf16(widen(xml), true),
@@ -79,6 +91,10 @@ std::vector<std::string> propertyLists() {
       std::string("<plist><string>a\0b</string></plist>", 35),
       "<plist><array><real>nan</real><real>-infinity</real><date>0001-01-01T00:00:00Z</date>"
       "<integer>-9223372036854775808</integer><data>AA==</data><string><![CDATA[x<y]]>&#x1F514;</string></array></plist>",
+      "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n<plist><dict><key>Caf\xE9</key><string>a\r\nb\rc</string>"
+      "</dict></plist>\r\n",
+      "<?xml version='1.0' encoding='windows-1252'?><plist><array><string>\x80\x93&#13;</string><date>"
+      "2001-01-01T00:00:00.5Z</date></array></plist>",
       "",
   };
 }

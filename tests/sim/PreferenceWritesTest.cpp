@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "platform/foundation/Foundation.h"
+#include "tests/support/Samples.h"
 #include "tests/support/SimDeviceTest.h"
 
 namespace {
@@ -182,6 +183,24 @@ TEST_F(PreferenceWrites, AnUnreadableFileIsKeptAsideBeforeAChangeReplacesIt) {
   EXPECT_EQ(stored(), xmlOf({{"selectedDecreaseSound", "Tick"}}));
   ASSERT_EQ(sim({"settings", "set", "Sound Themes/Volume Up Sound", "Drop"}).status, 0);
   EXPECT_EQ(testsupport::readFile(host(preferencesFile) + ".unreadable"), "not a property list");
+}
+
+TEST_F(PreferenceWrites, AListThatWouldExpandWithoutBoundIsRefusedEverywhereAndReplacedByAChange) {
+  // 1 MB on disk, a 500 KB string shared 500,000 times: 250 GB if each reference were a copy.
+  std::string bomb = testsupport::sharedStringPropertyList(500000, 500000);
+  store(bomb);
+  ASSERT_TRUE(springboard.start(ORVANE_SIM, root));
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
+  EXPECT_EQ(played(), std::vector<std::string>{}) << "unreadable: nothing enabled";
+  Result read = sim({"defaults", "read"});
+  EXPECT_EQ(read.status, 1);
+  EXPECT_NE(read.err.find("it expands to more than 1048576 bytes of text and data"), std::string::npos) << read.err;
+
+  ASSERT_EQ(sim({"settings", "set", "Volume Sounds", "on"}).status, 0);
+  EXPECT_EQ(testsupport::readFile(host(preferencesFile) + ".unreadable"), bomb);
+  EXPECT_EQ(value("isEnabled"), "1");
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
+  EXPECT_EQ(played().size(), 1u) << "SpringBoard read the new file";
 }
 
 TEST_F(PreferenceWrites, TheSwitchShowsWhatSpringBoardDoesWhateverComesFirst) {

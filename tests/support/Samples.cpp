@@ -40,6 +40,13 @@ std::string binaryPropertyList(const std::vector<std::string>& objects, std::siz
   return out;
 }
 
+std::string sharedStringPropertyList(std::size_t length, std::size_t count) {
+  std::string root = "\xD2\x01\x03\x02\x04";
+  std::string list = "\xAF\x13" + bigEndian(count, 8) + std::string(count, '\x05');
+  std::string string = "\x5F\x13" + bigEndian(length, 8) + std::string(length, 'x');
+  return binaryPropertyList({root, "\x59isEnabled", "\x09", "\x54list", list, string}, 4, 1);
+}
+
 std::string encodePng(std::uint32_t width, std::uint32_t height, std::uint32_t format) {
   png_image image{};
   image.version = PNG_IMAGE_VERSION;

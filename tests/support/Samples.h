@@ -21,4 +21,8 @@ std::string bigEndian(std::uint64_t value, std::size_t size);
 std::string binaryPropertyList(const std::vector<std::string>& objects, std::size_t offsetSize,
                                std::size_t referenceSize, std::uint64_t declaredObjects = 0);
 
+/// A binary property list {isEnabled = true; list = (S, S, ...)}: its array
+/// refers `count` times to one string S of `length` bytes.
+std::string sharedStringPropertyList(std::size_t length, std::size_t count);
+
 }  // namespace testsupport
