@@ -26,6 +26,7 @@
 #include "sim/common/RunningSpringBoard.h"
 #include "sim/common/PressChannel.h"
 #include "sim/serve/Events.h"
+#include "sim/serve/Front.h"
 #include "sim/serve/PageAssets.h"
 #include "sim/serve/Requests.h"
 #include "sim/serve/Screen.h"
@@ -188,7 +189,7 @@ class WebView {
   SpringBoardLink springboard_;
   StartedSpringBoard started_;
   MainQueue main_;
-  httplib::Server server_;
+  Front server_{FrontLimits{.workers = kMostStreams + 8}};
   std::atomic<int> streams_{0};
   std::atomic<bool> outsideChange_{false};
 
@@ -305,10 +306,7 @@ int WebView::run() {
   };
   keepScreen();
 
-  server_.new_task_queue = [] { return new httplib::ThreadPool(kMostStreams + 8); };
   server_.set_payload_max_length(kLargestBody);
-  // Small writes (an event, an answer) go out at once, never held back for an acknowledgement.
-  server_.set_tcp_nodelay(true);
   server_.set_keep_alive_timeout(2);
   server_.set_read_timeout(5);
   server_.set_write_timeout(5);
@@ -439,8 +437,7 @@ int WebView::run() {
     answer(response, outcome->first.status, outcome->first.message, {{"screen", outcome->second}});
   });
 
-  int port = options_.port == 0 ? server_.bind_to_any_port("127.0.0.1")
-                                : (server_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
+  int port = server_.listenOnLoopback(options_.port);
   if (port <= 0) {
     std::fprintf(stderr, "orvane-sim: serve: cannot listen on 127.0.0.1:%d (is it in use?)\n", options_.port);
     return 1;
@@ -456,7 +453,7 @@ int WebView::run() {
   feed_.start();
   // A page that connects at once is greeted with the state, never with nothing.
   refreshState();
-  std::thread listener([this] { server_.listen_after_bind(); });
+  std::thread listener([this] { server_.serve(); });
   std::thread watcher([this] { watchDevice(); });
   std::printf("Serving device %s\nOpen http://127.0.0.1:%d/?token=%s\n%s", device::root().c_str(), port,
               policy_.token.c_str(), started_.started() ? "SpringBoard started; it stops with the server.\n" : "");
@@ -479,7 +476,7 @@ int WebView::run() {
 
   main_.close();
   hub_.close();
-  server_.stop();
+  server_.halt();
   listener.join();
   watcher.join();
   feed_.stop();
