@@ -30,6 +30,7 @@
 #include "sim/serve/PageAssets.h"
 #include "sim/serve/Requests.h"
 #include "sim/serve/Screen.h"
+#include "sim/serve/SharedSpringBoard.h"
 #include "sim/serve/SpeakerFeed.h"
 
 namespace serve {
@@ -71,31 +72,6 @@ class SpringBoardLink {
  private:
   std::mutex mutex_;
   std::optional<pressing::Presser> presser_;
-};
-
-/// SpringBoard started for the time the server runs, if it was not running.
-class StartedSpringBoard {
- public:
-  /// Done when SpringBoard runs (already, or started now).
-  orvane::Result<void> ensureRunning() {
-    auto running = springboard::runningPid();
-    if (running && running->has_value()) return orvane::success();
-    auto started = springboard::startDetached({});
-    if (!started) return started.error();
-    pid_ = *started;
-    return orvane::success();
-  }
-  bool started() const { return pid_ > 0; }
-  void stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    (void)libc::waitFor(pid_);
-    pid_ = -1;
-  }
-  ~StartedSpringBoard() { stop(); }
-
- private:
-  pid_t pid_ = -1;
 };
 
 /// Work for the app's main thread, where the Settings app lives.
@@ -187,7 +163,7 @@ class WebView {
   EventHub hub_;
   SpeakerFeed feed_;
   SpringBoardLink springboard_;
-  StartedSpringBoard started_;
+  SharedSpringBoard springboardUse_;
   MainQueue main_;
   Front server_{FrontLimits{.workers = kMostStreams + 8}};
   std::atomic<int> streams_{0};
@@ -279,7 +255,7 @@ int WebView::run() {
                  device::root().c_str(), device::root().c_str());
     return 1;
   }
-  if (auto running = started_.ensureRunning(); !running)
+  if (auto running = springboardUse_.join(); !running)
     std::fprintf(stderr, "orvane-sim: serve: %s; the buttons wait for it\n", running.error().message().c_str());
 
   // What the Settings app leaves to the autorelease pool outside a task goes when the server stops.
@@ -456,7 +432,8 @@ int WebView::run() {
   std::thread listener([this] { server_.serve(); });
   std::thread watcher([this] { watchDevice(); });
   std::printf("Serving device %s\nOpen http://127.0.0.1:%d/?token=%s\n%s", device::root().c_str(), port,
-              policy_.token.c_str(), started_.started() ? "SpringBoard started; it stops with the server.\n" : "");
+              policy_.token.c_str(),
+              springboardUse_.started() ? "SpringBoard started; it stops with the last server of this device.\n" : "");
   std::printf("Press Ctrl-C to stop.\n");
   std::fflush(stdout);
 
@@ -480,10 +457,7 @@ int WebView::run() {
   listener.join();
   watcher.join();
   feed_.stop();
-  if (started_.started()) {
-    started_.stop();
-    std::printf("SpringBoard stopped.\n");
-  }
+  if (springboardUse_.leave()) std::printf("SpringBoard stopped.\n");
   return 0;
 }
 

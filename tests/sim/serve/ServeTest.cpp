@@ -368,4 +368,31 @@ TEST_F(Serve, StaysOpenToItsPageUnderFloodsAndSlowClients) {
   EXPECT_LT(memoryOf(server.pid()).now - before.now, 32 * 1024) << "KiB kept after the floods ended";
 }
 
+TEST_F(Serve, SpringBoardStaysWhileAnotherServerUsesIt) {
+  testsupport::ServeProcess second;
+  ASSERT_TRUE(second.start(ORVANE_SIM, root)) << second.greeting();
+  EXPECT_EQ(second.greeting().find("SpringBoard started"), std::string::npos) << second.greeting();
+
+  // The server that started SpringBoard goes first: the other one still has it.
+  EXPECT_EQ(server.stop(), 0);
+  ASSERT_EQ(sim({"status"}).status, 0) << "SpringBoard stopped under the other server";
+  std::string press = "POST /press?token=" + second.token() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                      std::to_string(second.port()) +
+                      "\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: 15\r\n\r\n"
+                      R"({"button":"up"})";
+  HttpAnswer pressed = exchange(second.port(), press);
+  EXPECT_EQ(pressed.status, 200) << pressed.body;
+  // The last one to go stops it.
+  EXPECT_EQ(second.stop(), 0);
+  EXPECT_NE(sim({"status"}).status, 0) << "the last server left SpringBoard running";
+
+  // One that someone else started is never stopped by a server.
+  ASSERT_EQ(sim({"springboard", "--detach"}).status, 0);
+  testsupport::ServeProcess third;
+  ASSERT_TRUE(third.start(ORVANE_SIM, root));
+  EXPECT_EQ(third.stop(), 0);
+  EXPECT_EQ(sim({"status"}).status, 0) << "a server stopped a SpringBoard it did not start";
+  EXPECT_EQ(sim({"stop"}).status, 0);
+}
+
 }  // namespace
