@@ -173,7 +173,7 @@ void Front::serve() {
   while (!halting_) {
     Clock::time_point wake = nextExpiry_;
     if (acceptPaused_) wake = std::min(wake, resumeAccepting_);
-    int timeout = wake == Clock::time_point::max() ? 1000 : std::min(millisecondsUntil(wake) + 1, 1000);
+    int timeout = wake == Clock::time_point::max() ? 1000 : std::min(millisecondsUntil(wake), 999) + 1;
     int count = ::epoll_wait(poller_, events, std::size(events), timeout);
     if (count < 0 && errno != EINTR) {
       std::fprintf(stderr, "orvane-sim: serve: cannot wait for connections: %s\n", std::strerror(errno));

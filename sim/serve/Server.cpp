@@ -256,7 +256,7 @@ int WebView::run() {
     return 1;
   }
   if (auto running = springboardUse_.join(); !running)
-    std::fprintf(stderr, "orvane-sim: serve: %s; the buttons wait for it\n", running.error().message().c_str());
+    std::fprintf(stderr, "orvane-sim: serve: %s\n", running.error().message().c_str());
 
   // What the Settings app leaves to the autorelease pool outside a task goes when the server stops.
   AutoreleasePool outermost;

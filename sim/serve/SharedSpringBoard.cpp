@@ -73,24 +73,30 @@ void record(int descriptor, pid_t pid) {
 
 orvane::Result<void> SharedSpringBoard::join() {
   orvane::Result<void> outcome = orvane::success();
+  auto unshared = [](const char* what) {
+    int error = errno;
+    return orvane::Error(std::string("cannot ") + what + " the device's " + kUsersPath + " (" + std::strerror(error) +
+                             "): SpringBoard is not shared with the device's other servers",
+                         error);
+  };
   lock_ = openUsers();
   if (lock_ < 0) {
-    outcome = orvane::Error(std::string("cannot open the device's ") + kUsersPath + ": " + std::strerror(errno), errno);
+    outcome = unshared("open");
   } else if (!lockByte(lock_, kChanging, F_WRLCK, true) || !lockByte(lock_, kUsing, F_RDLCK, true)) {
-    outcome = orvane::Error(std::string("cannot lock the device's ") + kUsersPath + ": " + std::strerror(errno), errno);
+    outcome = unshared("lock");
     ::close(std::exchange(lock_, -1));
   }
   // Without the lock file it still starts SpringBoard, and stops the one it started.
   auto running = springboard::runningPid();
   if (!running) {
-    outcome = running.error();
+    outcome = orvane::Error(running.error().message() + "; the buttons wait for SpringBoard");
   } else if (running->has_value()) {
     if (lock_ >= 0 && recorded(lock_) != **running) record(lock_, 0);
   } else if (auto started = springboard::startDetached({}); started) {
     started_ = *started;
     if (lock_ >= 0) record(lock_, started_);
   } else {
-    outcome = started.error();
+    outcome = orvane::Error(started.error().message() + "; the buttons wait for it");
   }
   if (lock_ >= 0) lockByte(lock_, kChanging, F_UNLCK, false);
   return outcome;

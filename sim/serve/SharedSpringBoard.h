@@ -26,8 +26,9 @@ class SharedSpringBoard {
   SharedSpringBoard& operator=(const SharedSpringBoard&) = delete;
 
   /// Counts this server among SpringBoard's users, and starts SpringBoard when
-  /// none runs. An error when the lock file cannot be had or SpringBoard not
-  /// started; the server then shows the device without it.
+  /// none runs. An error, saying what follows, when the lock file cannot be
+  /// had (the SpringBoard started is then this server's alone) or SpringBoard
+  /// not started (the server shows the device without it).
   orvane::Result<void> join();
   /// Whether this server started SpringBoard.
   bool started() const { return started_ > 0; }
