@@ -42,10 +42,6 @@ serve::RequestFacts factsOf(std::string_view input, std::string& body) {
   return facts;
 }
 
-}  // namespace
-
-namespace {
-
 void checkHead(std::string_view input) {
   using State = serve::HeadReader::State;
   serve::HeadReader whole, pieces;
