@@ -22,6 +22,13 @@ using testsupport::HttpAnswer;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
+// The address sanitizer's quarantine keeps what is freed, so resident memory tells nothing there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryTells = false;
+#else
+constexpr bool kMemoryTells = true;
+#endif
+
 /// A process's resident memory now and at its highest, in KiB.
 struct Memory {
   long now = -1, peak = -1;
@@ -342,7 +349,9 @@ TEST_F(Serve, StaysOpenToItsPageUnderFloodsAndSlowClients) {
   while (floods.back().wait_for(milliseconds(200)) != std::future_status::ready) expectPageSoon("during the flood");
   for (auto& flood : floods) EXPECT_LT(flood.get(), 16u << 20) << "the server went on reading a head of no end";
   Memory flooded = memoryOf(server.pid());
-  EXPECT_LT(flooded.peak - before.now, 32 * 1024) << "KiB more at the highest";
+  if (kMemoryTells) {
+    EXPECT_LT(flooded.peak - before.now, 32 * 1024) << "KiB more at the highest";
+  }
 
   // Slow clients, more than the server has threads, each sending a line of its head now and then.
   std::vector<int> slow;
@@ -365,7 +374,9 @@ TEST_F(Serve, StaysOpenToItsPageUnderFloodsAndSlowClients) {
   }
   EXPECT_EQ(unended, 0) << "slow heads the server waited on for 20 s";
   expectPageSoon("after the slow clients");
-  EXPECT_LT(memoryOf(server.pid()).now - before.now, 32 * 1024) << "KiB kept after the floods ended";
+  if (kMemoryTells) {
+    EXPECT_LT(memoryOf(server.pid()).now - before.now, 32 * 1024) << "KiB kept after the floods ended";
+  }
 }
 
 TEST_F(Serve, SpringBoardStaysWhileAnotherServerUsesIt) {
