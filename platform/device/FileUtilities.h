@@ -29,6 +29,26 @@ orvane::Result<std::string> readDeviceFile(std::string_view devicePath, std::siz
 int openFileInRoot(const std::string& root, std::string_view path);
 orvane::Result<std::string> readFileInRoot(const std::string& root, std::string_view path, std::size_t maxBytes);
 
+/// Where a write, lock, rename or removal of a file reaches it. For a host path
+/// under the device root its folder is opened with every component resolved
+/// inside the root, as reads resolve it (a link leading out is taken as if the
+/// root were "/"), and path() names the file through that folder; the file's
+/// own name is never a link followed by the calls below. Another host path is
+/// taken as it is.
+class Place {
+ public:
+  explicit Place(const std::string& hostPath);
+  ~Place();
+  Place(const Place&) = delete;
+  Place& operator=(const Place&) = delete;
+  /// The path to hand to the system; empty (ENOENT) when the folder is missing.
+  const std::string& path() const { return path_; }
+
+ private:
+  int folder_ = -1;
+  std::string path_;
+};
+
 enum class Durability { Flushed, Unflushed };
 
 /// Writes a temporary file beside the target, then renames it into place, so
@@ -46,7 +66,7 @@ bool writeAll(int descriptor, std::string_view contents);
 /// processes no longer alive; returns how many it removed.
 int removeStaleTemporaries(const std::string& hostPath);
 
-/// An exclusive advisory lock on a lock file (created if missing), held from
+/// An exclusive advisory lock on a lock file (created if missing, never followed when a link), held from
 /// construction to destruction; across processes and threads alike. Not held
 /// if the lock file can neither be opened nor created.
 class ExclusiveLock {

@@ -4,5 +4,7 @@
 
 std::string libc::localPath(const std::string& devicePath) { return devicePath; }
 
+std::vector<std::string> libc::localCommand(const std::string& devicePath) { return {devicePath}; }
+
 // A library has no `environ` of its own on Darwin; the loader hands it out.
 char** libc::environment() { return *_NSGetEnviron(); }

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sim/common/Package.h"
@@ -313,4 +317,236 @@ TEST_F(PackageCommands, BadFilesAndWrongUseAreSaidPlainlyAndChangeNothing) {
            {"remove"}, {"purge"}, {"remove", "a", "b"}, {"install", "a.deb", "b.deb"}, {"install", "--force"}})
     EXPECT_EQ(sim(words).status, 2) << testing::PrintToString(words);
   EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
+}
+
+namespace {
+
+/// A member of a hand-made data archive: a file ('0'), hard link ('1'), link ('2') or folder ('5').
+struct Member {
+  std::string path;
+  char type;
+  std::string link = "";
+  std::string data = "";
+};
+
+/// A tar archive holding the members with their names exactly as given, as
+/// dpkg-deb would never write them ("../" in a hard-link target, a long name).
+std::string tarOf(const std::vector<Member>& members) {
+  std::string archive;
+  auto header = [&](const std::string& name, char type, const std::string& link, std::size_t size) {
+    std::string block(512, '\0');
+    name.copy(block.data(), std::min<std::size_t>(name.size(), 100));
+    std::snprintf(block.data() + 100, 8, "%07o", type == '5' ? 0755u : 0644u);
+    std::snprintf(block.data() + 108, 8, "%07o", 0u);
+    std::snprintf(block.data() + 116, 8, "%07o", 0u);
+    std::snprintf(block.data() + 124, 12, "%011zo", size);
+    std::snprintf(block.data() + 136, 12, "%011o", 0u);
+    block[156] = type;
+    link.copy(block.data() + 157, std::min<std::size_t>(link.size(), 100));
+    std::memcpy(block.data() + 257, "ustar  ", 8);
+    std::fill(block.begin() + 148, block.begin() + 156, ' ');
+    unsigned sum = 0;
+    for (unsigned char c : block) sum += c;
+    std::snprintf(block.data() + 148, 8, "%06o", sum);
+    archive += block;
+  };
+  auto data = [&](const std::string& bytes) {
+    archive += bytes;
+    archive.append((512 - bytes.size() % 512) % 512, '\0');
+  };
+  for (const Member& member : members) {
+    if (member.path.size() > 100) {
+      header("././@LongLink", 'L', "", member.path.size() + 1);
+      data(member.path + '\0');
+    }
+    if (member.link.size() > 100) {
+      header("././@LongLink", 'K', "", member.link.size() + 1);
+      data(member.link + '\0');
+    }
+    header(member.path, member.type, member.link, member.data.size());
+    data(member.data);
+  }
+  return archive + std::string(1024, '\0');
+}
+
+}  // namespace
+
+class HostilePackages : public PackageCommands {
+ protected:
+  void SetUp() override {
+    PackageCommands::SetUp();
+    init();
+    testsupport::writeFile(victim, "the user's own file\n");
+    before = outside();
+  }
+
+  /// A package file made by hand from its control text and data members.
+  std::string handMade(const std::string& name, const std::string& controlText, const std::vector<Member>& members) {
+    std::string stage = work + "/" + name + "-parts";
+    fs::remove_all(stage);
+    testsupport::writeFile(stage + "/control", controlText);
+    testsupport::writeFile(stage + "/debian-binary", "2.0\n");
+    testsupport::writeFile(stage + "/data.tar", tarOf(members));
+    std::string deb = work + "/" + name + ".deb";
+    fs::remove(deb);
+    EXPECT_EQ(package::run({"/bin/sh", "-c",
+                            "cd \"$0\" && tar -czf control.tar.gz ./control && ar rc \"$1\" debian-binary "
+                            "control.tar.gz data.tar",
+                            stage, deb})
+                  .value_or(-1),
+              0);
+    return deb;
+  }
+
+  /// Every path outside the device (and the test's own folder of packages), with a file's size.
+  std::map<std::string, std::uintmax_t> outside() {
+    std::map<std::string, std::uintmax_t> found;
+    std::error_code ignored;
+    for (auto at = fs::recursive_directory_iterator(device.root()); at != fs::recursive_directory_iterator(); ++at) {
+      if (at->path() == root || at->path() == work) {
+        at.disable_recursion_pending();
+        continue;
+      }
+      found[at->path()] = at->is_regular_file(ignored) && !at->is_symlink() ? at->file_size(ignored) : 0;
+    }
+    return found;
+  }
+
+  /// Whatever happened, nothing outside the device was made, changed, linked or removed.
+  void expectOutsideUntouched(const std::string& after) {
+    EXPECT_EQ(testsupport::readFile(victim), "the user's own file\n") << after;
+    EXPECT_EQ(fs::hard_link_count(victim), 1u) << after;
+    EXPECT_EQ(outside(), before) << after;
+  }
+
+  const std::string victim = device.root() + "/canary/victim.txt";
+  std::map<std::string, std::uintmax_t> before;
+};
+
+TEST_F(HostilePackages, AHardLinkWithAClimbingTargetIsRefusedWhateverTheListingShows) {
+  // dpkg-deb --contents shows this target as "canary/victim.txt".
+  std::string linked = handMade("linked", control("com.example.linked"),
+                                {{"./private/", '5'}, {"./private/var/", '5'}, {"./private/var/log/", '5'},
+                                 {"./private/var/log/syslog", '1', "../canary/victim.txt"}});
+  Result refused = sim({"install", linked});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "orvane-sim: " + linked +
+                             " holds the hard link /private/var/log/syslog to ../canary/victim.txt, which on this "
+                             "computer leads out of the device\n");
+  // A hard link into the device's package database is no better.
+  std::string planted = handMade("planted", control("com.example.planted"),
+                                 {{"./Library/", '5'}, {"./Library/status", '1', "./var/lib/dpkg/status"}});
+  Result database = sim({"install", planted});
+  EXPECT_EQ(database.status, 1);
+  EXPECT_NE(database.err.find("inside the device's package database"), std::string::npos) << database.err;
+  ASSERT_TRUE(springboard.start(ORVANE_SIM, root));
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
+  springboard.stop();
+  expectOutsideUntouched("SpringBoard logged");
+  EXPECT_EQ(status("com.example.linked") + status("com.example.planted"), "");
+}
+
+TEST_F(HostilePackages, LinksAlreadyOnTheDeviceAreFollowedWhenJudgingTheNextPackage) {
+  std::string up = build("up", control("com.example.up"), {{"/Library/up", "-> .."}});
+  Result first = sim({"install", up});
+  EXPECT_EQ(first.status, 0) << "a link to the device's root stays inside: " << first.err;
+  std::string esc = build("esc", control("com.example.esc"), {{"/Library/up/esc", "-> .."}});
+  Result second = sim({"install", esc});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_EQ(second.err, "orvane-sim: " + esc +
+                            " holds /Library/up/esc under the link /Library/up on the device, which on this "
+                            "computer leads out of the device\n");
+  // The same through a link the package itself unpacks before.
+  std::string inOne = handMade("in-one", control("com.example.in-one"),
+                               {{"./Library/", '5'}, {"./Library/down", '2', "."}, {"./Library/down/x", '0', "", "x"}});
+  Result through = sim({"install", inOne});
+  EXPECT_EQ(through.status, 1);
+  EXPECT_NE(through.err.find(" holds /Library/down/x under the link /Library/down of a package"), std::string::npos)
+      << through.err;
+  fs::create_directories(root + "/esc");
+  std::string file = build("file", control("com.example.file"), {{"/esc/planted", "planted"}});
+  EXPECT_EQ(sim({"install", file}).status, 0);
+  expectOutsideUntouched("three packages");
+  EXPECT_TRUE(fs::exists(root + "/esc/planted"));
+}
+
+TEST_F(HostilePackages, TheDevicesSkeletonAndToolsBelongToItsFirmware) {
+  const std::string marker = device.root() + "/canary/ran";
+  std::string tool = build("tool", control("com.example.tool"), {{"/usr/bin/dpkg", "#!/bin/sh\ntouch " + marker + "\n"}});
+  Result replaced = sim({"install", tool});
+  EXPECT_EQ(replaced.status, 1);
+  EXPECT_NE(replaced.err.find("trying to overwrite '/usr/bin/dpkg', which is also in package firmware"),
+            std::string::npos)
+      << replaced.err;
+  for (auto [name, path] : {std::pair{"var", "/var"}, {"prefs", "/var/mobile/Library/Preferences"},
+                            {"private-prefs", "/private/var/mobile/Library/Preferences"}, {"tmp", "/tmp"}}) {
+    std::string deb = build(name, control(std::string("com.example.") + name), {{path, "a file"}});
+    Result refused = sim({"install", deb});
+    EXPECT_EQ(refused.status, 1) << path;
+    EXPECT_NE(refused.err.find(std::string(" holds ") + path + " as a file, where the device has its own"),
+              std::string::npos)
+        << refused.err;
+  }
+  EXPECT_TRUE(fs::is_symlink(root + "/var"));
+  EXPECT_TRUE(fs::is_directory(root + "/private/var/mobile/Library/Preferences"));
+  // Even a tool put there by hand never runs: orvane-sim and the support mail use the host's dpkg.
+  testsupport::writeFile(root + "/usr/bin/dpkg", "#!/bin/sh\ntouch " + marker + "\n");
+  fs::permissions(root + "/usr/bin/dpkg", fs::perms::owner_all);
+  std::string themes = build("themes", control("com.example.themes"), {{kSounds + "/Rain.wav", "rain"}});
+  EXPECT_EQ(sim({"install", themes}).status, 0);
+  EXPECT_EQ(sim({"remove", "com.example.themes"}).status, 0);
+  Result mail = sim({"settings", "tap", "Contact Support", "--mail", "send"});
+  EXPECT_EQ(mail.status, 0) << mail.err;
+  EXPECT_NE(testsupport::readFile(root + "/tmp/dpkgl.log").find("com.quillmark.orvane"), std::string::npos);
+  EXPECT_FALSE(fs::exists(marker));
+  EXPECT_EQ(sim({"defaults", "write", "isEnabled", "-bool", "true"}).status, 0);
+}
+
+TEST_F(HostilePackages, ScriptsTheUserAllowsRunConfinedToTheDevice) {
+  std::string scripted = build("scripted", control("com.example.scripted"),
+                               {{"postinst", "#!/bin/sh\nset -e\ntouch \"$DPKG_ROOT/inside\"\n"
+                                             "echo x > \"$DPKG_ROOT/../canary/victim.txt\"\n"}});
+  Result ran = sim({"install", "--run-scripts", scripted});
+  EXPECT_EQ(ran.status, 1) << "the script cannot finish: " << ran.err;
+  EXPECT_TRUE(fs::exists(root + "/inside"));
+  expectOutsideUntouched("a script");
+  EXPECT_EQ(sim({"purge", "com.example.scripted"}).status, 0);
+}
+
+TEST_F(HostilePackages, WritesLocksAndRemovalsOfTheDeviceStayInsideAsReadsDo) {
+  const std::string host = device.root() + "/canary";
+  testsupport::writeFile(host + "/com.quillmark.orvane.plist", "the user's own file\n");
+  fs::remove_all(root + "/private/var/mobile/Library/Preferences");
+  fs::create_directory_symlink(host, root + "/private/var/mobile/Library/Preferences");
+  Result written = sim({"defaults", "write", "isEnabled", "-bool", "true"});
+  EXPECT_NE(written.status, 0);
+  Result set = sim({"settings", "set", "Volume Sounds", "on"});
+  Result purged = sim({"purge", "com.quillmark.orvane"});
+  EXPECT_EQ(testsupport::readFile(host + "/com.quillmark.orvane.plist"), "the user's own file\n");
+  std::vector<std::string> there;
+  for (auto& entry : fs::directory_iterator(host)) there.push_back(entry.path().filename());
+  std::sort(there.begin(), there.end());
+  EXPECT_EQ(there, (std::vector<std::string>{"com.quillmark.orvane.plist", "victim.txt"}))
+      << "no lock, temporary file or unreadable copy: " << written.err << set.err << purged.err;
+}
+
+TEST_F(HostilePackages, HugeControlFieldsAreRefusedWithAReason) {
+  for (auto [name, more, said] :
+       {std::tuple{"long-name", "Depends: " + std::string(300'000, 'a') + "\n",
+                   "its Depends field is 300000 bytes long (at most 16384)"},
+        {"long-version", "Pre-Depends: firmware (>= " + std::string(200'000, '7') + ")\n", "its Pre-Depends field is "},
+        {"many", "Depends: " + std::string(8'000, '|') + "\n", "has a dependency field dpkg cannot read"}}) {
+    std::string deb = handMade(name, control(std::string("com.example.") + name, more), {{"./Library/", '5'}});
+    Result refused = sim({"install", deb});
+    EXPECT_EQ(refused.status, 1) << name;
+    EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err.substr(0, 300);
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << name;
+  }
+  std::string version = handMade("version", "Package: com.example.version\nVersion: " + std::string(200'000, '1') +
+                                                "\nArchitecture: iphoneos-arm\nMaintainer: a <a@b.c>\nDescription: d\n",
+                                 {{"./Library/", '5'}});
+  Result refused = sim({"install", version});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("its Version field is 200000 bytes long (at most 256)"), std::string::npos)
+      << refused.err.substr(0, 300);
 }
