@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,21 @@ std::string localPath(const std::string& devicePath);
 /// simulated device runs none of its files on this computer: its own tools are
 /// the host's, and what a package ships never runs.
 std::vector<std::string> localCommand(const std::string& devicePath);
-/// Simulated device only: the host command standing for a device program.
+/// Simulated device only: the host command standing for a device program
+/// (tests stand in for its tools); an empty one restores what the device has.
 void setLocalCommand(const std::string& devicePath, std::vector<std::string> command);
+/// A device path as this process writes, renames or removes it, while it
+/// lives: on the simulated device through its folder resolved inside the
+/// device, so that a link never leads a write out of it.
+class WritePath {
+ public:
+  explicit WritePath(const std::string& devicePath);
+  const std::string& get() const { return path_; }
+
+ private:
+  std::shared_ptr<void> held_;
+  std::string path_;
+};
 /// The environment handed on to the programs it starts.
 char** environment();
 

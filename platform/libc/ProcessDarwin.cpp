@@ -6,5 +6,7 @@ std::string libc::localPath(const std::string& devicePath) { return devicePath; 
 
 std::vector<std::string> libc::localCommand(const std::string& devicePath) { return {devicePath}; }
 
+libc::WritePath::WritePath(const std::string& devicePath) : path_(devicePath) {}
+
 // A library has no `environ` of its own on Darwin; the loader hands it out.
 char** libc::environment() { return *_NSGetEnviron(); }

@@ -2,6 +2,7 @@
 #include <mutex>
 
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
 #include "platform/libc/Process.h"
 
 extern char** environ;
@@ -12,10 +13,12 @@ std::mutex commandsMutex;
 
 /// Device programs by their path on the device, with the device's root as
 /// "{root}" in their commands.
-std::map<std::string, std::vector<std::string>>& commands() {
-  // The device's package tool: the host's dpkg-query on the device's database.
-  static std::map<std::string, std::vector<std::string>> table = {
-      {"/usr/bin/dpkg", {"dpkg-query", "--admindir={root}/private/var/lib/dpkg"}}};
+const std::map<std::string, std::vector<std::string>> deviceTools = {
+    // The device's package tool: the host's dpkg-query on the device's database.
+    {"/usr/bin/dpkg", {"dpkg-query", "--admindir={root}/private/var/lib/dpkg"}}};
+
+std::map<std::string, std::vector<std::string>>& replaced() {
+  static std::map<std::string, std::vector<std::string>> table;
   return table;
 }
 
@@ -28,13 +31,20 @@ std::string folded(const std::string& devicePath) {
 
 std::string libc::localPath(const std::string& devicePath) { return device::hostPath(devicePath); }
 
+libc::WritePath::WritePath(const std::string& devicePath) {
+  auto place = std::make_shared<files::Place>(device::hostPath(devicePath));
+  path_ = place->path();
+  held_ = std::move(place);
+}
+
 std::vector<std::string> libc::localCommand(const std::string& devicePath) {
   std::vector<std::string> command;
   {
     std::lock_guard lock(commandsMutex);
-    auto found = commands().find(folded(devicePath));
-    if (found == commands().end()) return {};
-    command = found->second;
+    std::string path = folded(devicePath);
+    if (auto found = replaced().find(path); found != replaced().end()) command = found->second;
+    else if (auto tool = deviceTools.find(path); tool != deviceTools.end()) command = tool->second;
+    else return {};
   }
   std::string root = device::root();
   for (std::string& word : command)
@@ -44,7 +54,8 @@ std::vector<std::string> libc::localCommand(const std::string& devicePath) {
 
 void libc::setLocalCommand(const std::string& devicePath, std::vector<std::string> command) {
   std::lock_guard lock(commandsMutex);
-  commands()[folded(devicePath)] = std::move(command);
+  if (command.empty()) replaced().erase(folded(devicePath));
+  else replaced()[folded(devicePath)] = std::move(command);
 }
 
 char** libc::environment() { return environ; }

@@ -10,7 +10,6 @@
 #include <signal.h>
 #include <cstring>
 
-#include "platform/device/FileUtilities.h"
 #include "platform/libc/Process.h"
 
 using orvane::Error;
@@ -80,11 +79,11 @@ class SpawnAttributes {
 
 /// A fresh file: what stands there is removed first, and O_EXCL|O_NOFOLLOW
 /// refuse anything planted between the removal and the creation.
-int createFresh(const std::string& hostPath) {
-  files::Place place(hostPath);
+int createFresh(const std::string& devicePath) {
+  WritePath place(devicePath);
   for (int attempt = 0; attempt < 8; ++attempt) {
-    if (::unlink(place.path().c_str()) != 0 && errno != ENOENT) return -1;
-    int descriptor = ::open(place.path().c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (::unlink(place.get().c_str()) != 0 && errno != ENOENT) return -1;
+    int descriptor = ::open(place.get().c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (descriptor >= 0 || errno != EEXIST) return descriptor;
   }
   return -1;
@@ -142,7 +141,7 @@ Result<Ending> waitFor(pid_t child) {
 OutputFile runWithOutputFile(const std::string& program, const std::vector<std::string>& arguments,
                              const std::string& outputPath, std::size_t maximumLength) {
   OutputFile result;
-  int output = createFresh(localPath(outputPath));
+  int output = createFresh(outputPath);
   if (output < 0) return result;
   std::vector<std::string> command = localCommand(program);
   command.insert(command.end(), arguments.begin(), arguments.end());

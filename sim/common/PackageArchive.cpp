@@ -262,15 +262,7 @@ constexpr const char* kOut = ", which on this computer leads out of the device";
 orvane::Result<std::vector<std::string>> DeviceFit::place(const std::string& written) {
   std::vector<std::string> parts = components(written);
   std::vector<std::string> placed;
-  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-    const std::string& part = parts[i];
-    if (placed.empty()) {
-      auto alias = std::find_if(std::begin(kAliases), std::end(kAliases), [&](const Alias& a) { return part == a.name; });
-      if (alias != std::end(kAliases)) {
-        placed = components(alias->target);
-        continue;
-      }
-    }
+  auto enter = [&](const std::string& part) -> orvane::Result<void> {
     placed.push_back(part);
     std::string path = shown(placed);
     if (links_.contains(path))
@@ -278,6 +270,16 @@ orvane::Result<std::vector<std::string>> DeviceFit::place(const std::string& wri
     struct stat info {};
     if (!root_.empty() && ::lstat((root_ + path).c_str(), &info) == 0 && S_ISLNK(info.st_mode))
       return orvane::Error("puts " + shown(parts) + " under the link " + path + " on the device" + kOut);
+    return {};
+  };
+  for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+    const std::string& part = parts[i];
+    auto alias = std::find_if(std::begin(kAliases), std::end(kAliases), [&](const Alias& a) { return part == a.name; });
+    // The device's own links are followed, as dpkg does; what they lead through is judged like the rest.
+    std::vector<std::string> steps = placed.empty() && alias != std::end(kAliases) ? components(alias->target)
+                                                                                   : std::vector<std::string>{part};
+    for (const std::string& step : steps)
+      if (auto entered = enter(step); !entered) return entered.error();
   }
   if (!parts.empty()) placed.push_back(parts.back());
   return placed;
