@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/result/Result.h"
 
@@ -43,6 +44,8 @@ class Place {
   Place& operator=(const Place&) = delete;
   /// The path to hand to the system; empty (ENOENT) when the folder is missing.
   const std::string& path() const { return path_; }
+  /// Hands the opened folder, which path() goes through, to the caller to close.
+  int release() { return std::exchange(folder_, -1); }
 
  private:
   int folder_ = -1;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,10 +23,13 @@ void setLocalCommand(const std::string& devicePath, std::vector<std::string> com
 class WritePath {
  public:
   explicit WritePath(const std::string& devicePath);
+  ~WritePath();
+  WritePath(const WritePath&) = delete;
+  WritePath& operator=(const WritePath&) = delete;
   const std::string& get() const { return path_; }
 
  private:
-  std::shared_ptr<void> held_;
+  int folder_ = -1;
   std::string path_;
 };
 /// The environment handed on to the programs it starts.

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <map>
 #include <mutex>
 
@@ -32,9 +34,13 @@ std::string folded(const std::string& devicePath) {
 std::string libc::localPath(const std::string& devicePath) { return device::hostPath(devicePath); }
 
 libc::WritePath::WritePath(const std::string& devicePath) {
-  auto place = std::make_shared<files::Place>(device::hostPath(devicePath));
-  path_ = place->path();
-  held_ = std::move(place);
+  files::Place place(device::hostPath(devicePath));
+  path_ = place.path();
+  folder_ = place.release();
+}
+
+libc::WritePath::~WritePath() {
+  if (folder_ >= 0) ::close(folder_);
 }
 
 std::vector<std::string> libc::localCommand(const std::string& devicePath) {

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -234,9 +235,8 @@ struct Alternative {
 
 /// One alternative as dpkg writes it, read without backtracking; nullopt if malformed.
 std::optional<Alternative> alternative(std::string_view text) {
-  auto isName = [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' || c == '.' || c == '-';
-  };
+  auto isName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '.' || c == '-'; };
+  auto isQualifier = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; };
   std::size_t at = 0;
   auto skipBlanks = [&] {
     while (at < text.size() && blank(text[at])) ++at;
@@ -249,7 +249,7 @@ std::optional<Alternative> alternative(std::string_view text) {
   if (found.name.empty() || !std::isalnum(static_cast<unsigned char>(found.name[0]))) return std::nullopt;
   if (at < text.size() && text[at] == ':') {
     std::size_t qualifier = ++at;
-    while (at < text.size() && ((text[at] >= 'a' && text[at] <= 'z') || (text[at] >= '0' && text[at] <= '9') || text[at] == '-')) ++at;
+    while (at < text.size() && isQualifier(text[at])) ++at;
     if (at == qualifier) return std::nullopt;
   }
   skipBlanks();
@@ -357,7 +357,8 @@ std::optional<std::string> fieldTooLong(const char* field, const std::string& va
 std::optional<std::string> scriptOfInfoLine(std::string_view line) {
   std::istringstream words{std::string(line.substr(0, 512))};
   std::string size, bytes, count, linesWord, name;
-  if (!(words >> size >> bytes >> count >> linesWord >> name) || bytes != "bytes," || linesWord != "lines") return std::nullopt;
+  if (!(words >> size >> bytes >> count >> linesWord >> name) || bytes != "bytes," || linesWord != "lines")
+    return std::nullopt;
   if (size.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
   if (name == "*" && !(words >> name)) return std::nullopt;
   for (const char* script : {"preinst", "postinst", "prerm", "postrm", "config"})
@@ -524,8 +525,11 @@ std::vector<std::string> contents(const std::string& root, const std::string& na
 }
 
 orvane::Result<std::string> makeFirmware(const std::string& systemVersion, const std::string& workDirectory) {
-  auto versionCharacter = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '~'; };
-  if (systemVersion.empty() || systemVersion.size() > kLongestName || !std::isdigit(static_cast<unsigned char>(systemVersion[0])) ||
+  auto versionCharacter = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '~';
+  };
+  if (systemVersion.empty() || systemVersion.size() > kLongestName ||
+      !std::isdigit(static_cast<unsigned char>(systemVersion[0])) ||
       !std::all_of(systemVersion.begin(), systemVersion.end(), versionCharacter))
     return orvane::Error("the device's iOS version \"" + systemVersion + "\" is no package version");
   std::string tree = workDirectory + "/firmware";

@@ -309,7 +309,8 @@ std::optional<std::string> DeviceFit::refusal(const ArchiveEntry& entry) {
   if (entry.type == '1') {
     // A hard link names another entry, from the root; dpkg takes the name as it is.
     std::vector<std::string> target = components(entry.link);
-    if (entry.link.starts_with('/') || climbs(target)) return "holds the hard link " + path + " to " + entry.link + kOut;
+    if (entry.link.starts_with('/') || climbs(target))
+      return "holds the hard link " + path + " to " + entry.link + kOut;
     auto linked = place(entry.link);
     if (!linked) return "holds the hard link " + path + " to " + entry.link + ", which " + linked.error().message();
     if (const char* what = reservedFor(shown(*linked).substr(1)))

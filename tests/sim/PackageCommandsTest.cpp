@@ -472,7 +472,8 @@ TEST_F(HostilePackages, LinksAlreadyOnTheDeviceAreFollowedWhenJudgingTheNextPack
 
 TEST_F(HostilePackages, TheDevicesSkeletonAndToolsBelongToItsFirmware) {
   const std::string marker = device.root() + "/canary/ran";
-  std::string tool = build("tool", control("com.example.tool"), {{"/usr/bin/dpkg", "#!/bin/sh\ntouch " + marker + "\n"}});
+  std::string tool =
+      build("tool", control("com.example.tool"), {{"/usr/bin/dpkg", "#!/bin/sh\ntouch " + marker + "\n"}});
   Result replaced = sim({"install", tool});
   EXPECT_EQ(replaced.status, 1);
   EXPECT_NE(replaced.err.find("trying to overwrite '/usr/bin/dpkg', which is also in package firmware"),
@@ -511,6 +512,40 @@ TEST_F(HostilePackages, ScriptsTheUserAllowsRunConfinedToTheDevice) {
   EXPECT_TRUE(fs::exists(root + "/inside"));
   expectOutsideUntouched("a script");
   EXPECT_EQ(sim({"purge", "com.example.scripted"}).status, 0);
+}
+
+TEST_F(HostilePackages, WithoutBubblewrapNothingIsUnpackedAndItSaysWhy) {
+  // dpkg's own tools are there, bubblewrap is not.
+  std::string tools = work + "/tools";
+  fs::create_directories(tools);
+  for (const char* tool : {"dpkg", "dpkg-deb", "dpkg-query", "tar"})
+    fs::create_symlink("/usr/bin/" + std::string(tool), tools + "/" + tool);
+  std::string themes = build("themes", control("com.example.themes"), {{kSounds + "/Rain.wav", "rain"}});
+  Result refused = sim({"install", themes}, {"/usr/bin/env", "PATH=" + tools});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "orvane-sim: dpkg could not add the device's architecture: cannot confine dpkg to the device: "
+                         "bubblewrap (bwrap) is not installed (scripts/install-dependencies installs it)\n");
+  EXPECT_FALSE(fs::exists(root + kSounds + "/Rain.wav"));
+  EXPECT_EQ(sim({"install", themes}).status, 0);
+}
+
+TEST_F(HostilePackages, AnOlderDevicesFirmwareIsMadeAgainToHoldTheSkeleton) {
+  // As devices were made before: the firmware holding its folders only, the tool a file of no package.
+  std::string old = work + "/old-firmware";
+  ASSERT_EQ(package::run({"dpkg-deb", "--raw-extract", package::basePackage("firmware"), old}).value_or(-1), 0);
+  for (const char* made : {"/var", "/tmp", "/User", "/usr/bin/dpkg"}) fs::remove(old + made);
+  std::string controlText = testsupport::readFile(old + "/DEBIAN/control");
+  controlText.replace(controlText.find("Version: 0"), 10, "Version: 8.1");
+  testsupport::writeFile(old + "/DEBIAN/control", controlText);
+  ASSERT_EQ(package::run({"dpkg-deb", "--root-owner-group", "--build", old, work + "/old-firmware.deb"}).value_or(-1),
+            0);
+  auto installed = package::install(root, {work + "/old-firmware.deb"});
+  ASSERT_TRUE(installed) << installed.error().message();
+  ASSERT_TRUE(package::owners(root, "/usr/bin/dpkg").empty());
+  init();
+  EXPECT_EQ(package::owners(root, "/usr/bin/dpkg"), std::vector<std::string>{"firmware"});
+  EXPECT_EQ(package::owners(root, "/var"), std::vector<std::string>{"firmware"});
+  EXPECT_EQ(status("firmware"), "install ok installed 8.1");
 }
 
 TEST_F(HostilePackages, WritesLocksAndRemovalsOfTheDeviceStayInsideAsReadsDo) {

@@ -165,7 +165,8 @@ TEST_F(Files, WritesLocksRenamesAndRemovalsOfTheDeviceResolveInsideItAsReadsDo) 
     EXPECT_FALSE(files::makeDirectories(device.host("/var/log/made")));
     EXPECT_FALSE(files::ExclusiveLock(device.host("/var/log/.lock")).held());
     EXPECT_EQ(entries(outside), (std::vector<std::string>{"syslog", "syslog.1"})) << link;
-    EXPECT_EQ(testsupport::readFile(outside + "/syslog") + testsupport::readFile(outside + "/syslog.1"), "host\nhost\n");
+    EXPECT_EQ(testsupport::readFile(outside + "/syslog") + testsupport::readFile(outside + "/syslog.1"),
+              "host\nhost\n");
     fs::remove_all(outside);
   }
   // A lock file that is a link is not followed either.
