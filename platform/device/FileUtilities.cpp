@@ -79,20 +79,6 @@ namespace {
 
 constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
-class Descriptor {
- public:
-  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-  ~Descriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return descriptor_; }
-  int release() { return std::exchange(descriptor_, -1); }
-
- private:
-  int descriptor_;
-};
 
 std::atomic<bool> openat2Missing{false};
 
@@ -157,6 +143,11 @@ Place::Place(const std::string& hostPath) : path_(hostPath) {
     return;
   }
   path_ = folder_ < 0 ? std::string() : "/proc/self/fd/" + std::to_string(folder_) + "/" + name;
+}
+
+void Descriptor::reset() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+  descriptor_ = -1;
 }
 
 Place::~Place() {

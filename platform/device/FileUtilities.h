@@ -30,6 +30,21 @@ orvane::Result<std::string> readDeviceFile(std::string_view devicePath, std::siz
 int openFileInRoot(const std::string& root, std::string_view path);
 orvane::Result<std::string> readFileInRoot(const std::string& root, std::string_view path, std::size_t maxBytes);
 
+/// A descriptor of ours, closed on every way out.
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
+  ~Descriptor() { reset(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return descriptor_; }
+  int release() { return std::exchange(descriptor_, -1); }
+  void reset();
+
+ private:
+  int descriptor_;
+};
+
 /// Where a write, lock, rename or removal of a file reaches it. For a host path
 /// under the device root its folder is opened with every component resolved
 /// inside the root, as reads resolve it (a link leading out is taken as if the

@@ -152,21 +152,6 @@ libc::RunOutput query(const std::string& root, std::vector<std::string> argument
   return tool(arguments);
 }
 
-/// A descriptor closed on every way out.
-class Held {
- public:
-  explicit Held(int descriptor) : descriptor_(descriptor) {}
-  ~Held() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  Held(const Held&) = delete;
-  Held& operator=(const Held&) = delete;
-  int get() const { return descriptor_; }
-
- private:
-  int descriptor_;
-};
-
 /// A folder of the device, none of its path a link: the package database and
 /// the simulator's own files are bound into the sandbox by these descriptors,
 /// so that a link put in their place can never bind a folder of this computer.
@@ -195,14 +180,14 @@ libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::str
   if (!::realpath(root.c_str(), resolved)) return refused(root + ": " + std::strerror(errno));
   std::string device = resolved;
   // Inherited by bubblewrap: opened without close-on-exec, closed once it has started.
-  Held top(::open(device.c_str(), O_PATH | O_DIRECTORY));
-  Held database(top.get() < 0 ? -1 : openFolderBeneath(top.get(), "private/var/lib/dpkg"));
+  files::Descriptor top(::open(device.c_str(), O_PATH | O_DIRECTORY));
+  files::Descriptor database(top.get() < 0 ? -1 : openFolderBeneath(top.get(), "private/var/lib/dpkg"));
   // bubblewrap closes each descriptor once it has bound it.
-  Held writable(database.get() < 0 ? -1 : ::dup(database.get()));
-  Held own(top.get() < 0 ? -1 : openFolderBeneath(top.get(), ".orvane-sim"));
+  files::Descriptor writable(database.get() < 0 ? -1 : ::dup(database.get()));
+  files::Descriptor own(top.get() < 0 ? -1 : openFolderBeneath(top.get(), ".orvane-sim"));
   if (top.get() < 0 || database.get() < 0 || writable.get() < 0 || own.get() < 0)
     return refused("its package database or its own folder is missing or a link (orvane-sim init repairs them)");
-  auto fd = [](const Held& held) { return std::to_string(held.get()); };
+  auto fd = [](const files::Descriptor& held) { return std::to_string(held.get()); };
   std::vector<std::string> command = {
       "bwrap", "--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc", "--tmpfs", "/tmp", "--tmpfs", "/run",
       "--unshare-ipc", "--unshare-pid", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try",

@@ -11,31 +11,18 @@
 #include <cstring>
 #include <string_view>
 
+#include "platform/device/FileUtilities.h"
 #include "platform/libc/Spawn.h"
 
 namespace package {
 namespace {
 
+using files::Descriptor;
+
 constexpr std::size_t kBlock = 512;
 /// Longer names than any file system takes are refused, not read.
 constexpr std::size_t kLongestName = 4096;
 constexpr std::size_t kMostEntries = 1'000'000;
-
-class Descriptor {
- public:
-  explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
-  ~Descriptor() { reset(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return descriptor_; }
-  void reset() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-    descriptor_ = -1;
-  }
-
- private:
-  int descriptor_;
-};
 
 /// Reads exactly `size` bytes unless the stream ends first; false at its end or on an error.
 bool readExactly(int descriptor, char* into, std::size_t size) {
