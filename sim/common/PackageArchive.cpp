@@ -88,7 +88,9 @@ void paxRecords(std::string_view records, std::string& path, std::string& link) 
   }
 }
 
-orvane::Result<std::vector<ArchiveEntry>> parse(int stream) {
+}  // namespace
+
+orvane::Result<std::vector<ArchiveEntry>> readArchive(int stream) {
   std::vector<ArchiveEntry> entries;
   std::string longName, longLink;
   std::array<char, kBlock> header;
@@ -136,6 +138,8 @@ orvane::Result<std::vector<ArchiveEntry>> parse(int stream) {
   }
 }
 
+namespace {
+
 std::string readAll(int descriptor) {
   std::string all;
   ::lseek(descriptor, 0, SEEK_SET);
@@ -159,7 +163,7 @@ orvane::Result<std::vector<ArchiveEntry>> dataEntries(const std::string& file) {
   auto child = libc::spawn({"dpkg-deb", "--fsys-tarfile", file}, options);
   if (!child) return child.error();
   writing.reset();
-  auto entries = parse(reading.get());
+  auto entries = readArchive(reading.get());
   // Whatever follows the archive's end is read too, so that dpkg-deb finishes
   // and says whether the package file is whole.
   if (entries) skip(reading.get(), ~0ULL);

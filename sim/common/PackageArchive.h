@@ -21,6 +21,11 @@ struct ArchiveEntry {
   std::string link;
 };
 
+/// Every entry of a tar stream, read from a descriptor up to the archive's end;
+/// the error says what is wrong with it. Names and links are at most 4096
+/// bytes, entries at most a million.
+orvane::Result<std::vector<ArchiveEntry>> readArchive(int stream);
+
 /// Every entry of a package file's data archive, read through to its end, so
 /// that a damaged archive is found too; the error says why, without the file's name.
 orvane::Result<std::vector<ArchiveEntry>> dataEntries(const std::string& file);
