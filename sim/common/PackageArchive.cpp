@@ -278,7 +278,8 @@ orvane::Result<std::vector<std::string>> DeviceFit::place(const std::string& wri
 
 std::optional<std::string> DeviceFit::refusal(const ArchiveEntry& entry) {
   std::vector<std::string> written = components(entry.path);
-  if (written.empty()) return std::nullopt;
+  if (written.empty())
+    return entry.type == '5' ? std::nullopt : std::optional<std::string>("holds the device's root as a file or link");
   std::string path = shown(written);
   if (climbs(written)) return "holds the entry " + path + kOut;
   auto placed = place(entry.path);

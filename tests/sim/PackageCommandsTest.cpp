@@ -440,6 +440,9 @@ TEST_F(HostilePackages, TheDevicesSkeletonAndToolsBelongToItsFirmware) {
               std::string::npos)
         << refused.err;
   }
+  std::string rootLink = handMade("root-link", control("com.example.root-link"), {{"./", '2', "/"}});
+  Result rootRefused = sim({"install", rootLink});
+  EXPECT_EQ(rootRefused.err, "orvane-sim: " + rootLink + " holds the device's root as a file or link\n");
   EXPECT_TRUE(fs::is_symlink(root + "/var"));
   EXPECT_TRUE(fs::is_directory(root + "/private/var/mobile/Library/Preferences"));
   // Even a tool put there by hand never runs: orvane-sim and the support mail use the host's dpkg.
