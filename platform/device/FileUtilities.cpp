@@ -79,7 +79,6 @@ namespace {
 
 constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
-
 std::atomic<bool> openat2Missing{false};
 
 /// The kernel resolves the path as if the device root were "/": absolute links
@@ -125,23 +124,24 @@ Place::Place(const std::string& hostPath) : path_(hostPath) {
   std::string root = device::root();
   std::string path = hostPath;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
-  if (root.empty() || !path.starts_with(root + "/") || openat2Missing.load(std::memory_order_relaxed)) return;
+  if (root.empty() || !path.starts_with(root + "/")) return;
   std::string relative = path.substr(root.size() + 1);
   auto slash = relative.rfind('/');
   std::string folder = slash == std::string::npos ? "." : relative.substr(0, slash);
   std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
-  Descriptor rootDescriptor(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  struct open_how how {};
-  how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
-  how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
-  for (int attempt = 0; rootDescriptor.get() >= 0 && attempt < 8; ++attempt) {
-    folder_ = static_cast<int>(::syscall(SYS_openat2, rootDescriptor.get(), folder.c_str(), &how, sizeof how));
-    if (folder_ >= 0 || (errno != EAGAIN && errno != EINTR)) break;
+  if (!openat2Missing.load(std::memory_order_relaxed)) {
+    Descriptor rootDescriptor(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct open_how how {};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
+    for (int attempt = 0; rootDescriptor.get() >= 0 && attempt < 8; ++attempt) {
+      folder_ = static_cast<int>(::syscall(SYS_openat2, rootDescriptor.get(), folder.c_str(), &how, sizeof how));
+      if (folder_ >= 0 || (errno != EAGAIN && errno != EINTR)) break;
+    }
+    if (folder_ < 0 && errno == ENOSYS) openat2Missing.store(true, std::memory_order_relaxed);
   }
-  if (folder_ < 0 && errno == ENOSYS) {
-    openat2Missing.store(true, std::memory_order_relaxed);
-    return;
-  }
+  // Without openat2 the folder is kept only if it lies inside the root.
+  if (openat2Missing.load(std::memory_order_relaxed)) folder_ = openAndConfirmInside(root, folder);
   path_ = folder_ < 0 ? std::string() : "/proc/self/fd/" + std::to_string(folder_) + "/" + name;
 }
 

@@ -84,9 +84,10 @@ bool writeAll(int descriptor, std::string_view contents);
 /// processes no longer alive; returns how many it removed.
 int removeStaleTemporaries(const std::string& hostPath);
 
-/// An exclusive advisory lock on a lock file (created if missing, never followed when a link), held from
-/// construction to destruction; across processes and threads alike. Not held
-/// if the lock file can neither be opened nor created.
+/// An exclusive advisory lock on a lock file (created if missing, never
+/// followed when it is a link), held from construction to destruction; across
+/// processes and threads alike. Not held if the lock file can neither be
+/// opened nor created.
 class ExclusiveLock {
  public:
   explicit ExclusiveLock(const std::string& lockHostPath);

@@ -35,7 +35,8 @@ bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 /// Whether the descriptor, now locked, is still the file at the path.
 bool stillNamed(int descriptor, const std::string& path) {
   struct stat opened {}, named {};
-  return ::fstat(descriptor, &opened) == 0 && ::lstat(Place(path).path().c_str(), &named) == 0 && sameFile(named, opened);
+  return ::fstat(descriptor, &opened) == 0 && ::lstat(Place(path).path().c_str(), &named) == 0 &&
+         sameFile(named, opened);
 }
 
 // The segment each log was last appended to, kept open while its name still
