@@ -18,7 +18,7 @@ class SpinLock {
   void unlock() { flag_.clear(std::memory_order_release); }
 
  private:
-  std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
+  std::atomic_flag flag_;  // clear from the start since C++20
 };
 
 SpinLock tableLock;
