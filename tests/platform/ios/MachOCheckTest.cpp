@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,17 @@ TEST_P(SettingsBundle, ImportsOnlyWhatEachLibraryExportsOnIOS7) {
   for (const std::string& library : bundle.loadedLibraries) {
     EXPECT_TRUE(library.starts_with("/usr/lib/") || library.starts_with("/System/Library/")) << library;
   }
+}
+
+TEST_P(SettingsBundle, PlaysNoSoundAndAdoptsTheMailDelegateProtocolThroughTheRuntime) {
+  MachOFile bundle = MachOFile::read(path_);
+  EXPECT_THAT(bundle.loadedLibraries,
+              testing::Not(testing::Contains("/System/Library/Frameworks/AudioToolbox.framework/AudioToolbox")));
+  std::set<std::string> fromRuntime;
+  for (const auto& import : bundle.imports)
+    if (import.library == "/usr/lib/libobjc.A.dylib") fromRuntime.insert(import.symbol);
+  EXPECT_TRUE(fromRuntime.contains("_objc_getProtocol"));
+  EXPECT_TRUE(fromRuntime.contains("_class_addProtocol"));
 }
 
 TEST_P(SettingsBundle, EveryPageMatchesItsSignature) { EXPECT_THAT(codeSignatureFaults(MachOFile::read(path_)), IsEmpty()); }
