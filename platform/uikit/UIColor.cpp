@@ -13,6 +13,7 @@ Retained<UIColor> UIColor::colorWithRed_green_blue_alpha(CGFloat red, CGFloat gr
   color->green_ = green;
   color->blue_ = blue;
   color->alpha_ = alpha;
+  color->components_ = {red, green, blue, alpha};
   return color;
 }
 

@@ -3,6 +3,12 @@
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
 
+/// CoreGraphics' colour, as a layer takes it: its components.
+struct CGColor {
+  CGFloat red = 0, green = 0, blue = 0, alpha = 1;
+};
+typedef const struct CGColor* CGColorRef;
+
 class UIColor : public NSObject {
  public:
   static Class class_();
@@ -19,6 +25,8 @@ class UIColor : public NSObject {
   CGFloat green() const { return green_; }
   CGFloat blue() const { return blue_; }
   CGFloat alpha() const { return alpha_; }
+  /// The colour as CoreGraphics takes it, valid while the colour lives.
+  CGColorRef CGColor() const { return &components_; }
   bool isEqualToColor(const UIColor* other) const;
   /// Names a ready-made colour, which then describes itself by that name.
   void setName(const char* name) { name_ = name; }
@@ -28,5 +36,6 @@ class UIColor : public NSObject {
 
  private:
   CGFloat red_ = 0, green_ = 0, blue_ = 0, alpha_ = 1;
+  struct CGColor components_;
   const char* name_ = nullptr;
 };
