@@ -1,5 +1,7 @@
 #include "platform/foundation/PropertyListFormat.h"
 
+#include "platform/foundation/OpenStepPropertyList.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -851,9 +853,11 @@ ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListL
   if (bytes.starts_with("\xFE\xFF") || bytes.starts_with("\xFF\xFE")) {
     std::string text;
     if (!utf16Text(bytes, text)) return {std::nullopt, "it is not valid UTF-16"};
+    if (isOpenStepPropertyList(text)) return parseOpenStepPropertyList(text, limits);
     return XmlParser(text, limits).parse();
   }
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+  if (isOpenStepPropertyList(bytes)) return parseOpenStepPropertyList(bytes, limits);
   return XmlParser(bytes, limits).parse();
 }
 

@@ -80,6 +80,9 @@ std::vector<std::string> propertyLists() {
       "<plist><array><real>nan</real><real>-infinity</real><date>0001-01-01T00:00:00Z</date>"
       "<integer>-9223372036854775808</integer><data>AA==</data><string><![CDATA[x<y]]>&#x1F514;</string></array></plist>",
       "",
+      // The old text format, as a list and as a strings file.
+      "// hand-written\n{ isEnabled = 1; \"selectedIncreaseSound\" = \"Mac\\U0020Volume\\101\"; l = (a, <0fbd>, {}, ); }",
+      "isEnabled = NO;\nselectedDecreaseSound = Chime; /* done */",
   };
 }
 

@@ -164,8 +164,11 @@ TEST_F(HookLibrary, AFileThatIsNoDictionaryOrIsGoneLeavesTheSnapshot) {
   // Nothing is to change, so each post is given a moment to (not) take effect.
   writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Drop</string></array></plist>");
   post(std::chrono::milliseconds(300));
-  writeRaw("selectedIncreaseSound = Drop;");
-  post(std::chrono::milliseconds(300));
+  // The old text format: a list, and a pair without its ";", which is nothing.
+  for (const char* text : {"( selectedIncreaseSound, Drop )", "selectedIncreaseSound = Drop"}) {
+    writeRaw(text);
+    post(std::chrono::milliseconds(300));
+  }
   fs::remove(device.host(preferencesPath));
   post(std::chrono::milliseconds(300));
   EXPECT_TRUE(enabled());
@@ -189,6 +192,20 @@ TEST_F(HookLibrary, NamesAreUsedAsTextUnalteredAndPlayTheFileTheyName) {
   EXPECT_EQ(playedFiles(device), (std::vector<std::string>{std::string(soundDirectory) + "7.wav",
                                                            std::string(soundDirectory) + "../../Escaped.wav",
                                                            std::string(soundDirectory) + "more/Deep.wav"}));
+}
+
+TEST_F(HookLibrary, APreferencesFileInTheOldTextFormatIsReadAsThePlatformReadsIt) {
+  writeRaw("// written by hand\n{ isEnabled = 1; selectedIncreaseSound = \"Drop\"; selectedDecreaseSound = Click; }\n");
+  startSpringBoard();
+  press("increaseVolume");
+  press("decreaseVolume");
+  // Its switch is a string, whose truth value counts; a strings file's pairs are a dictionary too.
+  writeRaw("isEnabled = NO;\nselectedIncreaseSound = Bubble;\n");
+  post();
+  press("increaseVolume");
+  EXPECT_FALSE(enabled());
+  EXPECT_EQ(name("kSelectedVolumeIncreaseSound")->utf8(), "Bubble");
+  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{theme("Drop"), theme("Click")}));
 }
 
 TEST_F(HookLibrary, ReloadingTheSameNameReusesItAndOldNamesStayValid) {
