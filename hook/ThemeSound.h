@@ -8,9 +8,10 @@
 
 // How the hook library plays a sound theme: the file of that name, with ".wav"
 // added, in the sound directory.
+#define ORVANE_SOUND_DIRECTORY ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/"
+
 namespace orvane {
 
-#define ORVANE_SOUND_DIRECTORY ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/"
 inline constexpr std::string_view soundDirectory = ORVANE_SOUND_DIRECTORY;
 
 /// Whether the theme's path could name a file at all on the device: no
