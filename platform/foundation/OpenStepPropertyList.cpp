@@ -32,24 +32,6 @@ Result parsed(PropertyListValue value) {
   return result;
 }
 
-void appendUtf8Code(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 bool isValidUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
     auto byte = static_cast<unsigned char>(text[i]);
@@ -238,7 +220,7 @@ class Parser {
     std::size_t start = position_++;
     std::uint32_t pendingHigh = 0;  // a UTF-16 high surrogate waiting for its low half
     auto flush = [&] {
-      if (pendingHigh) appendUtf8Code(value.text, 0xFFFD);
+      if (pendingHigh) appendUtf8(value.text, 0xFFFD);
       pendingHigh = 0;
     };
     while (position_ < text_.size()) {
@@ -278,14 +260,14 @@ class Parser {
         code = static_cast<unsigned char>(found == std::string_view::npos ? escaped : to[found]);
       }
       if (code >= 0xDC00 && code <= 0xDFFF && pendingHigh) {
-        appendUtf8Code(value.text, 0x10000 + ((pendingHigh - 0xD800) << 10) + (code - 0xDC00));
+        appendUtf8(value.text, 0x10000 + ((pendingHigh - 0xD800) << 10) + (code - 0xDC00));
         pendingHigh = 0;
         continue;
       }
       flush();
       if (code == 0) return failAt("a string holds a NUL character"), false;
       if (code >= 0xD800 && code <= 0xDBFF) pendingHigh = code;
-      else appendUtf8Code(value.text, code >= 0xDC00 && code <= 0xDFFF ? 0xFFFD : code);
+      else appendUtf8(value.text, code >= 0xDC00 && code <= 0xDFFF ? 0xFFFD : code);
     }
     position_ = start;
     failAt("a string's closing quote is missing");
