@@ -37,7 +37,8 @@ TEST(OpenStepPropertyList, ReadsStringsDataArraysAndDictionariesAroundComments) 
 
 TEST(OpenStepPropertyList, EscapesInQuotedStrings) {
   auto text = [](std::string_view list) {
-    auto* string = objc_cast<NSString>(NSPropertyListSerialization::propertyListWithData(list).get());
+    Retained<NSObject> value = NSPropertyListSerialization::propertyListWithData(list);
+    auto* string = objc_cast<NSString>(value.get());
     return string ? string->utf8() : "(none)";
   };
   EXPECT_EQ(text(R"("a\"b\\c\n\td")"), "a\"b\\c\n\td");
