@@ -116,6 +116,20 @@ TEST_F(SupportMail, TheListingIsRewrittenEachTimeAndAPlantedLinkIsNotFollowed) {
   EXPECT_EQ(second->attachments()[0].fileName, "dpkgl.txt");
 }
 
+TEST_F(SupportMail, TheRootPageAdoptsTheMailComposersDelegateProtocolAndItsBaseDoesNot) {
+  Protocol* delegate = objc_getProtocol("MFMailComposeViewControllerDelegate");
+  ASSERT_TRUE(delegate) << "the platform's MessageUI registers it";
+  EXPECT_TRUE(class_conformsToProtocol(objc_getClass("OrvaneListController"), delegate));
+  EXPECT_TRUE(objc::send<bool>(root.get(), "conformsToProtocol:", delegate));
+  EXPECT_FALSE(class_conformsToProtocol(objc_getClass("QMOrvaneListController"), delegate));
+  auto configuration = settingsbundle::page("QMOrvaneConfigurationListController", root->bundle());
+  EXPECT_FALSE(configuration->conformsToProtocol(delegate));
+  MFMailComposeViewController* mail = compose();
+  ASSERT_TRUE(mail);
+  EXPECT_TRUE(mail->mailComposeDelegate()->conformsToProtocol(delegate));
+  mail->cancel();
+}
+
 TEST_F(SupportMail, EveryOutcomeClosesTheComposerWithAnimation) {
   for (const char* outcome : {"send", "save", "cancel"}) {
     MFMailComposeViewController* mail = compose();
