@@ -75,10 +75,10 @@ TEST(OpenStepPropertyList, MalformedTextIsRefusedNamingWhatAndTheLine) {
            {"{ a = <0f1>; }", "line 1: data holds an odd number of hexadecimal digits"},
            {"( a /* open", "line 1: a comment is not closed"},
            {"{ a = \"x\\000y\"; }", "line 1: a string holds a NUL character"},
-           {std::string("( \"x\0y\" )", 9), "line 1: a string holds a NUL character"},
+           {std::string("( \"x\0y\" )", 9), "it holds a NUL character"},
            {"( a ) b", "line 1: more follows the value"},
            {"( \"\\U\" )", "line 1: \\U is followed by no hexadecimal digit"},
-           {"( \xC3\x28 )", "it is not valid UTF-8"},
+           {"( \xC3\x28 )", "it is not valid UTF-8 (at byte 2)"},
        })
     EXPECT_EQ(read(each.text), "refused: " + each.reason) << each.text;
 }
