@@ -3,8 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -70,6 +74,25 @@ std::string defaultRoot() {
   if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data) return std::string(data) + "/orvane/device";
   if (const char* home = std::getenv("HOME"); home && *home) return std::string(home) + "/.local/share/orvane/device";
   return "/tmp/orvane-device-" + std::to_string(getuid());
+}
+
+std::string shellWord(std::string_view word) {
+  bool plain = !word.empty() && std::all_of(word.begin(), word.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || std::strchr("_-+./,:=@%", c);
+  });
+  if (plain) return std::string(word);
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string simulatorCommand(std::string_view words) {
+  std::string device = root();
+  std::error_code error, otherError;
+  auto resolved = std::filesystem::weakly_canonical(device, error);
+  auto usualResolved = std::filesystem::weakly_canonical(defaultRoot(), otherError);
+  bool usual = device == defaultRoot() || (!error && !otherError && resolved == usualResolved);
+  return "orvane-sim " + (usual ? std::string() : "--device " + shellWord(device) + " ") + std::string(words);
 }
 
 std::string root() {

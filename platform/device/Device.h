@@ -18,6 +18,12 @@ void setRoot(std::string root);
 /// The per-user default device directory.
 std::string defaultRoot();
 
+/// The orvane-sim command line that runs `words` on this process's device, for
+/// hints: it names the device unless it is the default one.
+std::string simulatorCommand(std::string_view words);
+/// A word as a shell reads it back: quoted when it holds anything but plain letters.
+std::string shellWord(std::string_view word);
+
 /// Maps an absolute device path to the host path under the root. ".." never
 /// climbs above the root; a relative path is taken as relative to "/".
 std::string hostPath(std::string_view devicePath);

@@ -1,14 +1,16 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/result/Result.h"
 
 namespace device {
 
 struct DeviceOptions {
-  /// The model identifier MobileGestalt answers for "ProductType".
-  std::string model = "iPhone7,2";
+  /// The model identifier MobileGestalt answers for "ProductType"; empty for
+  /// the usual one of the idiom and system version (defaultModel).
+  std::string model;
   /// "phone" or "pad".
   std::string idiom = "phone";
   std::string systemVersion = "8.1";
@@ -24,6 +26,25 @@ struct DeviceOptions {
 /// "/private/var/tmp"), the mobile user's directories, SystemVersion.plist and
 /// the device settings. What exists already is left as it is.
 orvane::Result<void> createDevice(const std::string& root, const DeviceOptions& options);
+
+/// A model of iPhone, iPod touch or iPad, and the system versions it runs.
+struct Model {
+  const char* identifier;  // "iPhone7,2"
+  const char* name;        // "iPhone 6"
+  const char* idiom;       // "phone" or "pad"
+  const char* firstSystem;
+  const char* lastSystem;  // the last of the versions a device may have here (7.0 to 12.0)
+};
+const std::vector<Model>& models();
+/// The model a device of this idiom and system version is unless told otherwise.
+std::string defaultModel(const std::string& idiom, const std::string& systemVersion);
+/// Whether a device of this idiom and system version can be that model; the error says why not.
+orvane::Result<void> checkModel(const std::string& identifier, const std::string& idiom, const std::string& systemVersion);
+
+/// The languages the system offers ("en", "de", "zh-Hans", ...).
+const std::vector<std::string>& languages();
+/// Whether the system offers the language, with a region ("de-AT") or not; the error says why not.
+orvane::Result<void> checkLanguage(const std::string& code);
 
 /// The build of a system version ("8.1" gives "12B411"), or "" if unknown.
 std::string buildForSystemVersion(const std::string& version);

@@ -204,8 +204,8 @@ Retained<MFMailComposeViewController> MFMailComposeViewController::composer() {
 MFMailComposeViewController* MFMailComposeViewController::init() {
   if (!canSendMail()) {
     std::fprintf(stderr,
-                 "No Mail Accounts: there are no mail accounts set up on this device. "
-                 "(Add one with: orvane-sim mail-account ADDRESS)\n");
+                 "No Mail Accounts: there are no mail accounts set up on this device. (Add one with: %s)\n",
+                 device::simulatorCommand("mail-account ADDRESS").c_str());
     return nullptr;
   }
   return this;

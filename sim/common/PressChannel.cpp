@@ -48,7 +48,7 @@ orvane::Result<int> connect() {
   if (descriptor >= 0) ::close(descriptor);
   if (error == ECONNREFUSED)
     return orvane::Error("SpringBoard is not running on device " + device::root() +
-                             " (start it with: orvane-sim springboard --detach)",
+                             " (start it with: " + device::simulatorCommand("springboard --detach") + ")",
                          error);
   return orvane::Error(std::string("cannot reach SpringBoard: ") + std::strerror(error), error);
 }

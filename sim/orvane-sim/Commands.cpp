@@ -20,10 +20,7 @@ orvane::Result<void> count(const std::string& word) {
   return orvane::Error("a whole number from 1 to 100000");
 }
 
-orvane::Result<void> languageCode(const std::string& word) {
-  if (word.empty() || word.find('/') != std::string::npos) return orvane::Error("a language code such as en, de or de-AT");
-  return orvane::success();
-}
+orvane::Result<void> languageCode(const std::string& word) { return device::checkLanguage(word); }
 
 orvane::Result<void> notEmpty(const std::string& word) {
   if (word.empty()) return orvane::Error("it is empty");
@@ -96,14 +93,22 @@ cli::Command makeTable() {
            .summary = "create the device and install Orvane into it",
            .help = "Creates the device (or completes one), with the base system and its settings, installs the base "
                    "packages of a jailbroken device (firmware, mobilesubstrate, preferenceloader) and then the built "
-                   "Orvane package with the device's dpkg. An installed package is left alone.",
-           .options = {{.name = "--model", .value = "ID", .help = "the model identifier (e.g. iPhone7,2)"},
+                   "Orvane package with the device's dpkg. An installed package is left alone. A device that exists "
+                   "keeps its settings: init says which options it did not apply, and the command that changes "
+                   "each.",
+           .options = {{.name = "--model",
+                        .value = "ID",
+                        .help = "the model identifier (default: iPhone7,2 for a phone, iPhone6,1 on iOS 7, iPad4,1 "
+                                "for a pad); it must fit the idiom and the iOS version"},
                        {.name = "--idiom", .value = "IDIOM", .help = "a phone or a pad", .choices = {"phone", "pad"}},
                        {.name = "--ios",
                         .value = "VERSION",
                         .help = "the iOS version, 7.0 to 12.0 (e.g. 8.1)",
                         .check = systemVersion},
-                       {.name = "--language", .value = "CODE", .help = "the preferred language (en, de, de-AT, ...)"},
+                       {.name = "--language",
+                        .value = "CODE",
+                        .help = "the preferred language (en, de, de-AT, ...)",
+                        .check = languageCode},
                        {.name = "--mail-account", .value = "ADDRESS|none", .help = "the mail account, or none"},
                        {.name = "--twitter-account", .value = "NAME|none", .help = "the Twitter account, or none"}},
            .handler = init},
@@ -161,7 +166,9 @@ cli::Command makeTable() {
                          {.name = "N", .optional = true, .check = count, .what = "count"}},
            .handler = press},
           {.name = "status",
-           .summary = "whether SpringBoard is running (exit status 0) or not (1)",
+           .summary = "whether SpringBoard is running (exit status 0) or not (1), and the device's state",
+           .help = "Says whether the device's SpringBoard is running (exit status 0) or not (1), with its pid, the "
+                   "volume, the ring/silent switch, the model, the iOS version and the language.",
            .options = {json},
            .handler = status},
           {.name = "log",
@@ -193,19 +200,73 @@ cli::Command makeTable() {
                  .synopsis = "[--json] [DOMAIN] [KEY]"},
                 {.name = "write",
                  .summary = "set KEY to VALUE (a string unless a type is given)",
-                 .arguments = {{.name = "KEY"}, {.name = "VALUE", .optional = true}, {.name = "VALUE", .optional = true}},
+                 .help = "Sets KEY to VALUE, a string unless a type says otherwise. -array and -dict replace the "
+                         "value with an array of the VALUEs or a dictionary of KEY VALUE pairs (strings); -array-add "
+                         "and -dict-add add them to the array or dictionary stored. A key the pages do not read, or "
+                         "a theme that does not play, is stored but warned about.\n"
+                         "  defaults write isEnabled -bool true\n"
+                         "  defaults write com.quillmark.orvane selectedDecreaseSound Chime\n"
+                         "  defaults write recent -array Chime Drop",
+                 .arguments = {{.name = "KEY"}, {.name = "VALUE...", .optional = true}},
                  .options = {{.name = "-string", .value = "VALUE", .help = "a string"},
                              {.name = "-bool", .value = "VALUE", .help = "true or false (also yes, no, 1, 0)",
                               .alias = "-boolean"},
                              {.name = "-int", .value = "VALUE", .help = "a whole number", .alias = "-integer"},
-                             {.name = "-float", .value = "VALUE", .help = "a number"}},
+                             {.name = "-float", .value = "VALUE", .help = "a number"},
+                             {.name = "-date", .value = "VALUE",
+                              .help = "a date: 2024-05-01, \"2024-05-01 12:30:00 +0000\" or 2024-05-01T12:30:00Z"},
+                             {.name = "-data", .value = "HEX", .help = "bytes as hex digits (0a1b)"},
+                             {.name = "-array", .help = "an array of the VALUEs"},
+                             {.name = "-array-add", .help = "add the VALUEs to the stored array"},
+                             {.name = "-dict", .help = "a dictionary of the KEY VALUE pairs that follow"},
+                             {.name = "-dict-add", .help = "add the KEY VALUE pairs to the stored dictionary"}},
                  .handler = defaultsWrite,
-                 .synopsis = "[DOMAIN] KEY [-string|-bool|-int|-float] VALUE"},
+                 .synopsis = "[DOMAIN] KEY [-string|-bool|-int|-float|-date|-data] VALUE, or [DOMAIN] KEY "
+                             "-array|-array-add|-dict|-dict-add VALUE..."},
+                {.name = "read-type",
+                 .summary = "print the type of KEY's value",
+                 .arguments = {{.name = "KEY"}, {.name = "KEY", .optional = true}},
+                 .handler = defaultsReadType,
+                 .synopsis = "[DOMAIN] KEY"},
                 {.name = "delete",
                  .summary = "remove KEY",
                  .arguments = {{.name = "KEY"}, {.name = "KEY", .optional = true}},
                  .handler = defaultsDelete,
-                 .synopsis = "[DOMAIN] KEY"}}},
+                 .synopsis = "[DOMAIN] KEY"},
+                {.name = "export",
+                 .summary = "write the domain to FILE as an XML property list (\"-\": standard output)",
+                 .arguments = {{.name = "DOMAIN"}, {.name = "FILE", .check = notEmpty, .what = "file"}},
+                 .handler = defaultsExport},
+                {.name = "import",
+                 .summary = "replace the domain with the property list in FILE (\"-\": standard input)",
+                 .help = "Replaces the whole domain with the dictionary of the property list (XML or binary) in "
+                         "FILE, or on standard input for \"-\", and announces the change.",
+                 .arguments = {{.name = "DOMAIN"}, {.name = "FILE", .check = notEmpty, .what = "file"}},
+                 .handler = defaultsImport},
+                {.name = "domains", .summary = "list the domains", .handler = defaultsDomains}}},
+          {.name = "themes",
+           .summary = "list the sound themes: length, rate, format, whether each plays and which are chosen",
+           .help = "Lists the device's sound themes, the .wav files of /Library/Application Support/Orvane: each "
+                   "one's length, rate, channels and format, whether the system plays it and why not (longer than "
+                   "30 s, empty, damaged, not a regular file), and which is chosen for volume up and down.",
+           .options = {{.name = "--json", .help = "print the list as JSON"}},
+           .handler = themesList,
+           .subcommands =
+               {{.name = "add",
+                 .summary = "convert a sound file into a theme",
+                 .help = "Converts FILE, any sound libsndfile reads (WAV, AIFF, CAF, FLAC, Ogg, MP3, ... of any "
+                         "sample format), into the theme NAME (default: the file's name without its extension): a "
+                         "16-bit WAV file at the sound's own rate and channels in the device's sound directory. A "
+                         "sound the system cannot play is refused with the reason; one longer than 30 s only with "
+                         "--trim, which keeps its first 30 s.",
+                 .arguments = {{.name = "FILE", .check = notEmpty, .what = "file"}},
+                 .options = {{.name = "--name", .value = "NAME", .help = "the theme's name"},
+                             {.name = "--trim", .help = "keep the first 30 s of a longer sound"}},
+                 .handler = themesAdd},
+                {.name = "remove",
+                 .summary = "remove a theme added by hand",
+                 .arguments = {{.name = "NAME", .what = "theme"}},
+                 .handler = themesRemove}}},
           {.name = "notify",
            .summary = "Darwin notifications",
            .subcommands = {{.name = "post",
@@ -220,11 +281,14 @@ cli::Command makeTable() {
           {.name = "set",
            .summary = "change the device's hardware",
            .subcommands = {{.name = "idiom",
-                            .summary = "make the device a phone or a pad",
+                            .summary = "make the device a phone or a pad (the model follows)",
                             .arguments = {{.name = "IDIOM", .choices = {"phone", "pad"}, .what = "idiom"}},
                             .handler = setIdiom},
                            {.name = "model",
                             .summary = "change the device's model identifier (e.g. iPhone7,2)",
+                            .help = "Changes the device's model identifier, which MobileGestalt answers (and the "
+                                    "support mail shows). It must be a model of the device's idiom that runs its iOS "
+                                    "version.",
                             .arguments = {{.name = "ID", .check = notEmpty, .what = "model"}},
                             .handler = setModel}}},
           {.name = "language",

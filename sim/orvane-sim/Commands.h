@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ int log(const Invocation& invocation);
 int defaultsRead(const Invocation& invocation);
 int defaultsWrite(const Invocation& invocation);
 int defaultsDelete(const Invocation& invocation);
+int defaultsReadType(const Invocation& invocation);
+int defaultsExport(const Invocation& invocation);
+int defaultsImport(const Invocation& invocation);
+int defaultsDomains(const Invocation& invocation);
+int themesList(const Invocation& invocation);
+int themesAdd(const Invocation& invocation);
+int themesRemove(const Invocation& invocation);
 int notifyPost(const Invocation& invocation);
 int settings(const Invocation& invocation);
 int language(const Invocation& invocation);
@@ -44,8 +52,26 @@ int syslog(const Invocation& invocation);
 /// Starts SpringBoard in the background with its options (springboard --detach).
 int startDetached(const std::vector<std::string>& options);
 
+/// The device's iOS version, as it was made.
+std::optional<std::string> systemVersion();
+/// Every model identifier a device may have.
+std::vector<std::string> modelIdentifiers();
+
 /// Says "orvane-sim: <message>" on standard error and returns 1.
 int fail(const std::string& message);
+/// Says "orvane-sim: warning: <message>" on standard error.
+void warn(const std::string& message);
+/// The command line of orvane-sim that runs `words` on this device ("orvane-sim --device DIR words").
+std::string hint(const std::string& words);
+
+/// The theme chosen for a volume button ("up", "down") under its preference key.
+struct Choice {
+  std::string button;
+  std::string key;
+  std::string theme;
+};
+/// The themes the preferences choose now (or the pages' defaults).
+std::vector<Choice> chosenThemes();
 /// 0 if the device exists; otherwise says how to create it and returns 1.
 int requireDevice();
 

@@ -7,11 +7,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "platform/device/Device.h"
 #include "sim/common/Package.h"
 #include "sim/common/PressChannel.h"
+#include "sim/common/RunningSpringBoard.h"
 #include "sim/orvane-sim/Commands.h"
 
 namespace commands {
@@ -82,17 +84,43 @@ int press(const Invocation& invocation) {
 
 int status(const Invocation& invocation) {
   if (int status = requireDevice()) return status;
+  auto running = springboard::runningPid();
+  // 0 while none runs.
+  pid_t pid = running && *running ? **running : 0;
   auto presser = pressing::Presser::connect();
+  std::optional<int> volume;
+  if (presser)
+    if (auto steps = presser->volume()) volume = *steps;
+  std::string ringer = device::setting("Ringer").value_or("ring");
+  std::string model = device::setting("Model").value_or("?");
+  std::string idiom = device::setting("Idiom").value_or("phone");
+  std::string language = device::setting("Language").value_or("en");
+  std::string version = systemVersion().value_or("?");
   if (invocation.has("--json")) {
     nlohmann::json state = {{"device", device::root()},
                             {"orvaneInstalled", package::isInstalled(device::root(), "com.quillmark.orvane")},
-                            {"springboardRunning", presser.has_value()}};
+                            {"springboardRunning", presser.has_value()},
+                            {"springboardPid", pid ? nlohmann::json(pid) : nlohmann::json()},
+                            {"volume", volume ? nlohmann::json(*volume) : nlohmann::json()},
+                            {"ringer", ringer},
+                            {"model", model},
+                            {"idiom", idiom},
+                            {"iosVersion", version},
+                            {"language", language}};
     std::printf("%s\n", state.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     return presser ? 0 : 1;
   }
-  if (!presser) return fail(presser.error().message());
-  std::printf("SpringBoard is running on %s\n", device::root().c_str());
-  return 0;
+  if (presser)
+    std::printf("SpringBoard is running on %s%s\n", device::root().c_str(),
+                pid ? (" (pid " + std::to_string(pid) + ")").c_str() : "");
+  else
+    std::printf("SpringBoard is not running on %s (start it with: %s)\n", device::root().c_str(),
+                hint("springboard --detach").c_str());
+  if (volume) std::printf("Volume: %d/16\n", *volume);
+  std::printf("Ring/silent switch: %s\n", ringer.c_str());
+  std::printf("Model: %s (%s), iOS %s\n", model.c_str(), idiom.c_str(), version.c_str());
+  std::printf("Language: %s\n", language.c_str());
+  return presser ? 0 : 1;
 }
 
 }  // namespace commands

@@ -133,12 +133,16 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
       {{"log", "--jsno"}, "orvane-sim log: unknown option \"--jsno\", did you mean --json? (see orvane-sim log --help)"},
       {{"log", "--json=yes"}, "orvane-sim log: --json takes no value, not \"yes\" (see orvane-sim log --help)"},
       {{"--device"}, "orvane-sim: --device needs a value (DIR) (see orvane-sim --help)"},
-      {{"defaults"}, "orvane-sim defaults: missing subcommand: read, write or delete (see orvane-sim defaults --help)"},
+      {{"defaults"}, "orvane-sim defaults: missing subcommand: read, write, read-type, delete, export, import or domains (see "
+       "orvane-sim defaults --help)"},
       {{"defaults", "raed"},
        "orvane-sim defaults: unknown subcommand \"raed\", did you mean read? (see orvane-sim defaults --help)"},
-      {{"defaults", "write", "x"}, "orvane-sim defaults write: missing VALUE (see orvane-sim defaults write --help)"},
+      {{"defaults", "write", "x"},
+       "orvane-sim defaults write: missing VALUE; usage: defaults write [DOMAIN] KEY [-TYPE] VALUE (see orvane-sim "
+       "defaults write --help)"},
       {{"defaults", "write", "isEnabled", "-bool", "perhaps"},
-       "orvane-sim defaults write: bad bool value \"perhaps\" (see orvane-sim defaults write --help)"},
+       "orvane-sim defaults write: bad bool value \"perhaps\": true, false, yes, no, 1 or 0 (see orvane-sim defaults "
+       "write --help)"},
       {{"defaults", "write", "n", "-int", "1", "-bool", "true"},
        "orvane-sim defaults write: give one type, not -bool and -int (see orvane-sim defaults write --help)"},
       {{"init", "--idiom", "watch"},
@@ -153,11 +157,12 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
       {{"settings", "show", "--mail", "send"},
        "orvane-sim settings show: unknown option \"--mail\" (settings tap takes it) (see orvane-sim settings show --help)"},
       {{"press", "up", "--json"},
-       "orvane-sim press: unknown option \"--json\" (status, log, defaults read, settings show or settings inspect take "
-       "it) (see orvane-sim press --help)"},
+       "orvane-sim press: unknown option \"--json\" (status, log, defaults read, themes, settings show or settings "
+       "inspect take it) (see orvane-sim press --help)"},
       {{"set", "idiom", "pda"}, "orvane-sim set idiom: bad idiom \"pda\": phone or pad, did you mean pad? (see orvane-sim set idiom --help)"},
       {{"language", "../x"},
-       "orvane-sim language: bad language \"../x\": a language code such as en, de or de-AT (see orvane-sim language --help)"},
+       "orvane-sim language: bad language \"../x\": a language the system offers (en, de, fr, ja, zh-Hans, ...), with a "
+       "region if wanted (de-AT) (see orvane-sim language --help)"},
       {{"notify", "post", ""}, "orvane-sim notify post: bad name \"\": it is empty (see orvane-sim notify post --help)"},
       {{"completion", "fish"},
        "orvane-sim completion: bad shell \"fish\": bash or zsh (see orvane-sim completion --help)"},

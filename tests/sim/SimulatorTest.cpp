@@ -46,7 +46,9 @@ TEST_F(Simulator, AChangeFromAnotherProcessIsHeardOnTheNextPress) {
   startSpringBoard();
   Result running = sim({"status", "--json"});
   EXPECT_EQ(running.status, 0);
-  EXPECT_EQ(running.out, "{\n  \"device\": \"" + root + "\",\n  \"orvaneInstalled\": true,\n  \"springboardRunning\": true\n}\n");
+  EXPECT_NE(running.out.find("{\n  \"device\": \"" + root + "\",\n"), std::string::npos) << running.out;
+  EXPECT_NE(running.out.find("  \"orvaneInstalled\": true,\n"), std::string::npos) << running.out;
+  EXPECT_NE(running.out.find("  \"springboardRunning\": true,\n"), std::string::npos) << running.out;
   Result press = sim({"press", "up"});
   EXPECT_EQ(press.status, 0) << press.err;
   EXPECT_EQ(press.out, "volume up: 9/16\n");
@@ -126,7 +128,7 @@ TEST_F(Simulator, WrongUseAndMissingThingsAreSaidPlainly) {
   Result notRunning = sim({"press", "down"});
   EXPECT_EQ(notRunning.status, 1);
   EXPECT_EQ(notRunning.err, "orvane-sim: SpringBoard is not running on device " + root +
-                                " (start it with: orvane-sim springboard --detach)\n");
+                                " (start it with: orvane-sim --device " + root + " springboard --detach)\n");
 }
 
 TEST_F(Simulator, OneSpringBoardPerDevice) {
