@@ -36,8 +36,12 @@ PangoFontDescription* describe(const std::string& name, double size) {
     spaced += family[i];
   }
   PangoFontDescription* description = pango_font_description_new();
-  // Close families first, where the machine lacks the platform's own.
-  pango_font_description_set_family(description, (spaced + ",Helvetica,Arial,Liberation Sans,DejaVu Sans,sans-serif").c_str());
+  // Where the machine lacks the platform's own faces: Liberation Sans has
+  // Helvetica's widths, DejaVu Sans the symbols it lacks, and Droid Sans
+  // Fallback the Chinese, Japanese and Korean letters.
+  pango_font_description_set_family(
+      description,
+      (spaced + ",Helvetica,Arial,Liberation Sans,DejaVu Sans,Droid Sans Fallback,sans-serif").c_str());
   if (style == "Light" || style == "light") pango_font_description_set_weight(description, PANGO_WEIGHT_LIGHT);
   else if (style == "Bold" || style == "bold") pango_font_description_set_weight(description, PANGO_WEIGHT_BOLD);
   pango_font_description_set_absolute_size(description, size * PANGO_SCALE);

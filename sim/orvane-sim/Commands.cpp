@@ -364,6 +364,10 @@ cli::Command makeTable() {
                               .help = "pixels per point (default 2)",
                               .choices = {"1", "2", "3"}},
                              {.name = "--at", .value = "SECONDS", .help = "the moment after Settings opened the page"},
+                             {.name = "--seed",
+                              .value = "N",
+                              .help = "draw the page's random choices (the header's line) from seed N (default 0, so "
+                                      "that a picture comes out the same every time)"},
                              {.name = "--share", .help = "tap the share button and draw its sheet"},
                              {.name = "--full-page", .help = "the whole page, as tall as its content, not only the "
                                                              "screenful"}},

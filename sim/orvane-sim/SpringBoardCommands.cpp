@@ -45,10 +45,10 @@ int springboard(const Invocation& invocation) {
 
 int settings(const Invocation& invocation) {
   // The Settings host takes the checked words in one form: VERB [--json] [--mail=ANSWER] [--share=ANSWER]
-  // [--output=FILE] [--scale=N] [--at=SECONDS] [--share] [--full-page] -- WORDS.
+  // [--output=FILE] [--scale=N] [--at=SECONDS] [--seed=N] [--share] [--full-page] -- WORDS.
   Arguments words = {invocation.command().name};
   if (invocation.has("--json")) words.push_back("--json");
-  for (const char* option : {"--mail", "--share", "--output", "--scale", "--at", "--full-page"})
+  for (const char* option : {"--mail", "--share", "--output", "--scale", "--at", "--seed", "--full-page"})
     if (invocation.has(option)) {
       std::string value = invocation.option(option);
       // A flag (screenshot's --share) goes over as its bare name.

@@ -142,6 +142,26 @@ void polyline(cairo_t* cairo, double x, double y, double size, std::initializer_
 
 }  // namespace
 
+void fileIcon(cairo_t* cairo, double x, double y, double width, double height, const Color& color) {
+  double fold = width * 0.3;
+  cairo_new_path(cairo);
+  cairo_move_to(cairo, x + 0.5, y + 0.5);
+  cairo_line_to(cairo, x + width - fold, y + 0.5);
+  cairo_line_to(cairo, x + width - 0.5, y + fold);
+  cairo_line_to(cairo, x + width - 0.5, y + height - 0.5);
+  cairo_line_to(cairo, x + 0.5, y + height - 0.5);
+  cairo_close_path(cairo);
+  setColor(cairo, {1, 1, 1, 1});
+  cairo_fill_preserve(cairo);
+  setColor(cairo, color);
+  cairo_set_line_width(cairo, 1);
+  cairo_stroke(cairo);
+  cairo_move_to(cairo, x + width - fold, y + 0.5);
+  cairo_line_to(cairo, x + width - fold, y + fold);
+  cairo_line_to(cairo, x + width - 0.5, y + fold);
+  cairo_stroke(cairo);
+}
+
 void composeIcon(cairo_t* cairo, double x, double y, double size) {
   cairo_set_line_width(cairo, 1.5);
   cairo_set_line_cap(cairo, CAIRO_LINE_CAP_ROUND);

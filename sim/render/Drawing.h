@@ -58,6 +58,8 @@ void roundedRectangle(cairo_t* cairo, double x, double y, double width, double h
 /// vertical centre at `middle`; `x` is its left edge.
 void chevron(cairo_t* cairo, double x, double middle, double width, double height, double line, bool back);
 void checkMark(cairo_t* cairo, double x, double y, double width, double height);
+/// A document with its corner folded down, outlined in `color`: the system's icon of a file.
+void fileIcon(cairo_t* cairo, double x, double y, double width, double height, const Color& color);
 /// The compose icon: a square with a pencil over its corner, `size` points.
 void composeIcon(cairo_t* cairo, double x, double y, double size);
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fmt/format.h>
 #include <map>
 #include <mutex>
 
@@ -15,6 +16,7 @@
 #include "platform/uikit/UIKit.h"
 #include "sim/render/Drawing.h"
 #include "sim/settings/Navigation.h"
+#include "sim/settings/SystemTexts.h"
 
 namespace render {
 
@@ -97,7 +99,8 @@ void Painter::statusBar(UIStatusBarStyle style, CGFloat width) {
   }
   auto small = drawing::fontDescription("HelveticaNeue", 12);
   auto medium = drawing::fontDescription("HelveticaNeue-Bold", 12);
-  text_.draw("Carrier", small.get(), ink, CGRectMake(41, 0, 80, statusBarHeight), drawing::Align::Left);
+  text_.draw(settings::systemText(settings::SystemText::Carrier), small.get(), ink,
+             CGRectMake(41, 0, width / 2 - 41 - 30, statusBarHeight), drawing::Align::Left);
   text_.draw("9:41 AM", medium.get(), ink, CGRectMake(0, 0, width, statusBarHeight), drawing::Align::Center);
   text_.draw("100%", small.get(), ink, CGRectMake(width - 100, 0, 66, statusBarHeight), drawing::Align::Right);
   // The battery: an outline, its tip and a full charge.
@@ -128,25 +131,37 @@ void Painter::navigationBar(const settings::Navigation& settings, UIViewControll
 
   UINavigationItem* item = page ? page->navigationItem() : nullptr;
   auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
+  auto regular = drawing::fontDescription("HelveticaNeue", 17);
   NSString* titleText = !item || item->titleView() ? nullptr : item->title() ? item->title() : page->title();
   std::string title = titleText ? titleText->utf8() : "";
   double titleWidth = item && item->titleView() ? item->titleView()->frame().size.width : text_.width(title, bold.get());
-  titleWidth = std::min(titleWidth, width - 160);
-  double titleLeft = (width - titleWidth) / 2;
+  bool rightButton = item && objc_cast<UIBarButtonItem>(item->rightBarButtonItem());
+  double right = width - 8 - (rightButton ? 42 : 0);
 
-  // The back button names the page below; where that has no title, or its
-  // title would run into the page's, it says "Back", or nothing but the chevron.
+  // The back button names the page below; where that has no title, or the
+  // page's title would not fit beside it, it says "Back", or nothing but the
+  // chevron. The title then takes the space left, centred where it can be.
   auto shown = settings.pages();
+  std::string back;
+  double left = 8;
   if (shown.size() >= 2) {
     UIViewController* below = shown[shown.size() - 2];
     NSString* belowTitle = below->navigationItem()->title() ? below->navigationItem()->title() : below->title();
-    auto regular = drawing::fontDescription("HelveticaNeue", 17);
-    std::string back = belowTitle ? belowTitle->utf8() : "";
-    if (back.empty() || 26 + text_.width(back, regular.get()) + 8 > titleLeft) back = "Back";
-    if (26 + text_.width(back, regular.get()) + 8 > titleLeft) back.clear();
+    std::vector<std::string> candidates = {belowTitle ? belowTitle->utf8() : "",
+                                           settings::systemText(settings::SystemText::Back), ""};
+    for (const std::string& candidate : candidates) {
+      if (candidate.empty() && &candidate != &candidates.back()) continue;
+      back = candidate;
+      left = 26 + (back.empty() ? 0 : text_.width(back, regular.get()) + 8);
+      if (left + titleWidth <= right) break;
+    }
+  }
+  double titleLeft = std::clamp((width - titleWidth) / 2, left, std::max(left, right - titleWidth));
+  double titleRoom = std::max(0.0, right - titleLeft);
+  if (shown.size() >= 2) {
     drawing::setColor(cairo_, tint);
     drawing::chevron(cairo_, 9, middle, 12, 21, 3, true);
-    text_.draw(back, regular.get(), tint, CGRectMake(26, frame.origin.y, titleLeft - 34, frame.size.height),
+    text_.draw(back, regular.get(), tint, CGRectMake(26, frame.origin.y, std::max(0.0, left - 34), frame.size.height),
                drawing::Align::Left);
   }
 
@@ -159,7 +174,7 @@ void Painter::navigationBar(const settings::Navigation& settings, UIViewControll
     view(titleView, tint);
     cairo_restore(cairo_);
   } else {
-    text_.draw(title, bold.get(), titleInk, CGRectMake(80, frame.origin.y, width - 160, frame.size.height),
+    text_.draw(title, bold.get(), titleInk, CGRectMake(titleLeft, frame.origin.y, titleRoom, frame.size.height),
                drawing::Align::Center);
   }
   if (auto* button = objc_cast<UIBarButtonItem>(item->rightBarButtonItem())) {
@@ -323,18 +338,23 @@ void Painter::accessory(UITableViewCell* cell, const Color& tint) {
 
 /// Where a sheet and its buttons lie on the screen.
 struct SheetLayout {
-  CGRect card, cancel, confirm, save;
+  CGRect card, cancel, confirm;
 };
 
+/// The mail composer of iOS 7 and 8: the whole screen below the status bar on
+/// a phone, a form sheet in the middle of a pad's.
 SheetLayout mailLayout(CGSize screen) {
-  CGFloat top = 40;
-  return {CGRectMake(0, top, screen.width, screen.height - top), CGRectMake(0, top, 90, 44),
-          CGRectMake(screen.width - 90, top, 90, 44), CGRectMake(0, screen.height - 44, 130, 44)};
+  CGRect card = CGRectMake(0, statusBarHeight, screen.width, screen.height - statusBarHeight);
+  if (screen.width >= 768) card = CGRectMake((screen.width - 540) / 2, (screen.height - 620) / 2, 540, 620);
+  return {card, CGRectMake(card.origin.x, card.origin.y, 90, 44),
+          CGRectMake(card.origin.x + card.size.width - 90, card.origin.y, 90, 44)};
 }
+
+bool isFormSheet(CGSize screen) { return screen.width >= 768; }
 
 SheetLayout shareLayout(CGSize screen) {
   CGFloat width = std::min<CGFloat>(screen.width - 20, 420), x = (screen.width - width) / 2, top = 70;
-  return {CGRectMake(x, top, width, 200), CGRectMake(x, top, 90, 44), CGRectMake(x + width - 90, top, 90, 44), {}};
+  return {CGRectMake(x, top, width, 200), CGRectMake(x, top, 90, 44), CGRectMake(x + width - 90, top, 90, 44)};
 }
 
 std::string joined(NSArray* list) {
@@ -344,51 +364,88 @@ std::string joined(NSArray* list) {
   return out;
 }
 
+/// "PLIST" of "com.quillmark.orvane.plist": what a file icon shows of its kind.
+std::string extensionOf(const std::string& fileName) {
+  auto dot = fileName.rfind('.');
+  std::string extension = dot == std::string::npos || dot + 1 == fileName.size() ? "" : fileName.substr(dot + 1);
+  return drawing::upper(extension.substr(0, 5));
+}
+
 void Painter::mailSheet(MFMailComposeViewController* mail, CGSize screen) {
-  dim(screen);
+  using settings::SystemText;
   SheetLayout layout = mailLayout(screen);
   CGRect card = layout.card;
   CGFloat x = card.origin.x, y = card.origin.y, width = card.size.width;
-  drawing::setColor(cairo_, white);
-  drawing::roundedRectangle(cairo_, x, y, width, card.size.height + 10, 10);
+  if (isFormSheet(screen)) {
+    dim(screen);
+    drawing::setColor(cairo_, white);
+    drawing::roundedRectangle(cairo_, x, y, width, card.size.height, 6);
+    cairo_fill(cairo_);
+  } else {
+    drawing::setColor(cairo_, white);
+    cairo_rectangle(cairo_, 0, 0, screen.width, screen.height);
+    cairo_fill(cairo_);
+  }
+  cairo_save(cairo_);
+  drawing::roundedRectangle(cairo_, x, y, width, card.size.height, isFormSheet(screen) ? 6 : 0);
+  cairo_clip(cairo_);
+  // The composer's own bar, under the status bar on a phone.
+  drawing::setColor(cairo_, defaultBar);
+  cairo_rectangle(cairo_, x, isFormSheet(screen) ? y : 0, width, isFormSheet(screen) ? 44 : y + 44);
   cairo_fill(cairo_);
+  hairline(x, x + width, y + 44, barHairline);
   auto regular = drawing::fontDescription("HelveticaNeue", 17);
   auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
   auto small = drawing::fontDescription("HelveticaNeue", 15);
+  auto caption = drawing::fontDescription("HelveticaNeue", 11);
+  auto tag = drawing::fontDescription("HelveticaNeue-Bold", 8);
   NSString* subject = mail->subject();
-  text_.draw("Cancel", regular.get(), systemBlue, offsetRect(layout.cancel, 15, 0), drawing::Align::Left);
-  text_.draw(subject && !subject->utf8().empty() ? subject->utf8() : "New Message", bold.get(), black,
-             CGRectMake(x + 90, y, width - 180, 44), drawing::Align::Center);
-  text_.draw("Send", bold.get(), systemBlue, offsetRect(layout.confirm, -15, 0), drawing::Align::Right);
-  hairline(x, x + width, y + 44, separator);
+  std::string cancel = settings::systemText(SystemText::Cancel), send = settings::systemText(SystemText::Send);
+  text_.draw(cancel, regular.get(), systemBlue, offsetRect(layout.cancel, 8, 0), drawing::Align::Left);
+  text_.draw(send, bold.get(), systemBlue, offsetRect(layout.confirm, -8, 0), drawing::Align::Right);
+  double sides = std::max(text_.width(cancel, regular.get()), text_.width(send, bold.get())) + 16;
+  text_.draw(subject && !subject->utf8().empty() ? subject->utf8() : settings::systemText(SystemText::NewMessage),
+             bold.get(), black, CGRectMake(x + sides, y, std::max(0.0, width - 2 * sides), 44), drawing::Align::Center);
   CGFloat line = y + 44;
-  auto field = [&](const std::string& name, const std::string& value) {
-    text_.draw(name + " " + value, small.get(), black, CGRectMake(x + 15, line, width - 30, 44), drawing::Align::Left);
+  auto field = [&](SystemText name, const std::string& value) {
+    std::string label = settings::systemText(name);
+    double labelWidth = text_.width(label, small.get());
+    text_.draw(label, small.get(), detailGray, CGRectMake(x + 15, line, labelWidth + 1, 44), drawing::Align::Left);
+    text_.draw(value, small.get(), black, CGRectMake(x + 15 + labelWidth + 5, line, width - 35 - labelWidth, 44),
+               drawing::Align::Left);
     line += 44;
     hairline(x + 15, x + width, line, separator);
   };
-  field("To:", joined(mail->toRecipients()));
-  field("Cc/Bcc:", joined(mail->ccRecipients()));
-  field("Subject:", subject ? subject->utf8() : "");
+  field(SystemText::To, joined(mail->toRecipients()));
+  field(SystemText::CcBcc, joined(mail->ccRecipients()));
+  field(SystemText::Subject, subject ? subject->utf8() : "");
   std::string body = mail->messageBody() ? mail->messageBody()->utf8() : "";
-  CGRect bodyBox = CGRectMake(x + 15, line + 10, width - 30, 120);
+  CGFloat bottom = y + card.size.height;
+  CGRect bodyBox = CGRectMake(x + 15, line + 10, width - 30, std::min<CGFloat>(160, bottom - line - 10));
   cairo_save(cairo_);
   cairo_rectangle(cairo_, bodyBox.origin.x, bodyBox.origin.y, bodyBox.size.width, bodyBox.size.height);
   cairo_clip(cairo_);
   text_.draw(body, small.get(), black, bodyBox, drawing::Align::Left, drawing::Wrap::Lines);
   cairo_restore(cairo_);
-  line += 140;
+  // Attachments stand in the message as the system's file icons, their names below.
+  CGFloat column = x + 15, row = bodyBox.origin.y + bodyBox.size.height + 10;
   for (auto& attachment : mail->attachments()) {
-    if (line + 36 > layout.save.origin.y) break;
-    drawing::setColor(cairo_, separator);
-    drawing::roundedRectangle(cairo_, x + 15, line + 4, 22, 28, 3);
-    cairo_fill(cairo_);
-    text_.draw(attachment.fileName + "  (" + std::to_string(attachment.data.size()) + " bytes)", small.get(), detailGray,
-               CGRectMake(x + 45, line, width - 60, 36), drawing::Align::Left);
-    line += 36;
+    if (column + 80 > x + width) {
+      column = x + 15;
+      row += 96;
+    }
+    if (row + 90 > bottom) break;
+    double iconX = column + 18, iconY = row;
+    drawing::fileIcon(cairo_, iconX, iconY, 44, 56, separator);
+    text_.draw(extensionOf(attachment.fileName), tag.get(), detailGray, CGRectMake(iconX, iconY + 30, 44, 12),
+               drawing::Align::Center);
+    text_.draw(attachment.fileName, caption.get(), black, CGRectMake(column, row + 60, 80, 14), drawing::Align::Center);
+    text_.draw(fmt::format("{:.1f} KB", static_cast<double>(attachment.data.size()) / 1024), caption.get(), detailGray,
+               CGRectMake(column, row + 74, 80, 14), drawing::Align::Center);
+    column += 90;
   }
-  hairline(x, x + width, layout.save.origin.y, separator);
-  text_.draw("Save Draft", regular.get(), systemBlue, offsetRect(layout.save, 15, 0), drawing::Align::Left);
+  cairo_restore(cairo_);
+  if (!isFormSheet(screen)) statusBar(UIStatusBarStyleDefault, screen.width);
 }
 
 void Painter::shareSheet(SLComposeViewController* sheet, CGSize screen) {
@@ -401,10 +458,12 @@ void Painter::shareSheet(SLComposeViewController* sheet, CGSize screen) {
   auto regular = drawing::fontDescription("HelveticaNeue", 17);
   auto bold = drawing::fontDescription("HelveticaNeue-Bold", 17);
   auto small = drawing::fontDescription("HelveticaNeue", 13);
-  text_.draw("Cancel", regular.get(), systemBlue, offsetRect(layout.cancel, 15, 0), drawing::Align::Left);
+  text_.draw(settings::systemText(settings::SystemText::Cancel), regular.get(), systemBlue,
+             offsetRect(layout.cancel, 15, 0), drawing::Align::Left);
   text_.draw("Twitter", bold.get(), black, CGRectMake(card.origin.x, card.origin.y, card.size.width, 44),
              drawing::Align::Center);
-  text_.draw("Post", bold.get(), systemBlue, offsetRect(layout.confirm, -15, 0), drawing::Align::Right);
+  text_.draw(settings::systemText(settings::SystemText::Post), bold.get(), systemBlue, offsetRect(layout.confirm, -15, 0),
+             drawing::Align::Right);
   hairline(card.origin.x, card.origin.x + card.size.width, card.origin.y + 44, separator);
   std::string words = sheet->text() ? sheet->text()->utf8() : "";
   text_.draw(words, regular.get(), black,
@@ -520,14 +579,16 @@ std::vector<Target> targets(const settings::Navigation& settings) {
   CGSize size = screenSize();
   if (settings.presentedMail()) {
     SheetLayout layout = mailLayout(size);
-    return {{layout.cancel, "mail-cancel", "Cancel"}, {layout.confirm, "mail-send", "Send"},
-            {layout.save, "mail-save", "Save Draft"}};
+    return {{layout.cancel, "mail-cancel", settings::systemText(settings::SystemText::Cancel)},
+            {layout.confirm, "mail-send", settings::systemText(settings::SystemText::Send)}};
   }
   if (settings.presentedSheet()) {
     SheetLayout layout = shareLayout(size);
-    return {{layout.cancel, "share-cancel", "Cancel"}, {layout.confirm, "share-post", "Post"}};
+    return {{layout.cancel, "share-cancel", settings::systemText(settings::SystemText::Cancel)},
+            {layout.confirm, "share-post", settings::systemText(settings::SystemText::Post)}};
   }
-  if (settings.pages().size() >= 2) found.push_back({CGRectMake(0, statusBarHeight, 100, 44), "back", "Back"});
+  if (settings.pages().size() >= 2)
+    found.push_back({CGRectMake(0, statusBarHeight, 100, 44), "back", settings::systemText(settings::SystemText::Back)});
   PSListController* page = settings.page();
   if (!page) return found;
   if (objc_cast<UIBarButtonItem>(page->navigationItem()->rightBarButtonItem()))

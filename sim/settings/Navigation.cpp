@@ -6,6 +6,7 @@
 #include "platform/device/PreferencesChange.h"
 #include "platform/objc/Methods.h"
 #include "sim/settings/PageSnapshot.h"
+#include "sim/settings/SystemTexts.h"
 
 using orvane::Error;
 using orvane::Result;
@@ -46,7 +47,7 @@ std::vector<std::string> splitPath(const std::string& path) {
 
 Navigation::Navigation(const LoadedBundle& loaded) {
   auto settingsPage = UIViewController::controller(UIViewController::class_());
-  settingsPage->setTitle(NSSTR("Settings"));
+  settingsPage->setTitle(NSString::stringWithUTF8String(systemText(SystemText::Settings)).get());
   application_ = UINavigationController::controllerWithRootViewController(settingsPage.get());
   application_->beginAppearanceTransition(true, false);
   application_->endAppearanceTransition(false);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -24,6 +25,7 @@
 #include "sim/settings/Navigation.h"
 #include "sim/settings/PageJson.h"
 #include "sim/settings/PageText.h"
+#include "sim/settings/Random.h"
 #include "sim/settings/SettingsEntry.h"
 
 namespace {
@@ -121,13 +123,15 @@ std::optional<double> number(const std::string& text) {
   return value;
 }
 
-/// screenshot [--output=FILE.png] [--scale=1|2|3] [--at=SECONDS] [--share] [--full-page] -- [PATH]
+/// screenshot [--output=FILE.png] [--scale=1|2|3] [--at=SECONDS] [--seed=N] [--share] [--full-page] -- [PATH]
 /// A PATH ending in a button row taps it (the support mail shows its composer).
 int screenshot(const std::vector<std::string>& options, const std::vector<std::string>& arguments) {
   std::string output, path = arguments.empty() ? "" : arguments[0];
   bool share = false;
   render::Options drawing;
   std::optional<double> at;
+  // The picture is the same every time unless another seed is asked for.
+  std::uint64_t seed = 0;
   if (arguments.size() > 1) return usage();
   for (const std::string& word : options) {
     if (word.starts_with("--output=")) {
@@ -140,6 +144,11 @@ int screenshot(const std::vector<std::string>& options, const std::vector<std::s
       at = number(word.substr(5));
       if (!at || *at < 0 || *at > 3600)
         return fail("--at takes the seconds since Settings opened the page (0 to 3600), not \"" + word.substr(5) + "\"");
+    } else if (word.starts_with("--seed=")) {
+      auto value = number(word.substr(7));
+      if (!value || *value < 0 || *value != std::floor(*value) || *value > 4294967295.0)
+        return fail("--seed is a whole number from 0 to 4294967295, not \"" + word.substr(7) + "\"");
+      seed = static_cast<std::uint64_t>(*value);
     } else if (word == "--share") {
       share = true;
     } else if (word == "--full-page") {
@@ -152,6 +161,7 @@ int screenshot(const std::vector<std::string>& options, const std::vector<std::s
     return fail("the picture is PNG: give -o FILE.png, or send standard output to a file or a program");
 
   device::setProcessName("Preferences");
+  settings::seedRandom(seed);
   AutoreleasePool pool;
   // The clock starts as Settings opens the entry, so --at names the same moment every time.
   foundation::clock::useTestClock();

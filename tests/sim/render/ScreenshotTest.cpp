@@ -400,3 +400,56 @@ TEST_F(Screenshot, FootersTakeTheLinesTheirTextNeedsAndTheNextGroupStartsBelow) 
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Screenshot, TheMailComposerCoversAPhoneAndIsAFormSheetOnAPad) {
+  auto navigation = open();
+  ASSERT_TRUE(navigation.tap({"Contact Support"}));
+  auto phone = render::screenshot(navigation, {1});
+  // Below its fields the whole screen is the message, down to the last line: no bar to save a draft.
+  EXPECT_TRUE(near(phone.pixel(10, 560), {255, 255, 255, 255}, 0)) << describe(phone.pixel(10, 560));
+  EXPECT_TRUE(near(phone.pixel(300, 540), {255, 255, 255, 255}, 0));
+  EXPECT_EQ(render::targets(navigation).size(), 2u);
+  EXPECT_FALSE(render::targetAt(navigation, 20, 550));
+  // The attachments stand as file icons, outlined, below the body.
+  EXPECT_GT(inkIn(phone, CGRectMake(15, 370, 290, 100), 1), 50);
+
+  ASSERT_TRUE(device::setSetting("Idiom", "pad"));
+  auto pad = render::screenshot(navigation, {1});
+  ASSERT_EQ(pad.width(), 768);
+  // Around the sheet the page is dimmed; the sheet is 540 points wide in the middle.
+  EXPECT_LT(pad.pixel(40, 900).red, 200) << describe(pad.pixel(40, 900));
+  EXPECT_TRUE(near(pad.pixel(384, 700), {255, 255, 255, 255}, 0)) << describe(pad.pixel(384, 700));
+  EXPECT_EQ(render::targetAt(navigation, 124, 220)->kind, "mail-cancel");
+  EXPECT_EQ(render::targetAt(navigation, 640, 220)->kind, "mail-send");
+}
+
+TEST_F(Screenshot, TheSystemsOwnWordsFollowTheDeviceLanguage) {
+  ASSERT_TRUE(device::setSetting("Language", "de-AT"));
+  auto navigation = open({"Tonthemen"});
+  EXPECT_EQ(navigation.pages().front()->title()->utf8(), "Einstellungen");
+  EXPECT_EQ(render::targetAt(navigation, 20, 40)->label, "Zurück");
+}
+
+TEST_F(Screenshot, TheMailComposersButtonsFollowTheDeviceLanguage) {
+  ASSERT_TRUE(device::setSetting("Language", "ja"));
+  auto navigation = open();
+  ASSERT_TRUE(navigation.tap({"Contact Support"}));
+  std::vector<std::string> labels;
+  for (const auto& target : render::targets(navigation)) labels.push_back(target.label);
+  EXPECT_EQ(labels, (std::vector<std::string>{"キャンセル", "送信"}));
+}
+
+TEST_F(Screenshot, ALongTitleTakesTheBarsFreeWidthBeforeItIsCut) {
+  auto navigation = open({"Makers"});
+  navigation.page()->setTitle(NSSTR("Makers of Orvane and All"));
+  foundation::clock::advance(2);
+  auto picture = render::screenshot(navigation, {2});
+  // The title reaches left of where a box of the bar's middle would end it, and the back button
+  // gives way to it, leaving its chevron.
+  EXPECT_GT(inkIn(picture, CGRectMake(28, 26, 50, 32), 2), 40);
+  EXPECT_GT(inkIn(picture, CGRectMake(242, 26, 26, 32), 2), 40);
+}
+
+}  // namespace
