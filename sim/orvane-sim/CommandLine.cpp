@@ -504,6 +504,29 @@ std::string help(const std::vector<const Command*>& path, bool colour) {
   return out;
 }
 
+namespace {
+
+const char* completionKind(Completion completes) {
+  switch (completes) {
+    case Completion::Files: return "files";
+    case Completion::Directories: return "directories";
+    case Completion::Themes: return "themes";
+    case Completion::Keys: return "keys";
+    case Completion::Pages: return "pages";
+    case Completion::Packages: return "packages";
+    case Completion::None: return "";
+  }
+  return "";
+}
+
+/// How a value of the option is completed: its own kind, or folders for a DIR.
+Completion valueCompletion(const Option& option) {
+  if (option.completes != Completion::None) return option.completes;
+  return option.value == "DIR" ? Completion::Directories : Completion::None;
+}
+
+}  // namespace
+
 std::string bashCompletion(const Command& table) {
   std::string known, optionCases, argumentCases, valueCases, globalValueCases, valued;
   std::vector<const Command*> walk;
@@ -517,11 +540,16 @@ std::string bashCompletion(const Command& table) {
       for (const auto& choice : command.arguments[0].choices) first.push_back(choice);
     if (!command.arguments.empty() && command.arguments[0].namesCommand)
       for (const auto& top : table.subcommands) first.push_back(top.name);
-    if (!first.empty()) argumentCases += "    \"" + name + ":0\") arguments=\"" + joined(first, " ") + "\" ;;\n";
-    for (std::size_t i = 1; i < command.arguments.size(); ++i)
-      if (!command.arguments[i].choices.empty())
-        argumentCases += "    \"" + name + ":" + std::to_string(i) + "\") arguments=\"" +
-                         joined(command.arguments[i].choices, " ") + "\" ;;\n";
+    for (std::size_t i = 0; i < command.arguments.size(); ++i) {
+      const Argument& argument = command.arguments[i];
+      std::vector<std::string> words = i == 0 ? first : argument.choices;
+      std::string kind = completionKind(argument.completes);
+      if (words.empty() && kind.empty()) continue;
+      argumentCases += "    \"" + name + ":" + std::to_string(i) + "\") arguments=\"" + joined(words, " ") + "\"" +
+                       (kind.empty() ? "" : " kind=" + kind) + " ;;\n";
+    }
+    if (command.arguments.empty() && !first.empty())
+      argumentCases += "    \"" + name + ":0\") arguments=\"" + joined(first, " ") + "\" ;;\n";
     std::vector<std::string> options;
     for (std::size_t depth = path.size(); depth-- > 0;)
       for (const auto& option : path[depth]->options) {
@@ -530,15 +558,15 @@ std::string bashCompletion(const Command& table) {
       }
     for (const auto& option : command.options) {
       if (option.value.empty()) continue;
-      std::string reply = !option.choices.empty() ? "compgen -W \"" + joined(option.choices, " ") + "\" -- \"$cur\""
-                          : option.value == "DIR" ? "compgen -d -- \"$cur\""
-                                                  : "";
+      Completion completes = valueCompletion(option);
+      std::string reply = !option.choices.empty() ? "COMPREPLY=($(compgen -W \"" + joined(option.choices, " ") + "\" -- \"$cur\")); "
+                          : completes != Completion::None ? "_orvane_sim_complete " + std::string(completionKind(completes)) + "; "
+                                                          : "";
       for (const std::string& spelling : {option.name, option.alias}) {
         if (spelling.empty()) continue;
         // The table's own options follow any command.
         std::string pattern = path.size() == 1 ? "*\":" + spelling + "\"" : "\"" + name + ":" + spelling + "\"";
-        (path.size() == 1 ? globalValueCases : valueCases) +=
-            "      " + pattern + ") " + (reply.empty() ? "" : "COMPREPLY=($(" + reply + ")); ") + "return ;;\n";
+        (path.size() == 1 ? globalValueCases : valueCases) += "      " + pattern + ") " + reply + "return ;;\n";
         if (valued.find("|" + spelling + "|") == std::string::npos) valued += "|" + spelling + "|";
       }
     }
@@ -553,14 +581,30 @@ std::string bashCompletion(const Command& table) {
   }
   std::string out =
       "# bash completion for orvane-sim (made by: orvane-sim completion bash)\n"
+      "# Files and folders where a word names one; the device's themes, preference keys,\n"
+      "# page paths and packages from orvane-sim names, on the --device given.\n"
+      "_orvane_sim_complete() {\n"
+      "  local IFS=$'\\n' name\n"
+      "  case \"$1\" in\n"
+      "    files) COMPREPLY=($(compgen -f -- \"$cur\")); compopt -o filenames 2>/dev/null ;;\n"
+      "    directories) COMPREPLY=($(compgen -d -- \"$cur\")); compopt -o filenames 2>/dev/null ;;\n"
+      "    *)\n"
+      "      COMPREPLY=()\n"
+      "      for name in $(\"${COMP_WORDS[0]}\" ${device:+--device} ${device:+\"$device\"} names \"$1\" 2>/dev/null); do\n"
+      "        [[ $name == \"$cur\"* ]] && COMPREPLY+=(\"$(printf '%q' \"$name\")\")\n"
+      "      done ;;\n"
+      "  esac\n"
+      "}\n"
       "_orvane_sim() {\n"
       "  local cur=\"${COMP_WORDS[COMP_CWORD]}\" prev=\"${COMP_WORDS[COMP_CWORD-1]}\"\n"
-      "  local path=\"\" count=0 ended=\"\" i word options=\"\" arguments=\"\"\n"
+      "  local path=\"\" count=0 ended=\"\" i word options=\"\" arguments=\"\" kind=\"\" device=\"\"\n"
       "  for ((i = 1; i < COMP_CWORD; i++)); do\n"
       "    word=\"${COMP_WORDS[i]}\"\n"
       "    if [[ -z $ended ]]; then\n"
       "      case \"$word\" in\n"
-      "        --) ended=1; continue ;;\n";
+      "        --) ended=1; continue ;;\n"
+      "        --device) device=\"${COMP_WORDS[i+1]}\"; ((i++)); continue ;;\n"
+      "        --device=*) device=\"${word#--device=}\"; continue ;;\n";
   if (!valuedPattern.empty()) out += "        " + valuedPattern + ") ((i++)); continue ;;\n";
   out +=
       "        -*) continue ;;\n"
@@ -581,6 +625,10 @@ std::string bashCompletion(const Command& table) {
       "  fi\n"
       "  case \"$path:$count\" in\n" + argumentCases +
       "  esac\n"
+      "  if [[ -n $kind && ( -n $ended || $cur != -* ) ]]; then\n"
+      "    _orvane_sim_complete \"$kind\"\n"
+      "    return\n"
+      "  fi\n"
       "  COMPREPLY=($(compgen -W \"$arguments $options\" -- \"$cur\"))\n"
       "}\n"
       "complete -F _orvane_sim orvane-sim\n";
@@ -594,14 +642,144 @@ std::string zshCompletion(const Command& table) {
          bashCompletion(table);
 }
 
-std::string manualPage(const Command& table, const std::string& version) {
+namespace {
+
+/// A word in fish's single quotes.
+std::string fishQuoted(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) out += c == '\'' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+  return out + "'";
+}
+
+/// How fish names an option: "-l json", "-o bool" (one dash, several letters) or "-s f".
+std::string fishOption(const std::string& spelling) {
+  if (spelling.rfind("--", 0) == 0) return "-l " + spelling.substr(2);
+  return (spelling.size() == 2 ? "-s " : "-o ") + spelling.substr(1);
+}
+
+std::string fishValues(Completion completes) {
+  switch (completes) {
+    case Completion::Files: return " -F";
+    case Completion::Directories: return " -a '(__fish_complete_directories)'";
+    case Completion::None: return "";
+    default: return std::string(" -a '(__orvane_sim_names ") + completionKind(completes) + ")'";
+  }
+}
+
+}  // namespace
+
+std::string fishCompletion(const Command& table) {
+  std::string known, valued, lines;
+  std::vector<const Command*> walk;
+  everyCommand(table, walk, [&](const std::vector<const Command*>& path) {
+    const Command& command = *path.back();
+    std::string name = pathName(path);
+    if (path.size() > 1) known += " " + fishQuoted(name);
+    std::string at = "__orvane_sim_at " + fishQuoted(name);
+    for (const auto& sub : command.subcommands)
+      lines += "complete -c orvane-sim -n \"" + at + " 0\" -a " + fishQuoted(sub.name) + " -d " + fishQuoted(sub.summary) + "\n";
+    for (std::size_t i = 0; i < command.arguments.size(); ++i) {
+      const Argument& argument = command.arguments[i];
+      std::string condition = "-n \"" + at + " " + std::to_string(i) + "\"";
+      if (!argument.choices.empty())
+        lines += "complete -c orvane-sim " + condition + " -a " + fishQuoted(joined(argument.choices, " ")) + "\n";
+      if (argument.namesCommand)
+        for (const auto& top : table.subcommands)
+          lines += "complete -c orvane-sim " + condition + " -a " + fishQuoted(top.name) + " -d " + fishQuoted(top.summary) + "\n";
+      if (argument.completes != Completion::None) lines += "complete -c orvane-sim " + condition + fishValues(argument.completes) + "\n";
+    }
+    for (const auto& option : command.options) {
+      std::string line = "complete -c orvane-sim" + std::string(path.size() == 1 ? "" : " -n \"" + at + "\"") + " " +
+                         fishOption(option.name) + (option.alias.empty() ? "" : " " + fishOption(option.alias));
+      if (!option.value.empty()) {
+        // A value: files only where it names one.
+        line += valueCompletion(option) == Completion::Files ? " -r" : " -x";
+        if (!option.choices.empty()) line += " -a " + fishQuoted(joined(option.choices, " "));
+        line += fishValues(valueCompletion(option));
+        for (const std::string& spelling : {option.name, option.alias})
+          if (!spelling.empty() && valued.find(" " + spelling + " ") == std::string::npos) valued += " " + spelling + " ";
+      }
+      lines += line + " -d " + fishQuoted(option.help) + "\n";
+    }
+  });
+  std::string valuedWords;
+  for (std::size_t at = 0; at < valued.size();) {
+    std::size_t end = valued.find(' ', at + 1);
+    valuedWords += (valuedWords.empty() ? "" : " ") + valued.substr(at + 1, end - at - 1);
+    at = end + 1;
+  }
+  return "# fish completion for orvane-sim (made by: orvane-sim completion fish)\n"
+         "# The command so far: its path of commands, the arguments after it, the --device given.\n"
+         "function __orvane_sim_state\n"
+         "    set -g __orvane_sim_path ''\n"
+         "    set -g __orvane_sim_count 0\n"
+         "    set -g __orvane_sim_device ''\n"
+         "    set -l words (commandline -opc)\n"
+         "    set -e words[1]\n"
+         "    set -l skip ''\n"
+         "    set -l ended ''\n"
+         "    for word in $words\n"
+         "        if test -n \"$skip\"\n"
+         "            test \"$skip\" = device; and set -g __orvane_sim_device $word\n"
+         "            set skip ''\n"
+         "            continue\n"
+         "        end\n"
+         "        if test -z \"$ended\"\n"
+         "            switch $word\n"
+         "                case --\n"
+         "                    set ended 1\n"
+         "                    continue\n"
+         "                case --device\n"
+         "                    set skip device\n"
+         "                    continue\n"
+         "                case '--device=*'\n"
+         "                    set -g __orvane_sim_device (string replace -- --device= '' $word)\n"
+         "                    continue\n"
+         "                case " + valuedWords + "\n"
+         "                    set skip value\n"
+         "                    continue\n"
+         "                case '-*'\n"
+         "                    continue\n"
+         "            end\n"
+         "        end\n"
+         "        set -l longer (string trim -- \"$__orvane_sim_path $word\")\n"
+         "        if test $__orvane_sim_count -eq 0; and contains -- $longer" + known + "\n"
+         "            set -g __orvane_sim_path $longer\n"
+         "            continue\n"
+         "        end\n"
+         "        set -g __orvane_sim_count (math $__orvane_sim_count + 1)\n"
+         "    end\n"
+         "end\n"
+         "# Whether the command so far is PATH, with COUNT arguments after it if given.\n"
+         "function __orvane_sim_at\n"
+         "    __orvane_sim_state\n"
+         "    test \"$__orvane_sim_path\" = \"$argv[1]\"; or return 1\n"
+         "    test (count $argv) -lt 2; or test $__orvane_sim_count -eq $argv[2]\n"
+         "end\n"
+         "function __orvane_sim_names\n"
+         "    set -l program (commandline -opc)[1]\n"
+         "    if test -n \"$__orvane_sim_device\"\n"
+         "        $program --device $__orvane_sim_device names $argv[1] 2>/dev/null\n"
+         "    else\n"
+         "        $program names $argv[1] 2>/dev/null\n"
+         "    end\n"
+         "end\n"
+         "complete -c orvane-sim -f\n" +
+         lines;
+}
+
+std::string manualPage(const Command& table, const std::string& version, const Manual& manual) {
   std::string out = ".TH ORVANE\\-SIM 1 \"\" \"Orvane " + roff(version) + "\" \"User Commands\"\n.nh\n";
   out += ".SH NAME\n" + std::string(program) + " \\- " + roff(table.summary) + "\n";
   out += ".SH SYNOPSIS\n.B " + std::string(program) + "\n" + roff(synopsis(table)) + "\n";
   out += ".SH DESCRIPTION\n" + roffParagraphs(table.help);
   out += ".SH OPTIONS\n";
-  for (const auto& option : table.options)
-    out += ".TP\n.B " + roff(optionText(option)) + "\n" + roff(option.help) + "\n";
+  // As the help shows them: the name, its short alias, its value.
+  auto spelled = [](const Option& option) {
+    std::string value = optionText(option).substr(option.name.size());
+    return roff(option.name + (option.alias.empty() ? "" : ", " + option.alias) + value);
+  };
+  for (const auto& option : table.options) out += ".TP\n.B " + spelled(option) + "\n" + roff(option.help) + "\n";
   out += ".TP\n.B \\-h, \\-\\-help\nshow the help of the command it follows, or of " + std::string(program) + "\n";
   out += ".SH COMMANDS\n";
   leaves(table, [&](const std::vector<const Command*>& path) {
@@ -609,8 +787,28 @@ std::string manualPage(const Command& table, const std::string& version) {
     out += ".TP\n\\fB" + roff(std::string(program) + " " + pathName(path)) + "\\fR " + roff(synopsis(command)) + "\n";
     out += roffParagraphs(command.help.empty() ? command.summary : command.help);
     for (const auto& option : command.options)
-      out += ".RS\n.TP\n.B " + roff(optionText(option)) + "\n" + roff(option.help) + "\n.RE\n";
+      out += ".RS\n.TP\n.B " + spelled(option) + "\n" + roff(option.help) + "\n.RE\n";
   });
+  auto section = [&](const char* title, const std::vector<std::pair<std::string, std::string>>& entries) {
+    if (entries.empty()) return;
+    out += std::string(".SH ") + title + "\n";
+    for (const auto& [name, text] : entries) out += ".TP\n.B " + roff(name) + "\n" + roff(text) + "\n";
+  };
+  section("ENVIRONMENT", manual.environment);
+  section("FILES", manual.files);
+  section("EXIT STATUS", manual.exitStatus);
+  if (!manual.examples.empty()) {
+    out += ".SH EXAMPLES\n";
+    for (const auto& [what, command] : manual.examples) out += ".PP\n" + roff(what) + "\n.PP\n.RS\n.nf\n" + roff(command) + "\n.fi\n.RE\n";
+  }
+  if (!manual.seeAlso.empty()) {
+    out += ".SH SEE ALSO\n";
+    for (std::size_t i = 0; i < manual.seeAlso.size(); ++i) {
+      const std::string& page = manual.seeAlso[i];
+      std::size_t open = page.find('(');
+      out += ".BR " + roff(page.substr(0, open)) + " " + page.substr(open) + (i + 1 < manual.seeAlso.size() ? "," : "") + "\n";
+    }
+  }
   return out;
 }
 

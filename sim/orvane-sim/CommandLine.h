@@ -12,6 +12,11 @@
 // usage, help, shell completion and the manual page are all made.
 namespace cli {
 
+/// What a shell completes a word with beyond the table's names and choices:
+/// files and folders of this computer, or names the device has
+/// (`orvane-sim names KIND` prints them).
+enum class Completion { None, Files, Directories, Themes, Keys, Pages, Packages };
+
 struct Option {
   std::string name{};                  // "--json", or "-bool" as `defaults` spells its types
   std::string value{};                 // the placeholder of its value ("DIR"); empty for a flag
@@ -21,6 +26,7 @@ struct Option {
   bool alone = false;                // answered whatever else is given (--version): nothing else is checked
   /// Whether a value fits; the error says what it should be ("seconds from 0 to 3600").
   orvane::Result<void> (*check)(const std::string& value) = nullptr;
+  Completion completes = Completion::None;
 };
 
 struct Argument {
@@ -32,6 +38,7 @@ struct Argument {
   orvane::Result<void> (*check)(const std::string& word) = nullptr;
   std::string what{};                  // the noun of its errors ("count" -> bad count "0"); else "value"
   bool namesCommand = false;           // completed with the table's commands (help)
+  Completion completes = Completion::None;
 };
 
 struct Invocation;
@@ -83,7 +90,17 @@ std::vector<const Command*> find(const Command& from, const std::vector<std::str
 std::string help(const std::vector<const Command*>& path, bool colour);
 std::string bashCompletion(const Command& table);
 std::string zshCompletion(const Command& table);
-std::string manualPage(const Command& table, const std::string& version);
+std::string fishCompletion(const Command& table);
+
+/// The manual page's sections beyond the commands; each entry is a name and its paragraph.
+struct Manual {
+  std::vector<std::pair<std::string, std::string>> environment{};
+  std::vector<std::pair<std::string, std::string>> files{};
+  std::vector<std::pair<std::string, std::string>> exitStatus{};
+  std::vector<std::pair<std::string, std::string>> examples{};  // what it does, the command
+  std::vector<std::string> seeAlso{};                            // "dpkg(1)"
+};
+std::string manualPage(const Command& table, const std::string& version, const Manual& manual = {});
 
 /// Whether to colour what goes to `stream`: only a terminal, and never with NO_COLOR set.
 bool colourFor(std::FILE* stream);

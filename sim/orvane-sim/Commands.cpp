@@ -53,12 +53,42 @@ int help(const Invocation& invocation) {
 
 int completion(const Invocation& invocation) {
   const std::string& shell = invocation.arguments[0];
-  std::fputs((shell == "zsh" ? cli::zshCompletion(table()) : cli::bashCompletion(table())).c_str(), stdout);
+  std::string script = shell == "zsh"    ? cli::zshCompletion(table())
+                       : shell == "fish" ? cli::fishCompletion(table())
+                                         : cli::bashCompletion(table());
+  std::fputs(script.c_str(), stdout);
   return 0;
 }
 
 int manpage(const Invocation&) {
-  std::fputs(cli::manualPage(table(), ORVANE_VERSION).c_str(), stdout);
+  cli::Manual manual{
+      .environment = {{"ORVANE_DEVICE", "the device's directory when --device is not given"},
+                      {"XDG_DATA_HOME", "the default device is $XDG_DATA_HOME/orvane/device when it is set"},
+                      {"HOME", "else the default device is ~/.local/share/orvane/device"},
+                      {"ORVANE_PACKAGE", "the Orvane package that init and install use instead of the one built"},
+                      {"NO_COLOR", "when set and not empty, nothing is coloured"}},
+      .files = {{"DIR/var/mobile/Library/Preferences/com.quillmark.orvane.plist", "Orvane's preferences (defaults)"},
+                {"DIR/Library/Application Support/Orvane/", "the sound themes, one NAME.wav each (themes)"},
+                {"DIR/var/mobile/Library/Logs/Speaker.jsonl", "what the speaker played (log)"},
+                {"DIR/var/mobile/Library/Logs/Speaker.wav", "the speaker's recording"},
+                {"DIR/var/log/syslog", "the device's system log (syslog)"},
+                {"DIR/var/lib/dpkg/", "the device's package database"},
+                {"DIR/var/run/SpringBoard.pid", "the pid of the SpringBoard running in the background"}},
+      .exitStatus = {{"0", "done"},
+                     {"1", "failed, said on standard error (status and stop: SpringBoard is not running)"},
+                     {"2", "wrong use: an unknown command or option, a missing or bad argument"}},
+      .examples = {{"A device, its SpringBoard, and a press that plays a sound:",
+                    "orvane-sim init && orvane-sim springboard --detach\n"
+                    "orvane-sim defaults write isEnabled -bool true\n"
+                    "orvane-sim press up && orvane-sim log"},
+                   {"A theme from any sound file, picked for volume up:",
+                    "orvane-sim themes add ~/ding.flac --name Ding\n"
+                    "orvane-sim settings set \"Sound Themes/Volume Up Sound\" Ding"},
+                   {"A second device, a pad in German:", "orvane-sim --device /tmp/pad init --idiom pad --language de"},
+                   {"A picture of the page that comes out the same every time:",
+                    "orvane-sim settings screenshot \"Sound Themes\" -o themes.png"}},
+      .seeAlso = {"defaults(1)", "dpkg(1)", "man(1)"}};
+  std::fputs(cli::manualPage(table(), ORVANE_VERSION, manual).c_str(), stdout);
   return 0;
 }
 
@@ -118,7 +148,8 @@ cli::Command makeTable() {
                    "last build. The file is checked first: a missing, damaged or foreign file, a package for "
                    "another architecture or one whose dependencies the device lacks is refused, and nothing changes. "
                    "Says when the running SpringBoard still has an old library of the package loaded.",
-           .arguments = {{.name = "FILE.deb", .optional = true, .check = notEmpty, .what = "file"}},
+           .arguments = {{.name = "FILE.deb", .optional = true, .check = notEmpty, .what = "file",
+                          .completes = cli::Completion::Files}},
            .options = {{.name = "--run-scripts",
                         .help = "run the package's maintainer scripts even if they are not Orvane's own (they run "
                                 "on this computer, not inside the device)"}},
@@ -128,13 +159,13 @@ cli::Command makeTable() {
            .help = "Removes an installed package's files with the device's dpkg. Folders of other packages stay, and "
                    "so does what the package keeps when removed (Orvane: the preferences file). A running "
                    "SpringBoard keeps the libraries it loaded until it is resprung.",
-           .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package"}},
+           .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package", .completes = cli::Completion::Packages}},
            .handler = remove},
           {.name = "purge",
            .summary = "remove a package and everything it declares its own",
            .help = "Removes a package, installed or already removed, with everything it declares its own (Orvane: "
                    "the preferences file too).",
-           .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package"}},
+           .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package", .completes = cli::Completion::Packages}},
            .handler = purge},
           {.name = "springboard",
            .summary = "run SpringBoard, in the foreground until interrupted or in the background",
@@ -194,7 +225,8 @@ cli::Command makeTable() {
            .subcommands =
                {{.name = "read",
                  .summary = "print the domain, or the value of KEY",
-                 .arguments = {{.name = "DOMAIN", .optional = true}, {.name = "KEY", .optional = true}},
+                 .arguments = {{.name = "DOMAIN", .optional = true, .completes = cli::Completion::Keys},
+                               {.name = "KEY", .optional = true, .completes = cli::Completion::Keys}},
                  .options = {{.name = "--json", .help = "print the domain or the value as JSON"}},
                  .handler = defaultsRead,
                  .synopsis = "[--json] [DOMAIN] [KEY]"},
@@ -207,7 +239,7 @@ cli::Command makeTable() {
                          "  defaults write isEnabled -bool true\n"
                          "  defaults write com.quillmark.orvane selectedDecreaseSound Chime\n"
                          "  defaults write recent -array Chime Drop",
-                 .arguments = {{.name = "KEY"}, {.name = "VALUE...", .optional = true}},
+                 .arguments = {{.name = "KEY", .completes = cli::Completion::Keys}, {.name = "VALUE...", .optional = true}},
                  .options = {{.name = "-string", .value = "VALUE", .help = "a string"},
                              {.name = "-bool", .value = "VALUE", .help = "true or false (also yes, no, 1, 0)",
                               .alias = "-boolean"},
@@ -225,23 +257,27 @@ cli::Command makeTable() {
                              "-array|-array-add|-dict|-dict-add VALUE..."},
                 {.name = "read-type",
                  .summary = "print the type of KEY's value",
-                 .arguments = {{.name = "KEY"}, {.name = "KEY", .optional = true}},
+                 .arguments = {{.name = "KEY", .completes = cli::Completion::Keys},
+                               {.name = "KEY", .optional = true, .completes = cli::Completion::Keys}},
                  .handler = defaultsReadType,
                  .synopsis = "[DOMAIN] KEY"},
                 {.name = "delete",
                  .summary = "remove KEY",
-                 .arguments = {{.name = "KEY"}, {.name = "KEY", .optional = true}},
+                 .arguments = {{.name = "KEY", .completes = cli::Completion::Keys},
+                               {.name = "KEY", .optional = true, .completes = cli::Completion::Keys}},
                  .handler = defaultsDelete,
                  .synopsis = "[DOMAIN] KEY"},
                 {.name = "export",
                  .summary = "write the domain to FILE as an XML property list (\"-\": standard output)",
-                 .arguments = {{.name = "DOMAIN"}, {.name = "FILE", .check = notEmpty, .what = "file"}},
+                 .arguments = {{.name = "DOMAIN"},
+                               {.name = "FILE", .check = notEmpty, .what = "file", .completes = cli::Completion::Files}},
                  .handler = defaultsExport},
                 {.name = "import",
                  .summary = "replace the domain with the property list in FILE (\"-\": standard input)",
                  .help = "Replaces the whole domain with the dictionary of the property list (XML or binary) in "
                          "FILE, or on standard input for \"-\", and announces the change.",
-                 .arguments = {{.name = "DOMAIN"}, {.name = "FILE", .check = notEmpty, .what = "file"}},
+                 .arguments = {{.name = "DOMAIN"},
+                               {.name = "FILE", .check = notEmpty, .what = "file", .completes = cli::Completion::Files}},
                  .handler = defaultsImport},
                 {.name = "domains", .summary = "list the domains", .handler = defaultsDomains}}},
           {.name = "themes",
@@ -259,13 +295,13 @@ cli::Command makeTable() {
                          "16-bit WAV file at the sound's own rate and channels in the device's sound directory. A "
                          "sound the system cannot play is refused with the reason; one longer than 30 s only with "
                          "--trim, which keeps its first 30 s.",
-                 .arguments = {{.name = "FILE", .check = notEmpty, .what = "file"}},
+                 .arguments = {{.name = "FILE", .check = notEmpty, .what = "file", .completes = cli::Completion::Files}},
                  .options = {{.name = "--name", .value = "NAME", .help = "the theme's name"},
                              {.name = "--trim", .help = "keep the first 30 s of a longer sound"}},
                  .handler = themesAdd},
                 {.name = "remove",
                  .summary = "remove a theme added by hand",
-                 .arguments = {{.name = "NAME", .what = "theme"}},
+                 .arguments = {{.name = "NAME", .what = "theme", .completes = cli::Completion::Themes}},
                  .handler = themesRemove}}},
           {.name = "notify",
            .summary = "Darwin notifications",
@@ -311,27 +347,27 @@ cli::Command makeTable() {
                {{.name = "show",
                  .summary = "show the page at PATH",
                  .help = "Shows the page at PATH: its groups and rows with their values.\n\n" + pathHelp,
-                 .arguments = {{.name = "PATH", .optional = true}},
+                 .arguments = {{.name = "PATH", .optional = true, .completes = cli::Completion::Pages}},
                  .options = {{.name = "--json", .help = "print the page as JSON"}},
                  .handler = settings},
                 {.name = "inspect",
                  .summary = "the page's views and the theme's colours",
                  .help = "Prints the view tree of the page at PATH, once its timers and animations have run, with "
                          "frames and the theme's colours.\n\n" + pathHelp,
-                 .arguments = {{.name = "PATH", .optional = true}},
+                 .arguments = {{.name = "PATH", .optional = true, .completes = cli::Completion::Pages}},
                  .options = {{.name = "--json", .help = "print the view tree as JSON"}},
                  .handler = settings},
                 {.name = "set",
                  .summary = "flip a switch (on|off) or pick a choice of a list row",
                  .help = "Flips the switch row at PATH (VALUE on or off) or picks VALUE, a choice's title, in the "
                          "list row at PATH, through the page's own code.\n\n" + pathHelp,
-                 .arguments = {{.name = "PATH"}, {.name = "VALUE"}},
+                 .arguments = {{.name = "PATH", .completes = cli::Completion::Pages}, {.name = "VALUE"}},
                  .handler = settings},
                 {.name = "tap",
                  .summary = "tap a button or link row",
                  .help = "Taps the button or link row at PATH. A mail it opens is shown and then sent, saved or "
                          "cancelled as --mail says, else as asked.\n\n" + pathHelp,
-                 .arguments = {{.name = "PATH"}},
+                 .arguments = {{.name = "PATH", .completes = cli::Completion::Pages}},
                  .options = {{.name = "--mail",
                               .value = "ANSWER",
                               .help = "what to do with the mail the tap opens",
@@ -341,7 +377,7 @@ cli::Command makeTable() {
                  .summary = "tap the share button of a page",
                  .help = "Taps the share button of the page at PATH. The post it opens is shown and then posted "
                          "or cancelled as --share says, else as asked.\n\n" + pathHelp,
-                 .arguments = {{.name = "PATH", .optional = true}},
+                 .arguments = {{.name = "PATH", .optional = true, .completes = cli::Completion::Pages}},
                  .options = {{.name = "--share",
                               .value = "ANSWER",
                               .help = "what to do with the post",
@@ -356,9 +392,9 @@ cli::Command makeTable() {
                          "--at SECONDS after Settings opened it. The screen is the device's: 320x568 points on a "
                          "phone, 768x1024 on a pad. Without --output the PNG goes to standard output, unless that is "
                          "a terminal.\n\n" + pathHelp,
-                 .arguments = {{.name = "PATH", .optional = true}},
+                 .arguments = {{.name = "PATH", .optional = true, .completes = cli::Completion::Pages}},
                  .options = {{.name = "--output", .value = "FILE.png", .help = "write the picture to FILE.png",
-                              .alias = "-o"},
+                              .alias = "-o", .completes = cli::Completion::Files},
                              {.name = "--scale",
                               .value = "N",
                               .help = "pixels per point (default 2)",
@@ -382,12 +418,22 @@ cli::Command makeTable() {
            .options = {{.name = "--port", .value = "N", .help = "the port to listen on (default 0: any free port)"}},
            .handler = serve},
           {.name = "completion",
-           .summary = "print the shell completion for bash or zsh",
-           .help = "Prints the completion script for bash or zsh. Enable it for this shell with\n"
+           .summary = "print the shell completion for bash, zsh or fish",
+           .help = "Prints the completion script for bash, zsh or fish. It completes commands, options and their "
+                   "values, files where a word names one, and the device's themes, preference keys, page paths and "
+                   "packages (from orvane-sim names). Enable it for this shell with\n"
                    "  source <(orvane-sim completion bash)\n"
-                   "or install it as a file (CMake's install rules put both in place).",
-           .arguments = {{.name = "SHELL", .choices = {"bash", "zsh"}, .what = "shell"}},
+                   "  orvane-sim completion fish | source\n"
+                   "or install it as a file (CMake's install rules put all three in place).",
+           .arguments = {{.name = "SHELL", .choices = {"bash", "zsh", "fish"}, .what = "shell"}},
            .handler = completion},
+          {.name = "names",
+           .summary = "print the device's themes, preference keys, page paths or packages, one a line",
+           .help = "Prints names the device has, one a line, as shell completion offers them: the sound themes, the "
+                   "preference keys (those the pages read and those stored), the paths of the settings pages' rows, "
+                   "or the installed packages.",
+           .arguments = {{.name = "KIND", .choices = {"themes", "keys", "pages", "packages"}, .what = "kind"}},
+           .handler = names},
           {.name = "manpage",
            .summary = "print the manual page (roff)",
            .help = "Prints orvane-sim's manual page in roff; read it with: orvane-sim manpage | man -l -",

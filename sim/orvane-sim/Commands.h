@@ -36,6 +36,7 @@ int defaultsDomains(const Invocation& invocation);
 int themesList(const Invocation& invocation);
 int themesAdd(const Invocation& invocation);
 int themesRemove(const Invocation& invocation);
+int names(const Invocation& invocation);
 int notifyPost(const Invocation& invocation);
 int settings(const Invocation& invocation);
 int language(const Invocation& invocation);
@@ -48,6 +49,9 @@ int serve(const Invocation& invocation);
 int stop(const Invocation& invocation);
 int respring(const Invocation& invocation);
 int syslog(const Invocation& invocation);
+
+/// Replaces this process with one of the device's hosts, built beside orvane-sim.
+int runHost(const char* name, const std::vector<std::string>& arguments);
 
 /// Starts SpringBoard in the background with its options (springboard --detach).
 int startDetached(const std::vector<std::string>& options);

@@ -18,11 +18,8 @@
 
 namespace commands {
 
-namespace {
-
 using Arguments = std::vector<std::string>;
 
-/// Replaces this process with one of the device's hosts, built beside orvane-sim.
 int runHost(const char* name, const Arguments& arguments) {
   if (int status = requireDevice()) return status;
   std::string executable = package::executableDirectory() + "/" + name;
@@ -33,8 +30,6 @@ int runHost(const char* name, const Arguments& arguments) {
   ::execv(executable.c_str(), argv.data());
   return fail("cannot start " + executable + ": " + std::strerror(errno));
 }
-
-}  // namespace
 
 int springboard(const Invocation& invocation) {
   Arguments words;

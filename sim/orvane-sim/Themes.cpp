@@ -175,7 +175,7 @@ Theme examine(const std::string& name) {
   return theme;
 }
 
-std::vector<Theme> installed() {
+std::vector<std::string> installedNames() {
   std::vector<std::string> found;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(device::hostPath(kDirectory), error)) {
@@ -183,8 +183,12 @@ std::vector<Theme> installed() {
     if (file.size() > 4 && file.ends_with(".wav") && file[0] != '.') found.push_back(file.substr(0, file.size() - 4));
   }
   std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::vector<Theme> installed() {
   std::vector<Theme> themes;
-  for (const auto& name : found) themes.push_back(examine(name));
+  for (const auto& name : installedNames()) themes.push_back(examine(name));
   return themes;
 }
 

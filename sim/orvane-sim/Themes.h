@@ -31,6 +31,8 @@ struct Theme {
 Theme examine(const std::string& name);
 /// Every theme of the device, by name.
 std::vector<Theme> installed();
+/// Their names alone, without reading the files.
+std::vector<std::string> installedNames();
 std::vector<std::string> names(const std::vector<Theme>& themes);
 
 /// Whether a theme of this name can be a file of the sound directory; the

@@ -202,6 +202,44 @@ int screenshot(const std::vector<std::string>& options, const std::vector<std::s
   return 0;
 }
 
+/// The path of every row, from the page on top down, links opened as taps
+/// would open them (a list row's choices are values, not rows).
+void collectPaths(settings::Navigation& navigation, const std::string& prefix, int depth, std::vector<std::string>& paths) {
+  PSListController* page = navigation.page();
+  if (!page || depth > 8) return;
+  std::vector<std::pair<std::string, bool>> rows;
+  for (auto& group : page->groups())
+    for (PSSpecifier* row : group.rows) {
+      std::string label = row->name() ? row->name()->utf8() : "";
+      if (label.empty() || label.find('/') != std::string::npos) continue;
+      rows.emplace_back(label, row->cellType() == PSLinkCell);
+    }
+  for (const auto& [label, opens] : rows) {
+    std::string path = prefix.empty() ? label : prefix + "/" + label;
+    paths.push_back(path);
+    if (!opens || !navigation.follow({label})) continue;
+    collectPaths(navigation, path, depth + 1, paths);
+    if (navigation.page() != page) navigation.page()->navigationController()->popViewControllerAnimated(false);
+  }
+}
+
+/// paths --: every row's path, one a line.
+int paths() {
+  device::setProcessName("Preferences");
+  AutoreleasePool pool;
+  auto loaded = settings::loadEntry("Orvane");
+  if (!loaded) return fail(loaded.error().message());
+  settings::Navigation navigation(*loaded);
+  std::vector<std::string> found;
+  try {
+    collectPaths(navigation, "", 0, found);
+  } catch (const NSInvalidArgumentException& exception) {
+    return fail(exception.what());
+  }
+  for (const auto& path : found) std::printf("%s\n", path.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -210,6 +248,7 @@ int main(int argc, char** argv) {
   auto ended = std::find(words.begin(), words.end(), "--");
   if (words.empty() || ended == words.end()) return usage();
   std::string verb = words[0];
+  if (verb == "paths") return ended + 1 == words.end() && ended == words.begin() + 1 ? paths() : usage();
   if (verb == "screenshot")
     return screenshot(std::vector<std::string>(words.begin() + 1, ended), std::vector<std::string>(ended + 1, words.end()));
   bool json = false;

@@ -7,6 +7,7 @@
 
 #include <cctype>
 #include <functional>
+#include <filesystem>
 #include <set>
 
 #include "sim/common/Package.h"
@@ -164,8 +165,8 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
        "orvane-sim language: bad language \"../x\": a language the system offers (en, de, fr, ja, zh-Hans, ...), with a "
        "region if wanted (de-AT) (see orvane-sim language --help)"},
       {{"notify", "post", ""}, "orvane-sim notify post: bad name \"\": it is empty (see orvane-sim notify post --help)"},
-      {{"completion", "fish"},
-       "orvane-sim completion: bad shell \"fish\": bash or zsh (see orvane-sim completion --help)"},
+      {{"completion", "tcsh"},
+       "orvane-sim completion: bad shell \"tcsh\": bash, zsh or fish (see orvane-sim completion --help)"},
       {{"help", "prss"}, "orvane-sim help: no command \"prss\", did you mean press? (see orvane-sim help --help)"},
   };
   for (const auto& [words, line] : cases) {
@@ -244,6 +245,66 @@ TEST_F(CommandLine, CompletionAndManualPageCoverEveryCommand) {
   std::string offered;
   ASSERT_EQ(package::run({"bash", "-c", script}, &offered).value_or(-1), 0);
   EXPECT_EQ(offered, "press\nwrite\nup down --device --version --help\nsend save\n--json\n\nringer\n");
+}
+
+TEST_F(CommandLine, TheManualPageHasTheSectionsOfOneAndTheAliasesTheHelpShows) {
+  Result manual = sim(missing, {"manpage"});
+  ASSERT_EQ(manual.status, 0);
+  std::size_t last = 0;
+  for (const char* section : {".SH COMMANDS", ".SH ENVIRONMENT", ".SH FILES", ".SH EXIT STATUS", ".SH EXAMPLES", ".SH SEE ALSO"}) {
+    std::size_t at = manual.out.find(section);
+    EXPECT_NE(at, std::string::npos) << section;
+    EXPECT_GT(at, last) << section << " in its place";
+    last = at == std::string::npos ? last : at;
+  }
+  EXPECT_NE(manual.out.find(".B ORVANE_DEVICE\n"), std::string::npos);
+  EXPECT_NE(manual.out.find(".B \\-\\-follow, \\-f\n"), std::string::npos);
+  EXPECT_NE(manual.out.find(".B \\-\\-output, \\-o FILE.png\n"), std::string::npos);
+  EXPECT_NE(manual.out.find(".BR dpkg (1)"), std::string::npos);
+}
+
+TEST_F(CommandLine, CompletionOffersFilesWhereAWordNamesOneAndTheDevicesOwnNames) {
+  std::string root = device.root() + "/phone";
+  ASSERT_EQ(sim(root, {"init"}).status, 0);
+  ASSERT_EQ(sim(root, {"defaults", "write", "mine", "1"}).status, 0);
+  EXPECT_EQ(sim(root, {"names", "themes"}).out, "Bubble\nChime\nClick\nDrop\nGlass\nMac Volume Change\nTick\n");
+  EXPECT_EQ(sim(root, {"names", "keys"}).out, "isEnabled\nselectedIncreaseSound\nselectedDecreaseSound\nmine\n");
+  EXPECT_EQ(sim(root, {"names", "pages"}).out,
+            "Volume Sounds\nSound Themes\nSound Themes/Volume Up Sound\nSound Themes/Volume Down Sound\nMakers\n"
+            "Contact Support\n");
+  EXPECT_EQ(sim(root, {"names", "packages"}).out, "com.quillmark.orvane\nfirmware\nmobilesubstrate\npreferenceloader\n");
+  EXPECT_EQ(sim(missing, {"names", "themes"}).status, 1);
+
+  std::string files = device.root() + "/files";
+  std::filesystem::create_directories(files);
+  for (const char* name : {"tweak.deb", "tone.flac"}) testsupport::writeFile(files + "/" + name, "x");
+  std::string bin = std::filesystem::path(ORVANE_SIM).parent_path().string();
+  Result bash = sim(missing, {"completion", "bash"});
+  std::string script = bash.out +
+                       "offer() { COMP_WORDS=(\"$@\"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1)); COMPREPLY=(); _orvane_sim;"
+                       " echo \"${COMPREPLY[*]}\"; }\n"
+                       "offer orvane-sim install " + files + "/tw\n"
+                       "offer orvane-sim settings screenshot -o " + files + "/to\n"
+                       "offer orvane-sim --device " + root + " themes remove Ma\n"
+                       "offer orvane-sim --device=" + root + " settings set Sound\\ Themes/Volume\\ D\n"
+                       "offer orvane-sim --device " + root + " defaults read com.quillmark.orvane is\n"
+                       "offer orvane-sim --device " + root + " remove mob\n"
+                       "offer orvane-sim themes add -- " + files + "/to\n";
+  std::string offered;
+  ASSERT_EQ(package::run({"env", "PATH=" + bin + ":/usr/bin:/bin", "bash", "-c", script}, &offered).value_or(-1), 0);
+  EXPECT_EQ(offered, files + "/tweak.deb\n" + files + "/tone.flac\nMac\\ Volume\\ Change\n"
+                         "Sound\\ Themes/Volume\\ Down\\ Sound\nisEnabled\nmobilesubstrate\n" + files + "/tone.flac\n");
+
+  // fish, where it is installed (scripts/install-dependencies installs it).
+  if (access("/usr/bin/fish", X_OK) != 0) GTEST_SKIP() << "fish is not installed";
+  Result fish = sim(missing, {"completion", "fish"});
+  std::string asked = "orvane-sim --device " + root + " themes remove Ma";
+  std::string fishScript = fish.out + "complete -C 'orvane-sim pr'; complete -C '" + asked +
+                           "'; complete -C 'orvane-sim install " + files + "/tw'; complete -C 'orvane-sim defaults write x -bool '";
+  std::string fishOffered;
+  ASSERT_EQ(package::run({"env", "PATH=" + bin + ":/usr/bin:/bin", "fish", "--no-config", "-c", fishScript}, &fishOffered)
+                .value_or(-1), 0);
+  EXPECT_EQ(fishOffered, "press\tpress a volume button N times (default 1)\nMac Volume Change\n" + files + "/tweak.deb\n");
 }
 
 TEST_F(CommandLine, OptionsStandAnywhereAndTwoDashesEndThem) {

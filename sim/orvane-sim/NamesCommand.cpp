@@ -1,0 +1,56 @@
+// names themes|keys|pages|packages: what shell completion offers of the device.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "platform/device/Device.h"
+#include "platform/foundation/Foundation.h"
+#include "sim/common/Package.h"
+#include "sim/orvane-sim/Commands.h"
+#include "sim/orvane-sim/PageKeys.h"
+#include "sim/orvane-sim/Themes.h"
+
+namespace commands {
+namespace {
+
+std::vector<std::string> keyNames() {
+  std::vector<std::string> keys = pagekeys::names(pagekeys::installed());
+  std::string path = device::preferencesFile("com.quillmark.orvane");
+  PropertyListFile file = readPropertyListFile(path, foundation::maximumBytesForPropertyListFile(path));
+  if (auto* stored = objc_cast<NSDictionary>(file.value.get()))
+    for (const auto& [key, value] : stored->entries())
+      if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+  return keys;
+}
+
+std::vector<std::string> packageNames() {
+  std::string listing;
+  auto ran = package::run({"dpkg-query", "--admindir=" + device::root() + "/var/lib/dpkg", "-W",
+                           "-f=${db:Status-Abbrev} ${Package}\n"},
+                          &listing, package::Errors::Discarded);
+  std::vector<std::string> installed;
+  if (!ran || *ran != 0) return installed;
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("ii ", 0) == 0) installed.push_back(line.substr(line.find(' ', 3) + 1));
+  return installed;
+}
+
+}  // namespace
+
+int names(const Invocation& invocation) {
+  const std::string& kind = invocation.arguments[0];
+  if (int status = requireDevice()) return status;
+  if (kind == "pages") return runHost("Preferences", {"paths", "--"});
+  std::vector<std::string> found = kind == "themes" ? themes::installedNames()
+                                   : kind == "keys" ? keyNames()
+                                                    : packageNames();
+  for (const auto& name : found) std::printf("%s\n", name.c_str());
+  return 0;
+}
+
+}  // namespace commands
