@@ -205,13 +205,11 @@ orvane::Result<std::string> readAll(int descriptor, const std::string& name, std
 
 /// A regular host file of at most `limit` bytes, never waiting on a FIFO.
 orvane::Result<std::string> readHostFile(const std::string& path, std::size_t limit) {
-  int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (descriptor < 0) return orvane::Error("cannot read " + path + ": " + std::strerror(errno), errno);
+  files::Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (file.get() < 0) return orvane::Error("cannot read " + path + ": " + std::strerror(errno), errno);
   struct stat status {};
-  orvane::Result<std::string> bytes = orvane::Error(path + " is not a regular file");
-  if (::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) bytes = readAll(descriptor, path, limit);
-  ::close(descriptor);
-  return bytes;
+  if (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)) return orvane::Error(path + " is not a regular file");
+  return readAll(file.get(), path, limit);
 }
 
 std::string commaSeparated(const std::vector<std::string>& words) {

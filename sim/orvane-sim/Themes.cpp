@@ -24,19 +24,7 @@ namespace {
 // A theme is the file "<name>.wav", and a file name holds at most 255 bytes.
 constexpr std::size_t kLongestName = 255 - 4;
 
-class Descriptor {
- public:
-  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-  ~Descriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return descriptor_; }
-
- private:
-  int descriptor_;
-};
+using files::Descriptor;
 
 struct CloseSound {
   void operator()(SNDFILE* sound) const { sf_close(sound); }
