@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -143,7 +144,12 @@ Theme examine(const std::string& name) {
   }
   int descriptor = files::openDeviceFile(theme.file);
   if (descriptor < 0) {
-    theme.problem = errno == ENOENT || errno == ENOTDIR ? "missing" : "it cannot be opened: " + std::string(std::strerror(errno));
+    bool absent = errno == ENOENT || errno == ENOTDIR;
+    theme.problem = absent ? "missing" : "it cannot be opened: " + std::string(std::strerror(errno));
+    // Settings offers any entry of the directory, and plays NAME.wav.
+    struct stat entry {};
+    if (absent && ::lstat(device::hostPath(std::string(kDirectory) + "/" + name).c_str(), &entry) == 0)
+      theme.problem = "its file's name does not end in .wav";
     return theme;
   }
   Descriptor open(descriptor);
@@ -164,13 +170,19 @@ Theme examine(const std::string& name) {
 }
 
 std::vector<std::string> installedNames() {
+  // As Settings offers them: every entry, less a final ".wav" (but our own hidden temporaries).
   std::vector<std::string> found;
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(device::hostPath(kDirectory), error)) {
     std::string file = entry.path().filename().string();
-    if (file.size() > 4 && file.ends_with(".wav") && file[0] != '.') found.push_back(file.substr(0, file.size() - 4));
+    if (file[0] == '.') continue;
+    found.push_back(file.ends_with(".wav") ? file.substr(0, file.size() - 4) : file);
   }
-  std::sort(found.begin(), found.end());
+  std::sort(found.begin(), found.end(), [](const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+  });
   return found;
 }
 

@@ -69,6 +69,7 @@ TEST_F(Themes, TheListSaysWhyAThemeDoesNotPlayAndWhichIsChosen) {
   writeSound(directory() + "/Silence.wav", {.seconds = 0});
   std::ofstream(directory() + "/Broken.wav") << "RIFF but not really a sound";
   fs::create_directory(directory() + "/Folder.wav");
+  writeSound(directory() + "/ding.mp3", {.format = SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, .rate = 44100});
   ASSERT_EQ(sim({"defaults", "write", "selectedDecreaseSound", "Chime"}).status, 0);
 
   nlohmann::json list = listed();
@@ -85,6 +86,8 @@ TEST_F(Themes, TheListSaysWhyAThemeDoesNotPlayAndWhichIsChosen) {
   EXPECT_EQ(entry(list, "Silence")["problem"], "empty: there is no sound in it");
   EXPECT_EQ(entry(list, "Broken")["problem"], "not a sound file the system reads (empty, damaged or of another kind)");
   EXPECT_EQ(entry(list, "Folder")["problem"], "not a regular file");
+  // Settings offers it under its whole name, and plays "ding.mp3.wav".
+  EXPECT_EQ(entry(list, "ding.mp3")["problem"], "its file's name does not end in .wav");
   EXPECT_EQ(list["chosen"]["down"], (nlohmann::json{{"name", "Chime"}, {"plays", true}}));
 
   ASSERT_EQ(sim({"defaults", "write", "selectedIncreaseSound", "Long"}).status, 0);
