@@ -309,8 +309,8 @@ cli::Command makeTable() {
            .help = "Serves the device to a web browser on this machine: the Settings page, clickable as taps, the "
                    "volume buttons, the ring/silent switch, the volume and the speaker log, live; every sound the "
                    "speaker plays is played in the page too. Prints the URL to open, with its token: every request "
-                   "needs it. Starts SpringBoard if it is not running, and stops it on exit if it started it. Runs "
-                   "until interrupted.",
+                   "needs it. Starts SpringBoard if it is not running; a SpringBoard a server started stops when the "
+                   "last server of the device ends. Runs until interrupted.",
            .options = {{.name = "--port", .value = "N", .help = "the port to listen on (default 0: any free port)"}},
            .handler = serve},
           {.name = "completion",

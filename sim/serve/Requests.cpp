@@ -91,6 +91,22 @@ orvane::Result<std::string> newToken() {
   return token;
 }
 
+HeadReader::State HeadReader::scan(std::string_view received) {
+  if (end_ > 0) return State::Whole;
+  std::size_t limit = std::min(received.size(), kLargestHead);
+  for (; scanned_ < limit; ++scanned_) {
+    if (received[scanned_] != '\n') continue;
+    std::string_view line = received.substr(lineStart_, scanned_ + 1 - lineStart_);
+    lineStart_ = scanned_ + 1;
+    if (++lines_ > kMostHeadLines) return State::TooLarge;
+    if (lines_ > 1 && line == "\r\n") {
+      end_ = ++scanned_;
+      return State::Whole;
+    }
+  }
+  return received.size() > kLargestHead ? State::TooLarge : State::Reading;
+}
+
 Verdict admit(const RequestFacts& request, const Policy& policy) {
   if (!request.host) return refuse(400, "the request names no Host");
   if (!isOwnAuthority(*request.host, policy.port))

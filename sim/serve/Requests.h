@@ -16,6 +16,27 @@ namespace serve {
 
 /// Request bodies are small JSON actions.
 inline constexpr std::size_t kLargestBody = 16 * 1024;
+/// A request's head (request line, header lines and the blank line) is at most
+/// this long, cookies of other servers on this machine included.
+inline constexpr std::size_t kLargestHead = 32 * 1024;
+inline constexpr std::size_t kMostHeadLines = 100;
+
+/// Follows a request's head as its bytes come, as the HTTP library will read
+/// it: lines end at LF, and the head at the first line after the request line
+/// that is CR LF alone.
+class HeadReader {
+ public:
+  enum class State { Reading, Whole, TooLarge };
+  /// Looks at what `received` (every byte of the connection so far, this head
+  /// first) holds beyond what was looked at before. TooLarge once the head
+  /// passes kLargestHead bytes or kMostHeadLines lines, whether or not it ends.
+  State scan(std::string_view received);
+  /// Once Whole: how many of the bytes are the head.
+  std::size_t length() const { return end_; }
+
+ private:
+  std::size_t scanned_ = 0, lineStart_ = 0, lines_ = 0, end_ = 0;
+};
 
 /// The facts of a request the rules look at, as received.
 struct RequestFacts {

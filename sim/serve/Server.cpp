@@ -26,9 +26,11 @@
 #include "sim/common/RunningSpringBoard.h"
 #include "sim/common/PressChannel.h"
 #include "sim/serve/Events.h"
+#include "sim/serve/Front.h"
 #include "sim/serve/PageAssets.h"
 #include "sim/serve/Requests.h"
 #include "sim/serve/Screen.h"
+#include "sim/serve/SharedSpringBoard.h"
 #include "sim/serve/SpeakerFeed.h"
 
 namespace serve {
@@ -70,31 +72,6 @@ class SpringBoardLink {
  private:
   std::mutex mutex_;
   std::optional<pressing::Presser> presser_;
-};
-
-/// SpringBoard started for the time the server runs, if it was not running.
-class StartedSpringBoard {
- public:
-  /// Done when SpringBoard runs (already, or started now).
-  orvane::Result<void> ensureRunning() {
-    auto running = springboard::runningPid();
-    if (running && running->has_value()) return orvane::success();
-    auto started = springboard::startDetached({});
-    if (!started) return started.error();
-    pid_ = *started;
-    return orvane::success();
-  }
-  bool started() const { return pid_ > 0; }
-  void stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    (void)libc::waitFor(pid_);
-    pid_ = -1;
-  }
-  ~StartedSpringBoard() { stop(); }
-
- private:
-  pid_t pid_ = -1;
 };
 
 /// Work for the app's main thread, where the Settings app lives.
@@ -186,9 +163,9 @@ class WebView {
   EventHub hub_;
   SpeakerFeed feed_;
   SpringBoardLink springboard_;
-  StartedSpringBoard started_;
+  SharedSpringBoard springboardUse_;
   MainQueue main_;
-  httplib::Server server_;
+  Front server_{FrontLimits{.workers = kMostStreams + 8}};
   std::atomic<int> streams_{0};
   std::atomic<bool> outsideChange_{false};
 
@@ -278,8 +255,8 @@ int WebView::run() {
                  device::root().c_str(), device::root().c_str());
     return 1;
   }
-  if (auto running = started_.ensureRunning(); !running)
-    std::fprintf(stderr, "orvane-sim: serve: %s; the buttons wait for it\n", running.error().message().c_str());
+  if (auto running = springboardUse_.join(); !running)
+    std::fprintf(stderr, "orvane-sim: serve: %s\n", running.error().message().c_str());
 
   // What the Settings app leaves to the autorelease pool outside a task goes when the server stops.
   AutoreleasePool outermost;
@@ -305,10 +282,7 @@ int WebView::run() {
   };
   keepScreen();
 
-  server_.new_task_queue = [] { return new httplib::ThreadPool(kMostStreams + 8); };
   server_.set_payload_max_length(kLargestBody);
-  // Small writes (an event, an answer) go out at once, never held back for an acknowledgement.
-  server_.set_tcp_nodelay(true);
   server_.set_keep_alive_timeout(2);
   server_.set_read_timeout(5);
   server_.set_write_timeout(5);
@@ -439,8 +413,7 @@ int WebView::run() {
     answer(response, outcome->first.status, outcome->first.message, {{"screen", outcome->second}});
   });
 
-  int port = options_.port == 0 ? server_.bind_to_any_port("127.0.0.1")
-                                : (server_.bind_to_port("127.0.0.1", options_.port) ? options_.port : -1);
+  int port = server_.listenOnLoopback(options_.port);
   if (port <= 0) {
     std::fprintf(stderr, "orvane-sim: serve: cannot listen on 127.0.0.1:%d (is it in use?)\n", options_.port);
     return 1;
@@ -456,10 +429,11 @@ int WebView::run() {
   feed_.start();
   // A page that connects at once is greeted with the state, never with nothing.
   refreshState();
-  std::thread listener([this] { server_.listen_after_bind(); });
+  std::thread listener([this] { server_.serve(); });
   std::thread watcher([this] { watchDevice(); });
   std::printf("Serving device %s\nOpen http://127.0.0.1:%d/?token=%s\n%s", device::root().c_str(), port,
-              policy_.token.c_str(), started_.started() ? "SpringBoard started; it stops with the server.\n" : "");
+              policy_.token.c_str(),
+              springboardUse_.started() ? "SpringBoard started; it stops with the last server of this device.\n" : "");
   std::printf("Press Ctrl-C to stop.\n");
   std::fflush(stdout);
 
@@ -479,14 +453,11 @@ int WebView::run() {
 
   main_.close();
   hub_.close();
-  server_.stop();
+  server_.halt();
   listener.join();
   watcher.join();
   feed_.stop();
-  if (started_.started()) {
-    started_.stop();
-    std::printf("SpringBoard stopped.\n");
-  }
+  if (springboardUse_.leave()) std::printf("SpringBoard stopped.\n");
   return 0;
 }
 

@@ -1,7 +1,9 @@
 // The web view's request rules and actions as a hostile client meets them:
 // whatever the method, path, headers and body, a request is either let through
 // to a route that takes it, with this server's Host and token, or answered
-// with a 4xx and a reason; an action body parses or says why not.
+// with a 4xx and a reason; an action body parses or says why not. The input as
+// a head coming in pieces is read within its bounds, as it would be whole.
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -40,9 +42,29 @@ serve::RequestFacts factsOf(std::string_view input, std::string& body) {
   return facts;
 }
 
+void checkHead(std::string_view input) {
+  using State = serve::HeadReader::State;
+  serve::HeadReader whole, pieces;
+  State atOnce = whole.scan(input);
+  State inPieces = State::Reading;
+  std::size_t step = input.empty() ? 1 : 1 + static_cast<unsigned char>(input[0]) % 7;
+  for (std::size_t have = 0; inPieces == State::Reading && have < input.size();) {
+    have = std::min(input.size(), have + step);
+    inPieces = pieces.scan(input.substr(0, have));
+  }
+  if (atOnce != inPieces) std::abort();
+  if (atOnce == State::Whole) {
+    std::string_view head = input.substr(0, whole.length());
+    if (whole.length() != pieces.length() || head.size() > serve::kLargestHead || !head.ends_with("\n\r\n")) std::abort();
+    if (static_cast<std::size_t>(std::count(head.begin(), head.end(), '\n')) > serve::kMostHeadLines) std::abort();
+  }
+  if (atOnce == State::Reading && input.size() > serve::kLargestHead) std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  checkHead(std::string_view(reinterpret_cast<const char*>(data), size));
   std::string body;
   serve::RequestFacts facts = factsOf(std::string_view(reinterpret_cast<const char*>(data), size), body);
   serve::Verdict verdict = serve::admit(facts, serve::Policy{kPort, kToken});
@@ -88,5 +110,7 @@ std::vector<std::string> fuzzSeeds() {
       request("POST", "/tap", kToken, "99999999", "{"),
       request("DELETE", "/", kToken, "-", ""),
       request("POST", "/tap", kToken, "31", "{\"target\":\n\"back\",\r\n\"screen\":1}\r"),
+      "GET / HTTP/1.1\r\nHost: 127.0.0.1:8123\r\nX: y\n\r\n{}",
+      "\r\n\r\n" + std::string(200, '\n'),
   };
 }

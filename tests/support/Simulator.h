@@ -48,6 +48,8 @@ class RunningSim {
   /// Reads until it has printed `text`.
   bool awaits(const std::string& text, std::chrono::milliseconds within = std::chrono::seconds(5));
   const std::string& printed() const { return printed_; }
+  /// Its process, -1 when it does not run.
+  pid_t pid() const { return pid_; }
   /// Sends SIGTERM and waits: its exit status, or 128 plus the signal that ended it; -1 if it was not running.
   int stop();
 

@@ -29,6 +29,7 @@ class ServeProcess {
   int stop() { return process_.stop(); }
 
   int port() const { return port_; }
+  pid_t pid() const { return process_.pid(); }
   const std::string& token() const { return token_; }
   /// What it printed up to the URL.
   const std::string& greeting() const { return process_.printed(); }

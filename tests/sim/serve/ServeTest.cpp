@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include <chrono>
+#include <fstream>
+#include <future>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "tests/sim/serve/ServeProcess.h"
 #include "tests/support/SimDeviceTest.h"
@@ -14,6 +19,60 @@ namespace {
 
 using testsupport::exchange;
 using testsupport::HttpAnswer;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// The address sanitizer's quarantine keeps what is freed, so resident memory tells nothing there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kMemoryTells = false;
+#else
+constexpr bool kMemoryTells = true;
+#endif
+
+/// A process's resident memory now and at its highest, in KiB.
+struct Memory {
+  long now = -1, peak = -1;
+};
+Memory memoryOf(pid_t pid) {
+  Memory memory;
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) memory.now = std::atol(line.c_str() + 6);
+    if (line.rfind("VmHWM:", 0) == 0) memory.peak = std::atol(line.c_str() + 6);
+  }
+  return memory;
+}
+
+/// Sends a head that never ends, without a token, until `most` bytes have gone
+/// or the server stops taking them: in lines of 8 KiB, or as one endless line.
+/// How many bytes the server took.
+std::size_t floodHead(int port, const std::string& authority, std::size_t most, bool oneLine) {
+  int descriptor = testsupport::sendRequest(port, "GET / HTTP/1.1\r\nHost: " + authority + "\r\n");
+  if (descriptor < 0) return 0;
+  timeval patience{2, 0};
+  ::setsockopt(descriptor, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+  std::string chunk = oneLine ? std::string(64 * 1024, 'a') : "";
+  while (chunk.empty() || chunk.size() < 64 * 1024) chunk += "X-Flood: " + std::string(8 * 1024, 'b') + "\r\n";
+  std::size_t sent = 0;
+  while (sent < most) {
+    ssize_t taken = ::send(descriptor, chunk.data(), chunk.size(), MSG_NOSIGNAL);
+    if (taken <= 0) break;
+    sent += static_cast<std::size_t>(taken);
+  }
+  ::close(descriptor);
+  return sent;
+}
+
+/// Whether the server ends the connection by `deadline` (what it says first is read and dropped).
+bool endedBy(int descriptor, Clock::time_point deadline) {
+  for (;;) {
+    auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+    pollfd watched{descriptor, POLLIN, 0};
+    if (left <= 0 || ::poll(&watched, 1, static_cast<int>(left)) <= 0) return false;
+    char buffer[4096];
+    if (::recv(descriptor, buffer, sizeof buffer, MSG_DONTWAIT) <= 0) return true;
+  }
+}
 
 class Serve : public testsupport::SimDeviceTest {
  protected:
@@ -42,6 +101,14 @@ class Serve : public testsupport::SimDeviceTest {
   }
   HttpAnswer post(const std::string& path, const std::string& body, const std::string& extra = "") {
     return exchange(server.port(), request("POST", withToken(path), extra, body));
+  }
+  /// Fetches the page as a tab does and checks that it came, within the time a person waits at most.
+  void expectPageSoon(const char* when) {
+    auto asked = Clock::now();
+    HttpAnswer page = get("/");
+    auto took = std::chrono::duration_cast<milliseconds>(Clock::now() - asked);
+    EXPECT_EQ(page.status, 200) << when;
+    EXPECT_LT(took.count(), 1000) << when;
   }
 
   testsupport::ServeProcess server;
@@ -153,6 +220,17 @@ TEST_F(Serve, RefusesWhatIsNotItsOwnPageWithClearAnswers) {
   EXPECT_EQ(post("/tap", R"({"target":"row","section":-1,"row":0,"screen":1})").status, 400);
   EXPECT_EQ(exchange(server.port(), "NONSENSE\r\n\r\n").status / 100, 4);
 
+  // Heads are bounded, with the token or without: in lines and in bytes.
+  std::string lines;
+  for (int line = 0; line < 40; ++line) lines += "X-Line-" + std::to_string(line) + ": " + std::string(200, 'c') + "\r\n";
+  EXPECT_EQ(get("/screen", lines).status, 200) << "a browser's head, with its cookies, is well within";
+  for (int line = 40; line < 200; ++line) lines += "X-Line-" + std::to_string(line) + ": 1\r\n";
+  HttpAnswer tooMany = get("/screen", lines);
+  EXPECT_EQ(tooMany.status, 431);
+  EXPECT_NE(tooMany.body.find("header"), std::string::npos) << tooMany.body;
+  EXPECT_EQ(get("/screen", "X-Long: " + std::string(40 * 1024, 'd') + "\r\n").status, 431);
+  EXPECT_EQ(exchange(server.port(), "GET /" + std::string(40 * 1024, 'e') + " HTTP/1.1\r\n\r\n").status, 431);
+
   // Only loopback's own address: another one of the loopback range is not listened on.
   EXPECT_EQ(exchange(server.port(), request("GET", withToken("/")), "127.0.0.2").status, 0);
   // After all that it still serves.
@@ -257,6 +335,75 @@ TEST_F(Serve, PushesSoundsAndFollowsTheDeviceWhoeverChangesIt) {
   // Stopping the server stops the SpringBoard it started.
   EXPECT_EQ(server.stop(), 0);
   EXPECT_NE(sim({"status"}).status, 0);
+}
+
+TEST_F(Serve, StaysOpenToItsPageUnderFloodsAndSlowClients) {
+  expectPageSoon("at the start");
+  Memory before = memoryOf(server.pid());
+  ASSERT_GT(before.now, 0);
+
+  // Heads that never end, 128 MiB in all, with no token: the server keeps none of it.
+  std::vector<std::future<std::size_t>> floods;
+  for (int flood = 0; flood < 4; ++flood)
+    floods.push_back(std::async(std::launch::async, floodHead, server.port(), authority(), 32u << 20, flood % 2 == 0));
+  while (floods.back().wait_for(milliseconds(200)) != std::future_status::ready) expectPageSoon("during the flood");
+  for (auto& flood : floods) EXPECT_LT(flood.get(), 16u << 20) << "the server went on reading a head of no end";
+  Memory flooded = memoryOf(server.pid());
+  if (kMemoryTells) {
+    EXPECT_LT(flooded.peak - before.now, 32 * 1024) << "KiB more at the highest";
+  }
+
+  // Slow clients, more than the server has threads, each sending a line of its head now and then.
+  std::vector<int> slow;
+  for (int client = 0; client < 200; ++client) {
+    int descriptor = testsupport::sendRequest(server.port(), "GET / HTTP/1.1\r\nHost: " + authority() + "\r\n");
+    ASSERT_GE(descriptor, 0);
+    slow.push_back(descriptor);
+  }
+  auto opened = Clock::now();
+  for (int round = 0; round < 6; ++round) {
+    for (int descriptor : slow) ::send(descriptor, "X-Slow: more\r\n", 14, MSG_NOSIGNAL | MSG_DONTWAIT);
+    expectPageSoon(("with slow clients, round " + std::to_string(round)).c_str());
+    std::this_thread::sleep_for(milliseconds(400));
+  }
+  // A head has a time to be sent in, however it trickles.
+  int unended = 0;
+  for (int descriptor : slow) {
+    unended += !endedBy(descriptor, opened + std::chrono::seconds(20));
+    ::close(descriptor);
+  }
+  EXPECT_EQ(unended, 0) << "slow heads the server waited on for 20 s";
+  expectPageSoon("after the slow clients");
+  if (kMemoryTells) {
+    EXPECT_LT(memoryOf(server.pid()).now - before.now, 32 * 1024) << "KiB kept after the floods ended";
+  }
+}
+
+TEST_F(Serve, SpringBoardStaysWhileAnotherServerUsesIt) {
+  testsupport::ServeProcess second;
+  ASSERT_TRUE(second.start(ORVANE_SIM, root)) << second.greeting();
+  EXPECT_EQ(second.greeting().find("SpringBoard started"), std::string::npos) << second.greeting();
+
+  // The server that started SpringBoard goes first: the other one still has it.
+  EXPECT_EQ(server.stop(), 0);
+  ASSERT_EQ(sim({"status"}).status, 0) << "SpringBoard stopped under the other server";
+  std::string press = "POST /press?token=" + second.token() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                      std::to_string(second.port()) +
+                      "\r\nConnection: close\r\nContent-Type: application/json\r\nContent-Length: 15\r\n\r\n"
+                      R"({"button":"up"})";
+  HttpAnswer pressed = exchange(second.port(), press);
+  EXPECT_EQ(pressed.status, 200) << pressed.body;
+  // The last one to go stops it.
+  EXPECT_EQ(second.stop(), 0);
+  EXPECT_NE(sim({"status"}).status, 0) << "the last server left SpringBoard running";
+
+  // One that someone else started is never stopped by a server.
+  ASSERT_EQ(sim({"springboard", "--detach"}).status, 0);
+  testsupport::ServeProcess third;
+  ASSERT_TRUE(third.start(ORVANE_SIM, root));
+  EXPECT_EQ(third.stop(), 0);
+  EXPECT_EQ(sim({"status"}).status, 0) << "a server stopped a SpringBoard it did not start";
+  EXPECT_EQ(sim({"stop"}).status, 0);
 }
 
 }  // namespace
