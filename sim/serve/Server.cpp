@@ -19,7 +19,9 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
+#include "platform/device/LogSegment.h"
 #include "platform/foundation/NSTimer.h"
 #include "platform/libc/Spawn.h"
 #include "platform/objc/runtime.h"
@@ -275,7 +277,10 @@ int WebView::run() {
       screenPicture_ = screen.picture();
     }
     if (changed) {
-      hub_.publish("screen", jsonText({{"version", screen.version()}}));
+      // What a page needs to show a new picture of the same layout without asking for the screen.
+      nlohmann::json told = {{"version", screen.version()}, {"layout", screen.layout()}};
+      if (auto image = screen.current().find("image"); image != screen.current().end()) told["image"] = *image;
+      hub_.publish("screen", jsonText(told));
       // The page may go on moving for a while (a fade, a push): drawn again until it rests.
       settleUntil_ = foundation::clock::now() + kSettleSeconds;
     }
@@ -293,7 +298,7 @@ int WebView::run() {
       {"X-Frame-Options", "DENY"},
       {"Cross-Origin-Resource-Policy", "same-origin"},
       {"Content-Security-Policy",
-       "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
+       "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data: blob:; connect-src 'self'; "
        "media-src 'self' blob:; frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
   });
   server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
@@ -400,6 +405,17 @@ int WebView::run() {
     publishState(steps ? std::optional(*steps) : std::nullopt, steps.has_value());
     answer(response, 200, "", {{"ringer", parsed->kind}});
   });
+  server_.Post("/clear-log", [this, action](const httplib::Request& request, httplib::Response& response) {
+    if (auto parsed = action(Route::ClearLog, request); !parsed) return answer(response, 400, parsed.error().message());
+    // As `orvane-sim log --clear` does: the log and the recording, previous segments too.
+    for (auto [path, previous] : {std::pair{speaker::kLogPath, speaker::kPreviousLogPath},
+                                  std::pair{speaker::kRecordingPath, speaker::kPreviousRecordingPath}})
+      if (auto cleared = files::clearLog(path, previous); !cleared)
+        return answer(response, 500, cleared.error().message());
+    feed_.forget();
+    hub_.publish("log-cleared", "{}");
+    answer(response, 200, "The speaker's log and recording are empty.");
+  });
   server_.Post("/tap", [this, action, &screen, &keepScreen](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Tap, request);
     if (!parsed) return answer(response, 400, parsed.error().message());
@@ -445,8 +461,11 @@ int WebView::run() {
     main_.runFor(untilTimer <= 0 ? 0 : static_cast<int>(untilTimer * 1000) + 1);
     AutoreleasePool pool;
     bool fired = loop->fireDueTimers() > 0;
-    if (fired || settling || outsideChange_.exchange(false)) {
+    if (fired || outsideChange_.exchange(false)) {
       screen.refresh();
+      keepScreen();
+    } else if (settling) {
+      screen.redraw();
       keepScreen();
     }
   }

@@ -84,4 +84,9 @@ nlohmann::json SpeakerFeed::recent() const {
   return records;
 }
 
+void SpeakerFeed::forget() {
+  std::lock_guard lock(mutex_);
+  recent_.clear();
+}
+
 }  // namespace serve

@@ -41,6 +41,8 @@ class SpeakerFeed {
   std::shared_ptr<const std::string> sound(const std::string& key) const;
   /// The latest records, oldest first, as the page shows them.
   nlohmann::json recent() const;
+  /// Shows no record from before now to pages opened later: the log was emptied.
+  void forget();
 
  private:
   void take(std::string_view line);
