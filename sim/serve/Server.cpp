@@ -16,13 +16,16 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <map>
 #include <mutex>
 #include <thread>
 
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
 #include "platform/device/LogSegment.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/foundation/PropertyListFormat.h"
 #include "platform/libc/Spawn.h"
 #include "platform/objc/runtime.h"
 #include "sim/common/RunningSpringBoard.h"
@@ -38,6 +41,23 @@
 namespace serve {
 
 namespace {
+
+/// The themes stored for the two buttons, by key: a pick in Settings shows as a change here.
+std::map<std::string, std::string> storedThemes() {
+  constexpr std::size_t kLargest = 1u << 20;
+  std::map<std::string, std::string> themes;
+  auto bytes = files::readDeviceFile("/var/mobile/Library/Preferences/com.quillmark.orvane.plist", kLargest);
+  if (!bytes) return themes;
+  auto parsed = foundation::parsePropertyList(*bytes, {.maxBytes = kLargest, .maxExpandedBytes = kLargest});
+  if (!parsed.value || parsed.value->type != foundation::PropertyListValue::Type::Dictionary) return themes;
+  const foundation::PropertyListValue& stored = *parsed.value;
+  for (std::size_t i = 0; i < stored.keys.size(); ++i) {
+    bool theme = stored.keys[i] == "selectedIncreaseSound" || stored.keys[i] == "selectedDecreaseSound";
+    if (theme && stored.item(i).type == foundation::PropertyListValue::Type::String)
+      themes[stored.keys[i]] = stored.item(i).text;
+  }
+  return themes;
+}
 
 constexpr int kMaximumVolume = 16;
 constexpr int kMostStreams = 24;
@@ -420,13 +440,23 @@ int WebView::run() {
     auto parsed = action(Route::Tap, request);
     if (!parsed) return answer(response, 400, parsed.error().message());
     Action tap = *parsed;
+    auto themesBefore = storedThemes();
     auto outcome = main_.call<std::pair<Outcome, long long>>([&screen, &keepScreen, tap] {
       Outcome done = screen.act(tap);
       keepScreen();
       return std::pair(done, screen.version());
     });
     if (!outcome) return answer(response, 503, "the Settings app did not answer in time");
-    answer(response, outcome->first.status, outcome->first.message, {{"screen", outcome->second}});
+    nlohmann::json extra = {{"screen", outcome->second}};
+    // Settings plays nothing on a pick; the page lets its user hear the theme
+    // from its own side, apart from what the device's speaker played.
+    for (const auto& [key, name] : storedThemes()) {
+      auto before = themesBefore.find(key);
+      if (before != themesBefore.end() && before->second == name) continue;
+      if (auto url = feed_.keep("/Library/Application Support/Orvane/" + name + ".wav"))
+        extra["preview"] = {{"theme", name}, {"url", *url}};
+    }
+    answer(response, outcome->first.status, outcome->first.message, extra);
   });
 
   int port = server_.listenOnLoopback(options_.port);

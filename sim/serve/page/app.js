@@ -61,7 +61,7 @@ async function play(record) {
   };
   source.start();
   playing = source;
-  orvane.played.push({ file: record.file, url: record.url, process: record.process, at: performance.now() });
+  orvane.played.push({ file: record.file, url: record.url, process: record.process, preview: !!record.preview, at: performance.now() });
   $('now-playing').hidden = false;
 }
 
@@ -131,6 +131,8 @@ function element(tag, className, text) {
 function tap(target) {
   const body = Object.assign({ screen: orvane.screen ? orvane.screen.layout : 0 }, target);
   return send('/tap', body).then((answer) => {
+    // A pick is heard from the page's side: the device's speaker plays nothing for it.
+    if (answer.preview && answer.preview.url) play({ url: answer.preview.url, file: answer.preview.theme, preview: true });
     // Refused for another layout: the screen that is shown now is fetched at once.
     if (answer.status === 409 && typeof answer.screen === 'number') want({ version: answer.screen, layout: -1 });
     return answer;

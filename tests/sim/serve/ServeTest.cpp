@@ -379,10 +379,11 @@ TEST_F(Serve, ScreenScrollsHoldsStillAndOffersOnlyWhatATapDoes) {
   }
   EXPECT_TRUE(supportBelow) << screen["targets"].dump();
 
+  HttpAnswer lastTap;
   auto tapRow = [&](const std::string& label) {
     for (auto& target : screen["targets"])
       if (target["label"] == label) {
-        HttpAnswer done = post("/tap", R"({"target":"row","section":)" + target["section"].dump() + R"(,"row":)" +
+        HttpAnswer done = lastTap = post("/tap", R"({"target":"row","section":)" + target["section"].dump() + R"(,"row":)" +
                                            target["row"].dump() + R"(,"screen":)" + screen["layout"].dump() + "}");
         EXPECT_EQ(done.status, 200) << done.body;
         screen = restingScreen(fetch);
@@ -401,12 +402,22 @@ TEST_F(Serve, ScreenScrollsHoldsStillAndOffersOnlyWhatATapDoes) {
     testsupport::writeFile(sounds + "Zz Extra " + (i < 10 ? "0" : "") + std::to_string(i) + ".wav",
                            testsupport::readFile(sounds + "Tick.wav"));
   tapRow("Volume Up Sound");
+  EXPECT_FALSE(nlohmann::json::parse(lastTap.body).contains("preview")) << "no pick, nothing to hear";
   ASSERT_FALSE(screen["targets"].empty());
   auto& last = screen["targets"].back();
   EXPECT_EQ(last["label"], "Zz Extra 16");
   EXPECT_GT(last["frame"][1].get<double>(), shownHeight);
+  std::string logBefore = sim({"log"}).out;
   tapRow("Zz Extra 16");
   EXPECT_EQ(sim({"defaults", "read", "selectedIncreaseSound"}).out, "Zz Extra 16\n");
+  // The pick is offered to the page to hear; the device's speaker played nothing.
+  auto picked = nlohmann::json::parse(lastTap.body);
+  ASSERT_TRUE(picked.contains("preview")) << lastTap.body;
+  EXPECT_EQ(picked["preview"]["theme"], "Zz Extra 16");
+  HttpAnswer heard = get(picked["preview"]["url"].get<std::string>());
+  EXPECT_EQ(heard.status, 200);
+  EXPECT_EQ(heard.body, testsupport::readFile(sounds + "Tick.wav"));
+  EXPECT_EQ(sim({"log"}).out, logBefore);
 
   // The page's Clear empties the device's log, as log --clear does, in every page open.
   EventStream events(server.port(), request("GET", withToken("/events")));
