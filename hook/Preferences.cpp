@@ -1,5 +1,7 @@
 #include "hook/Initialisers.h"
 #include "hook/Snapshot.h"
+#include "hook/ThemeNames.h"
+#include "hook/ThemeSound.h"
 #include "platform/atomic/AtomicRef.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/foundation/Foundation.h"
@@ -17,8 +19,6 @@ namespace {
 
 constexpr const char* preferencesPath = "/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
 constexpr const char* defaultTheme = "Mac Volume Change";
-// A theme is the file "<name>.wav", and a file name holds at most 255 bytes.
-constexpr std::size_t longestThemeName = 255 - 4;
 
 /// The truth value of a stored switch. A value of a kind that has none counts
 /// as no value, rather than failing the way the platform's message would.
@@ -28,17 +28,15 @@ bool truthValue(objc_object* value, bool absent) {
   return absent;
 }
 
-/// The name's text, interned: a reload of the same name costs no memory, and
-/// a name a hook has read stays valid for the life of the process, since
-/// interned names are never released. A text that cannot name a theme file
-/// (longer than a file name allows) is not kept: it becomes the empty name,
-/// which plays nothing, as does any name once the process keeps too many.
+/// The name's text, kept: a reload of the same name costs no memory, and a
+/// name a hook has read stays valid for the life of the process. A text that
+/// could name no file is not kept and becomes no name, which plays nothing, as
+/// does a new name once the hook keeps too many.
 NSString* themeName(objc_object* value) {
-  if (!value) return NSString::intern(defaultTheme);
+  if (!value) return NSSTR(defaultTheme);
   auto* text = objc_cast<NSString>(value);
   std::string name = text ? text->utf8() : foundation::describe(value);
-  NSString* kept = name.size() <= longestThemeName ? NSString::intern(name) : nullptr;
-  return kept ? kept : NSSTR("");
+  return couldNameThemeFile(name) ? keptThemeName(name) : nullptr;
 }
 
 void settingsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, CFDictionaryRef) { loadPreferences(); }

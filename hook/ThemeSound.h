@@ -1,14 +1,35 @@
 #pragma once
 
-#include <string>
+#include <string_view>
 
 #include "hook/InstallRoot.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/foundation/Foundation.h"
 
-// How the tweak plays a sound theme: the hook library on each press, the
-// settings bundle when a theme is picked. Each binary has its own copy.
+// How the hook library plays a sound theme: the file of that name, with ".wav"
+// added, in the sound directory.
+#define ORVANE_SOUND_DIRECTORY ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/"
+
 namespace orvane {
+
+inline constexpr std::string_view soundDirectory = ORVANE_SOUND_DIRECTORY;
+
+/// Whether the theme's path could name a file at all on the device: no
+/// component longer than a file name may be (255 bytes), the whole shorter
+/// than a path may be (1024 bytes with its end). The name itself is not
+/// judged: "/" and ".." in it lead where they lead.
+inline bool couldNameThemeFile(std::string_view name) {
+  constexpr std::size_t longestFileName = 255, longestPath = 1023;
+  if (soundDirectory.size() + name.size() + 4 > longestPath) return false;
+  std::size_t start = 0;
+  for (std::size_t end = 0; end <= name.size(); ++end) {
+    if (end < name.size() && name[end] != '/') continue;
+    std::size_t length = end - start + (end == name.size() ? 4 : 0);  // the last one ends in ".wav"
+    if (length > longestFileName) return false;
+    start = end + 1;
+  }
+  return true;
+}
 
 inline void disposeThemeSound(SystemSoundID sound, void*) {
   AudioServicesRemoveSystemSoundCompletion(sound);
@@ -18,12 +39,10 @@ inline void disposeThemeSound(SystemSoundID sound, void*) {
 /// Plays the theme of that name from the sound directory once, through the
 /// system sound service (so the ringer switch and one sound at a time hold),
 /// and disposes of the sound when it has finished, been cut off or silenced.
-/// Nothing plays, and nothing is said, for none, a name holding "/" (which
-/// could reach outside the sound directory) or a file that is not a sound.
+/// Nothing plays, and nothing is said, for none or a file that is not a sound.
 inline void playTheme(id name) {
   if (!name) return;
-  if (foundation::describe(name).find('/') != std::string::npos) return;
-  Retained<NSString> path = NSString::stringWithFormat(ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/%@.wav", name);
+  Retained<NSString> path = NSString::stringWithFormat(ORVANE_SOUND_DIRECTORY "%@.wav", name);
   Retained<NSURL> url = NSURL::fileURLWithPath(path.get());
   SystemSoundID sound = 0;
   if (AudioServicesCreateSystemSoundID(url.get(), &sound) != kAudioServicesNoError) return;

@@ -1,17 +1,11 @@
 #include "prefs/QMOrvanePage.h"
 
-#include "hook/ThemeSound.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/objc/Methods.h"
 #include "prefs/PreferencesFile.h"
 #include "prefs/QMOrvaneLocalizer.h"
 
 namespace {
-
-// SpringBoard plays nothing until the file exists, and everything once it
-// exists without this key; the switch shows that, and a write that makes the
-// file keeps the switch as it showed.
-constexpr const char* masterSwitchKey = "isEnabled";
 
 // Versions whose Settings app nests a bundle's pages in a navigation controller of their own.
 constexpr double nestedBarsFirst = 1140.1;
@@ -59,7 +53,6 @@ objc_object* QMOrvanePage<Self, Base>::readPreferenceValue(PSSpecifier* specifie
   auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::preferencesPath));
   auto* key = objc_cast<NSString>(specifier->propertyForKey("key"));
   objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
-  if (!value && preferences && key && key->utf8() == masterSwitchKey) return NSNumber::numberWithBool(true).autorelease();
   if (!value) return specifier->propertyForKey("default");
   return Retained<objc_object>::retain(value).autorelease();
 }
@@ -72,7 +65,6 @@ void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, 
   preferences->addEntriesFromDictionary(stored.get());
   // The platform would raise for a row without key or a change without value; such a change stores nothing.
   if (auto* key = objc_cast<NSString>(specifier->propertyForKey("key")); key && value) {
-    if (!stored) preferences->setObject_forKey(NSNumber::numberWithBool(false).get(), masterSwitchKey);
     preferences->setObject_forKey(value, key);
     preferences->writeToFile_atomically(NSSTR(orvane::preferencesPath), true);
   }
@@ -124,17 +116,8 @@ Class QMOrvaneListController::class_() {
 }
 
 Class QMOrvaneListItemsController::class_() {
-  static Class cls = objc::defineClass(PSListItemsController::class_(), "QMOrvaneListItemsController", [](Class defined) {
-    declare(defined);
-    objc::addMethod<&QMOrvaneListItemsController::setPreferenceValue_specifier>(defined, "setPreferenceValue:specifier:");
-  });
+  static Class cls = objc::defineClass(PSListItemsController::class_(), "QMOrvaneListItemsController", &declare);
   return cls;
-}
-
-void QMOrvaneListItemsController::setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier) {
-  QMOrvanePage::setPreferenceValue_specifier(value, specifier);
-  auto* source = specifier ? objc_cast<NSString>(specifier->propertyForKey("valuesDataSource")) : nullptr;
-  if (source && source->utf8() == "themeValues") orvane::playTheme(value);
 }
 
 namespace {

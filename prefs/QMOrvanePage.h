@@ -13,11 +13,9 @@ class QMOrvanePage : public Base {
  public:
   /// The specifiers of a property list of the bundle, localised; +1 for the caller, or nil.
   NSArray* specifiersForPlistName(NSString* name);
-  /// The stored value under the row's "key", read afresh, else the row's "default";
-  /// the master switch shows on in a file without it, as SpringBoard takes it.
+  /// The stored value under the row's "key", read afresh, else the row's "default".
   objc_object* readPreferenceValue(PSSpecifier* specifier);
   /// Writes the whole file back with the row's value, then posts the row's "PostNotification".
-  /// A write that makes the file stores the master switch off beside the value.
   void setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier);
   void viewWillAppear(bool animated);
   void viewWillDisappear(bool animated);
@@ -36,11 +34,8 @@ class QMOrvaneListController : public QMOrvanePage<QMOrvaneListController, PSLis
   static Class class_();
 };
 
-/// The list of choices of a list row. In a list of sound themes (a row whose
-/// values come from "themeValues"), the theme picked is also played once, as
-/// the platform's tone pickers do; it is stored whether or not it can be played.
+/// The list of choices of a list row; a pick is stored as any other change is.
 class QMOrvaneListItemsController : public QMOrvanePage<QMOrvaneListItemsController, PSListItemsController> {
  public:
   static Class class_();
-  void setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier);
 };

@@ -85,20 +85,6 @@ orvane::Result<void> createDevice(const std::string& root, const DeviceOptions& 
   for (auto [name, target] : {std::pair{"var", "private/var"}, {"User", "var/mobile"}, {"tmp", "private/var/tmp"}})
     if (auto linked = link(root, name, target); !linked) return linked;
 
-  // The device's package tool is the host's dpkg working on the device's own
-  // database and files. Maintainer scripts run on the host, told the device's
-  // root in DPKG_ROOT. Rewritten when a device made by an older orvane-sim has another.
-  std::string dpkg = root + "/usr/bin/dpkg";
-  std::string tool =
-      "#!/bin/sh\n"
-      "root=$(cd \"$(dirname \"$0\")/../..\" && pwd -P)\n"
-      "exec dpkg --root=\"$root\" --admindir=\"$root/var/lib/dpkg\" --log=\"$root/var/log/dpkg.log\" \\\n"
-      "  --force-not-root --force-script-chrootless \"$@\"\n";
-  if (files::readWhole(dpkg).value_or("") != tool) {
-    if (auto written = files::writeAtomically(dpkg, tool, files::Durability::Flushed); !written) return written;
-  }
-  if (::chmod(dpkg.c_str(), 0755) != 0)
-    return orvane::Error(fmt::format("cannot make {} executable: {}", dpkg, std::strerror(errno)), errno);
   for (const char* file : {"/private/var/lib/dpkg/status", "/private/var/lib/dpkg/available"})
     if (auto written = writeIfMissing(root + file, ""); !written) return written;
 

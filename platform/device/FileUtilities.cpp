@@ -79,21 +79,6 @@ namespace {
 
 constexpr int readFlags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
 
-class Descriptor {
- public:
-  explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-  ~Descriptor() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-  }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return descriptor_; }
-  int release() { return std::exchange(descriptor_, -1); }
-
- private:
-  int descriptor_;
-};
-
 std::atomic<bool> openat2Missing{false};
 
 /// The kernel resolves the path as if the device root were "/": absolute links
@@ -134,6 +119,40 @@ int openAndConfirmInside(const std::string& root, std::string_view devicePath) {
 }
 
 }  // namespace
+
+Place::Place(const std::string& hostPath) : path_(hostPath) {
+  std::string root = device::root();
+  std::string path = hostPath;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (root.empty() || !path.starts_with(root + "/")) return;
+  std::string relative = path.substr(root.size() + 1);
+  auto slash = relative.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : relative.substr(0, slash);
+  std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
+  if (!openat2Missing.load(std::memory_order_relaxed)) {
+    Descriptor rootDescriptor(::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct open_how how {};
+    how.flags = O_PATH | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_IN_ROOT | RESOLVE_NO_MAGICLINKS;
+    for (int attempt = 0; rootDescriptor.get() >= 0 && attempt < 8; ++attempt) {
+      folder_ = static_cast<int>(::syscall(SYS_openat2, rootDescriptor.get(), folder.c_str(), &how, sizeof how));
+      if (folder_ >= 0 || (errno != EAGAIN && errno != EINTR)) break;
+    }
+    if (folder_ < 0 && errno == ENOSYS) openat2Missing.store(true, std::memory_order_relaxed);
+  }
+  // Without openat2 the folder is kept only if it lies inside the root.
+  if (openat2Missing.load(std::memory_order_relaxed)) folder_ = openAndConfirmInside(root, folder);
+  path_ = folder_ < 0 ? std::string() : "/proc/self/fd/" + std::to_string(folder_) + "/" + name;
+}
+
+void Descriptor::reset() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+  descriptor_ = -1;
+}
+
+Place::~Place() {
+  if (folder_ >= 0) ::close(folder_);
+}
 
 int openDeviceFile(std::string_view devicePath) { return openFileInRoot(device::root(), devicePath); }
 
@@ -235,10 +254,13 @@ orvane::Result<void> writeAtomically(const std::string& hostPath, std::string_vi
   auto failure = [&](int error) {
     return orvane::Error(fmt::format("cannot write {}: {}", hostPath, std::strerror(error)), error);
   };
-  removeStaleTemporaries(hostPath);
-  std::string directory = directoryOf(hostPath);
+  Place place(hostPath);
+  const std::string& target = place.path();
+  if (target.empty()) return failure(ENOENT);
+  removeStaleTemporaries(target);
+  std::string directory = directoryOf(target);
   std::string temporary =
-      directory + "/" + temporaryPrefix(hostPath) + std::to_string(::getpid()) + "." + std::string(randomLength, 'X');
+      directory + "/" + temporaryPrefix(target) + std::to_string(::getpid()) + "." + std::string(randomLength, 'X');
   std::vector<char> pattern(temporary.begin(), temporary.end());
   pattern.push_back('\0');
   int descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
@@ -250,7 +272,7 @@ orvane::Result<void> writeAtomically(const std::string& hostPath, std::string_vi
     ok = false;
     error = errno;
   }
-  if (ok && ::rename(pattern.data(), hostPath.c_str()) != 0) {
+  if (ok && ::rename(pattern.data(), target.c_str()) != 0) {
     ok = false;
     error = errno;
   }
@@ -269,9 +291,10 @@ orvane::Result<void> writeAtomically(const std::string& hostPath, std::string_vi
 }
 
 ExclusiveLock::ExclusiveLock(const std::string& lockHostPath) {
-  descriptor_ = ::open(lockHostPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  Place place(lockHostPath);
+  descriptor_ = ::open(place.path().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
   // A lock file left by someone else may be read-only to us; a lock needs no writing.
-  if (descriptor_ < 0) descriptor_ = ::open(lockHostPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor_ < 0) descriptor_ = ::open(place.path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (descriptor_ < 0) return;
   while (::flock(descriptor_, LOCK_EX) != 0) {
     if (errno == EINTR) continue;
@@ -295,10 +318,10 @@ orvane::Result<void> makeDirectories(const std::string& hostPath) {
     position = hostPath.find('/', position + 1);
     partial = hostPath.substr(0, position);
     if (partial.empty()) continue;
-    if (::mkdir(partial.c_str(), 0755) != 0 && errno != EEXIST) return failure(errno);
+    if (::mkdir(Place(partial).path().c_str(), 0755) != 0 && errno != EEXIST) return failure(errno);
   }
   struct stat info {};
-  if (::stat(hostPath.c_str(), &info) != 0) return failure(errno);
+  if (::stat(Place(hostPath).path().c_str(), &info) != 0) return failure(errno);
   if (!S_ISDIR(info.st_mode)) return failure(ENOTDIR);
   return orvane::success();
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/result/Result.h"
 
@@ -29,6 +30,43 @@ orvane::Result<std::string> readDeviceFile(std::string_view devicePath, std::siz
 int openFileInRoot(const std::string& root, std::string_view path);
 orvane::Result<std::string> readFileInRoot(const std::string& root, std::string_view path, std::size_t maxBytes);
 
+/// A descriptor of ours, closed on every way out.
+class Descriptor {
+ public:
+  explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
+  ~Descriptor() { reset(); }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return descriptor_; }
+  int release() { return std::exchange(descriptor_, -1); }
+  void reset();
+
+ private:
+  int descriptor_;
+};
+
+/// Where a write, lock, rename or removal of a file reaches it. For a host path
+/// under the device root its folder is opened with every component resolved
+/// inside the root, as reads resolve it (a link leading out is taken as if the
+/// root were "/"), and path() names the file through that folder; the file's
+/// own name is never a link followed by the calls below. Another host path is
+/// taken as it is.
+class Place {
+ public:
+  explicit Place(const std::string& hostPath);
+  ~Place();
+  Place(const Place&) = delete;
+  Place& operator=(const Place&) = delete;
+  /// The path to hand to the system; empty (ENOENT) when the folder is missing.
+  const std::string& path() const { return path_; }
+  /// Hands the opened folder, which path() goes through, to the caller to close.
+  int release() { return std::exchange(folder_, -1); }
+
+ private:
+  int folder_ = -1;
+  std::string path_;
+};
+
 enum class Durability { Flushed, Unflushed };
 
 /// Writes a temporary file beside the target, then renames it into place, so
@@ -46,9 +84,10 @@ bool writeAll(int descriptor, std::string_view contents);
 /// processes no longer alive; returns how many it removed.
 int removeStaleTemporaries(const std::string& hostPath);
 
-/// An exclusive advisory lock on a lock file (created if missing), held from
-/// construction to destruction; across processes and threads alike. Not held
-/// if the lock file can neither be opened nor created.
+/// An exclusive advisory lock on a lock file (created if missing, never
+/// followed when it is a link), held from construction to destruction; across
+/// processes and threads alike. Not held if the lock file can neither be
+/// opened nor created.
 class ExclusiveLock {
  public:
   explicit ExclusiveLock(const std::string& lockHostPath);

@@ -35,7 +35,8 @@ bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 /// Whether the descriptor, now locked, is still the file at the path.
 bool stillNamed(int descriptor, const std::string& path) {
   struct stat opened {}, named {};
-  return ::fstat(descriptor, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 && sameFile(named, opened);
+  return ::fstat(descriptor, &opened) == 0 && ::lstat(Place(path).path().c_str(), &named) == 0 &&
+         sameFile(named, opened);
 }
 
 // The segment each log was last appended to, kept open while its name still
@@ -81,11 +82,11 @@ orvane::Result<int> openLogSegment(const char* devicePath, const char* previousP
   int flags = access | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
   // A few rounds: each retry means another process has just begun a new segment.
   for (int round = 0; round < 8; ++round) {
-    int descriptor = ::open(path.c_str(), flags, 0644);
+    int descriptor = ::open(Place(path).path().c_str(), flags, 0644);
     // A device removed meanwhile is not brought back.
     if (descriptor < 0 && errno == ENOENT && device::isDevice(device::root()) &&
         makeDirectories(path.substr(0, path.rfind('/'))))
-      descriptor = ::open(path.c_str(), flags, 0644);
+      descriptor = ::open(Place(path).path().c_str(), flags, 0644);
     if (descriptor < 0) return failure(errno);
     struct stat opened {};
     if (::fstat(descriptor, &opened) != 0) return failure(closing(descriptor, errno));
@@ -101,7 +102,7 @@ orvane::Result<int> openLogSegment(const char* devicePath, const char* previousP
       continue;
     }
     if (full()) {
-      bool renamed = ::rename(path.c_str(), device::hostPath(previousPath).c_str()) == 0;
+      bool renamed = ::rename(Place(path).path().c_str(), Place(device::hostPath(previousPath)).path().c_str()) == 0;
       int error = closing(descriptor, errno);
       if (!renamed)
         return orvane::Error(fmt::format("cannot begin a new segment of {}: {}", devicePath, std::strerror(error)), error);
@@ -167,10 +168,10 @@ orvane::Result<void> clearLog(const char* devicePath, const char* previousPath) 
     return orvane::Error(fmt::format("cannot clear {}: {}", what, std::strerror(error)), error);
   };
   for (int round = 0; round < 8; ++round) {
-    int descriptor = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    int descriptor = ::open(Place(path).path().c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (descriptor < 0) {
       if (errno != ENOENT) return failure(devicePath, errno);
-      if (::unlink(previous.c_str()) != 0 && errno != ENOENT) return failure(previousPath, errno);
+      if (::unlink(Place(previous).path().c_str()) != 0 && errno != ENOENT) return failure(previousPath, errno);
       return orvane::success();
     }
     struct stat opened {};
@@ -189,7 +190,7 @@ orvane::Result<void> clearLog(const char* devicePath, const char* previousPath) 
       continue;
     }
     orvane::Result<void> cleared = orvane::success();
-    if (::unlink(previous.c_str()) != 0 && errno != ENOENT) cleared = failure(previousPath, errno);
+    if (::unlink(Place(previous).path().c_str()) != 0 && errno != ENOENT) cleared = failure(previousPath, errno);
     else if (::ftruncate(descriptor, 0) != 0) cleared = failure(devicePath, errno);
     ::close(descriptor);
     return cleared;

@@ -48,12 +48,12 @@ namespace {
 /// file wins), so that what the file held is not lost. False if it could not.
 bool keepUnreadableAside(const NSString* path, const std::string& host) {
   struct stat info {};
-  if (::lstat(host.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  if (::lstat(files::Place(host).path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
   PropertyListFile file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
   if (file.status == PropertyListFileStatus::Absent || objc_cast<NSDictionary>(file.value.get())) return true;
-  std::string aside = host + ".unreadable";
-  if (::unlink(aside.c_str()) != 0 && errno != ENOENT) return false;
-  return ::link(host.c_str(), aside.c_str()) == 0;
+  files::Place original(host), aside(host + ".unreadable");
+  if (::unlink(aside.path().c_str()) != 0 && errno != ENOENT) return false;
+  return ::link(original.path().c_str(), aside.path().c_str()) == 0;
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ class NSDictionary : public NSObject {
   objc_object* objectForKey(const NSString* key) const;
   objc_object* objectForKey(std::string_view key) const;
   Retained<NSArray> allKeys() const;
+  /// The stand-in's own way to its entries, for the platform layer and the
+  /// simulator; the device's dictionary has none, so product code never calls it.
   const std::map<std::string, Retained<objc_object>>& entries() const { return entries_; }
   /// Of a file's attributes: its "NSFileSize", or 0; its "NSFileType", or nil.
   unsigned long long fileSize() const;

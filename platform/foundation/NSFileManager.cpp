@@ -5,9 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <map>
+#include <algorithm>
 #include <string>
-#include <utility>
+#include <vector>
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
@@ -28,70 +28,35 @@ NSFileManager* NSFileManager::defaultManager() {
 
 namespace {
 
-struct Listing {
-  bool listed = false;
-  Retained<NSArray> names;
+/// An entry as HFS+ orders its catalogue: by name without regard to case.
+/// Names that differ only in case (possible on the host) keep a fixed order.
+struct ListedName {
+  std::string folded, name;
+  bool operator<(const ListedName& other) const {
+    return folded != other.folded ? folded < other.folded : name < other.name;
+  }
 };
-
-// Per thread: the open snapshots, and the reads made under them, by kind and host path.
-thread_local int snapshotDepth = 0;
-thread_local std::map<std::pair<bool, std::string>, Listing> snapshotReads;
-
-/// Reads the directory through `read`, or gives a copy of this snapshot's read of it.
-template <typename Read>
-Retained<NSArray> listed(bool regularOnly, const std::string& hostPath, Read read) {
-  if (snapshotDepth == 0) return read();
-  Listing& listing = snapshotReads[{regularOnly, hostPath}];
-  if (!listing.listed) listing = {true, read()};
-  if (!listing.names) return nullptr;
-  auto copy = NSMutableArray::array();
-  for (auto& name : *listing.names) copy->addObject(name.get());
-  return copy;
-}
 
 }  // namespace
 
-foundation::DirectoryListingSnapshot::DirectoryListingSnapshot() { ++snapshotDepth; }
-
-foundation::DirectoryListingSnapshot::~DirectoryListingSnapshot() {
-  if (--snapshotDepth == 0) snapshotReads.clear();
-}
-
 Retained<NSArray> NSFileManager::contentsOfDirectoryAtPath_error(const NSString* path, void*) {
   if (!path) return nullptr;
-  std::string hostPath = device::hostPath(path->utf8());
-  return listed(false, hostPath, [&]() -> Retained<NSArray> {
-    DIR* directory = opendir(hostPath.c_str());
-    if (!directory) return nullptr;
-    auto names = NSMutableArray::array();
-    while (dirent* entry = readdir(directory)) {
-      std::string_view name = entry->d_name;
-      if (name == "." || name == "..") continue;
-      names->addObject(NSString::stringWithUTF8String(name).get());
-    }
-    closedir(directory);
-    return names;
-  });
-}
-
-Retained<NSArray> NSFileManager::regularFileNamesInDirectoryAtPath(const NSString* path) {
-  if (!path) return nullptr;
-  std::string hostPath = device::hostPath(path->utf8());
-  return listed(true, hostPath, [&]() -> Retained<NSArray> {
-    DIR* directory = opendir(hostPath.c_str());
-    if (!directory) return nullptr;
-    auto names = NSMutableArray::array();
-    while (dirent* entry = readdir(directory)) {
-      bool regular = entry->d_type == DT_REG;
-      if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-        struct stat info {};
-        regular = fstatat(dirfd(directory), entry->d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
-      }
-      if (regular) names->addObject(NSString::stringWithUTF8String(entry->d_name).get());
-    }
-    closedir(directory);
-    return names;
-  });
+  DIR* directory = opendir(device::hostPath(path->utf8()).c_str());
+  if (!directory) return nullptr;
+  std::vector<ListedName> found;
+  while (dirent* entry = readdir(directory)) {
+    std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    std::string folded(name);
+    for (char& c : folded)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    found.push_back({std::move(folded), std::string(name)});
+  }
+  closedir(directory);
+  std::sort(found.begin(), found.end());
+  auto names = NSMutableArray::array();
+  for (const ListedName& entry : found) names->addObject(NSString::stringWithUTF8String(entry.name).get());
+  return names;
 }
 
 Retained<NSDictionary> NSFileManager::attributesOfItemAtPath_error(const NSString* path, void*) {

@@ -1,5 +1,6 @@
 #include "platform/foundation/PropertyListFormat.h"
 
+#include "platform/foundation/OpenStepPropertyList.h"
 #include "platform/foundation/PropertyListText.h"
 
 #include <fmt/format.h>
@@ -853,7 +854,7 @@ ParsedPropertyList parsePropertyList(std::string_view bytes, const PropertyListL
   if (bytes.starts_with("bplist00")) return BinaryParser(bytes, limits).parse();
   DecodedText text = decodePropertyListText(bytes);
   if (!text.ok) return {nullptr, std::move(text.reason)};
-  // Text of the platform's older format, which begins otherwise, would be read here.
+  if (isOpenStepPropertyList(text.text)) return parseOpenStepPropertyList(text.text, limits);
   return XmlParser(text.text, limits).parse();
 }
 

@@ -79,10 +79,11 @@ class SpawnAttributes {
 
 /// A fresh file: what stands there is removed first, and O_EXCL|O_NOFOLLOW
 /// refuse anything planted between the removal and the creation.
-int createFresh(const std::string& hostPath) {
+int createFresh(const std::string& devicePath) {
+  WritePath place(devicePath);
   for (int attempt = 0; attempt < 8; ++attempt) {
-    if (::unlink(hostPath.c_str()) != 0 && errno != ENOENT) return -1;
-    int descriptor = ::open(hostPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (::unlink(place.get().c_str()) != 0 && errno != ENOENT) return -1;
+    int descriptor = ::open(place.get().c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
     if (descriptor >= 0 || errno != EEXIST) return descriptor;
   }
   return -1;
@@ -140,14 +141,16 @@ Result<Ending> waitFor(pid_t child) {
 OutputFile runWithOutputFile(const std::string& program, const std::vector<std::string>& arguments,
                              const std::string& outputPath, std::size_t maximumLength) {
   OutputFile result;
-  int output = createFresh(localPath(outputPath));
+  int output = createFresh(outputPath);
   if (output < 0) return result;
-  std::vector<std::string> command = {localPath(program)};
+  std::vector<std::string> command = localCommand(program);
   command.insert(command.end(), arguments.begin(), arguments.end());
   SpawnOptions options;
   options.output = Redirection::to(output);
-  if (auto child = spawn(command, options))
-    if (auto ending = waitFor(*child)) result.status = ending->exitStatus;
+  options.lookup = Lookup::SearchPath;
+  if (command.size() > arguments.size())
+    if (auto child = spawn(command, options))
+      if (auto ending = waitFor(*child)) result.status = ending->exitStatus;
   result.contents = readBack(output, maximumLength);
   ::close(output);
   return result;

@@ -62,7 +62,7 @@ struct OutputFile {
   std::optional<std::string> contents;
 };
 
-/// Runs a device program directly (no shell) and waits for it, its standard
+/// Runs a device program (as localCommand gives it, without a shell) and waits for it, its standard
 /// output going into a fresh file at `outputPath` (a device path), which stays
 /// in place afterwards. Whatever stands at that path, a link included, is
 /// replaced and never followed; when it cannot be replaced, nothing runs.

@@ -189,6 +189,7 @@ Class MFMailComposeViewController::class_() {
     Class registered =
         objc_registerCppClass<MFMailComposeViewController>("MFMailComposeViewController", UIViewController::class_());
     objc::addMethod<&MFMailComposeViewController::init>(registered, "init");
+    if (Protocol* delegate = objc_allocateProtocol("MFMailComposeViewControllerDelegate")) objc_registerProtocol(delegate);
     return registered;
   }();
   return cls;

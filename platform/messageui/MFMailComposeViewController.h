@@ -11,7 +11,8 @@
 /// `init` gives nil and the person is told so.
 ///
 /// Its delegate receives "mailComposeController:didFinishWithResult:error:"
-/// once the person has sent, saved or cancelled the mail.
+/// once the person has sent, saved or cancelled the mail. The protocol
+/// "MFMailComposeViewControllerDelegate" is registered with the class.
 class MFMailComposeViewController : public UIViewController {
  public:
   struct Attachment {

@@ -11,6 +11,8 @@ class NSObject : public objc_object {
   /// Whether the object's runtime class is `cls` or inherits from it.
   bool isKindOfClass(Class cls) const;
   bool respondsToSelector(SEL selector) const;
+  /// Whether the object's class or a superclass declares the protocol.
+  bool conformsToProtocol(Protocol* protocol) const;
 };
 
 /// Makes a new instance of the runtime class, as `[[cls alloc] init]` would.

@@ -44,6 +44,7 @@ struct objc_class {
   /// The class's own instance variables, in declaration order.
   std::vector<std::unique_ptr<objc_ivar>> ivars;
   std::unordered_map<SEL, Method> methods;
+  std::vector<Protocol*> protocols;
   /// Methods found along the chain, by selector. Emptied on every change of a method table.
   std::unordered_map<SEL, Method> cache;
 };
@@ -58,6 +59,7 @@ struct Association {
 struct Runtime {
   std::shared_mutex mutex;
   std::unordered_map<std::string, Class> classes;
+  std::unordered_map<std::string, Protocol*> protocols;
   std::mutex selectorMutex;
   std::unordered_map<std::string, std::unique_ptr<objc_selector>> selectors;
   std::mutex associationMutex;
@@ -273,6 +275,54 @@ void objc_removeAssociatedObjects(id object) {
   if (!object) return;
   object->hasAssociatedObjects.store(false, std::memory_order_release);
   releaseAssociated(takeAssociations(object));
+}
+
+Protocol* objc_getProtocol(const char* name) {
+  if (!name) return nullptr;
+  Runtime& state = runtime();
+  std::shared_lock lock(state.mutex);
+  auto found = state.protocols.find(name);
+  return found == state.protocols.end() || !found->second->registered ? nullptr : found->second;
+}
+
+Protocol* objc_allocateProtocol(const char* name) {
+  if (!name) return nullptr;
+  static Class protocolClass = [] {
+    Class cls = objc_allocateClassPair(nullptr, "Protocol", 0);
+    objc_registerClassPair(cls);
+    return cls;
+  }();
+  Runtime& state = runtime();
+  std::unique_lock lock(state.mutex);
+  if (state.protocols.count(name)) return nullptr;
+  auto* protocol = new Protocol;
+  protocol->isa = protocolClass;
+  protocol->name = name;
+  objc_makeImmortal(protocol);
+  state.protocols.emplace(name, protocol);
+  return protocol;
+}
+
+void objc_registerProtocol(Protocol* protocol) {
+  if (!protocol) return;
+  std::unique_lock lock(runtime().mutex);
+  protocol->registered = true;
+}
+
+const char* protocol_getName(Protocol* protocol) { return protocol ? protocol->name.c_str() : nullptr; }
+
+BOOL class_addProtocol(Class cls, Protocol* protocol) {
+  if (!cls || !protocol) return NO;
+  std::unique_lock lock(runtime().mutex);
+  if (std::find(cls->protocols.begin(), cls->protocols.end(), protocol) != cls->protocols.end()) return NO;
+  cls->protocols.push_back(protocol);
+  return YES;
+}
+
+BOOL class_conformsToProtocol(Class cls, Protocol* protocol) {
+  if (!cls || !protocol) return NO;
+  std::shared_lock lock(runtime().mutex);
+  return std::find(cls->protocols.begin(), cls->protocols.end(), protocol) != cls->protocols.end();
 }
 
 const char* class_getName(Class cls) { return cls ? cls->name.c_str() : "nil"; }

@@ -43,6 +43,13 @@ struct objc_object {
 };
 typedef objc_object* id;
 
+/// A protocol: a name that classes declare they conform to. An object, as on
+/// the platform; made once per name and never freed.
+struct Protocol : objc_object {
+  std::string name;
+  bool registered = false;
+};
+
 /// How an associated object is held: OBJC_ASSOCIATION_ASSIGN does not own it;
 /// the RETAIN policies take a reference, the COPY policies send it "copy".
 /// The non-atomic ones hand it back as it is, the atomic ones retained and autoreleased.
@@ -89,6 +96,17 @@ void object_setIvar(id object, Ivar ivar, id value);
 void objc_setAssociatedObject(id object, const void* key, id value, objc_AssociationPolicy policy);
 id objc_getAssociatedObject(id object, const void* key);
 void objc_removeAssociatedObjects(id object);
+
+/// The registered protocol of that name, or nil.
+Protocol* objc_getProtocol(const char* name);
+/// A new protocol, to be registered with objc_registerProtocol; nil if the name is taken.
+Protocol* objc_allocateProtocol(const char* name);
+void objc_registerProtocol(Protocol* protocol);
+const char* protocol_getName(Protocol* protocol);
+/// Declares that the class conforms; NO if it already declares so itself.
+BOOL class_addProtocol(Class cls, Protocol* protocol);
+/// Whether the class itself declares the protocol (its superclasses are not asked).
+BOOL class_conformsToProtocol(Class cls, Protocol* protocol);
 
 const char* class_getName(Class cls);
 Class class_getSuperclass(Class cls);

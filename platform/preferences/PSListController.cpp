@@ -92,7 +92,6 @@ void PSListController::loadView() {
 
 void PSListController::viewWillAppear(bool animated) {
   objc::sendSuper(PSListController::class_(), this, "viewWillAppear:", animated);
-  foundation::DirectoryListingSnapshot oneListing;
   if (table_) table_->reloadData();
 }
 
@@ -215,7 +214,6 @@ void PSListController::loadChoices(PSSpecifier* specifier) {
 
 UIViewController* PSListController::selectRow(PSSpecifier* specifier) {
   if (!specifier) return nullptr;
-  foundation::DirectoryListingSnapshot oneListing;  // the choices and the page they open see one listing
   switch (specifier->cellType()) {
     case PSLinkCell:
     case PSLinkListCell: {

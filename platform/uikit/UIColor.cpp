@@ -9,10 +9,7 @@ Class UIColor::class_() {
 
 Retained<UIColor> UIColor::colorWithRed_green_blue_alpha(CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
   auto color = objc::alloc<UIColor>();
-  color->red_ = red;
-  color->green_ = green;
-  color->blue_ = blue;
-  color->alpha_ = alpha;
+  color->components_ = {red, green, blue, alpha};
   return color;
 }
 
@@ -51,10 +48,10 @@ UIColor* UIColor::darkGrayColor() {
 }
 
 bool UIColor::isEqualToColor(const UIColor* other) const {
-  return other && red_ == other->red_ && green_ == other->green_ && blue_ == other->blue_ && alpha_ == other->alpha_;
+  return other && red() == other->red() && green() == other->green() && blue() == other->blue() && alpha() == other->alpha();
 }
 
 std::string UIColor::description() const {
   if (name_) return name_;
-  return fmt::format("UIColor({} {} {} {})", red_, green_, blue_, alpha_);
+  return fmt::format("UIColor({} {} {} {})", red(), green(), blue(), alpha());
 }

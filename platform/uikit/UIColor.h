@@ -3,6 +3,12 @@
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
 
+/// CoreGraphics' colour, as a layer takes it: its components.
+struct CGColor {
+  CGFloat red = 0, green = 0, blue = 0, alpha = 1;
+};
+typedef const struct CGColor* CGColorRef;
+
 class UIColor : public NSObject {
  public:
   static Class class_();
@@ -15,10 +21,12 @@ class UIColor : public NSObject {
   static UIColor* grayColor();
   static UIColor* darkGrayColor();
 
-  CGFloat red() const { return red_; }
-  CGFloat green() const { return green_; }
-  CGFloat blue() const { return blue_; }
-  CGFloat alpha() const { return alpha_; }
+  CGFloat red() const { return components_.red; }
+  CGFloat green() const { return components_.green; }
+  CGFloat blue() const { return components_.blue; }
+  CGFloat alpha() const { return components_.alpha; }
+  /// The colour as CoreGraphics takes it, valid while the colour lives.
+  CGColorRef CGColor() const { return &components_; }
   bool isEqualToColor(const UIColor* other) const;
   /// Names a ready-made colour, which then describes itself by that name.
   void setName(const char* name) { name_ = name; }
@@ -27,6 +35,6 @@ class UIColor : public NSObject {
   std::string description() const override;
 
  private:
-  CGFloat red_ = 0, green_ = 0, blue_ = 0, alpha_ = 1;
+  struct CGColor components_;
   const char* name_ = nullptr;
 };

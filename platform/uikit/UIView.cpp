@@ -107,16 +107,23 @@ void UIView::addConstraint(NSLayoutConstraint* constraint) {
   if (constraint) constraints_.push_back(Retained<NSLayoutConstraint>::retain(constraint));
 }
 
+CALayer* UIView::layer() const {
+  if (!layer_) layer_ = objc::alloc<CALayer>();
+  return layer_.get();
+}
+
 UIView::Properties UIView::inspectedProperties() const {
   Properties properties;
   if (alpha_ != 1 || presentationAlpha() != 1) properties.emplace_back("alpha", fmt::format("{} (shown {})", alpha_, presentationAlpha()));
   if (backgroundColor_) properties.emplace_back("backgroundColor", backgroundColor_->description());
-  if (shadow_.opacity > 0)
-    properties.emplace_back("shadow", fmt::format("{} offset ({}, {}) opacity {} radius {}",
-                                                  shadow_.color ? shadow_.color->description() : "(none)",
-                                                  shadow_.offset.width, shadow_.offset.height, shadow_.opacity,
-                                                  shadow_.radius));
-  if (!clipsToBounds_ && shadow_.opacity > 0) properties.emplace_back("clipsToBounds", "NO");
+  if (layer_ && layer_->shadowOpacity() > 0) {
+    CGColorRef color = layer_->shadowColor();
+    CGSize offset = layer_->shadowOffset();
+    properties.emplace_back("shadow", fmt::format("CGColor({} {} {} {}) offset ({}, {}) opacity {} radius {}", color->red,
+                                                  color->green, color->blue, color->alpha, offset.width, offset.height,
+                                                  layer_->shadowOpacity(), layer_->shadowRadius()));
+    if (!clipsToBounds_) properties.emplace_back("clipsToBounds", "NO");
+  }
   return properties;
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
+#include "platform/uikit/CALayer.h"
 #include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIColor.h"
 
@@ -56,15 +57,8 @@ class UIView : public NSObject {
   void layoutIfNeeded();
   /// The size the content needs; negative where it has no size of its own.
   virtual CGSize intrinsicContentSize() const { return {-1, -1}; }
-  /// The shadow drawn around the view's content (its layer's, on the platform).
-  struct Shadow {
-    Retained<UIColor> color;
-    CGSize offset{0, -3};
-    float opacity = 0;
-    CGFloat radius = 3;
-  };
-  void setLayerShadow(const Shadow& shadow) { shadow_ = shadow; }
-  const Shadow& layerShadow() const { return shadow_; }
+  /// The view's layer, made with the view's first need of it.
+  CALayer* layer() const;
   bool clipsToBounds() const { return clipsToBounds_; }
   void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
 
@@ -84,6 +78,6 @@ class UIView : public NSObject {
   std::vector<Retained<UIView>> subviews_;
   bool translatesAutoresizing_ = true;
   bool clipsToBounds_ = false;
-  Shadow shadow_;
+  mutable Retained<CALayer> layer_;
   std::vector<Retained<NSLayoutConstraint>> constraints_;
 };

@@ -28,6 +28,8 @@ Class OrvaneListController::class_() {
     objc::addMethod<&Page::tableView_heightForHeaderInSection>(defined, "tableView:heightForHeaderInSection:");
     objc::addMethod<&Page::mailComposeController_didFinishWithResult_error>(
         defined, "mailComposeController:didFinishWithResult:error:");
+    // The page is the support mail's delegate, and says so as the platform's classes do.
+    if (Protocol* delegate = objc_getProtocol("MFMailComposeViewControllerDelegate")) class_addProtocol(defined, delegate);
   });
   return cls;
 }

@@ -1,9 +1,7 @@
 #include "prefs/pages/QMOrvaneConfigurationListController.h"
 
-#include <algorithm>
-#include <cctype>
 #include <string>
-#include <vector>
+#include <string_view>
 
 #include "hook/InstallRoot.h"
 #include "platform/objc/Methods.h"
@@ -13,27 +11,20 @@
 namespace orvane {
 
 Retained<NSArray> soundThemes(NSString* directory) {
-  Retained<NSArray> files = NSFileManager::defaultManager()->regularFileNamesInDirectoryAtPath(directory);
-  if (!files) return nullptr;
-  // Only a name the hook library can turn back into its file is offered.
-  struct Theme {
-    std::string folded, name;
-  };
-  std::vector<Theme> themes;
-  for (auto& entry : *files) {
-    const std::string& file = static_cast<NSString*>(entry.get())->utf8();
-    if (file.size() <= 4 || !file.ends_with(".wav") || file.front() == '.') continue;
-    std::string name = file.substr(0, file.size() - 4);
-    std::string folded = name;
-    std::transform(folded.begin(), folded.end(), folded.begin(), [](unsigned char c) { return std::tolower(c); });
-    themes.push_back({std::move(folded), std::move(name)});
+  Retained<NSArray> entries = NSFileManager::defaultManager()->contentsOfDirectoryAtPath_error(directory, nullptr);
+  if (!entries) return nullptr;
+  auto themes = NSMutableArray::array();
+  for (auto& entry : *entries) {
+    auto* name = static_cast<NSString*>(entry.get());
+    // Only a final ".wav" goes: taking out every one would offer "my.wave.wav"
+    // as "mye", a name that leads to no file.
+    const std::string& text = name->utf8();
+    if (text.ends_with(".wav"))
+      themes->addObject(NSString::stringWithUTF8String(std::string_view(text).substr(0, text.size() - 4)).get());
+    else
+      themes->addObject(name);
   }
-  std::sort(themes.begin(), themes.end(), [](const Theme& a, const Theme& b) {
-    return a.folded != b.folded ? a.folded < b.folded : a.name < b.name;
-  });
-  auto list = NSMutableArray::array();
-  for (auto& theme : themes) list->addObject(NSString::stringWithUTF8String(theme.name).get());
-  return list;
+  return themes;
 }
 
 }  // namespace orvane

@@ -15,9 +15,8 @@ class QMOrvaneConfigurationListController : public QMOrvaneListController {
 
 namespace orvane {
 
-/// The theme names in a sound directory: one per regular file whose name ends
-/// in ".wav" and does not begin with ".", less that ending, sorted
-/// case-insensitively and then exactly. Nil if the directory cannot be listed.
+/// The theme names in a sound directory: one per entry, in the listing's order,
+/// each less a final ".wav". Nil if the directory cannot be listed.
 Retained<NSArray> soundThemes(NSString* directory);
 
 }  // namespace orvane

@@ -5,7 +5,11 @@
 
 namespace orvane {
 void giveImageShadow(UIView* view) {
-  view->setLayerShadow({objc::retain(UIColor::blackColor()), {0, 1}, 0.2f, 1});
+  CALayer* layer = view->layer();
+  layer->setShadowColor(UIColor::blackColor()->CGColor());
+  layer->setShadowOffset(CGSize{0, 1});
+  layer->setShadowOpacity(0.2f);
+  layer->setShadowRadius(1);
   view->setClipsToBounds(false);
 }
 }  // namespace orvane

@@ -1,9 +1,13 @@
 #include "sim/common/Package.h"
 
+#include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,10 +16,12 @@
 #include <map>
 #include <regex>
 #include <sstream>
+#include <tuple>
 
 #include "platform/device/FileUtilities.h"
 #include "platform/libc/Run.h"
 #include "platform/libc/Spawn.h"
+#include "sim/common/PackageArchive.h"
 
 namespace package {
 
@@ -66,8 +72,9 @@ std::vector<std::string> lines(const std::string& text) {
   return found;
 }
 
+bool blank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 std::string trim(std::string text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n'; };
   while (!text.empty() && blank(text.back())) text.pop_back();
   std::size_t start = 0;
   while (start < text.size() && blank(text[start])) ++start;
@@ -129,12 +136,77 @@ std::vector<Paragraph> paragraphs(const std::string& text) {
   return found;
 }
 
-std::string deviceTool(const std::string& root) { return root + "/usr/bin/dpkg"; }
-
 /// Runs one of dpkg's tools, taking what it writes; status -1 when it could not run.
 libc::RunOutput tool(const std::vector<std::string>& arguments) {
   auto ran = libc::run(arguments, libc::ErrorStream::Captured);
   if (!ran) return {-1, "", ran.error().message()};
+  return std::move(*ran);
+}
+
+/// The device's package database, named without going through the device's links.
+std::string adminDirectory(const std::string& root) { return root + "/private/var/lib/dpkg"; }
+
+/// Asks the device's package database through the host's dpkg-query, which only reads.
+libc::RunOutput query(const std::string& root, std::vector<std::string> arguments) {
+  arguments.insert(arguments.begin(), {"dpkg-query", "--admindir=" + adminDirectory(root)});
+  return tool(arguments);
+}
+
+/// A folder of the device, none of its path a link: the package database and
+/// the simulator's own files are bound into the sandbox by these descriptors,
+/// so that a link put in their place can never bind a folder of this computer.
+/// Inherited by the sandbox, closed here.
+int openFolderBeneath(int root, const char* path) {
+  struct open_how how {};
+  how.flags = O_PATH | O_DIRECTORY;
+  how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+  return static_cast<int>(::syscall(SYS_openat2, root, path, &how, sizeof how));
+}
+
+constexpr const char* kSandboxDatabase = "/run/orvane-dpkg";
+
+/// Runs the host's dpkg on the device, confined with bubblewrap: this computer
+/// is read-only to it and its maintainer scripts, /tmp is their own, and they
+/// have no network. Only the device is written, and of the device not its
+/// package database at its own place (dpkg writes it at a place of the sandbox
+/// no package names) nor the simulator's own files; so no package file, link
+/// or hard link reaches outside, whatever links the device holds.
+libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::string>& arguments,
+                             const std::vector<std::string>& packageFiles = {}) {
+  auto refused = [](const std::string& why) {
+    return libc::RunOutput{-1, "", "cannot confine dpkg to the device: " + why};
+  };
+  char resolved[PATH_MAX];
+  if (!::realpath(root.c_str(), resolved)) return refused(root + ": " + std::strerror(errno));
+  std::string device = resolved;
+  // Inherited by bubblewrap: opened without close-on-exec, closed once it has started.
+  files::Descriptor top(::open(device.c_str(), O_PATH | O_DIRECTORY));
+  files::Descriptor database(top.get() < 0 ? -1 : openFolderBeneath(top.get(), "private/var/lib/dpkg"));
+  // bubblewrap closes each descriptor once it has bound it.
+  files::Descriptor writable(database.get() < 0 ? -1 : ::dup(database.get()));
+  files::Descriptor own(top.get() < 0 ? -1 : openFolderBeneath(top.get(), ".orvane-sim"));
+  if (top.get() < 0 || database.get() < 0 || writable.get() < 0 || own.get() < 0)
+    return refused("its package database or its own folder is missing or a link (orvane-sim init repairs them)");
+  auto fd = [](const files::Descriptor& held) { return std::to_string(held.get()); };
+  std::vector<std::string> command = {
+      "bwrap", "--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc", "--tmpfs", "/tmp", "--tmpfs", "/run",
+      "--unshare-ipc", "--unshare-pid", "--unshare-net", "--unshare-uts", "--unshare-cgroup-try",
+      "--die-with-parent", "--new-session"};
+  for (const std::string& file : packageFiles) command.insert(command.end(), {"--ro-bind", file, file});
+  command.insert(command.end(), {"--bind-fd", fd(top), device, "--ro-bind-fd", fd(database),
+                                 device + "/private/var/lib/dpkg", "--ro-bind-fd", fd(own), device + "/.orvane-sim",
+                                 "--bind-fd", fd(writable), kSandboxDatabase, "--chdir", "/", "dpkg",
+                                 "--root=" + device, std::string("--admindir=") + kSandboxDatabase,
+                                 "--log=" + device + "/private/var/log/dpkg.log", "--force-script-chrootless"});
+  if (::geteuid() != 0) command.push_back("--force-not-root");
+  command.insert(command.end(), arguments.begin(), arguments.end());
+  auto ran = libc::run(command, libc::ErrorStream::Captured);
+  if (!ran && ran.error().code() == ENOENT)
+    return refused("bubblewrap (bwrap) is not installed (scripts/install-dependencies installs it)");
+  if (!ran) return refused(ran.error().message());
+  if (ran->status != 0 && ran->errors.starts_with("bwrap: "))
+    return refused(trim(ran->errors.substr(7)) +
+                   " (bubblewrap needs user namespaces, or to run as root, to make the sandbox)");
   return std::move(*ran);
 }
 
@@ -146,9 +218,52 @@ struct Alternative {
   std::string text;
 };
 
+/// One alternative as dpkg writes it, read without backtracking; nullopt if malformed.
+std::optional<Alternative> alternative(std::string_view text) {
+  auto isName = [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '+' || c == '.' || c == '-'; };
+  auto isQualifier = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; };
+  std::size_t at = 0;
+  auto skipBlanks = [&] {
+    while (at < text.size() && blank(text[at])) ++at;
+  };
+  skipBlanks();
+  Alternative found;
+  std::size_t start = at;
+  while (at < text.size() && isName(text[at])) ++at;
+  found.name = text.substr(start, at - start);
+  if (found.name.empty() || !std::isalnum(static_cast<unsigned char>(found.name[0]))) return std::nullopt;
+  if (at < text.size() && text[at] == ':') {
+    std::size_t qualifier = ++at;
+    while (at < text.size() && isQualifier(text[at])) ++at;
+    if (at == qualifier) return std::nullopt;
+  }
+  skipBlanks();
+  if (at < text.size() && text[at] == '(') {
+    ++at;
+    skipBlanks();
+    for (const char* op : {"<<", "<=", ">=", ">>", "=", "<", ">"})
+      if (text.substr(at).starts_with(op)) {
+        found.relation = op;
+        at += std::strlen(op);
+        break;
+      }
+    if (found.relation.empty()) return std::nullopt;
+    skipBlanks();
+    start = at;
+    while (at < text.size() && !blank(text[at]) && text[at] != ')') ++at;
+    found.version = text.substr(start, at - start);
+    skipBlanks();
+    if (found.version.empty() || at == text.size() || text[at] != ')') return std::nullopt;
+    ++at;
+    skipBlanks();
+  }
+  if (at != text.size()) return std::nullopt;
+  found.text = trim(std::string(text));
+  return found;
+}
+
 /// "a (>= 1), b | c" as its relations, each a list of alternatives; nullopt if malformed.
 std::optional<std::vector<std::vector<Alternative>>> relations(const std::string& field) {
-  static const std::regex one(R"(\s*([A-Za-z0-9][A-Za-z0-9+.-]*)(:[a-z0-9-]+)?\s*(\(\s*(<<|<=|=|>=|>>|<|>)\s*([^)\s]+)\s*\))?\s*)");
   std::vector<std::vector<Alternative>> all;
   std::istringstream items(field);
   for (std::string item; std::getline(items, item, ',');) {
@@ -156,9 +271,9 @@ std::optional<std::vector<std::vector<Alternative>>> relations(const std::string
     std::vector<Alternative> alternatives;
     std::istringstream choices(item);
     for (std::string choice; std::getline(choices, choice, '|');) {
-      std::smatch match;
-      if (!std::regex_match(choice, match, one)) return std::nullopt;
-      alternatives.push_back({match[1], match[4], match[5], trim(choice)});
+      auto one = alternative(choice);
+      if (!one) return std::nullopt;
+      alternatives.push_back(std::move(*one));
     }
     all.push_back(alternatives);
   }
@@ -194,7 +309,7 @@ bool satisfies(const Available& package, const Alternative& wanted) {
 }
 
 std::vector<Paragraph> database(const std::string& root) {
-  return paragraphs(tool({deviceTool(root), "--status"}).output);
+  return paragraphs(query(root, {"--status"}).output);
 }
 
 bool isOurs(const std::string& name) {
@@ -211,39 +326,38 @@ bool scriptsAreOurs(const std::string& file, const Control& control) {
   return true;
 }
 
-/// Whether a relative path, followed from a folder `depth` folders below the
-/// root, ever climbs above it.
-bool climbsOut(int depth, const std::string& path) {
-  std::istringstream steps(path);
-  for (std::string step; std::getline(steps, step, '/');) {
-    if (step == "..") --depth;
-    else if (!step.empty() && step != ".") ++depth;
-    if (depth < 0) return true;
-  }
-  return false;
+/// The longest control field read: dpkg's own fields are far shorter, and a
+/// longer one is refused before anything parses it.
+constexpr std::size_t kLongestField = 16384;
+constexpr std::size_t kLongestName = 256;
+
+/// Why a control field is refused, or nothing.
+std::optional<std::string> fieldTooLong(const char* field, const std::string& value, std::size_t longest) {
+  if (value.size() <= longest) return std::nullopt;
+  return std::string("its ") + field + " field is " + std::to_string(value.size()) + " bytes long (at most " +
+         std::to_string(longest) + ")";
 }
 
-/// An entry of a package listing ("lrwxrwxrwx root/root 0 DATE TIME ./a/b -> TARGET")
-/// that leads out of the device root, as the listing shows it: a path climbing
-/// above the root, or a link whose target lies outside it. On the host an
-/// absolute target is the host's own path, and dpkg writes through a link to a
-/// folder when a later package has files there.
-std::optional<std::string> entryLeavingTheDevice(const std::string& line) {
-  std::istringstream fields(line);
-  std::string skipped, entry;
-  for (int field = 0; field < 5; ++field) fields >> skipped;
-  std::getline(fields >> std::ws, entry);
-  // A hard link names another entry of the archive, from the root.
-  const char* separator = line.starts_with('l') ? " -> " : line.starts_with('h') ? " link to " : nullptr;
-  auto at = separator ? entry.find(separator) : std::string::npos;
-  std::string path = entry.substr(0, at);
-  if (path.starts_with(".")) path.erase(0, 1);
-  if (climbsOut(0, path)) return "the entry " + path;
-  if (at == std::string::npos) return std::nullopt;
-  std::string target = entry.substr(at + std::strlen(separator));
-  int depth = line.starts_with('h') ? 0 : static_cast<int>(std::count(path.begin(), path.end(), '/')) - 1;
-  if (target.starts_with('/') || climbsOut(depth, target)) return "the link " + path + separator + target;
+/// The name of a maintainer script in a line of dpkg-deb's --info ("  123 bytes,   4 lines   *  postrm  #!/bin/sh").
+std::optional<std::string> scriptOfInfoLine(std::string_view line) {
+  std::istringstream words{std::string(line.substr(0, 512))};
+  std::string size, bytes, count, linesWord, name;
+  if (!(words >> size >> bytes >> count >> linesWord >> name) || bytes != "bytes," || linesWord != "lines")
+    return std::nullopt;
+  if (size.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  if (name == "*" && !(words >> name)) return std::nullopt;
+  for (const char* script : {"preinst", "postinst", "prerm", "postrm", "config"})
+    if (name == script) return name;
   return std::nullopt;
+}
+
+/// Reads a package's archive and judges each entry against the device; the error names the file.
+orvane::Result<void> checkEntries(const std::string& file, DeviceFit& fit) {
+  auto entries = dataEntries(file);
+  if (!entries) return orvane::Error(file + " is damaged: " + entries.error().message());
+  for (const ArchiveEntry& entry : *entries)
+    if (auto refused = fit.refusal(entry)) return orvane::Error(file + " " + *refused);
+  return {};
 }
 
 }  // namespace
@@ -260,29 +374,25 @@ orvane::Result<Control> inspect(const std::string& file) {
   Control control = {paragraph["Package"], paragraph["Version"], paragraph["Architecture"], paragraph["Depends"],
              paragraph["Pre-Depends"], {}};
   if (control.name.empty() || control.version.empty()) return orvane::Error(file + " names no package or no version");
+  for (auto [field, value, longest] :
+       {std::tuple{"Package", &control.name, kLongestName}, {"Version", &control.version, kLongestName},
+        {"Architecture", &control.architecture, kLongestName}, {"Depends", &control.depends, kLongestField},
+        {"Pre-Depends", &control.preDepends, kLongestField}})
+    if (auto tooLong = fieldTooLong(field, *value, longest))
+      return orvane::Error(file + " cannot be installed: " + *tooLong);
   // Reading every member through to its end finds a cut-off or damaged archive
   // before dpkg has unpacked any of it.
-  auto listing = tool({"dpkg-deb", "--contents", file});
-  if (listing.status != 0) return orvane::Error(file + " is damaged: " + dpkgSays(listing.errors));
-  for (const std::string& line : lines(listing.output))
-    if (auto entry = entryLeavingTheDevice(line))
-      return orvane::Error(file + " holds " + *entry + ", which on this computer leads out of the device");
+  DeviceFit alone("");
+  if (auto checked = checkEntries(file, alone); !checked) return checked.error();
   auto members = tool({"dpkg-deb", "--info", file});
   if (members.status != 0) return orvane::Error(file + " is damaged: " + dpkgSays(members.errors));
-  static const std::regex member(R"(^\s+\d+ bytes,\s+\d+ lines\s+\*?\s+(\S+).*)");
-  for (const std::string& line : lines(members.output)) {
-    std::smatch match;
-    if (std::regex_match(line, match, member)) {
-      std::string name = match[1];
-      if (name == "preinst" || name == "postinst" || name == "prerm" || name == "postrm" || name == "config")
-        control.scripts.push_back(name);
-    }
-  }
+  for (const std::string& line : lines(members.output))
+    if (auto script = scriptOfInfoLine(line)) control.scripts.push_back(*script);
   return control;
 }
 
 std::optional<std::string> installedVersion(const std::string& root, const std::string& name) {
-  auto status = tool({deviceTool(root), "--status", name});
+  auto status = query(root, {"--status", "--", name});
   if (status.status != 0) return std::nullopt;
   auto read = paragraphs(status.output);
   if (read.empty() || read.front()["Status"] != "install ok installed") return std::nullopt;
@@ -313,10 +423,15 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
     }
   }
 
+  // Judged together: a link one of them unpacks counts for those after it.
+  DeviceFit fit(root);
+  for (const std::string& file : files)
+    if (auto checked = checkEntries(file, fit); !checked) return checked.error();
+
   std::vector<Available> available;
   for (Paragraph& paragraph : database(root))
     if (paragraph["Status"] == "install ok installed")
-      available.push_back({paragraph["Package"], paragraph["Version"], paragraph["Provides"]});
+      available.push_back({paragraph["Package"], paragraph["Version"], paragraph["Provides"].substr(0, kLongestField)});
   for (const Control& control : controls) {
     available.erase(std::remove_if(available.begin(), available.end(),
                                    [&](const Available& package) { return package.name == control.name; }),
@@ -345,12 +460,14 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
     }
   }
 
-  auto added = tool({deviceTool(root), "--add-architecture", "iphoneos-arm"});
+  auto added = confinedDpkg(root, {"--add-architecture", "iphoneos-arm"});
   if (added.status != 0)
     return orvane::Error("dpkg could not add the device's architecture: " + dpkgSays(added.errors));
-  std::vector<std::string> dpkg = {deviceTool(root), "--install"};
-  dpkg.insert(dpkg.end(), files.begin(), files.end());
-  auto installed = tool(dpkg);
+  std::vector<std::string> absolute;
+  for (const std::string& file : files) absolute.push_back(std::filesystem::absolute(file).lexically_normal());
+  std::vector<std::string> dpkg = {"--install", "--"};
+  dpkg.insert(dpkg.end(), absolute.begin(), absolute.end());
+  auto installed = confinedDpkg(root, dpkg, absolute);
   if (installed.status != 0) return orvane::Error("dpkg could not install: " + dpkgSays(installed.errors));
   return {};
 }
@@ -365,7 +482,7 @@ orvane::Result<std::string> remove(const std::string& root, const std::string& n
     if (state == "installed") known += (known.empty() ? "" : ", ") + paragraph["Package"];
   }
   if (!found) return orvane::Error(name + " is not installed (installed: " + (known.empty() ? "nothing" : known) + ")");
-  auto removed = tool({deviceTool(root), purge ? "--purge" : "--remove", name});
+  auto removed = confinedDpkg(root, {purge ? "--purge" : "--remove", "--", name});
   if (removed.status != 0)
     return orvane::Error("dpkg could not " + std::string(purge ? "purge " : "remove ") + name + ": " +
                          dpkgSays(removed.errors));
@@ -378,7 +495,7 @@ orvane::Result<std::string> remove(const std::string& root, const std::string& n
 std::vector<std::string> owners(const std::string& root, const std::string& devicePath) {
   // "name:arch, name:arch: path" on a line per path matched.
   std::vector<std::string> found;
-  for (const std::string& line : lines(tool({deviceTool(root), "--search", devicePath}).output)) {
+  for (const std::string& line : lines(query(root, {"--search", "--", devicePath}).output)) {
     if (!line.ends_with(": " + devicePath)) continue;
     std::istringstream names(line.substr(0, line.size() - devicePath.size() - 2));
     for (std::string name; std::getline(names >> std::ws, name, ',');) found.push_back(name.substr(0, name.find(':')));
@@ -387,14 +504,18 @@ std::vector<std::string> owners(const std::string& root, const std::string& devi
 }
 
 std::vector<std::string> contents(const std::string& root, const std::string& name) {
-  auto listed = tool({deviceTool(root), "--listfiles", name});
+  auto listed = query(root, {"--listfiles", "--", name});
   if (listed.status != 0) return {};
   return lines(listed.output);
 }
 
 orvane::Result<std::string> makeFirmware(const std::string& systemVersion, const std::string& workDirectory) {
-  static const std::regex versionText(R"([0-9][0-9A-Za-z.+~]*)");
-  if (!std::regex_match(systemVersion, versionText))
+  auto versionCharacter = [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || c == '.' || c == '+' || c == '~';
+  };
+  if (systemVersion.empty() || systemVersion.size() > kLongestName ||
+      !std::isdigit(static_cast<unsigned char>(systemVersion[0])) ||
+      !std::all_of(systemVersion.begin(), systemVersion.end(), versionCharacter))
     return orvane::Error("the device's iOS version \"" + systemVersion + "\" is no package version");
   std::string tree = workDirectory + "/firmware";
   std::error_code ignored;

@@ -109,7 +109,7 @@ orvane::Result<void> findRunning(Handle& handle) {
 void removePidFile(pid_t pid) {
   std::string path = device::hostPath(kPidFilePath);
   auto contents = files::readDeviceFile(kPidFilePath, 64);
-  if (contents && *contents == std::to_string(pid) + "\n") ::unlink(path.c_str());
+  if (contents && *contents == std::to_string(pid) + "\n") ::unlink(files::Place(path).path().c_str());
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -51,7 +52,10 @@ int init(const Invocation& invocation) {
   std::string work = root + "/.orvane-sim/packages";
   std::error_code ignored;
   for (const std::string& name : package::baseNames()) {
-    if (package::isInstalled(root, name)) continue;
+    // A firmware made before it held the device's skeleton and tools is made again.
+    auto owners = name == "firmware" ? package::owners(root, "/usr/bin/dpkg") : std::vector<std::string>{name};
+    bool current = std::find(owners.begin(), owners.end(), name) != owners.end();
+    if (package::isInstalled(root, name) && current) continue;
     if (name != "firmware") {
       files.push_back(package::basePackage(name));
       continue;

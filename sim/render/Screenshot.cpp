@@ -268,12 +268,13 @@ void Painter::imageView(UIImageView* shown, const Color& tint) {
   const drawing::Bitmap* bitmap = drawing::loadImage(image->file());
   if (!bitmap) return;
   CGRect frame = shown->frame();
-  const UIView::Shadow& shadow = shown->layerShadow();
-  if (shadow.opacity > 0 && !shown->clipsToBounds()) {
-    Color ink = colorOf(shadow.color.get(), black);
-    ink.alpha *= shadow.opacity;
-    drawing::shadow(cairo_, *bitmap, CGRectMake(shadow.offset.width, shadow.offset.height, frame.size.width,
-                                                frame.size.height), shadow.radius, ink, scale_);
+  CALayer* layer = shown->layer();
+  if (layer->shadowOpacity() > 0 && !shown->clipsToBounds()) {
+    CGColorRef color = layer->shadowColor();
+    Color ink{color->red, color->green, color->blue, color->alpha * layer->shadowOpacity()};
+    CGSize offset = layer->shadowOffset();
+    drawing::shadow(cairo_, *bitmap, CGRectMake(offset.width, offset.height, frame.size.width, frame.size.height),
+                    layer->shadowRadius(), ink, scale_);
   }
   if (image->renderingMode() == UIImageRenderingModeAlwaysTemplate)
     drawing::templateImage(cairo_, *bitmap, CGRectMake(0, 0, frame.size.width, frame.size.height), tint);

@@ -63,7 +63,7 @@ void writePidFile() {
 void removePidFile() {
   auto contents = files::readDeviceFile(springboard::kPidFilePath, 64);
   if (contents && *contents == std::to_string(::getpid()) + "\n")
-    ::unlink(device::hostPath(springboard::kPidFilePath).c_str());
+    ::unlink(files::Place(device::hostPath(springboard::kPidFilePath)).path().c_str());
 }
 
 std::string handle(VolumeControl* volumeControl, const std::string& request) {

@@ -96,6 +96,9 @@ std::vector<std::string> propertyLists() {
       "<?xml version='1.0' encoding='windows-1252'?><plist><array><string>\x80\x93&#13;</string><date>"
       "2001-01-01T00:00:00.5Z</date></array></plist>",
       "",
+      // The old text format, as a list and as a strings file.
+      "// hand-written\n{ isEnabled = 1; \"selectedIncreaseSound\" = \"Mac\\U0020Volume\\101\"; l = (a, <0fbd>, {}, ); }",
+      "isEnabled = NO;\nselectedDecreaseSound = Chime; /* done */",
   };
 }
 

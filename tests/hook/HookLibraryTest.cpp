@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/substrate/CydiaSubstrate.h"
@@ -163,8 +164,11 @@ TEST_F(HookLibrary, AFileThatIsNoDictionaryOrIsGoneLeavesTheSnapshot) {
   // Nothing is to change, so each post is given a moment to (not) take effect.
   writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><array><string>Drop</string></array></plist>");
   post(std::chrono::milliseconds(300));
-  writeRaw("selectedIncreaseSound = Drop;");
-  post(std::chrono::milliseconds(300));
+  // The old text format: a list, and a pair without its ";", which is nothing.
+  for (const char* text : {"( selectedIncreaseSound, Drop )", "selectedIncreaseSound = Drop"}) {
+    writeRaw(text);
+    post(std::chrono::milliseconds(300));
+  }
   fs::remove(device.host(preferencesPath));
   post(std::chrono::milliseconds(300));
   EXPECT_TRUE(enabled());
@@ -172,18 +176,36 @@ TEST_F(HookLibrary, AFileThatIsNoDictionaryOrIsGoneLeavesTheSnapshot) {
   EXPECT_EQ(playedFiles(device), std::vector<std::string>{theme("Click")});
 }
 
-TEST_F(HookLibrary, NamesAreUsedAsTextButNeverLeaveTheSoundDirectory) {
+TEST_F(HookLibrary, NamesAreUsedAsTextUnalteredAndPlayTheFileTheyName) {
   fs::copy_file(device.host(theme("Click")), device.host(soundDirectory) + "7.wav");
   fs::copy_file(device.host(theme("Click")), device.host("/Library/Escaped.wav"));
+  fs::create_directories(device.host(soundDirectory) + "more");
+  fs::copy_file(device.host(theme("Click")), device.host(soundDirectory) + "more/Deep.wav");
   startSpringBoard();
   writePreferences({{"selectedIncreaseSound", NSNumber::numberWithInteger(7).get()}, {"selectedDecreaseSound", NSSTR("../../Escaped")}});
   press("increaseVolume");
   press("decreaseVolume");
+  writePreferences({{"selectedIncreaseSound", NSSTR("more/Deep")}});
+  press("increaseVolume");
   writePreferences({{"selectedIncreaseSound", NSSTR("No Such Theme")}});
   press("increaseVolume");
-  writePreferences({{"selectedIncreaseSound", NSSTR("Bubble")}});
+  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{std::string(soundDirectory) + "7.wav",
+                                                           std::string(soundDirectory) + "../../Escaped.wav",
+                                                           std::string(soundDirectory) + "more/Deep.wav"}));
+}
+
+TEST_F(HookLibrary, APreferencesFileInTheOldTextFormatIsReadAsThePlatformReadsIt) {
+  writeRaw("// written by hand\n{ isEnabled = 1; selectedIncreaseSound = \"Drop\"; selectedDecreaseSound = Click; }\n");
+  startSpringBoard();
   press("increaseVolume");
-  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{std::string(soundDirectory) + "7.wav", theme("Bubble")}));
+  press("decreaseVolume");
+  // Its switch is a string, whose truth value counts; a strings file's pairs are a dictionary too.
+  writeRaw("isEnabled = NO;\nselectedIncreaseSound = Bubble;\n");
+  post();
+  press("increaseVolume");
+  EXPECT_FALSE(enabled());
+  EXPECT_EQ(name("kSelectedVolumeIncreaseSound")->utf8(), "Bubble");
+  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{theme("Drop"), theme("Click")}));
 }
 
 TEST_F(HookLibrary, ReloadingTheSameNameReusesItAndOldNamesStayValid) {
@@ -245,20 +267,59 @@ TEST_F(HookLibrary, HostileFilesLeaveTheSnapshotAndPressesGoOn) {
   EXPECT_EQ(playedFiles(device), std::vector<std::string>(hostile.size(), theme("Click")));
 }
 
-TEST_F(HookLibrary, NamesNoFileCanHaveAreNotKept) {
+TEST_F(HookLibrary, OnlyNamesThatCouldNameNoFileAreNotKept) {
   writePreferences({{"selectedIncreaseSound", NSSTR("Click")}}, false);
   startSpringBoard();
-  writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(100000, 'a')).get()}});
-  NSString* empty = name("kSelectedVolumeIncreaseSound");
-  EXPECT_EQ(empty->utf8(), "") << "a name longer than a file name plays nothing";
-  for (int i = 1; i < 5; ++i) {
-    writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(std::string(252 + i, 'a' + i)).get()}}, false);
-    post(std::chrono::milliseconds(300));
-    EXPECT_EQ(name("kSelectedVolumeIncreaseSound"), empty) << "every such name is the one empty name";
-  }
+  // A path component of at most 255 bytes is a file name, whatever the whole name's length.
+  std::string component(251, 'a');
+  fs::create_directories(device.host(soundDirectory) + component);
+  fs::copy_file(device.host(theme("Drop")), device.host(soundDirectory) + component + "/" + component + ".wav");
+  writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(component + "/" + component).get()}});
   press("increaseVolume");
-  EXPECT_TRUE(playedFiles(device).empty());
+  EXPECT_EQ(playedFiles(device), std::vector<std::string>{std::string(soundDirectory) + component + "/" + component + ".wav"});
+
+  for (const std::string& impossible :
+       {std::string(252, 'b'), component + "/" + std::string(256, 'c') + "/x", std::string(100000, 'd'),
+        std::string(600, '/') + std::string(500, 'e')}) {
+    bool first = name("kSelectedVolumeIncreaseSound") != nullptr;
+    writePreferences({{"selectedIncreaseSound", NSString::stringWithUTF8String(impossible).get()}}, first);
+    if (!first) post(std::chrono::milliseconds(300));  // nothing changes to wait for
+    EXPECT_EQ(name("kSelectedVolumeIncreaseSound"), nullptr) << impossible.size() << " bytes: no name";
+    press("increaseVolume");
+  }
+  EXPECT_EQ(playedFiles(device).size(), 1u);
   writePreferences({{"selectedIncreaseSound", NSSTR("Drop")}});
   press("increaseVolume");
-  EXPECT_EQ(playedFiles(device), std::vector<std::string>{theme("Drop")});
+  EXPECT_EQ(playedFiles(device).back(), theme("Drop"));
+}
+
+namespace {
+
+std::atomic<bool> lastSoundEnded{false};
+
+void noteEnd(SystemSoundID, void*) { lastSoundEnded = true; }
+
+}  // namespace
+
+TEST_F(HookLibrary, EachPressDisposesOfItsSoundOnceItHasEnded) {
+  writePreferences({{"selectedIncreaseSound", NSSTR("Click")}, {"selectedDecreaseSound", NSSTR("Drop")}}, false);
+  startSpringBoard();
+  press("increaseVolume");
+  press("decreaseVolume");
+  // One sound at a time: a sound of our own cuts the last press's off, so once
+  // it has ended, every press's sound has ended too, and must have been disposed of.
+  SystemSoundID last = 0;
+  ASSERT_EQ(AudioServicesCreateSystemSoundID(NSURL::fileURLWithPath(NSSTR(theme("Click").c_str())).get(), &last),
+            kAudioServicesNoError);
+  AudioServicesAddSystemSoundCompletion(last, nullptr, nullptr, noteEnd, nullptr);
+  AudioServicesPlaySystemSound(last);
+  for (auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+       !lastSoundEnded && std::chrono::steady_clock::now() < deadline;)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ASSERT_TRUE(lastSoundEnded);
+  for (SystemSoundID pressed : {last - 2, last - 1})
+    EXPECT_EQ(AudioServicesDisposeSystemSoundID(pressed), kAudioServicesSystemSoundUnspecifiedError)
+        << "the sound of a press is left behind";
+  AudioServicesDisposeSystemSoundID(last);
+  EXPECT_EQ(playedFiles(device), (std::vector<std::string>{theme("Click"), theme("Drop"), theme("Click")}));
 }

@@ -102,7 +102,7 @@ TEST_F(PreferenceAccess, ARowWithoutKeyOrAChangeWithoutValueStoresNothing) {
   EXPECT_EQ(read(nullptr), nullptr);
 }
 
-TEST_F(PreferenceAccess, AnUnreadableFileIsReplacedByOneHoldingTheNewEntryAndTheSwitchAsShown) {
+TEST_F(PreferenceAccess, AnUnreadableFileIsReplacedByOneHoldingOnlyTheNewEntry) {
   auto increase = row("selectedIncreaseSound");
   for (const char* contents :
        {"not a property list", "",
@@ -110,34 +110,33 @@ TEST_F(PreferenceAccess, AnUnreadableFileIsReplacedByOneHoldingTheNewEntryAndThe
         "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>isEnabled</key><true/>"}) {
     writeRaw(contents);
     set(NSSTR("Click"), increase.get());
-    EXPECT_EQ(stored(), "{\n    isEnabled = 0;\n    selectedIncreaseSound = Click;\n}") << contents;
+    EXPECT_EQ(stored(), "{\n    selectedIncreaseSound = Click;\n}") << contents;
   }
 }
 
-TEST_F(PreferenceAccess, TheMasterSwitchShowsWhatSpringBoardTakesFromTheFile) {
-  auto enabled = row("isEnabled");
-  enabled->setProperty_forKey(NSNumber::numberWithBool(false).get(), "default");
-  auto increase = row("selectedIncreaseSound");
+TEST_F(PreferenceAccess, TheMasterSwitchShowsItsDefaultOnUntilStoredAndAThemePickStoresTheThemeAlone) {
+  Retained<PSListController> root = page("OrvaneListController", bundle);
+  PSSpecifier* enabled = nullptr;
+  for (auto& item : *objc::send<NSArray*>(root.get(), "specifiers"))
+    if (auto* specifier = objc_cast<PSSpecifier>(item.get()); specifier && specifier->cellType() == PSSwitchCell)
+      enabled = specifier;
+  ASSERT_TRUE(enabled);
+  ASSERT_EQ(foundation::describe(enabled->propertyForKey("key")), "isEnabled");
   auto shown = [&] {
-    auto* value = objc_cast<NSNumber>(read(enabled.get()));
+    auto* value = objc_cast<NSNumber>(objc::send<id>(root.get(), "readPreferenceValue:", enabled));
     return value ? (value->boolValue() ? "on" : "off") : "nothing";
   };
-  EXPECT_STREQ(shown(), "off") << "no file: SpringBoard plays nothing";
+  EXPECT_STREQ(shown(), "on") << "no file: the row's default";
 
-  // A theme picked first makes the file: the switch is stored as it showed.
-  set(NSSTR("Click"), increase.get());
+  // A theme picked first makes the file with the theme alone; SpringBoard then
+  // plays, as a file without the switch says, and the switch still shows on.
+  set(NSSTR("Click"), row("selectedIncreaseSound").get());
+  EXPECT_EQ(stored(), "{\n    selectedIncreaseSound = Click;\n}");
+  EXPECT_STREQ(shown(), "on");
+
+  objc::send(root.get(), "setPreferenceValue:specifier:", NSNumber::numberWithBool(false).get(), enabled);
+  EXPECT_STREQ(shown(), "off");
   EXPECT_EQ(stored(), "{\n    isEnabled = 0;\n    selectedIncreaseSound = Click;\n}");
-  EXPECT_STREQ(shown(), "off");
-
-  // A file without the key, as other writers leave it: SpringBoard plays.
-  writeRaw("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>selectedIncreaseSound</key><string>Drop</string>"
-           "</dict></plist>");
-  EXPECT_STREQ(shown(), "on");
-  set(NSSTR("Tick"), increase.get());
-  EXPECT_EQ(stored(), "{\n    selectedIncreaseSound = Tick;\n}") << "a file that exists gains no switch";
-  EXPECT_STREQ(shown(), "on");
-  set(NSNumber::numberWithBool(false).get(), enabled.get());
-  EXPECT_STREQ(shown(), "off");
 }
 
 TEST_F(PreferenceAccess, AChangeMadeInSettingsKeepsAnUnreadableFileAndNotesAFailedWrite) {
@@ -186,12 +185,12 @@ TEST_F(PreferenceAccess, EveryRowShowsItsDefaultUntilAValueIsStored) {
         << specifier->description();
   }
 
-  // What the rows show: switch off, both themes the default.
+  // What the rows show: switch on, both themes the default.
   pages[0]->view();
   pages[0]->table()->reloadData();
   auto* control = objc_cast<UISwitch>(pages[0]->table()->cellForRowAtIndexPath(0, 0)->accessoryView());
   ASSERT_TRUE(control);
-  EXPECT_FALSE(control->isOn());
+  EXPECT_TRUE(control->isOn());
   pages[1]->view();
   pages[1]->table()->reloadData();
   for (long section : {0, 1})

@@ -1,12 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "sim/common/Package.h"
 #include "tests/support/SimDeviceTest.h"
+#include "tests/support/TarArchive.h"
 
 namespace {
 
@@ -313,4 +318,225 @@ TEST_F(PackageCommands, BadFilesAndWrongUseAreSaidPlainlyAndChangeNothing) {
            {"remove"}, {"purge"}, {"remove", "a", "b"}, {"install", "a.deb", "b.deb"}, {"install", "--force"}})
     EXPECT_EQ(sim(words).status, 2) << testing::PrintToString(words);
   EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
+}
+
+using testsupport::Member;
+using testsupport::tarOf;
+
+class HostilePackages : public PackageCommands {
+ protected:
+  void SetUp() override {
+    PackageCommands::SetUp();
+    init();
+    testsupport::writeFile(victim, "the user's own file\n");
+    before = outside();
+  }
+
+  /// A package file made by hand from its control text and data members.
+  std::string handMade(const std::string& name, const std::string& controlText, const std::vector<Member>& members) {
+    std::string stage = work + "/" + name + "-parts";
+    fs::remove_all(stage);
+    testsupport::writeFile(stage + "/control", controlText);
+    testsupport::writeFile(stage + "/debian-binary", "2.0\n");
+    testsupport::writeFile(stage + "/data.tar", tarOf(members));
+    std::string deb = work + "/" + name + ".deb";
+    fs::remove(deb);
+    EXPECT_EQ(package::run({"/bin/sh", "-c",
+                            "cd \"$0\" && tar -czf control.tar.gz ./control && ar rc \"$1\" debian-binary "
+                            "control.tar.gz data.tar",
+                            stage, deb})
+                  .value_or(-1),
+              0);
+    return deb;
+  }
+
+  /// Every path outside the device (and the test's own folder of packages), with a file's size.
+  std::map<std::string, std::uintmax_t> outside() {
+    std::map<std::string, std::uintmax_t> found;
+    std::error_code ignored;
+    for (auto at = fs::recursive_directory_iterator(device.root()); at != fs::recursive_directory_iterator(); ++at) {
+      if (at->path() == root || at->path() == work) {
+        at.disable_recursion_pending();
+        continue;
+      }
+      found[at->path()] = at->is_regular_file(ignored) && !at->is_symlink() ? at->file_size(ignored) : 0;
+    }
+    return found;
+  }
+
+  /// Whatever happened, nothing outside the device was made, changed, linked or removed.
+  void expectOutsideUntouched(const std::string& after) {
+    EXPECT_EQ(testsupport::readFile(victim), "the user's own file\n") << after;
+    EXPECT_EQ(fs::hard_link_count(victim), 1u) << after;
+    EXPECT_EQ(outside(), before) << after;
+  }
+
+  const std::string victim = device.root() + "/canary/victim.txt";
+  std::map<std::string, std::uintmax_t> before;
+};
+
+TEST_F(HostilePackages, AHardLinkWithAClimbingTargetIsRefusedWhateverTheListingShows) {
+  // dpkg-deb --contents shows this target as "canary/victim.txt".
+  std::string linked = handMade("linked", control("com.example.linked"),
+                                {{"./private/", '5'}, {"./private/var/", '5'}, {"./private/var/log/", '5'},
+                                 {"./private/var/log/syslog", '1', "../canary/victim.txt"}});
+  Result refused = sim({"install", linked});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "orvane-sim: " + linked +
+                             " holds the hard link /private/var/log/syslog to ../canary/victim.txt, which on this "
+                             "computer leads out of the device\n");
+  // A hard link into the device's package database is no better.
+  std::string planted = handMade("planted", control("com.example.planted"),
+                                 {{"./Library/", '5'}, {"./Library/status", '1', "./var/lib/dpkg/status"}});
+  Result database = sim({"install", planted});
+  EXPECT_EQ(database.status, 1);
+  EXPECT_NE(database.err.find("inside the device's package database"), std::string::npos) << database.err;
+  ASSERT_TRUE(springboard.start(ORVANE_SIM, root));
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
+  springboard.stop();
+  expectOutsideUntouched("SpringBoard logged");
+  EXPECT_EQ(status("com.example.linked") + status("com.example.planted"), "");
+}
+
+TEST_F(HostilePackages, LinksAlreadyOnTheDeviceAreFollowedWhenJudgingTheNextPackage) {
+  std::string up = build("up", control("com.example.up"), {{"/Library/up", "-> .."}});
+  Result first = sim({"install", up});
+  EXPECT_EQ(first.status, 0) << "a link to the device's root stays inside: " << first.err;
+  std::string esc = build("esc", control("com.example.esc"), {{"/Library/up/esc", "-> .."}});
+  Result second = sim({"install", esc});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_EQ(second.err, "orvane-sim: " + esc +
+                            " holds /Library/up/esc under the link /Library/up on the device, which on this "
+                            "computer leads out of the device\n");
+  // The same through a link the package itself unpacks before.
+  std::string inOne = handMade("in-one", control("com.example.in-one"),
+                               {{"./Library/", '5'}, {"./Library/down", '2', "."}, {"./Library/down/x", '0', "", "x"}});
+  Result through = sim({"install", inOne});
+  EXPECT_EQ(through.status, 1);
+  EXPECT_NE(through.err.find(" holds /Library/down/x under the link /Library/down of a package"), std::string::npos)
+      << through.err;
+  fs::create_directories(root + "/esc");
+  std::string file = build("file", control("com.example.file"), {{"/esc/planted", "planted"}});
+  EXPECT_EQ(sim({"install", file}).status, 0);
+  expectOutsideUntouched("three packages");
+  EXPECT_TRUE(fs::exists(root + "/esc/planted"));
+}
+
+TEST_F(HostilePackages, TheDevicesSkeletonAndToolsBelongToItsFirmware) {
+  const std::string marker = device.root() + "/canary/ran";
+  std::string tool =
+      build("tool", control("com.example.tool"), {{"/usr/bin/dpkg", "#!/bin/sh\ntouch " + marker + "\n"}});
+  Result replaced = sim({"install", tool});
+  EXPECT_EQ(replaced.status, 1);
+  EXPECT_NE(replaced.err.find("trying to overwrite '/usr/bin/dpkg', which is also in package firmware"),
+            std::string::npos)
+      << replaced.err;
+  for (auto [name, path] : {std::pair{"var", "/var"}, {"prefs", "/var/mobile/Library/Preferences"},
+                            {"private-prefs", "/private/var/mobile/Library/Preferences"}, {"tmp", "/tmp"}}) {
+    std::string deb = build(name, control(std::string("com.example.") + name), {{path, "a file"}});
+    Result refused = sim({"install", deb});
+    EXPECT_EQ(refused.status, 1) << path;
+    EXPECT_NE(refused.err.find(std::string(" holds ") + path + " as a file, where the device has its own"),
+              std::string::npos)
+        << refused.err;
+  }
+  std::string rootLink = handMade("root-link", control("com.example.root-link"), {{"./", '2', "/"}});
+  Result rootRefused = sim({"install", rootLink});
+  EXPECT_EQ(rootRefused.err, "orvane-sim: " + rootLink + " holds the device's root as a file or link\n");
+  EXPECT_TRUE(fs::is_symlink(root + "/var"));
+  EXPECT_TRUE(fs::is_directory(root + "/private/var/mobile/Library/Preferences"));
+  // Even a tool put there by hand never runs: orvane-sim and the support mail use the host's dpkg.
+  testsupport::writeFile(root + "/usr/bin/dpkg", "#!/bin/sh\ntouch " + marker + "\n");
+  fs::permissions(root + "/usr/bin/dpkg", fs::perms::owner_all);
+  std::string themes = build("themes", control("com.example.themes"), {{kSounds + "/Rain.wav", "rain"}});
+  EXPECT_EQ(sim({"install", themes}).status, 0);
+  EXPECT_EQ(sim({"remove", "com.example.themes"}).status, 0);
+  Result mail = sim({"settings", "tap", "Contact Support", "--mail", "send"});
+  EXPECT_EQ(mail.status, 0) << mail.err;
+  EXPECT_NE(testsupport::readFile(root + "/tmp/dpkgl.log").find("com.quillmark.orvane"), std::string::npos);
+  EXPECT_FALSE(fs::exists(marker));
+  EXPECT_EQ(sim({"defaults", "write", "isEnabled", "-bool", "true"}).status, 0);
+}
+
+TEST_F(HostilePackages, ScriptsTheUserAllowsRunConfinedToTheDevice) {
+  std::string scripted = build("scripted", control("com.example.scripted"),
+                               {{"postinst", "#!/bin/sh\nset -e\ntouch \"$DPKG_ROOT/inside\"\n"
+                                             "echo x > \"$DPKG_ROOT/../canary/victim.txt\"\n"}});
+  Result ran = sim({"install", "--run-scripts", scripted});
+  EXPECT_EQ(ran.status, 1) << "the script cannot finish: " << ran.err;
+  EXPECT_TRUE(fs::exists(root + "/inside"));
+  expectOutsideUntouched("a script");
+  EXPECT_EQ(sim({"purge", "com.example.scripted"}).status, 0);
+}
+
+TEST_F(HostilePackages, WithoutBubblewrapNothingIsUnpackedAndItSaysWhy) {
+  // dpkg's own tools are there, bubblewrap is not.
+  std::string tools = work + "/tools";
+  fs::create_directories(tools);
+  for (const char* tool : {"dpkg", "dpkg-deb", "dpkg-query", "tar"})
+    fs::create_symlink("/usr/bin/" + std::string(tool), tools + "/" + tool);
+  std::string themes = build("themes", control("com.example.themes"), {{kSounds + "/Rain.wav", "rain"}});
+  Result refused = sim({"install", themes}, {"/usr/bin/env", "PATH=" + tools});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err, "orvane-sim: dpkg could not add the device's architecture: cannot confine dpkg to the device: "
+                         "bubblewrap (bwrap) is not installed (scripts/install-dependencies installs it)\n");
+  EXPECT_FALSE(fs::exists(root + kSounds + "/Rain.wav"));
+  EXPECT_EQ(sim({"install", themes}).status, 0);
+}
+
+TEST_F(HostilePackages, AnOlderDevicesFirmwareIsMadeAgainToHoldTheSkeleton) {
+  // As devices were made before: the firmware holding its folders only, the tool a file of no package.
+  std::string old = work + "/old-firmware";
+  ASSERT_EQ(package::run({"dpkg-deb", "--raw-extract", package::basePackage("firmware"), old}).value_or(-1), 0);
+  for (const char* made : {"/var", "/tmp", "/User", "/usr/bin/dpkg"}) fs::remove(old + made);
+  std::string controlText = testsupport::readFile(old + "/DEBIAN/control");
+  controlText.replace(controlText.find("Version: 0"), 10, "Version: 8.1");
+  testsupport::writeFile(old + "/DEBIAN/control", controlText);
+  ASSERT_EQ(package::run({"dpkg-deb", "--root-owner-group", "--build", old, work + "/old-firmware.deb"}).value_or(-1),
+            0);
+  auto installed = package::install(root, {work + "/old-firmware.deb"});
+  ASSERT_TRUE(installed) << installed.error().message();
+  ASSERT_TRUE(package::owners(root, "/usr/bin/dpkg").empty());
+  init();
+  EXPECT_EQ(package::owners(root, "/usr/bin/dpkg"), std::vector<std::string>{"firmware"});
+  EXPECT_EQ(package::owners(root, "/var"), std::vector<std::string>{"firmware"});
+  EXPECT_EQ(status("firmware"), "install ok installed 8.1");
+}
+
+TEST_F(HostilePackages, WritesLocksAndRemovalsOfTheDeviceStayInsideAsReadsDo) {
+  const std::string host = device.root() + "/canary";
+  testsupport::writeFile(host + "/com.quillmark.orvane.plist", "the user's own file\n");
+  fs::remove_all(root + "/private/var/mobile/Library/Preferences");
+  fs::create_directory_symlink(host, root + "/private/var/mobile/Library/Preferences");
+  Result written = sim({"defaults", "write", "isEnabled", "-bool", "true"});
+  EXPECT_NE(written.status, 0);
+  Result set = sim({"settings", "set", "Volume Sounds", "on"});
+  Result purged = sim({"purge", "com.quillmark.orvane"});
+  EXPECT_EQ(testsupport::readFile(host + "/com.quillmark.orvane.plist"), "the user's own file\n");
+  std::vector<std::string> there;
+  for (auto& entry : fs::directory_iterator(host)) there.push_back(entry.path().filename());
+  std::sort(there.begin(), there.end());
+  EXPECT_EQ(there, (std::vector<std::string>{"com.quillmark.orvane.plist", "victim.txt"}))
+      << "no lock, temporary file or unreadable copy: " << written.err << set.err << purged.err;
+}
+
+TEST_F(HostilePackages, HugeControlFieldsAreRefusedWithAReason) {
+  for (auto [name, more, said] :
+       {std::tuple{"long-name", "Depends: " + std::string(300'000, 'a') + "\n",
+                   "its Depends field is 300000 bytes long (at most 16384)"},
+        {"long-version", "Pre-Depends: firmware (>= " + std::string(200'000, '7') + ")\n", "its Pre-Depends field is "},
+        {"many", "Depends: " + std::string(8'000, '|') + "\n", "has a dependency field dpkg cannot read"}}) {
+    std::string deb = handMade(name, control(std::string("com.example.") + name, more), {{"./Library/", '5'}});
+    Result refused = sim({"install", deb});
+    EXPECT_EQ(refused.status, 1) << name;
+    EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err.substr(0, 300);
+    EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << name;
+  }
+  std::string version = handMade("version", "Package: com.example.version\nVersion: " + std::string(200'000, '1') +
+                                                "\nArchitecture: iphoneos-arm\nMaintainer: a <a@b.c>\nDescription: d\n",
+                                 {{"./Library/", '5'}});
+  Result refused = sim({"install", version});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("its Version field is 200000 bytes long (at most 256)"), std::string::npos)
+      << refused.err.substr(0, 300);
 }

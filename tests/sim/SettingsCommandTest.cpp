@@ -62,7 +62,7 @@ TEST_F(SettingsCommand, ShowAsJSONGivesGroupsRowsAndValues) {
   EXPECT_EQ(enabled["label"], "Volume Sounds");
   EXPECT_EQ(enabled["kind"], "switch");
   EXPECT_EQ(enabled["key"], "isEnabled");
-  EXPECT_EQ(enabled["value"], false);
+  EXPECT_EQ(enabled["value"], true) << "the switch's default, before any file";
   EXPECT_EQ(first["groups"][1]["header"], "Sounds");
   auto& link = first["groups"][1]["rows"][0];
   EXPECT_EQ(link["label"], "Sound Themes");

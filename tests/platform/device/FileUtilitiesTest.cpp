@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/device/FileUtilities.h"
+#include "platform/device/LogSegment.h"
 #include "tests/support/TemporaryDevice.h"
 
 namespace {
@@ -145,4 +146,39 @@ TEST_F(Files, AnExclusiveLockSerialisesReadModifyWriteAcrossProcesses) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   }
   EXPECT_EQ(testsupport::readFile(counter), std::to_string(writers * rounds));
+}
+
+TEST_F(Files, WritesLocksRenamesAndRemovalsOfTheDeviceResolveInsideItAsReadsDo) {
+  // The device's log folder replaced by a link to a folder of this computer, named absolutely or by climbing.
+  std::string outside = device.root() + "-outside";
+  std::string name = fs::path(outside).filename();
+  for (std::string link : {outside, "../../../" + name}) {
+    fs::create_directories(outside);
+    testsupport::writeFile(outside + "/syslog", "host\n");
+    testsupport::writeFile(outside + "/syslog.1", "host\n");
+    fs::remove_all(device.host("/private/var/log"));
+    fs::create_directory_symlink(link, device.host("/private/var/log"));
+    EXPECT_FALSE(files::appendLogRecord("/var/log/syslog", "/var/log/syslog.1", 4, "a record past the limit\n"));
+    // Nothing to clear in the device: it may say so or not, as long as nothing outside goes.
+    [[maybe_unused]] auto cleared = files::clearLog("/var/log/syslog", "/var/log/syslog.1");
+    EXPECT_FALSE(files::writeAtomically(device.host("/var/log/syslog"), "device\n", files::Durability::Flushed));
+    EXPECT_FALSE(files::makeDirectories(device.host("/var/log/made")));
+    EXPECT_FALSE(files::ExclusiveLock(device.host("/var/log/.lock")).held());
+    EXPECT_EQ(entries(outside), (std::vector<std::string>{"syslog", "syslog.1"})) << link;
+    EXPECT_EQ(testsupport::readFile(outside + "/syslog") + testsupport::readFile(outside + "/syslog.1"),
+              "host\nhost\n");
+    fs::remove_all(outside);
+  }
+  // A lock file that is a link is not followed either.
+  testsupport::writeFile(outside + "/victim", "host\n");
+  fs::create_symlink(outside + "/victim", target + ".lock");
+  EXPECT_FALSE(files::ExclusiveLock(target + ".lock").held());
+  EXPECT_EQ(testsupport::readFile(outside + "/victim"), "host\n");
+  // Where the link leads inside the device, writes follow it there.
+  fs::remove(device.host("/private/var/log"));
+  fs::create_directories(device.host("/elsewhere"));
+  fs::create_directory_symlink("/elsewhere", device.host("/private/var/log"));
+  EXPECT_TRUE(files::writeAtomically(device.host("/var/log/syslog"), "device\n", files::Durability::Flushed));
+  EXPECT_EQ(testsupport::readFile(device.host("/elsewhere/syslog")), "device\n");
+  fs::remove_all(outside);
 }

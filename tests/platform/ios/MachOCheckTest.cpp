@@ -164,6 +164,17 @@ TEST_P(SettingsBundle, IsSignedSoThatIOS7AndLaterLoadIt) {
   for (const std::string& line : describeSignature(bundle)) std::cout << line << "\n";
 }
 
+TEST_P(SettingsBundle, PlaysNoSoundAndAdoptsTheMailDelegateProtocolThroughTheRuntime) {
+  MachOFile bundle = MachOFile::read(path_);
+  EXPECT_THAT(bundle.loadedLibraries,
+              testing::Not(testing::Contains("/System/Library/Frameworks/AudioToolbox.framework/AudioToolbox")));
+  std::set<std::string> fromRuntime;
+  for (const auto& import : bundle.imports)
+    if (import.library == "/usr/lib/libobjc.A.dylib") fromRuntime.insert(import.symbol);
+  EXPECT_TRUE(fromRuntime.contains("_objc_getProtocol"));
+  EXPECT_TRUE(fromRuntime.contains("_class_addProtocol"));
+}
+
 class DeviceBinaries : public VariantTest {};
 INSTANTIATE_TEST_SUITE_P(Variants, DeviceBinaries, testing::ValuesIn(variants), printVariant);
 

@@ -10,6 +10,7 @@
 #include <set>
 #include <filesystem>
 
+#include "platform/libc/Process.h"
 #include "platform/libc/Run.h"
 #include "platform/libc/Spawn.h"
 #include "tests/support/TemporaryDevice.h"
@@ -22,10 +23,11 @@ namespace {
 
 class Spawn : public ::testing::Test {
  protected:
-  /// A device program: a shell script with `body`.
+  /// A device program: a shell script with `body`, run by the host's shell.
   void program(const std::string& name, const std::string& body) {
     writeFile(device.host("/usr/bin/" + name), "#!/bin/sh\n" + body);
     ::chmod(device.host("/usr/bin/" + name).c_str(), 0755);
+    libc::setLocalCommand("/usr/bin/" + name, {"/bin/sh", device.host("/usr/bin/" + name)});
   }
 
   testsupport::TemporaryDevice device;
@@ -47,6 +49,28 @@ TEST_F(Spawn, TheOutputComesBackWithTheStatusAndStaysInItsFile) {
   EXPECT_EQ(missing.status, -1);
   EXPECT_EQ(missing.contents, std::optional<std::string>(""));
   EXPECT_EQ(readFile(device.host("/tmp/out.log")), "");
+}
+
+TEST_F(Spawn, AFileOfTheDeviceNeverRunsOnlyItsOwnToolsDo) {
+  // A package's file, even at the place of a device tool, is not run on this computer.
+  std::string marker = device.root() + "-ran";
+  for (std::string path : {"/usr/bin/shipped", "/usr/bin/../bin/shipped"}) {
+    writeFile(device.host("/usr/bin/shipped"), "#!/bin/sh\ntouch '" + marker + "'\n");
+    ::chmod(device.host("/usr/bin/shipped").c_str(), 0755);
+    auto run = libc::runWithOutputFile(path, {}, "/tmp/out.log");
+    EXPECT_EQ(run.status, -1) << path;
+    EXPECT_FALSE(fs::exists(marker)) << path;
+  }
+  // The package tool is the host's dpkg-query on the device's own database.
+  writeFile(device.host("/usr/bin/dpkg"), "#!/bin/sh\ntouch '" + marker + "'\n");
+  ::chmod(device.host("/usr/bin/dpkg").c_str(), 0755);
+  writeFile(device.host("/private/var/lib/dpkg/status"),
+            "Package: on-the-device\nStatus: install ok installed\nVersion: 2.5\nArchitecture: all\n"
+            "Maintainer: a <a@b.c>\nDescription: d\n");
+  auto listed = libc::runWithOutputFile("/usr/bin/dpkg", {"-W"}, "/tmp/dpkgl.log");
+  EXPECT_EQ(listed.status, 0);
+  EXPECT_EQ(listed.contents, std::optional<std::string>("on-the-device\t2.5\n"));
+  EXPECT_FALSE(fs::exists(marker));
 }
 
 TEST_F(Spawn, OutputOverTheLimitOrWithoutAFreshFileGivesNoContents) {

@@ -324,3 +324,28 @@ TEST(RuntimeDefinedClass, MakeRefusesAnObjectOfAnotherRuntimeClass) {
   EXPECT_EQ(Counter::destroyed.load(), 1) << "and the refused instance is freed";
   EXPECT_TRUE(objc::make<NSObject>(plain, "init"));
 }
+
+TEST(RuntimeProtocols, AProtocolIsFoundOnceRegisteredAndConformanceIsInherited) {
+  Protocol* pending = objc_allocateProtocol("Listening");
+  ASSERT_TRUE(pending);
+  EXPECT_EQ(objc_getProtocol("Listening"), nullptr);
+  EXPECT_EQ(objc_allocateProtocol("Listening"), nullptr) << "one protocol per name";
+  objc_registerProtocol(pending);
+  EXPECT_EQ(objc_getProtocol("Listening"), pending);
+  EXPECT_STREQ(protocol_getName(pending), "Listening");
+  EXPECT_EQ(objc_getProtocol("Nobody"), nullptr);
+
+  Class listener = makeClass("Listener", NSObject::class_());
+  Class keen = makeClass("KeenListener", listener);
+  EXPECT_TRUE(class_addProtocol(listener, pending));
+  EXPECT_FALSE(class_addProtocol(listener, pending)) << "declared already";
+  EXPECT_TRUE(class_conformsToProtocol(listener, pending));
+  EXPECT_FALSE(class_conformsToProtocol(keen, pending)) << "the class alone is asked, as on the platform";
+  EXPECT_FALSE(class_conformsToProtocol(NSObject::class_(), pending));
+
+  Retained<NSObject> object = objc_createObject(keen);
+  EXPECT_TRUE(object->conformsToProtocol(pending)) << "an instance answers for its superclasses too";
+  EXPECT_TRUE(objc::send<bool>(object.get(), "conformsToProtocol:", pending));
+  EXPECT_FALSE(objc_createObject(NSObject::class_())->conformsToProtocol(pending));
+  EXPECT_FALSE(object->conformsToProtocol(nullptr));
+}

@@ -31,7 +31,7 @@ class SpecifierList : public ::testing::Test {
 TEST_F(SpecifierList, AListThatCannotBeReadOrHasTheWrongShapeGivesNoArray) {
   EXPECT_FALSE(SpecifiersFromPlist(listPath, target.get(), nullptr)) << "missing";
   testing::internal::CaptureStderr();
-  for (const char* contents : {"items = ();", "<plist version=\"1.0\"><dict>"}) EXPECT_FALSE(load(contents)) << contents;
+  for (const char* contents : {"items = ()", "<plist version=\"1.0\"><dict>"}) EXPECT_FALSE(load(contents)) << contents;
   EXPECT_FALSE(load(plist("<array><dict><key>cell</key><string>PSGroupCell</string></dict></array>")));
   EXPECT_FALSE(load(plist("<dict><key>title</key><string>T</string></dict>"))) << "no items";
   EXPECT_FALSE(load(plist("<dict><key>items</key><dict/></dict>")));
@@ -41,6 +41,9 @@ TEST_F(SpecifierList, AListThatCannotBeReadOrHasTheWrongShapeGivesNoArray) {
   auto empty = load(plist("<dict><key>items</key><array/></dict>"));
   ASSERT_TRUE(empty);
   EXPECT_EQ(empty->count(), 0u);
+  auto oldText = load("items = ();");
+  ASSERT_TRUE(oldText) << "the old text format, as a strings file, is read as the platform reads it";
+  EXPECT_EQ(oldText->count(), 0u);
 }
 
 TEST_F(SpecifierList, ItemsAreTakenWithEveryPropertyAndTheTargetSet) {

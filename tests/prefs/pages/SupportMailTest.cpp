@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/device/Device.h"
+#include "platform/libc/Process.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "sim/common/Package.h"
 #include "tests/prefs/SettingsBundle.h"
@@ -38,11 +39,13 @@ class SupportMail : public ::testing::Test {
   }
 
   /// Makes the device's package tool a script: `body` runs with $root the device's host root.
+  /// The device's package tool, a script of the test's own, run by the host's shell.
   void replacePackageTool(const std::string& body) {
     std::string tool = device.host("/usr/bin/dpkg");
     writeFile(tool, "#!/bin/sh\nroot=$(cd \"$(dirname \"$0\")/../..\" && pwd -P)\n" + body);
-    ::chmod(tool.c_str(), 0755);
+    libc::setLocalCommand("/usr/bin/dpkg", {"/bin/sh", tool});
   }
+  void TearDown() override { libc::setLocalCommand("/usr/bin/dpkg", {}); }
 
   /// The mail written to the outbox, as Python's email parser (default policy) reads it.
   std::string parsedWithPython(MFMailComposeViewController* mail, const std::string& script) {
@@ -111,6 +114,20 @@ TEST_F(SupportMail, TheListingIsRewrittenEachTimeAndAPlantedLinkIsNotFollowed) {
   // Without a preferences file the attachment is left out, not sent empty.
   ASSERT_EQ(second->attachments().size(), 1u);
   EXPECT_EQ(second->attachments()[0].fileName, "dpkgl.txt");
+}
+
+TEST_F(SupportMail, TheRootPageAdoptsTheMailComposersDelegateProtocolAndItsBaseDoesNot) {
+  Protocol* delegate = objc_getProtocol("MFMailComposeViewControllerDelegate");
+  ASSERT_TRUE(delegate) << "the platform's MessageUI registers it";
+  EXPECT_TRUE(class_conformsToProtocol(objc_getClass("OrvaneListController"), delegate));
+  EXPECT_TRUE(objc::send<bool>(root.get(), "conformsToProtocol:", delegate));
+  EXPECT_FALSE(class_conformsToProtocol(objc_getClass("QMOrvaneListController"), delegate));
+  auto configuration = settingsbundle::page("QMOrvaneConfigurationListController", root->bundle());
+  EXPECT_FALSE(configuration->conformsToProtocol(delegate));
+  MFMailComposeViewController* mail = compose();
+  ASSERT_TRUE(mail);
+  EXPECT_TRUE(mail->mailComposeDelegate()->conformsToProtocol(delegate));
+  mail->cancel();
 }
 
 TEST_F(SupportMail, EveryOutcomeClosesTheComposerWithAnimation) {

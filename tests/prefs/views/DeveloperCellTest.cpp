@@ -41,7 +41,7 @@ TEST_F(DeveloperCell, ThreeLinesRightOfThePortraitWithOrWithoutIt) {
     auto* portrait = objc::send<UIImageView*>(cell.get(), "devImageView");
     EXPECT_EQ(portrait->frame(), CGRectMake(10, 15, 70, 70));
     EXPECT_EQ(static_cast<bool>(portrait->image()), image == std::string("merrow"));
-    EXPECT_EQ(portrait->layerShadow().opacity, 0.2f);
+    EXPECT_EQ(portrait->layer()->shadowOpacity(), 0.2f);
     CGRect name = label(cell.get(), "devNameLabel")->frame();
     CGRect realName = label(cell.get(), "realNameLabel")->frame();
     CGRect job = label(cell.get(), "jobLabel")->frame();

@@ -130,9 +130,12 @@ TEST_F(HeaderView, TheLogoIsCentredAtEveryWidthWithItsShadowAndWithoutItsFile) {
       cell->layoutIfNeeded();
       EXPECT_DOUBLE_EQ(logo->frame().origin.x + logo->frame().size.width / 2, width / 2);
       EXPECT_EQ(logo->frame().size.width, 80);
-      EXPECT_EQ(logo->layerShadow().opacity, 0.2f);
-      EXPECT_EQ(logo->layerShadow().offset.height, 1);
-      EXPECT_EQ(logo->layerShadow().radius, 1);
+      CALayer* layer = logo->layer();
+      EXPECT_EQ(layer->shadowOpacity(), 0.2f);
+      EXPECT_EQ(layer->shadowOffset(), (CGSize{0, 1}));
+      EXPECT_EQ(layer->shadowRadius(), 1);
+      EXPECT_EQ(layer->shadowColor()->alpha, 1);
+      EXPECT_EQ(layer->shadowColor()->red + layer->shadowColor()->green + layer->shadowColor()->blue, 0) << "black";
       EXPECT_FALSE(logo->clipsToBounds());
     }
   }

@@ -330,7 +330,7 @@ TEST_F(Screenshot, AFullPageReachesTheLogoCellWithItsShadow) {
   auto navigation = open();
   UIView* logo = nullptr;
   eachView(navigation.page()->view(), [&](UIView* view) {
-    if (view->superview() && objc_cast<UIImageView>(view) && view->layerShadow().opacity > 0) logo = view;
+    if (view->superview() && objc_cast<UIImageView>(view) && view->layer()->shadowOpacity() > 0) logo = view;
   });
   ASSERT_TRUE(logo);
   CGRect frame = onScreen(logo);
@@ -343,9 +343,7 @@ TEST_F(Screenshot, AFullPageReachesTheLogoCellWithItsShadow) {
   EXPECT_GE(full.height(), static_cast<int>((frame.origin.y + frame.size.height) * 2));
   EXPECT_GT(inkIn(full, frame, 2), 1000);
   // The shadow: without it, pixels around the logo come out lighter, none darker.
-  UIView::Shadow none = logo->layerShadow();
-  none.opacity = 0;
-  logo->setLayerShadow(none);
+  logo->layer()->setShadowOpacity(0);
   auto unshadowed = render::screenshot(navigation, {2, true});
   int darker = 0, lighter = 0;
   for (int y = static_cast<int>(frame.origin.y * 2) - 10; y < static_cast<int>((frame.origin.y + frame.size.height) * 2) + 10; ++y)

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <string>
 #include <string_view>
 
@@ -28,14 +27,6 @@ class NSDictionary : public NSObject {
   /// Of a file's attributes: its "NSFileSize", or 0; its "NSFileType", or nil.
   unsigned long long fileSize() const { return objc::sendMessage<unsigned long long>(this, ORVANE_SEL("fileSize")); }
   NSString* fileType() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("fileType")); }
-  /// The entries whose keys are strings, by their text: a copy, unlike the stand-in's.
-  std::map<std::string, Retained<objc_object>> entries() const {
-    std::map<std::string, Retained<objc_object>> copied;
-    for (auto& key : *allKeys()) {
-      if (auto* text = objc_cast<NSString>(key.get())) copied.emplace(text->utf8(), objc::retain(objectForKey(text)));
-    }
-    return copied;
-  }
   bool writeToFile_atomically(const NSString* path, bool atomically) const {
     return objc::sendMessage<BOOL>(this, ORVANE_SEL("writeToFile:atomically:"), path, static_cast<BOOL>(atomically));
   }

@@ -15,8 +15,6 @@ class NSFileManager : public NSObject {
   Retained<NSArray> contentsOfDirectoryAtPath_error(const NSString* path, void* error) {
     return objc::retain(objc::sendMessage<NSArray*>(this, ORVANE_SEL("contentsOfDirectoryAtPath:error:"), path, error));
   }
-  /// The names of the regular files in a directory, links followed; nil if it cannot be read.
-  Retained<NSArray> regularFileNamesInDirectoryAtPath(const NSString* path);
   /// The item's attributes ("NSFileType", "NSFileSize"; a link's own), or nil.
   Retained<NSDictionary> attributesOfItemAtPath_error(const NSString* path, void* error) {
     return objc::retain(

@@ -15,6 +15,9 @@ class NSObject : public objc_object {
   bool respondsToSelector(SEL selector) const {
     return objc::sendMessage<BOOL>(this, ORVANE_SEL("respondsToSelector:"), selector);
   }
+  bool conformsToProtocol(Protocol* protocol) const {
+    return objc::sendMessage<BOOL>(this, ORVANE_SEL("conformsToProtocol:"), protocol);
+  }
   NSString* description() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("description")); }
 };
 

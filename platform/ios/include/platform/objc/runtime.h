@@ -32,6 +32,8 @@ struct objc_object {
   objc_object& operator=(const objc_object&) = delete;
 };
 typedef objc_object* id;
+/// A protocol, an object of the runtime (objc4's declaration outside Objective-C).
+typedef struct objc_object Protocol;
 
 typedef uintptr_t objc_AssociationPolicy;
 enum : objc_AssociationPolicy {
@@ -46,6 +48,10 @@ extern "C" {
 Class objc_getClass(const char* name);
 Class objc_allocateClassPair(Class superclass, const char* name, size_t extraBytes);
 void objc_registerClassPair(Class cls);
+
+Protocol* objc_getProtocol(const char* name);
+BOOL class_addProtocol(Class cls, Protocol* protocol);
+BOOL class_conformsToProtocol(Class cls, Protocol* protocol);
 
 const char* class_getName(Class cls);
 Class class_getSuperclass(Class cls);

@@ -3,6 +3,8 @@
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
 
+typedef struct CGColor* CGColorRef;
+
 class UIColor : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("UIColor"); }
@@ -16,6 +18,7 @@ class UIColor : public NSObject {
   static UIColor* grayColor() { return objc::sendMessage<UIColor*>(class_(), ORVANE_SEL("grayColor")); }
   static UIColor* darkGrayColor() { return objc::sendMessage<UIColor*>(class_(), ORVANE_SEL("darkGrayColor")); }
 
+  CGColorRef CGColor() const { return objc::sendMessage<CGColorRef>(this, ORVANE_SEL("CGColor")); }
   bool isEqualToColor(const UIColor* other) const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("isEqual:"), other); }
   /// The device's ready-made colours name themselves; nothing to do here.
   void setName(const char*) {}

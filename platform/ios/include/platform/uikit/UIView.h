@@ -4,6 +4,7 @@
 
 #include "platform/coregraphics/CGGeometry.h"
 #include "platform/objc/NSObject.h"
+#include "platform/uikit/CALayer.h"
 #include "platform/uikit/NSLayoutConstraint.h"
 #include "platform/uikit/UIColor.h"
 
@@ -53,21 +54,7 @@ class UIView : public NSObject {
   }
   void layoutIfNeeded() { objc::sendMessage<void>(this, ORVANE_SEL("layoutIfNeeded")); }
 
-  /// The shadow of the view's layer.
-  struct Shadow {
-    Retained<UIColor> color;
-    CGSize offset{0, -3};
-    float opacity = 0;
-    CGFloat radius = 3;
-  };
-  void setLayerShadow(const Shadow& shadow) {
-    id layer = objc::sendMessage<id>(this, ORVANE_SEL("layer"));
-    objc::sendMessage<void>(layer, ORVANE_SEL("setShadowColor:"),
-                            objc::sendMessage<void*>(shadow.color.get(), ORVANE_SEL("CGColor")));
-    objc::sendMessage<void>(layer, ORVANE_SEL("setShadowOffset:"), shadow.offset);
-    objc::sendMessage<void>(layer, ORVANE_SEL("setShadowOpacity:"), shadow.opacity);
-    objc::sendMessage<void>(layer, ORVANE_SEL("setShadowRadius:"), shadow.radius);
-  }
+  CALayer* layer() const { return objc::sendMessage<CALayer*>(this, ORVANE_SEL("layer")); }
   bool clipsToBounds() const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("clipsToBounds")); }
   void setClipsToBounds(bool clips) { objc::sendMessage<void>(this, ORVANE_SEL("setClipsToBounds:"), BOOL(clips)); }
 };
