@@ -422,6 +422,7 @@ TEST_F(Serve, ScreenScrollsHoldsStillAndOffersOnlyWhatATapDoes) {
   // The page's Clear empties the device's log, as log --clear does, in every page open.
   EventStream events(server.port(), request("GET", withToken("/events")));
   ASSERT_TRUE(events.next("hello"));
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
   EXPECT_NE(sim({"log"}).out, "");
   ASSERT_EQ(post("/clear-log", "{}").status, 200);
   EXPECT_TRUE(events.next("log-cleared"));
