@@ -15,6 +15,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <utility>
 #include <vector>
 #include <thread>
 
@@ -174,6 +175,8 @@ RecordParts& recordParts() {
   return *parts;
 }
 
+thread_local std::string pressedButton;
+
 std::string recordOf(std::uint32_t sound, const Clip& clip) {
   constexpr std::size_t kClipsKept = 4;
   std::string time = files::logTimestamp();
@@ -191,8 +194,9 @@ std::string recordOf(std::uint32_t sound, const Clip& clip) {
     if (parts.clips.size() > kClipsKept) parts.clips.pop_back();
     kept = parts.clips.begin();
   }
-  return fmt::format("{{\"time\":\"{}\",{},\"file\":{},\"sound\":{},\"duration\":{}}}\n", time, parts.process,
-                     kept->file, sound, kept->duration);
+  std::string button = pressedButton.empty() ? "" : ",\"button\":" + jsonText(pressedButton);
+  return fmt::format("{{\"time\":\"{}\",{},\"file\":{},\"sound\":{},\"duration\":{}{}}}\n", time, parts.process,
+                     kept->file, sound, kept->duration, button);
 }
 
 void logStart(std::uint32_t sound, const Clip& clip) {
@@ -202,6 +206,10 @@ void logStart(std::uint32_t sound, const Clip& clip) {
 }
 
 }  // namespace
+
+ButtonPress::ButtonPress(std::string button) : before_(std::exchange(pressedButton, std::move(button))) {}
+
+ButtonPress::~ButtonPress() { pressedButton = std::move(before_); }
 
 void play(std::uint32_t sound, std::shared_ptr<const Clip> clip, EndHandler ended) {
   // Heard first, logged right after: the line is there before this returns.

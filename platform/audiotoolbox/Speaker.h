@@ -48,6 +48,20 @@ struct Clip {
 
 using EndHandler = void (*)(std::uint32_t sound);
 
+/// While it lives, the sounds this thread starts are logged as answering a
+/// press of that hardware button ("up" or "down"): a log reader can then tell
+/// the buttons apart even when both play one theme.
+class ButtonPress {
+ public:
+  explicit ButtonPress(std::string button);
+  ~ButtonPress();
+  ButtonPress(const ButtonPress&) = delete;
+  ButtonPress& operator=(const ButtonPress&) = delete;
+
+ private:
+  std::string before_;
+};
+
 /// Logs the clip as started, cuts off the one playing and plays this one.
 /// `ended(sound)` runs on the speaker thread once it stops, after the part
 /// played has been recorded.

@@ -552,8 +552,8 @@ Picture screenshot(const settings::Navigation& settings, const Options& options)
       CGRect footer = table->sections().back().footerFrame;
       bottom = std::max(bottom, table->frame().origin.y + footer.origin.y + footer.size.height);
     }
-    // Pictures stay within what a PNG reader is glad to take.
-    size.height = std::clamp(std::ceil(bottom) + 10, size.height, 4096.0 / scale);
+    // A page that fits is the screen itself. Pictures stay within what a PNG reader is glad to take.
+    if (bottom > size.height) size.height = std::min(std::ceil(bottom) + 10, 4096.0 / scale);
   }
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(size.width * scale),
                                                         static_cast<int>(size.height * scale));
@@ -573,7 +573,7 @@ Picture screenshot(const settings::Navigation& settings, const Options& options)
 
 orvane::Result<std::string> screenshotPng(const settings::Navigation& settings, const Options& options) { return screenshot(settings, options).png(); }
 
-std::vector<Target> targets(const settings::Navigation& settings) {
+std::vector<Target> targets(const settings::Navigation& settings, const Options& options) {
   std::lock_guard lock(drawingMutex());
   std::vector<Target> found;
   CGSize size = screenSize();
@@ -601,7 +601,7 @@ std::vector<Target> targets(const settings::Navigation& settings) {
   for (std::size_t section = 0; section < sections.size() && section < groups.size(); ++section)
     for (std::size_t row = 0; row < sections[section].cells.size() && row < groups[section].rows.size(); ++row) {
       CGRect frame = offsetRect(sections[section].cells[row]->frame(), visible.origin.x, visible.origin.y);
-      if (frame.origin.y >= visible.origin.y + visible.size.height) continue;
+      if (!options.fullPage && frame.origin.y >= visible.origin.y + visible.size.height) continue;
       NSString* name = groups[section].rows[row]->name();
       found.push_back({frame, "row", name ? name->utf8() : ""});
     }

@@ -69,8 +69,8 @@ struct Target {
   std::string label;
 };
 /// What a tap can hit now: a sheet's buttons while one is shown, else the
-/// bar's buttons and the visible rows of the page.
-std::vector<Target> targets(const settings::Navigation& settings);
+/// bar's buttons and the visible rows of the page (every row, with fullPage).
+std::vector<Target> targets(const settings::Navigation& settings, const Options& options = {});
 std::optional<Target> targetAt(const settings::Navigation& settings, CGFloat x, CGFloat y);
 
 }  // namespace render

@@ -45,12 +45,13 @@ Route routeOf(std::string_view path) {
   if (path == "/press") return Route::Press;
   if (path == "/ringer") return Route::Ringer;
   if (path == "/tap") return Route::Tap;
+  if (path == "/clear-log") return Route::ClearLog;
   if (soundKey(path)) return Route::Sound;
   return Route::NotFound;
 }
 
 bool allows(Route route, std::string_view method) {
-  bool changes = route == Route::Press || route == Route::Ringer || route == Route::Tap;
+  bool changes = route == Route::Press || route == Route::Ringer || route == Route::Tap || route == Route::ClearLog;
   return changes ? method == "POST" : (method == "GET" || method == "HEAD");
 }
 
@@ -182,6 +183,7 @@ orvane::Result<Action> parseAction(Route route, std::string_view body) {
       if (action.kind == "sheet" && (action.answer == "post" || action.answer == "cancel")) return action;
       return orvane::Error("\"target\" is row, back, share, mail (send, save, cancel) or sheet (post, cancel)");
     }
+    case Route::ClearLog: action.kind = "clear"; return action;
     default: return orvane::Error("this route takes no body");
   }
 }

@@ -59,7 +59,7 @@ struct Verdict {
 };
 
 /// The routes of the server.
-enum class Route { Page, Script, Style, Events, Screen, ScreenImage, Sound, Press, Ringer, Tap, NotFound };
+enum class Route { Page, Script, Style, Events, Screen, ScreenImage, Sound, Press, Ringer, Tap, ClearLog, NotFound };
 
 struct Policy {
   int port = 0;
@@ -88,7 +88,7 @@ orvane::Result<std::string> newToken();
 
 /// What a click asks for, parsed from a POST body.
 struct Action {
-  /// Press: "up"/"down"; Ringer: "silent"/"ring"; Tap: "row", "back", "share", "mail", "sheet".
+  /// Press: "up"/"down"; Ringer: "silent"/"ring"; Tap: "row", "back", "share", "mail", "sheet"; ClearLog: "clear".
   std::string kind;
   long section = -1, row = -1;
   /// The answer to a shown sheet: mail "send"/"save"/"cancel", share "post"/"cancel".

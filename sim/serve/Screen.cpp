@@ -32,19 +32,35 @@ Outcome failed(int status, std::string message) { return Outcome{status, std::mo
 
 Outcome outcomeOf(const orvane::Result<void>& done) { return done ? Outcome{} : failed(422, done.error().message()); }
 
-/// The places a tap answers, rows named by their section and index on the page as well as by label.
-nlohmann::json targetsOf(const std::vector<render::Target>& targets, PSListController* page) {
-  std::vector<std::tuple<std::string, long, long>> rows;
+/// Whether a tap on the row does anything: text and group rows only show.
+bool answersTap(PSSpecifier* row) {
+  switch (row->cellType()) {
+    case PSSwitchCell:
+    case PSListItemCell:
+    case PSLinkCell:
+    case PSLinkListCell:
+    case PSButtonCell: return true;
+    default: return false;
+  }
+}
+
+/// The places a tap answers, rows named by their section and index on the page
+/// as well as by label. A place drawn where a tap does nothing (a row that
+/// only shows, the back button that would leave the entry) is left out.
+nlohmann::json targetsOf(const std::vector<render::Target>& targets, PSListController* page, bool back) {
+  std::vector<std::tuple<std::string, long, long, bool>> rows;
   if (page) {
     const auto& groups = page->groups();
     for (std::size_t section = 0; section < groups.size(); ++section)
       for (std::size_t index = 0; index < groups[section].rows.size(); ++index) {
         PSSpecifier* row = groups[section].rows[index];
-        rows.emplace_back(row->name() ? row->name()->utf8() : "", static_cast<long>(section), static_cast<long>(index));
+        rows.emplace_back(row->name() ? row->name()->utf8() : "", static_cast<long>(section), static_cast<long>(index),
+                          answersTap(row));
       }
   }
   nlohmann::json places = nlohmann::json::array();
   for (const render::Target& target : targets) {
+    if (target.kind == "back" && !back) continue;
     nlohmann::json place = {{"kind", target.kind},
                             {"label", target.label},
                             {"frame", {target.frame.origin.x, target.frame.origin.y, target.frame.size.width,
@@ -53,9 +69,10 @@ nlohmann::json targetsOf(const std::vector<render::Target>& targets, PSListContr
       // Rows of one label are met in the page's order, each taken once.
       auto found = std::find_if(rows.begin(), rows.end(), [&](auto& row) { return std::get<0>(row) == target.label; });
       if (found == rows.end()) continue;
+      std::get<0>(*found).insert(0, 1, '\0');
+      if (!std::get<3>(*found)) continue;
       place["section"] = std::get<1>(*found);
       place["row"] = std::get<2>(*found);
-      std::get<0>(*found).insert(0, 1, '\0');
     }
     places.push_back(place);
   }
@@ -75,7 +92,20 @@ Screen::Screen(const std::string& entryName) {
 
 Screen::~Screen() = default;
 
-void Screen::refresh() {
+void Screen::refresh() { look(true); }
+
+void Screen::redraw() { look(false); }
+
+void Screen::look(bool afresh) {
+  if (!afresh && layout_ > 0) {
+    // The same rows and places: only the picture may have moved on.
+    auto drawn = draw();
+    if (!drawn || (picture_ && *drawn->png == *picture_)) return;
+    picture_ = drawn->png;
+    shown_["version"] = ++version_;
+    shown_["image"] = imageOf(*drawn);
+    return;
+  }
   PSListController* page = navigation_ ? navigation_->page() : nullptr;
   nlohmann::json shown = page ? settings::toJson(settings::snapshotPage(*page)) : nlohmann::json::object();
   UINavigationController* navigation = page ? page->navigationController() : nullptr;
@@ -95,27 +125,51 @@ void Screen::refresh() {
     shown["sheet"] = {{"service", "Twitter"}, {"text", foundation::describe(sheet->text())}};
   }
   if (!loaded_) shown["error"] = loaded_.error().message();
-  std::shared_ptr<const std::string> picture;
+  std::optional<Drawn> drawn;
   if (navigation_) {
-    shown["targets"] = targetsOf(render::targets(*navigation_), page);
-    if (auto drawn = render::screenshotPng(*navigation_, render::Options{kScale}))
-      picture = std::make_shared<const std::string>(std::move(*drawn));
+    shown["targets"] = targetsOf(render::targets(*navigation_, options()), page, shown["back"].get<bool>());
+    drawn = draw();
   }
   // What a click means changes with the rows and the places shown; the picture
   // alone changes as the page animates.
   bool newLayout = layout_ == 0 || shown != shownWithoutVersion_;
-  bool newPicture = picture && (!picture_ || *picture != *picture_);
+  bool newPicture = drawn && (!picture_ || *drawn->png != *picture_);
   if (!newLayout && !newPicture) return;
   if (newLayout) ++layout_;
   shownWithoutVersion_ = shown;
-  picture_ = picture;
   shown["version"] = ++version_;
   shown["layout"] = layout_;
-  if (picture_) {
-    CGSize size = render::screenSize();
-    shown["image"] = {{"url", "/screen.png?v=" + std::to_string(version_)}, {"width", size.width}, {"height", size.height}};
+  if (drawn) {
+    picture_ = drawn->png;
+    shown["image"] = imageOf(*drawn);
+  } else {
+    picture_ = nullptr;
   }
   shown_ = std::move(shown);
+}
+
+render::Options Screen::options() const {
+  // Under a sheet the page does not scroll: the screen is what there is to see.
+  bool sheet = navigation_ && (navigation_->presentedMail() || navigation_->presentedSheet());
+  return render::Options{.scale = kScale, .fullPage = !sheet};
+}
+
+std::optional<Screen::Drawn> Screen::draw() const {
+  if (!navigation_) return std::nullopt;
+  render::Picture picture = render::screenshot(*navigation_, options());
+  if (!picture) return std::nullopt;
+  auto png = picture.png();
+  if (!png) return std::nullopt;
+  return Drawn{std::make_shared<const std::string>(std::move(*png)), picture.width() / kScale, picture.height() / kScale};
+}
+
+nlohmann::json Screen::imageOf(const Drawn& drawn) const {
+  // The picture may be taller than the screen, which shows a part of it at a time.
+  CGSize screen = render::screenSize();
+  return {{"url", "/screen.png?v=" + std::to_string(version_)},
+          {"width", drawn.width},
+          {"height", drawn.height},
+          {"screen", {{"width", screen.width}, {"height", screen.height}}}};
 }
 
 Outcome Screen::act(const Action& action) {

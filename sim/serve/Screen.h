@@ -3,9 +3,11 @@
 #include <nlohmann/json.hpp>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/result/Result.h"
+#include "sim/render/Screenshot.h"
 #include "sim/serve/Requests.h"
 
 namespace settings {
@@ -38,10 +40,15 @@ class Screen {
   /// Counts the layouts shown: what a click at a place means. A click made on
   /// another layout is refused; one made while the page only animated is not.
   long long layout() const { return layout_; }
-  /// The screen as the device draws it (PNG), if it could be drawn.
+  /// The screen as the device draws it (PNG), if it could be drawn: the whole
+  /// page, as tall as its content, for the page to scroll; the screen alone under a sheet.
   std::shared_ptr<const std::string> picture() const { return picture_; }
   /// Looks at the app afresh: a new version if it shows something else.
   void refresh();
+  /// Draws the page again as it animates, without asking it for its rows: each
+  /// time it is asked, it builds its rows and headers anew, and the root page's
+  /// header picks another line at random, so asking every frame would never let it rest.
+  void redraw();
   /// What the screen shows now: the page, its rows and values, a sheet over it.
   const nlohmann::json& current() const { return shown_; }
 
@@ -49,6 +56,15 @@ class Screen {
   Outcome act(const Action& action);
 
  private:
+  struct Drawn {
+    std::shared_ptr<const std::string> png;
+    /// In points.
+    int width = 0, height = 0;
+  };
+  void look(bool afresh);
+  render::Options options() const;
+  std::optional<Drawn> draw() const;
+  nlohmann::json imageOf(const Drawn& drawn) const;
   Outcome tapRow(long section, long row);
   Outcome back();
 

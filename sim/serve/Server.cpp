@@ -16,11 +16,16 @@
 #include <deque>
 #include <functional>
 #include <future>
+#include <map>
 #include <mutex>
 #include <thread>
 
+#include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
+#include "platform/device/LogSegment.h"
 #include "platform/foundation/NSTimer.h"
+#include "platform/foundation/PropertyListFormat.h"
 #include "platform/libc/Spawn.h"
 #include "platform/objc/runtime.h"
 #include "sim/common/RunningSpringBoard.h"
@@ -36,6 +41,23 @@
 namespace serve {
 
 namespace {
+
+/// The themes stored for the two buttons, by key: a pick in Settings shows as a change here.
+std::map<std::string, std::string> storedThemes() {
+  constexpr std::size_t kLargest = 1u << 20;
+  std::map<std::string, std::string> themes;
+  auto bytes = files::readDeviceFile("/var/mobile/Library/Preferences/com.quillmark.orvane.plist", kLargest);
+  if (!bytes) return themes;
+  auto parsed = foundation::parsePropertyList(*bytes, {.maxBytes = kLargest, .maxExpandedBytes = kLargest});
+  if (!parsed.value || parsed.value->type != foundation::PropertyListValue::Type::Dictionary) return themes;
+  const foundation::PropertyListValue& stored = *parsed.value;
+  for (std::size_t i = 0; i < stored.keys.size(); ++i) {
+    bool theme = stored.keys[i] == "selectedIncreaseSound" || stored.keys[i] == "selectedDecreaseSound";
+    if (theme && stored.item(i).type == foundation::PropertyListValue::Type::String)
+      themes[stored.keys[i]] = stored.item(i).text;
+  }
+  return themes;
+}
 
 constexpr int kMaximumVolume = 16;
 constexpr int kMostStreams = 24;
@@ -275,7 +297,10 @@ int WebView::run() {
       screenPicture_ = screen.picture();
     }
     if (changed) {
-      hub_.publish("screen", jsonText({{"version", screen.version()}}));
+      // What a page needs to show a new picture of the same layout without asking for the screen.
+      nlohmann::json told = {{"version", screen.version()}, {"layout", screen.layout()}};
+      if (auto image = screen.current().find("image"); image != screen.current().end()) told["image"] = *image;
+      hub_.publish("screen", jsonText(told));
       // The page may go on moving for a while (a fade, a push): drawn again until it rests.
       settleUntil_ = foundation::clock::now() + kSettleSeconds;
     }
@@ -293,7 +318,7 @@ int WebView::run() {
       {"X-Frame-Options", "DENY"},
       {"Cross-Origin-Resource-Policy", "same-origin"},
       {"Content-Security-Policy",
-       "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
+       "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data: blob:; connect-src 'self'; "
        "media-src 'self' blob:; frame-ancestors 'none'; base-uri 'none'; form-action 'none'"},
   });
   server_.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response& response) {
@@ -400,17 +425,38 @@ int WebView::run() {
     publishState(steps ? std::optional(*steps) : std::nullopt, steps.has_value());
     answer(response, 200, "", {{"ringer", parsed->kind}});
   });
+  server_.Post("/clear-log", [this, action](const httplib::Request& request, httplib::Response& response) {
+    if (auto parsed = action(Route::ClearLog, request); !parsed) return answer(response, 400, parsed.error().message());
+    // As `orvane-sim log --clear` does: the log and the recording, previous segments too.
+    for (auto [path, previous] : {std::pair{speaker::kLogPath, speaker::kPreviousLogPath},
+                                  std::pair{speaker::kRecordingPath, speaker::kPreviousRecordingPath}})
+      if (auto cleared = files::clearLog(path, previous); !cleared)
+        return answer(response, 500, cleared.error().message());
+    feed_.forget();
+    hub_.publish("log-cleared", "{}");
+    answer(response, 200, "The speaker's log and recording are empty.");
+  });
   server_.Post("/tap", [this, action, &screen, &keepScreen](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Tap, request);
     if (!parsed) return answer(response, 400, parsed.error().message());
     Action tap = *parsed;
+    auto themesBefore = storedThemes();
     auto outcome = main_.call<std::pair<Outcome, long long>>([&screen, &keepScreen, tap] {
       Outcome done = screen.act(tap);
       keepScreen();
       return std::pair(done, screen.version());
     });
     if (!outcome) return answer(response, 503, "the Settings app did not answer in time");
-    answer(response, outcome->first.status, outcome->first.message, {{"screen", outcome->second}});
+    nlohmann::json extra = {{"screen", outcome->second}};
+    // Settings plays nothing on a pick; the page lets its user hear the theme
+    // from its own side, apart from what the device's speaker played.
+    for (const auto& [key, name] : storedThemes()) {
+      auto before = themesBefore.find(key);
+      if (before != themesBefore.end() && before->second == name) continue;
+      if (auto url = feed_.keep("/Library/Application Support/Orvane/" + name + ".wav"))
+        extra["preview"] = {{"theme", name}, {"url", *url}};
+    }
+    answer(response, outcome->first.status, outcome->first.message, extra);
   });
 
   int port = server_.listenOnLoopback(options_.port);
@@ -445,8 +491,11 @@ int WebView::run() {
     main_.runFor(untilTimer <= 0 ? 0 : static_cast<int>(untilTimer * 1000) + 1);
     AutoreleasePool pool;
     bool fired = loop->fireDueTimers() > 0;
-    if (fired || settling || outsideChange_.exchange(false)) {
+    if (fired || outsideChange_.exchange(false)) {
       screen.refresh();
+      keepScreen();
+    } else if (settling) {
+      screen.redraw();
       keepScreen();
     }
   }

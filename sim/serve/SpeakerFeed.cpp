@@ -42,6 +42,21 @@ void SpeakerFeed::stop() {
   thread_.join();
 }
 
+std::optional<std::string> SpeakerFeed::keep(std::string_view devicePath) {
+  auto contents = files::readDeviceFile(devicePath, kLargestSound);
+  if (!contents) return std::nullopt;
+  std::string key = contentKey(*contents);
+  std::lock_guard lock(mutex_);
+  if (sounds_.emplace(key, std::make_shared<const std::string>(std::move(*contents))).second) {
+    soundOrder_.push_back(key);
+    if (soundOrder_.size() > kKeptSounds) {
+      sounds_.erase(soundOrder_.front());
+      soundOrder_.pop_front();
+    }
+  }
+  return "/sounds/" + key + ".wav";
+}
+
 void SpeakerFeed::take(std::string_view line) {
   auto record = nlohmann::json::parse(line, nullptr, false);
   if (record.is_discarded() || !record.is_object()) return;
@@ -49,19 +64,7 @@ void SpeakerFeed::take(std::string_view line) {
   nlohmann::json shown = record;
   auto file = record.find("file");
   if (!history && file != record.end() && file->is_string()) {
-    auto contents = files::readDeviceFile(file->get<std::string>(), kLargestSound);
-    if (contents) {
-      std::string key = contentKey(*contents);
-      shown["url"] = "/sounds/" + key + ".wav";
-      std::lock_guard lock(mutex_);
-      if (sounds_.emplace(key, std::make_shared<const std::string>(std::move(*contents))).second) {
-        soundOrder_.push_back(key);
-        if (soundOrder_.size() > kKeptSounds) {
-          sounds_.erase(soundOrder_.front());
-          soundOrder_.pop_front();
-        }
-      }
-    }
+    if (auto url = keep(file->get<std::string>())) shown["url"] = *url;
   }
   {
     std::lock_guard lock(mutex_);
@@ -82,6 +85,11 @@ nlohmann::json SpeakerFeed::recent() const {
   nlohmann::json records = nlohmann::json::array();
   for (auto& record : recent_) records.push_back(record);
   return records;
+}
+
+void SpeakerFeed::forget() {
+  std::lock_guard lock(mutex_);
+  recent_.clear();
 }
 
 }  // namespace serve

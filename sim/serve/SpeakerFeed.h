@@ -39,8 +39,14 @@ class SpeakerFeed {
 
   /// The bytes of a sound published, by its key.
   std::shared_ptr<const std::string> sound(const std::string& key) const;
+  /// Keeps the bytes of a device's sound file for fetching, as a sound the
+  /// speaker played is kept: the URL they are fetched at, or nothing when the
+  /// file cannot be read.
+  std::optional<std::string> keep(std::string_view devicePath);
   /// The latest records, oldest first, as the page shows them.
   nlohmann::json recent() const;
+  /// Shows no record from before now to pages opened later: the log was emptied.
+  void forget();
 
  private:
   void take(std::string_view line);

@@ -72,6 +72,7 @@ std::string handle(VolumeControl* volumeControl, const std::string& request) {
   if (request == "volume") return "volume " + std::to_string(volumeControl->volumeSteps());
   if (request != "up" && request != "down") return "unknown button \"" + request + "\"";
   try {
+    speaker::ButtonPress pressed(request);
     objc_msgSend(volumeControl, request == "up" ? up : down);
   } catch (const std::exception& error) {
     NSLog("SpringBoard: %s", error.what());

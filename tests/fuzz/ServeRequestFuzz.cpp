@@ -73,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (route == serve::Route::NotFound || !serve::allows(route, facts.method)) std::abort();
     if (!facts.token || *facts.token != kToken || !facts.host) std::abort();
     if (facts.path.find("..") != std::string::npos && route != serve::Route::Sound) std::abort();
-    if (route == serve::Route::Press || route == serve::Route::Ringer || route == serve::Route::Tap) {
+    if (route == serve::Route::Press || route == serve::Route::Ringer || route == serve::Route::Tap ||
+        route == serve::Route::ClearLog) {
       auto parsed = serve::parseAction(route, body);
       if (parsed && parsed->kind.empty()) std::abort();
       if (!parsed && parsed.error().message().empty()) std::abort();
@@ -109,6 +110,7 @@ std::vector<std::string> fuzzSeeds() {
       request("POST", "/tap", kToken, "40", R"({"target":"mail","answer":"send","screen":7})"),
       request("POST", "/tap", kToken, "99999999", "{"),
       request("DELETE", "/", kToken, "-", ""),
+      request("POST", "/clear-log", kToken, "2", "{}"),
       request("POST", "/tap", kToken, "31", "{\"target\":\n\"back\",\r\n\"screen\":1}\r"),
       "GET / HTTP/1.1\r\nHost: 127.0.0.1:8123\r\nX: y\n\r\n{}",
       "\r\n\r\n" + std::string(200, '\n'),

@@ -356,10 +356,30 @@ TEST(SystemSoundPlay, LogsTheStartBeforeReturning) {
   EXPECT_NEAR(line["duration"].get<double>(), 0.05, 1e-9);
   EXPECT_TRUE(isRecentUtcTimeWithMilliseconds(line["time"])) << line["time"];
 
+  EXPECT_FALSE(line.contains("button")) << "a sound no press started names no button";
+
+  // Sounds started while a press is handled say which button it was, on that thread only.
+  {
+    speaker::ButtonPress pressed("down");
+    std::thread([&] { AudioServicesPlaySystemSound(sound); }).join();
+    {
+      speaker::ButtonPress inner("up");
+      AudioServicesPlaySystemSound(sound);
+    }
+    AudioServicesPlaySystemSound(sound);
+  }
+  AudioServicesPlaySystemSound(sound);
+  lines = logLines(device);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_FALSE(lines[1].contains("button"));
+  EXPECT_EQ(lines[2]["button"], "up");
+  EXPECT_EQ(lines[3]["button"], "down");
+  EXPECT_FALSE(lines[4].contains("button"));
+
   AudioServicesPlaySystemSound(sound + 1000);
   ASSERT_EQ(AudioServicesDisposeSystemSoundID(sound), kAudioServicesNoError);
   AudioServicesPlaySystemSound(sound);
-  EXPECT_EQ(logLines(device).size(), 1u);
+  EXPECT_EQ(logLines(device).size(), 5u);
 }
 
 TEST(SystemSoundPlay, NewSoundCutsOffTheOneStillPlaying) {

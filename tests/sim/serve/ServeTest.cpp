@@ -7,8 +7,10 @@
 
 #include <chrono>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -125,7 +127,7 @@ class EventStream {
   /// The data of the next event of this type, within 5 s; none otherwise.
   std::optional<nlohmann::json> next(const std::string& type) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    static const std::regex event(R"(event: (\w+)\r?\ndata: ([^\r\n]*)\r?\n)");
+    static const std::regex event(R"(event: ([\w-]+)\r?\ndata: ([^\r\n]*)\r?\n)");
     for (;;) {
       std::smatch found;
       while (std::regex_search(seen_, found, event)) {
@@ -250,6 +252,7 @@ TEST_F(Serve, PushesSoundsAndFollowsTheDeviceWhoeverChangesIt) {
   ASSERT_EQ(pressed.status, 200) << pressed.body;
   auto sound = events.next("sound");
   ASSERT_TRUE(sound) << "no sound pushed";
+  EXPECT_EQ((*sound)["button"], "up") << "both buttons play one theme here: only the record tells them apart";
   std::string file = (*sound)["file"];
   EXPECT_EQ(file.rfind("/Library/Application Support/Orvane/", 0), 0u) << file;
   HttpAnswer bytes = get((*sound)["url"].get<std::string>());
@@ -259,7 +262,9 @@ TEST_F(Serve, PushesSoundsAndFollowsTheDeviceWhoeverChangesIt) {
 
   // A press from the command line shows too, with its volume.
   ASSERT_EQ(sim({"press", "down"}).status, 0);
-  ASSERT_TRUE(events.next("sound"));
+  auto down = events.next("sound");
+  ASSERT_TRUE(down);
+  EXPECT_EQ((*down)["button"], "down");
   auto state = events.next("state");
   ASSERT_TRUE(state);
 
@@ -335,6 +340,94 @@ TEST_F(Serve, PushesSoundsAndFollowsTheDeviceWhoeverChangesIt) {
   // Stopping the server stops the SpringBoard it started.
   EXPECT_EQ(server.stop(), 0);
   EXPECT_NE(sim({"status"}).status, 0);
+}
+
+/// The screen once it has come to rest: the same version for half a second.
+nlohmann::json restingScreen(const std::function<HttpAnswer()>& fetch) {
+  auto screen = nlohmann::json::parse(fetch().body);
+  for (int i = 0; i < 40; ++i) {
+    std::this_thread::sleep_for(milliseconds(500));
+    auto now = nlohmann::json::parse(fetch().body);
+    if (now["version"] == screen["version"]) return now;
+    screen = now;
+  }
+  ADD_FAILURE() << "the screen never came to rest";
+  return screen;
+}
+
+TEST_F(Serve, ScreenScrollsHoldsStillAndOffersOnlyWhatATapDoes) {
+  auto fetch = [this] { return get("/screen"); };
+  auto screen = restingScreen(fetch);
+  // Idle, nothing is drawn again: the root page's header picks a new line each
+  // time its rows are asked for, which once made a new screen ten times a second.
+  std::this_thread::sleep_for(milliseconds(1500));
+  EXPECT_EQ(nlohmann::json::parse(get("/screen").body)["version"], screen["version"]) << "the idle screen changed";
+
+  // The root page is taller than the screen: the picture is all of it, with its lower rows as targets.
+  ASSERT_TRUE(screen.contains("image"));
+  double shownHeight = screen["image"]["screen"]["height"];
+  EXPECT_GT(screen["image"]["height"].get<double>(), shownHeight);
+  std::set<std::string> answering = {"switch", "choice", "link", "list", "button"};
+  bool supportBelow = false;
+  for (auto& target : screen["targets"]) {
+    EXPECT_NE(target["kind"], "back") << "the root page's back button leads out of the entry: a tap there does nothing";
+    if (target["kind"] != "row") continue;
+    auto& row = screen["groups"][target["section"].get<std::size_t>()]["rows"][target["row"].get<std::size_t>()];
+    EXPECT_TRUE(answering.contains(row["kind"])) << row.dump();
+    if (target["label"] == "Contact Support")
+      supportBelow = target["frame"][1].get<double>() + target["frame"][3].get<double>() > shownHeight;
+  }
+  EXPECT_TRUE(supportBelow) << screen["targets"].dump();
+
+  HttpAnswer lastTap;
+  auto tapRow = [&](const std::string& label) {
+    for (auto& target : screen["targets"])
+      if (target["label"] == label) {
+        HttpAnswer done = lastTap = post("/tap", R"({"target":"row","section":)" + target["section"].dump() + R"(,"row":)" +
+                                           target["row"].dump() + R"(,"screen":)" + screen["layout"].dump() + "}");
+        EXPECT_EQ(done.status, 200) << done.body;
+        screen = restingScreen(fetch);
+        return;
+      }
+    ADD_FAILURE() << "no target " << label << " in " << screen["targets"].dump();
+  };
+  // A page that fits does not scroll.
+  tapRow("Sound Themes");
+  EXPECT_EQ(screen["image"]["height"].get<double>(), shownHeight) << screen["image"].dump();
+  EXPECT_TRUE(std::any_of(screen["targets"].begin(), screen["targets"].end(), [](auto& t) { return t["kind"] == "back"; }));
+
+  // 23 themes run past the screen; the last of them is a target, and a tap there picks it.
+  std::string sounds = root + "/Library/Application Support/Orvane/";
+  for (int i = 1; i <= 16; ++i)
+    testsupport::writeFile(sounds + "Zz Extra " + (i < 10 ? "0" : "") + std::to_string(i) + ".wav",
+                           testsupport::readFile(sounds + "Tick.wav"));
+  tapRow("Volume Up Sound");
+  EXPECT_FALSE(nlohmann::json::parse(lastTap.body).contains("preview")) << "no pick, nothing to hear";
+  ASSERT_FALSE(screen["targets"].empty());
+  auto& last = screen["targets"].back();
+  EXPECT_EQ(last["label"], "Zz Extra 16");
+  EXPECT_GT(last["frame"][1].get<double>(), shownHeight);
+  std::string logBefore = sim({"log"}).out;
+  tapRow("Zz Extra 16");
+  EXPECT_EQ(sim({"defaults", "read", "selectedIncreaseSound"}).out, "Zz Extra 16\n");
+  // The pick is offered to the page to hear; the device's speaker played nothing.
+  auto picked = nlohmann::json::parse(lastTap.body);
+  ASSERT_TRUE(picked.contains("preview")) << lastTap.body;
+  EXPECT_EQ(picked["preview"]["theme"], "Zz Extra 16");
+  HttpAnswer heard = get(picked["preview"]["url"].get<std::string>());
+  EXPECT_EQ(heard.status, 200);
+  EXPECT_EQ(heard.body, testsupport::readFile(sounds + "Tick.wav"));
+  EXPECT_EQ(sim({"log"}).out, logBefore);
+
+  // The page's Clear empties the device's log, as log --clear does, in every page open.
+  EventStream events(server.port(), request("GET", withToken("/events")));
+  ASSERT_TRUE(events.next("hello"));
+  ASSERT_EQ(sim({"press", "up"}).status, 0);
+  EXPECT_NE(sim({"log"}).out, "");
+  ASSERT_EQ(post("/clear-log", "{}").status, 200);
+  EXPECT_TRUE(events.next("log-cleared"));
+  EXPECT_EQ(sim({"log"}).out, "");
+  EXPECT_EQ(post("/clear-log", "[]").status, 400);
 }
 
 TEST_F(Serve, StaysOpenToItsPageUnderFloodsAndSlowClients) {
