@@ -128,9 +128,16 @@ function element(tag, className, text) {
   return made;
 }
 
+// Where each page was scrolled when another opened over it, to come back there as Back does on the device.
+const scrolledTo = new Map();
+let goingBack = false;
+
 function tap(target) {
+  // Back, and the answer to a sheet, lead to the page under it.
+  if (['back', 'mail', 'sheet'].includes(target.target)) goingBack = true;
   const body = Object.assign({ screen: orvane.screen ? orvane.screen.layout : 0 }, target);
   return send('/tap', body).then((answer) => {
+    if (answer.status !== 200) goingBack = false;
     // Refused for another layout: the screen that is shown now is fetched at once.
     if (answer.status === 409 && typeof answer.screen === 'number') want({ version: answer.screen, layout: -1 });
     return answer;
@@ -289,7 +296,8 @@ function drawScreen(screen, source) {
   const active = document.activeElement;
   const focusWasOnScreen = $('screen-frame').contains(active);
   const focused = active && active.dataset ? active.dataset.key : undefined;
-  const samePage = orvane.screen && pageKey(orvane.screen) === pageKey(screen);
+  const previous = orvane.screen;
+  const samePage = previous && pageKey(previous) === pageKey(screen);
   const scrolled = container.scrollTop;
   container.textContent = '';
   bars.textContent = '';
@@ -307,7 +315,9 @@ function drawScreen(screen, source) {
   } else {
     drawList(screen, container);
   }
-  container.scrollTop = samePage ? scrolled : 0;
+  if (previous && !samePage) scrolledTo.set(pageKey(previous), scrolled);
+  container.scrollTop = samePage ? scrolled : goingBack ? scrolledTo.get(pageKey(screen)) || 0 : 0;
+  if (!samePage) goingBack = false;
   if (focusWasOnScreen) {
     const again = focused && document.querySelector('#screen-frame [data-key="' + CSS.escape(focused) + '"]');
     (again || container).focus({ preventScroll: true });
