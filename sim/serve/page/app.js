@@ -449,14 +449,18 @@ function connect() {
   };
 }
 
+// Presses go one after another, as a finger makes them: keys pressed quickly
+// or held would otherwise race to SpringBoard and the volume shown with them.
+let pressing = Promise.resolve();
 function press(button) {
   const made = { button, at: performance.now() };
   orvane.presses.push(made);
-  return send('/press', { button }).then((answer) => {
+  pressing = pressing.then(() => send('/press', { button })).then((answer) => {
     made.answered = performance.now();
     if (typeof answer.volume === 'number' && orvane.state)
       showState(Object.assign({}, orvane.state, { volume: answer.volume, springboard: true }));
-  });
+  }, () => { made.answered = performance.now(); });
+  return pressing;
 }
 
 // Back, or the sheet shown cancelled, as Escape does in a dialog.
