@@ -128,9 +128,16 @@ function element(tag, className, text) {
   return made;
 }
 
+// Where each page was scrolled when another opened over it, to come back there as Back does on the device.
+const scrolledTo = new Map();
+let goingBack = false;
+
 function tap(target) {
+  // Back, and the answer to a sheet, lead to the page under it.
+  if (['back', 'mail', 'sheet'].includes(target.target)) goingBack = true;
   const body = Object.assign({ screen: orvane.screen ? orvane.screen.layout : 0 }, target);
   return send('/tap', body).then((answer) => {
+    if (answer.status !== 200) goingBack = false;
     // A pick is heard from the page's side: the device's speaker plays nothing for it.
     if (answer.preview && answer.preview.url) play({ url: answer.preview.url, file: answer.preview.theme, preview: true });
     // Refused for another layout: the screen that is shown now is fetched at once.
@@ -291,7 +298,8 @@ function drawScreen(screen, source) {
   const active = document.activeElement;
   const focusWasOnScreen = $('screen-frame').contains(active);
   const focused = active && active.dataset ? active.dataset.key : undefined;
-  const samePage = orvane.screen && pageKey(orvane.screen) === pageKey(screen);
+  const previous = orvane.screen;
+  const samePage = previous && pageKey(previous) === pageKey(screen);
   const scrolled = container.scrollTop;
   container.textContent = '';
   bars.textContent = '';
@@ -309,7 +317,9 @@ function drawScreen(screen, source) {
   } else {
     drawList(screen, container);
   }
-  container.scrollTop = samePage ? scrolled : 0;
+  if (previous && !samePage) scrolledTo.set(pageKey(previous), scrolled);
+  container.scrollTop = samePage ? scrolled : goingBack ? scrolledTo.get(pageKey(screen)) || 0 : 0;
+  if (!samePage) goingBack = false;
   if (focusWasOnScreen) {
     const again = focused && document.querySelector('#screen-frame [data-key="' + CSS.escape(focused) + '"]');
     (again || container).focus({ preventScroll: true });
@@ -441,14 +451,18 @@ function connect() {
   };
 }
 
+// Presses go one after another, as a finger makes them: keys pressed quickly
+// or held would otherwise race to SpringBoard and the volume shown with them.
+let pressing = Promise.resolve();
 function press(button) {
   const made = { button, at: performance.now() };
   orvane.presses.push(made);
-  return send('/press', { button }).then((answer) => {
+  pressing = pressing.then(() => send('/press', { button })).then((answer) => {
     made.answered = performance.now();
     if (typeof answer.volume === 'number' && orvane.state)
       showState(Object.assign({}, orvane.state, { volume: answer.volume, springboard: true }));
-  });
+  }, () => { made.answered = performance.now(); });
+  return pressing;
 }
 
 // Back, or the sheet shown cancelled, as Escape does in a dialog.
