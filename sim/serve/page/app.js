@@ -107,7 +107,7 @@ function soundFacts(record) {
   const button = record.button === 'up' || record.button === 'down' ? record.button
     : record.process === 'Preferences' ? 'picked in Settings' : '–';
   const file = typeof record.file === 'string' ? record.file : '';
-  const theme = file.replace(/^.*\//, '').replace(/\.wav$/i, '') || '?';
+  const theme = typeof record.theme === 'string' ? record.theme : file.replace(/^.*\//, '').replace(/\.wav$/i, '') || '?';
   return { time, process: record.process || '?', button, theme, file };
 }
 
@@ -115,7 +115,8 @@ function logLine(record) {
   const facts = soundFacts(record);
   const line = document.createElement('tr');
   for (const name of ['time', 'process', 'button', 'theme']) line.appendChild(element('td', name, facts[name]));
-  line.lastChild.title = facts.file;
+  // A pick in this page is heard here only: the device's speaker plays nothing for it.
+  line.lastChild.title = record.preview ? 'heard in this page' : facts.file;
   const log = $('log');
   log.insertBefore(line, log.firstChild);
   while (log.children.length > 100) log.removeChild(log.lastChild);
@@ -139,7 +140,10 @@ function tap(target) {
   return send('/tap', body).then((answer) => {
     if (answer.status !== 200) goingBack = false;
     // A pick is heard from the page's side: the device's speaker plays nothing for it.
-    if (answer.preview && answer.preview.url) play({ url: answer.preview.url, file: answer.preview.theme, preview: true });
+    if (answer.preview && answer.preview.url) {
+      play({ url: answer.preview.url, file: answer.preview.theme, preview: true });
+      logLine({ time: new Date().toISOString(), process: 'Preferences', theme: answer.preview.theme, preview: true });
+    }
     // Refused for another layout: the screen that is shown now is fetched at once.
     if (answer.status === 409 && typeof answer.screen === 'number') want({ version: answer.screen, layout: -1 });
     return answer;
