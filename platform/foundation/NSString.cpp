@@ -1,5 +1,7 @@
 #include "platform/foundation/NSString.h"
 
+#include "platform/objc/Methods.h"
+
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
@@ -7,7 +9,18 @@
 #include <unordered_map>
 
 Class NSString::class_() {
-  static Class cls = objc_registerCppClass<NSString>("NSString", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSString>("NSString", NSObject::class_());
+    // The methods the platform's NSString answers, for code that reaches it by sending.
+    objc::addFunction(registered, "initWithBytes:length:encoding:",
+                      +[](NSString* self, SEL, const void* bytes, unsigned long length, unsigned long) -> id {
+                        self->setText(std::string_view(static_cast<const char*>(bytes), length));
+                        return self;
+                      });
+    objc::addFunction(registered, "UTF8String", +[](NSString* self, SEL) { return self->UTF8String().c_str(); });
+    objc::addFunction(registered, "length", +[](NSString* self, SEL) -> unsigned long { return self->length(); });
+    return registered;
+  }();
   return cls;
 }
 

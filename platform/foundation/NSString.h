@@ -41,6 +41,8 @@ class NSString : public NSObject {
   Retained<NSString> lastPathComponent() const;
 
   std::string description() const override { return text_; }
+  /// What an initialiser gives a freshly allocated string.
+  void setText(std::string_view text) { text_ = text; }
 
  protected:
   std::string text_;

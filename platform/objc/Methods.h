@@ -35,6 +35,20 @@ void addMethod(Class cls, const char* selector) {
   class_replaceMethod(cls, sel_registerName(selector), reinterpret_cast<IMP>(&Method::call), Method::types());
 }
 
+/// Adds a function `R f(Self* self, SEL, Args...)` as the class's
+/// implementation of `selector`, with the encoding of its C++ types.
+template <class R, class Self, class... Args>
+void addFunction(Class cls, const char* selector, R (*function)(Self*, SEL, Args...)) {
+  class_replaceMethod(cls, sel_registerName(selector), reinterpret_cast<IMP>(function), objc_encodingOf(function));
+}
+
+/// Adds a class method `R f(Class self, SEL, Args...)` to the class `cls`.
+template <class R, class... Args>
+void addClassFunction(Class cls, const char* selector, R (*function)(Class, SEL, Args...)) {
+  class_replaceMethod(objc_getMetaClass(class_getName(cls)), sel_registerName(selector),
+                      reinterpret_cast<IMP>(function), objc::signature<R, Args...>().c_str());
+}
+
 /// Defines the runtime class `name` under `superclass`, as the bundle's own
 /// classes are made on every target: `declare(cls)` adds the instance
 /// variables and methods, then the class is registered. A class already

@@ -4,6 +4,9 @@
 
 namespace {
 id initialise(id self, SEL) { return self; }
+// +alloc: an instance no initialiser has run on yet, owned by the caller.
+id allocate(Class self, SEL) { return class_createInstance(self, 0); }
+BOOL isEqual(NSObject* self, SEL, id other) { return self == other; }
 }  // namespace
 
 Class NSObject::class_() {
@@ -11,6 +14,10 @@ Class NSObject::class_() {
     Class registered = objc_registerCppClass<NSObject>("NSObject", nullptr);
     class_addMethod(registered, sel_registerName("init"), reinterpret_cast<IMP>(&initialise), "@@:");
     objc::addMethod<&NSObject::conformsToProtocol>(registered, "conformsToProtocol:");
+    objc::addClassFunction(registered, "alloc", &allocate);
+    objc::addMethod<&NSObject::isKindOfClass>(registered, "isKindOfClass:");
+    objc::addMethod<&NSObject::respondsToSelector>(registered, "respondsToSelector:");
+    objc::addFunction(registered, "isEqual:", &isEqual);
     return registered;
   }();
   return cls;

@@ -39,6 +39,9 @@ struct objc_class {
   Class superclass = nullptr;
   objc_allocator allocator = nullptr;
   bool registered = false;
+  /// A metaclass holds the class methods of the class of the same name.
+  bool meta = false;
+  Class metaclass = nullptr;
   /// Bytes of an instance: the C++ object of the nearest allocator, then the instance variables.
   size_t instanceSize = sizeof(objc_object);
   /// The class's own instance variables, in declaration order.
@@ -89,7 +92,10 @@ std::string bareEncoding(const char* types) {
 }
 
 void flushCaches(Runtime& state) {
-  for (auto& [name, cls] : state.classes) cls->cache.clear();
+  for (auto& [name, cls] : state.classes) {
+    cls->cache.clear();
+    cls->metaclass->cache.clear();
+  }
 }
 
 Method findMethodLocked(Class cls, SEL selector) {
@@ -173,15 +179,29 @@ Class objc_allocateClassPair(Class superclass, const char* name, size_t) {
   cls->name = name;
   cls->superclass = superclass;
   if (superclass) cls->instanceSize = superclass->instanceSize;
+  // A root metaclass has no superclass: a class is not an object here, so the
+  // root's instance methods cannot serve as its last class methods.
+  cls->metaclass = new objc_class;
+  cls->metaclass->name = name;
+  cls->metaclass->meta = true;
+  cls->metaclass->superclass = superclass ? superclass->metaclass : nullptr;
   state.classes.emplace(name, cls);
   return cls;
 }
 
 void objc_registerClassPair(Class cls) {
-  if (!cls) return;
+  if (!cls || cls->meta) return;
   std::unique_lock lock(runtime().mutex);
   cls->registered = true;
+  cls->metaclass->registered = true;
 }
+
+Class objc_getMetaClass(const char* name) {
+  Class cls = objc_getClass(name);
+  return cls ? cls->metaclass : nullptr;
+}
+
+BOOL class_isMetaClass(Class cls) { return cls && cls->meta; }
 
 BOOL class_addIvar(Class cls, const char* name, size_t size, uint8_t alignment, const char* types) {
   if (!cls || !name || alignment >= 16) return NO;
@@ -483,6 +503,34 @@ BOOL class_addMemberIvar(Class cls, const char* name, ptrdiff_t offset, size_t s
   return YES;
 }
 
+namespace {
+
+struct SyncLocks {
+  std::mutex mutex;
+  std::unordered_map<const objc_object*, std::unique_ptr<std::recursive_mutex>> locks;
+};
+
+std::recursive_mutex* syncLock(id object) {
+  static auto* table = new SyncLocks;  // locks outlive every object that may still be synchronised on
+  std::lock_guard lock(table->mutex);
+  auto& slot = table->locks[object];
+  if (!slot) slot = std::make_unique<std::recursive_mutex>();
+  return slot.get();
+}
+
+}  // namespace
+
+extern "C" int objc_sync_enter(id object) {
+  if (object) syncLock(object)->lock();
+  return 0;
+}
+
+// OBJC_SYNC_NOT_OWNING_THREAD_ERROR is not told apart: every exit here follows its enter.
+extern "C" int objc_sync_exit(id object) {
+  if (object) syncLock(object)->unlock();
+  return 0;
+}
+
 id objc_makeImmortal(id object) {
   if (object) object->retainCount.store(-1, std::memory_order_relaxed);
   return object;
@@ -498,17 +546,52 @@ void throwIvarMismatch(id object, const char* name, char expected) {
                                                object_getClassName(object), ivar_getTypeEncoding(ivar), expected));
 }
 
-IMP resolveSend(id receiver, Class cls, SEL selector, const std::string& expected) {
+namespace {
+
+/// The method `cls` (a class, or a metaclass for a send to a class) answers
+/// with, checked against the encoding of the send; raises as the platform does.
+IMP checkedLookUp(const void* receiver, const char* receiverClass, Class cls, SEL selector, std::string_view expected) {
+  bool toClass = cls && cls->meta;
   Method method = cls ? lookUpMethod(cls, selector) : nullptr;
   if (!method)
-    throw NSInvalidArgumentException(fmt::format("-[{} {}]: unrecognized selector sent to instance {}",
-                                                 object_getClassName(receiver), sel_getName(selector),
-                                                 static_cast<const void*>(receiver)));
-  if (method->bareTypes != expected)
-    throw NSInvalidArgumentException(fmt::format("-[{} {}]: sent with signature \"{}\" but the method's type encoding is \"{}\"",
-                                                 object_getClassName(receiver), sel_getName(selector), expected,
+    throw NSInvalidArgumentException(fmt::format("{}[{} {}]: unrecognized selector sent to {} {}", toClass ? '+' : '-',
+                                                 receiverClass, sel_getName(selector),
+                                                 toClass ? "class" : "instance", receiver));
+  if (method->bareTypes != expected && method->bareTypes != bareEncoding(std::string(expected).c_str()))
+    throw NSInvalidArgumentException(fmt::format("{}[{} {}]: sent with signature \"{}\" but the method's type encoding is \"{}\"",
+                                                 toClass ? '+' : '-', receiverClass, sel_getName(selector), expected,
                                                  method->types));
   return method->implementation.load(std::memory_order_acquire);
 }
 
+}  // namespace
+
+IMP resolveSend(id receiver, Class cls, SEL selector, std::string_view expected) {
+  return checkedLookUp(receiver, object_getClassName(receiver), cls, selector, expected);
+}
+
+IMP resolveClassSend(Class receiver, SEL selector, std::string_view expected) {
+  return checkedLookUp(receiver, class_getName(receiver), receiver ? receiver->metaclass : nullptr, selector, expected);
+}
+
 }  // namespace objc
+
+extern "C" {
+
+IMP objc_lookUpForSend(id receiver, SEL selector, const char* types) {
+  return objc::resolveSend(receiver, receiver->isa, selector, types);
+}
+
+IMP objc_lookUpClassForSend(Class receiver, SEL selector, const char* types) {
+  return objc::resolveClassSend(receiver, selector, types);
+}
+
+IMP objc_lookUpSuperForSend(id receiver, Class start, SEL selector, const char* types) {
+  return objc::resolveSend(receiver, start, selector, types);
+}
+
+void objc_throwIvarMismatch(id object, const char* name, char expected) {
+  objc::throwIvarMismatch(object, name, expected);
+}
+
+}  // extern "C"

@@ -35,14 +35,19 @@ constexpr char typeCode() {
 }
 
 /// The encoding of a method with result R and arguments Args after self and _cmd,
-/// in the runtime's form without offsets ("v@:@").
+/// in the runtime's form without offsets ("v@:@", "v@:^v").
 template <class R, class... Args>
 const std::string& signature() {
   static const std::string encoded = [] {
     std::string text;
-    text += typeCode<R>();
+    // A pointer to anything but an object is written as a pointer to void.
+    auto add = [&text](char code) {
+      text += code;
+      if (code == '^') text += 'v';
+    };
+    add(typeCode<R>());
     text += "@:";
-    ((text += typeCode<Args>()), ...);
+    (add(typeCode<Args>()), ...);
     return text;
   }();
   return encoded;

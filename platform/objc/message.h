@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 #include "platform/objc/TypeEncoding.h"
 #include "platform/objc/runtime.h"
@@ -12,20 +14,27 @@ namespace objc {
 
 /// Finds the method a send to `cls` reaches, checking it against `expected`.
 /// Throws NSInvalidArgumentException naming class and selector on failure.
-IMP resolveSend(id receiver, Class cls, SEL selector, const std::string& expected);
+IMP resolveSend(id receiver, Class cls, SEL selector, std::string_view expected);
+/// The same for a send to a class: its class methods are searched.
+IMP resolveClassSend(Class receiver, SEL selector, std::string_view expected);
 
 }  // namespace objc
 
-/// Sends a message; a send to nil does nothing and returns zero.
+/// Sends a message, to an object or to a class; a send to nil does nothing and returns zero.
 template <class R = void, class Receiver, class... Args>
 R objc_msgSend(Receiver* receiver, SEL selector, Args... args) {
-  id self = receiver;
-  if (!self) {
+  if (!receiver) {
     if constexpr (std::is_void_v<R>) return;
     else return R{};
   }
-  IMP implementation = objc::resolveSend(self, self->isa, selector, objc::signature<R, Args...>());
-  return reinterpret_cast<R (*)(id, SEL, Args...)>(implementation)(self, selector, args...);
+  if constexpr (std::is_same_v<std::remove_cv_t<Receiver>, objc_class>) {
+    IMP implementation = objc::resolveClassSend(receiver, selector, objc::signature<R, Args...>());
+    return reinterpret_cast<R (*)(Class, SEL, Args...)>(implementation)(receiver, selector, args...);
+  } else {
+    id self = receiver;
+    IMP implementation = objc::resolveSend(self, self->isa, selector, objc::signature<R, Args...>());
+    return reinterpret_cast<R (*)(id, SEL, Args...)>(implementation)(self, selector, args...);
+  }
 }
 
 struct objc_super {

@@ -73,6 +73,9 @@ extern "C" {
 Class objc_getClass(const char* name);
 Class objc_allocateClassPair(Class superclass, const char* name, size_t extraBytes);
 void objc_registerClassPair(Class cls);
+/// The class whose methods answer sends to the class `name`; class methods are added to it.
+Class objc_getMetaClass(const char* name);
+BOOL class_isMetaClass(Class cls);
 
 /// Declares an instance variable on a class made by objc_allocateClassPair and
 /// not yet registered, after those of its superclasses; `alignment` is log2 of
@@ -142,6 +145,18 @@ void objc_release(id object);
 id objc_autorelease(id object);
 void* objc_autoreleasePoolPush(void);
 void objc_autoreleasePoolPop(void* pool);
+/// A recursive lock per object, as @synchronized takes.
+int objc_sync_enter(id object);
+int objc_sync_exit(id object);
+
+/// What the device face's sends reach on the simulated device, in place of
+/// objc_msgSend's own search: the method found for the receiver (searched
+/// from `start` for a send to super), checked against the send's encoding.
+/// Raise NSInvalidArgumentException as a send does.
+IMP objc_lookUpForSend(id receiver, SEL selector, const char* types);
+IMP objc_lookUpClassForSend(Class receiver, SEL selector, const char* types);
+IMP objc_lookUpSuperForSend(id receiver, Class start, SEL selector, const char* types);
+void objc_throwIvarMismatch(id object, const char* name, char expected);
 }
 
 /// An autorelease pool for a scope.

@@ -93,6 +93,15 @@ void* objc_autoreleasePoolPush(void);
 void objc_autoreleasePoolPop(void* pool);
 int objc_sync_enter(id object);
 int objc_sync_exit(id object);
+
+#if ORVANE_STAND_IN
+// The simulated device's runtime: what a send reaches, found by selector and
+// checked against the send's encoding (see objc::sendMessage).
+IMP objc_lookUpForSend(id receiver, SEL selector, const char* types);
+IMP objc_lookUpClassForSend(Class receiver, SEL selector, const char* types);
+IMP objc_lookUpSuperForSend(id receiver, Class start, SEL selector, const char* types);
+void objc_throwIvarMismatch(id object, const char* name, char expected);
+#endif
 }
 
 /// Whether `cls` is `ancestor` or inherits from it (the runtime has no such function).
