@@ -10,13 +10,21 @@
 
 namespace objc {
 
+/// Whether a pointer to P points to an object. An incomplete type (an opaque
+/// C type such as CGColor) is not one.
+template <class P>
+constexpr bool pointsToObject() {
+  if constexpr (requires { sizeof(P); }) return std::is_base_of_v<objc_object, P>;
+  else return false;
+}
+
 template <class T>
 constexpr char typeCode() {
   using U = std::remove_cv_t<T>;
   if constexpr (std::is_void_v<U>) return 'v';
   else if constexpr (std::is_same_v<U, SEL>) return ':';
   else if constexpr (std::is_same_v<U, Class>) return '#';
-  else if constexpr (std::is_pointer_v<U> && std::is_base_of_v<objc_object, std::remove_cv_t<std::remove_pointer_t<U>>>) return '@';
+  else if constexpr (std::is_pointer_v<U> && pointsToObject<std::remove_cv_t<std::remove_pointer_t<U>>>()) return '@';
   else if constexpr (std::is_same_v<U, bool>) return 'B';
   else if constexpr (std::is_same_v<U, char> || std::is_same_v<U, signed char>) return 'c';
   else if constexpr (std::is_same_v<U, unsigned char>) return 'C';

@@ -3,7 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/audiotoolbox/AudioToolbox.h"
+#include "platform/corefoundation/CoreFoundation.h"
+#include "platform/dispatch/dispatch.h"
 #include "platform/foundation/Foundation.h"
+#include "platform/messageui/MFMailComposeViewController.h"
+#include "platform/mobilegestalt/MobileGestalt.h"
+#include "platform/preferences/PSListController.h"
+#include "platform/preferences/PSSpecifier.h"
+#include "platform/preferences/PSTableCell.h"
+#include "platform/social/SLComposeViewController.h"
+#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/uikit/UIKit.h"
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "platform/foundation/NSString.h"
+#include "platform/objc/BlockLayout.h"
 #include "platform/uikit/UIViewController.h"
 
 typedef long SLComposeViewControllerResult;
@@ -30,9 +31,14 @@ class SLComposeViewController : public UIViewController {
   bool setInitialText(NSString* text) { return objc::sendMessage<BOOL>(this, ORVANE_SEL("setInitialText:"), text); }
   /// The sheet copies the block, and with it its own copy of the handler.
   void setCompletionHandler(CompletionHandler handler) {
+#if __BLOCKS__
     void (^block)(SLComposeViewControllerResult) = ^(SLComposeViewControllerResult result) {
       handler(result);
     };
     objc::sendMessage<void>(this, ORVANE_SEL("setCompletionHandler:"), handler ? block : static_cast<void (^)(SLComposeViewControllerResult)>(0));
+#else
+    objc::OwnedBlock<void(SLComposeViewControllerResult)> block(handler);
+    objc::sendMessage<void>(this, ORVANE_SEL("setCompletionHandler:"), block.get());
+#endif
   }
 };

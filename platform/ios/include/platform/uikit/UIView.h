@@ -3,6 +3,7 @@
 #include <functional>
 
 #include "platform/coregraphics/CGGeometry.h"
+#include "platform/objc/BlockLayout.h"
 #include "platform/objc/NSObject.h"
 #include "platform/uikit/CALayer.h"
 #include "platform/uikit/NSLayoutConstraint.h"
@@ -25,6 +26,7 @@ class UIView : public NSObject {
   /// from a block that holds its own copy.
   static void animateWithDuration_animations_completion(double duration, const std::function<void()>& animations,
                                                         const std::function<void(bool)>& completion) {
+#if __BLOCKS__
     std::function<void()> run = animations;
     std::function<void(bool)> finish = completion;
     void (^animationBlock)(void) = ^{
@@ -35,6 +37,15 @@ class UIView : public NSObject {
     };
     objc::sendMessage<void>(class_(), ORVANE_SEL("animateWithDuration:animations:completion:"), duration,
                             animationBlock, finish ? completionBlock : static_cast<void (^)(BOOL)>(0));
+#else
+    objc::OwnedBlock<void()> animationBlock([run = animations] {
+      if (run) run();
+    });
+    objc::OwnedBlock<void(BOOL)> completionBlock(
+        completion ? std::function<void(BOOL)>([finish = completion](BOOL finished) { finish(finished); }) : nullptr);
+    objc::sendMessage<void>(class_(), ORVANE_SEL("animateWithDuration:animations:completion:"), duration,
+                            animationBlock.get(), completionBlock.get());
+#endif
   }
   UIColor* backgroundColor() const { return objc::sendMessage<UIColor*>(this, ORVANE_SEL("backgroundColor")); }
   void setBackgroundColor(UIColor* color) { objc::sendMessage<void>(this, ORVANE_SEL("setBackgroundColor:"), color); }

@@ -28,20 +28,31 @@ class UIViewController : public NSObject {
   /// Present and dismiss, their completions run from blocks holding copies.
   void presentViewController_animated_completion(UIViewController* controller, bool animated,
                                                  const std::function<void()>& completion) {
+#if __BLOCKS__
     std::function<void()> finish = completion;
     void (^block)(void) = ^{
       finish();
     };
     objc::sendMessage<void>(this, ORVANE_SEL("presentViewController:animated:completion:"), controller, BOOL(animated),
                             finish ? block : static_cast<void (^)(void)>(0));
+#else
+    objc::OwnedBlock<void()> block(completion);
+    objc::sendMessage<void>(this, ORVANE_SEL("presentViewController:animated:completion:"), controller, BOOL(animated),
+                            block.get());
+#endif
   }
   void dismissViewControllerAnimated_completion(bool animated, const std::function<void()>& completion) {
+#if __BLOCKS__
     std::function<void()> finish = completion;
     void (^block)(void) = ^{
       finish();
     };
     objc::sendMessage<void>(this, ORVANE_SEL("dismissViewControllerAnimated:completion:"), BOOL(animated),
                             finish ? block : static_cast<void (^)(void)>(0));
+#else
+    objc::OwnedBlock<void()> block(completion);
+    objc::sendMessage<void>(this, ORVANE_SEL("dismissViewControllerAnimated:completion:"), BOOL(animated), block.get());
+#endif
   }
   UIViewController* presentedViewController() const {
     return objc::sendMessage<UIViewController*>(this, ORVANE_SEL("presentedViewController"));

@@ -1,0 +1,9 @@
+#include "tests/platform/ios/FaceMethods.h"
+
+namespace faceinventory {
+
+const std::vector<FaceMethod> uikitMethods = {
+
+};
+
+}  // namespace faceinventory
