@@ -25,16 +25,21 @@ Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionar
 }  // namespace
 
 Class QMOrvaneLocalizer::class_() {
-  static Class cls = objc::defineClass(NSObject::class_(), "QMOrvaneLocalizer", [](Class defined) {
-    objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(defined, "localizationBundle");
-    objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey_inTable>(defined, "localizedStringForKey:inTable:");
-    objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey>(defined, "localizedStringForKey:");
-    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable>(
-        defined, "localizedSpecifiersForSpecifiers:inTable:");
-    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(defined, "localizedSpecifiersForSpecifiers:");
-    objc::addMethod<&QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
-        defined, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
-  });
+  static Class cls = [] {
+    Class made = objc::defineClass(NSObject::class_(), "QMOrvaneLocalizer", [](Class defined) {
+      objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(defined, "localizationBundle");
+      objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey_inTable>(defined, "localizedStringForKey:inTable:");
+      objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey>(defined, "localizedStringForKey:");
+      objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable>(
+          defined, "localizedSpecifiersForSpecifiers:inTable:");
+      objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(defined, "localizedSpecifiersForSpecifiers:");
+      objc::addMethod<&QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
+          defined, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
+    });
+    // A class method goes to the metaclass, which a registered class has.
+    objc::addClassFunction(made, "sharedLocalizer", +[](Class, SEL) -> id { return sharedLocalizer(); });
+    return made;
+  }();
   return cls;
 }
 
