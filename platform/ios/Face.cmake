@@ -19,6 +19,8 @@ endforeach()
 # orvane_use_device_face(TARGET [EXTRA_INCLUDES dirs...]): compiles the
 # target against the face alone. Its inline copies of the face stay inside
 # its binary, so they never stand in for the stand-in's own C++ members.
+option(ORVANE_FACE_COVERAGE "Count which of the face's functions run (scripts/face-coverage)" OFF)
+
 function(orvane_use_device_face target)
   cmake_parse_arguments(ARG "" "" "EXTRA_INCLUDES" ${ARGN})
   set_property(TARGET ${target} PROPERTY INCLUDE_DIRECTORIES ${ORVANE_FACE_INCLUDE} ${ORVANE_PRODUCT_INCLUDE}
@@ -28,6 +30,10 @@ function(orvane_use_device_face target)
   # Linked frameworks load though nothing names their symbols: code reaches
   # them by selector, as the device's dynamic loader loads what is linked.
   target_link_options(${target} PRIVATE LINKER:--no-as-needed)
+  if(ORVANE_FACE_COVERAGE)
+    target_compile_options(${target} PRIVATE --coverage -O0)
+    target_link_options(${target} PRIVATE --coverage)
+  endif()
   get_target_property(type ${target} TYPE)
   if(NOT type STREQUAL "OBJECT_LIBRARY")
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:face-support>)
