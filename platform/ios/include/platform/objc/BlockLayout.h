@@ -1,3 +1,5 @@
 #pragma once
-// Shared by both targets: the layout of a block, for the compiler without blocks.
+// Blocks laid out by hand, for the compiler without them: the simulated device's.
+#if !__BLOCKS__
 #include "../../../../objc/BlockLayout.h"
+#endif
