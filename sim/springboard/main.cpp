@@ -73,6 +73,8 @@ std::string handle(VolumeControl* volumeControl, const std::string& request) {
   if (request != "up" && request != "down") return "unknown button \"" + request + "\"";
   try {
     speaker::ButtonPress pressed(request);
+    // A press is an event of SpringBoard's run loop, which drains a pool after each.
+    AutoreleasePool pool;
     objc_msgSend(volumeControl, request == "up" ? up : down);
   } catch (const std::exception& error) {
     NSLog("SpringBoard: %s", error.what());
