@@ -51,7 +51,7 @@ TEST_P(PageLifetime, ShowingAndDismissingAPageLeavesNoObjectBehind) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, PageLifetime,
-                         testing::Values("QMOrvanePage", "QMOrvaneConfigurationListController",
+                         testing::Values("OrvaneListController", "QMOrvaneConfigurationListController",
                                          "QMOrvaneMakersListController"));
 
 }  // namespace
