@@ -11,8 +11,8 @@ class MFMailComposeViewController : public UIViewController {
     return objc::sendMessage<BOOL>(class_(), ORVANE_SEL("canSendMail"));
   }
   /// A new composer; nil where no account can send, as the system has then told the person.
+  /// (Asking canSendMail first would skip the telling: init is what tells.)
   static Retained<MFMailComposeViewController> composer() {
-    if (!canSendMail()) return nullptr;
     return objc::allocInit<MFMailComposeViewController>(class_(), ORVANE_SEL("init"));
   }
 
