@@ -238,7 +238,7 @@ UIViewController* PSListController::selectRow(PSSpecifier* specifier) {
       Retained<UIViewController> page = UIViewController::controller(detail);
       if (auto* list = objc_cast<PSListController>(page.get())) {
         list->setBundle(bundle_);
-        list->setSpecifier(specifier);
+        objc::send(list, "setSpecifier:", specifier);  // pages may take the row their own way
         list->parentController_ = this;
         if (specifier->name() && !list->title()) list->setTitle(specifier->name());
       }
