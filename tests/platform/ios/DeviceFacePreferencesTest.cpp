@@ -77,25 +77,12 @@ class DeviceWithAccounts : public testing::Test {
 using Mail = DeviceWithAccounts;
 using Share = DeviceWithAccounts;
 
-TEST(DeviceFacePreferences, SpecifierKeepsItsPropertiesNameAndTitles) {
+TEST(DeviceFacePreferences, SpecifierKeepsItsNameAndTitles) {
   AutoreleasePool pool;
-  // The face names keys with interned strings; they need Foundation's dictionary sends.
-  if (!class_respondsToSelector(NSMutableDictionary::class_(), ORVANE_SEL("setObject:forKey:")))
-    GTEST_SKIP() << "NSMutableDictionary does not answer setObject:forKey: yet";
   Retained<PSSpecifier> specifier = made<PSSpecifier>();
   ASSERT_TRUE(specifier);
   EXPECT_EQ(retainCountOf(specifier.get()), 1u);
   FreedWitness specifierFreed(specifier.get());
-
-  Retained<NSObject> value = made<NSObject>();
-  EXPECT_EQ(specifier->propertyForKey("default"), nullptr);
-  specifier->setProperty_forKey(value.get(), "default");
-  EXPECT_EQ(specifier->propertyForKey("default"), value.get());
-  EXPECT_EQ(retainCountOf(value.get()), 2u) << "the row keeps its properties, and asking gives no reference";
-  specifier->setProperty_forKey(nullptr, "default");
-  EXPECT_EQ(specifier->propertyForKey("default"), nullptr) << "nil takes the property away";
-  EXPECT_EQ(retainCountOf(value.get()), 1u);
-  specifier->setProperty_forKey(value.get(), "default");
 
   Retained<NSString> name = string("Volume Up");
   Retained<NSDictionary> titles = made<NSDictionary>(), shortTitles = made<NSDictionary>();
@@ -110,13 +97,32 @@ TEST(DeviceFacePreferences, SpecifierKeepsItsPropertiesNameAndTitles) {
   EXPECT_EQ(specifier->shortTitleDictionary(), shortTitles.get());
   for (const objc_object* kept : {static_cast<const objc_object*>(name.get()), static_cast<const objc_object*>(titles.get()),
                                   static_cast<const objc_object*>(shortTitles.get())})
-    EXPECT_EQ(retainCountOf(kept), 2u);
+    EXPECT_EQ(retainCountOf(kept), 2u) << "kept by the row; asking gives no reference";
 
   specifier = nullptr;
   EXPECT_TRUE(specifierFreed.freed());
-  EXPECT_EQ(retainCountOf(value.get()), 1u);
   EXPECT_EQ(retainCountOf(name.get()), 1u);
   EXPECT_EQ(retainCountOf(titles.get()), 1u);
+  EXPECT_EQ(retainCountOf(shortTitles.get()), 1u);
+}
+
+TEST(DeviceFacePreferences, SpecifierKeepsItsPropertiesUntilNilTakesThemAway) {
+  AutoreleasePool pool;
+  // The face names keys with interned strings; they need Foundation's dictionary sends.
+  if (!class_respondsToSelector(NSMutableDictionary::class_(), ORVANE_SEL("setObject:forKey:")))
+    GTEST_SKIP() << "NSMutableDictionary does not answer setObject:forKey: yet";
+  Retained<PSSpecifier> specifier = made<PSSpecifier>();
+  Retained<NSObject> value = made<NSObject>();
+  EXPECT_EQ(specifier->propertyForKey("default"), nullptr);
+  specifier->setProperty_forKey(value.get(), "default");
+  EXPECT_EQ(specifier->propertyForKey("default"), value.get());
+  EXPECT_EQ(retainCountOf(value.get()), 2u) << "the row keeps its properties, and asking gives no reference";
+  specifier->setProperty_forKey(nullptr, "default");
+  EXPECT_EQ(specifier->propertyForKey("default"), nullptr);
+  EXPECT_EQ(retainCountOf(value.get()), 1u);
+  specifier->setProperty_forKey(value.get(), "default");
+  specifier = nullptr;
+  EXPECT_EQ(retainCountOf(value.get()), 1u) << "a freed row lets its properties go";
 }
 
 int specifiersMade = 0;
@@ -165,6 +171,14 @@ TEST(DeviceFacePreferences, ReloadingAPageAsksItsOwnSpecifiersAgainAndLetsTheOld
   EXPECT_TRUE(firstFreed.freed());
   EXPECT_TRUE(pageFreed.freed()) << "the page and its second rows go with the last reference";
   EXPECT_TRUE(tableFreed.freed());
+
+  // A page of choices opened without its row has none to show, and reloads to nothing.
+  Retained<PSListController> choices = made<PSListController>(PSListItemsController::class_());
+  ASSERT_TRUE(choices);
+  EXPECT_TRUE(choices->isKindOfClass(PSListController::class_()));
+  EXPECT_EQ(choices->specifier(), nullptr);
+  choices->reloadSpecifiers();
+  EXPECT_EQ(objc::instanceVariable<NSArray*>(choices.get(), "_specifiers"), nullptr);
 }
 
 TEST(DeviceFacePreferences, PageAndCellGiveTheRowTheyWereMadeForWithoutAReference) {
