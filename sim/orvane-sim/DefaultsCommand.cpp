@@ -16,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/PreferencesChange.h"
@@ -28,8 +29,8 @@
 namespace commands {
 namespace {
 
-constexpr const char* domain = "com.quillmark.orvane";
-constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
+constexpr const char* domain = orvane::contract::domain.c_str();
+constexpr const char* settingsChanged = orvane::contract::settingsChanged.c_str();
 const std::string preferencesPath = device::preferencesFile(domain);
 
 bool isScalarType(const std::string& type) {

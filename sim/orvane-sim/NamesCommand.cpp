@@ -7,6 +7,7 @@
 #include <sstream>
 #include <string>
 
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 #include "sim/common/Package.h"
@@ -19,7 +20,7 @@ namespace {
 
 std::vector<std::string> keyNames() {
   std::vector<std::string> keys = pagekeys::names(pagekeys::installed());
-  std::string path = device::preferencesFile("com.quillmark.orvane");
+  std::string path = device::preferencesFile(orvane::contract::domain);
   PropertyListFile file = readPropertyListFile(path, foundation::maximumBytesForPropertyListFile(path));
   if (auto* stored = objc_cast<NSDictionary>(file.value.get()))
     for (const auto& [key, value] : stored->entries())

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 
 namespace pagekeys {
 namespace {
 
-constexpr const char* bundle = "/Library/PreferenceBundles/Orvane.bundle";
+constexpr const char* bundle = orvane::contract::bundlePath.c_str();
 
 std::string text(const NSDictionary* dictionary, const char* key) {
   auto* value = objc_cast<NSString>(dictionary->objectForKey(key));

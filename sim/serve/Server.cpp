@@ -20,6 +20,7 @@
 #include <mutex>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
@@ -46,13 +47,14 @@ namespace {
 std::map<std::string, std::string> storedThemes() {
   constexpr std::size_t kLargest = 1u << 20;
   std::map<std::string, std::string> themes;
-  auto bytes = files::readDeviceFile("/var/mobile/Library/Preferences/com.quillmark.orvane.plist", kLargest);
+  auto bytes = files::readDeviceFile(std::string(orvane::contract::preferencesPath), kLargest);
   if (!bytes) return themes;
   auto parsed = foundation::parsePropertyList(*bytes, {.maxBytes = kLargest, .maxExpandedBytes = kLargest});
   if (!parsed.value || parsed.value->type != foundation::PropertyListValue::Type::Dictionary) return themes;
   const foundation::PropertyListValue& stored = *parsed.value;
   for (std::size_t i = 0; i < stored.keys.size(); ++i) {
-    bool theme = stored.keys[i] == "selectedIncreaseSound" || stored.keys[i] == "selectedDecreaseSound";
+    bool theme = stored.keys[i] == orvane::contract::increaseSoundKey.view() ||
+                 stored.keys[i] == orvane::contract::decreaseSoundKey.view();
     if (theme && stored.item(i).type == foundation::PropertyListValue::Type::String)
       themes[stored.keys[i]] = stored.item(i).text;
   }
@@ -218,9 +220,9 @@ void WebView::refreshState() {
 
 void WebView::watchDevice() {
   std::vector<std::string> watched = {
-      device::hostPath("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"),
+      device::hostPath(orvane::contract::preferencesPath),
       device::settingsFile(device::root()),
-      device::hostPath("/Library/Application Support/Orvane"),
+      device::hostPath(orvane::contract::soundFolder),
   };
   std::string last;
   while (!stopRequested) {
@@ -453,7 +455,7 @@ int WebView::run() {
     for (const auto& [key, name] : storedThemes()) {
       auto before = themesBefore.find(key);
       if (before != themesBefore.end() && before->second == name) continue;
-      if (auto url = feed_.keep("/Library/Application Support/Orvane/" + name + ".wav"))
+      if (auto url = feed_.keep(orvane::contract::soundDirectory.c_str() + name + orvane::contract::soundExtension.c_str()))
         extra["preview"] = {{"theme", name}, {"url", *url}};
     }
     answer(response, outcome->first.status, outcome->first.message, extra);

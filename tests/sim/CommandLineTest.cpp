@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <set>
 
+#include "contract/Orvane.h"
 #include "sim/common/Package.h"
 #include "sim/orvane-sim/Commands.h"
 #include "tests/support/Simulator.h"
@@ -331,7 +332,7 @@ TEST_F(CommandLine, OptionsStandAnywhereAndTwoDashesEndThem) {
 TEST_F(CommandLine, DefaultsTakeTheDomainFirstAndSpeakJSON) {
   std::string root = device.root() + "/phone";
   ASSERT_EQ(sim(root, {"init"}).status, 0);
-  const std::string domain = "com.quillmark.orvane";
+  const std::string domain(orvane::contract::domain);
   ASSERT_EQ(sim(root, {"defaults", "write", domain, "isEnabled", "-bool", "true"}).status, 0);
   ASSERT_EQ(sim(root, {"defaults", "write", domain, "selectedIncreaseSound", "Drop"}).status, 0);
   ASSERT_EQ(sim(root, {"defaults", "write", "volume", "-float", "0.5"}).status, 0);

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "contract/Orvane.h"
 #include "sim/common/Package.h"
 #include "tests/support/SimDeviceTest.h"
 #include "tests/support/TarArchive.h"
@@ -18,9 +19,9 @@ namespace {
 using Result = testsupport::SimResult;
 namespace fs = std::filesystem;
 
-const std::string kPreferences = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+const std::string kPreferences(orvane::contract::preferencesPath);
 const std::string kLibrary = "/Library/MobileSubstrate/DynamicLibraries/Orvane.dylib";
-const std::string kSounds = "/Library/Application Support/Orvane";
+const std::string kSounds(orvane::contract::soundFolder);
 
 class PackageCommands : public testsupport::SimDeviceTest {
  protected:

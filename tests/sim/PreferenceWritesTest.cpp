@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "platform/foundation/Foundation.h"
 #include "tests/support/Samples.h"
 #include "tests/support/SimDeviceTest.h"
@@ -27,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using Result = testsupport::SimResult;
 
-constexpr const char* preferencesFile = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+constexpr const char* preferencesFile = orvane::contract::preferencesPath.c_str();
 constexpr const char* preferencesDirectory = "/var/mobile/Library/Preferences";
 
 /// The property list at a host path, or nil if it is none.
