@@ -21,8 +21,8 @@ namespace {
 std::vector<std::string> keyNames() {
   std::vector<std::string> keys = pagekeys::names(pagekeys::installed());
   std::string path = device::preferencesFile(orvane::contract::domain);
-  PropertyListFile file = readPropertyListFile(path, foundation::maximumBytesForPropertyListFile(path));
-  if (auto* stored = objc_cast<NSDictionary>(file.value.get()))
+  auto file = readPropertyListFile(path, foundation::maximumBytesForPropertyListFile(path));
+  if (auto* stored = file ? objc_cast<NSDictionary>(file->get()) : nullptr)
     for (const auto& [key, value] : stored->entries())
       if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
   return keys;

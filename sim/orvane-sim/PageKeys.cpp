@@ -29,8 +29,8 @@ std::vector<Key> installed() {
   std::sort(lists.begin(), lists.end());
   for (const auto& list : lists) {
     std::string path = std::string(bundle) + "/" + list;
-    PropertyListFile file = readPropertyListFile(path, foundation::bundlePropertyListMaximumBytes);
-    auto* root = objc_cast<NSDictionary>(file.value.get());
+    auto file = readPropertyListFile(path, foundation::bundlePropertyListMaximumBytes);
+    auto* root = file ? objc_cast<NSDictionary>(file->get()) : nullptr;
     auto* items = root ? objc_cast<NSArray>(root->objectForKey("items")) : nullptr;
     if (!items) continue;
     for (const auto& item : *items) {
