@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/foundation/PropertyListFormat.h"
 #include "platform/objc/NSObject.h"
+#include "platform/propertylist/PropertyListFormat.h"
 #include "platform/result/Result.h"
 
 namespace foundation {

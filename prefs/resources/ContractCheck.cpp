@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "contract/Orvane.h"
-#include "platform/foundation/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListFormat.h"
 
 namespace contractcheck {
 namespace {
