@@ -19,7 +19,7 @@
 #include <tuple>
 
 #include "platform/device/FileUtilities.h"
-#include "platform/libc/Run.h"
+#include "platform/hostrun/Run.h"
 #include "platform/libc/Spawn.h"
 #include "sim/common/PackageArchive.h"
 
@@ -56,7 +56,7 @@ orvane::Result<int> run(const std::vector<std::string>& arguments, std::string* 
     if (!ending) return ending.error();
     return ending->exitStatus;
   }
-  auto ran = libc::run(arguments, errors == Errors::Discarded ? libc::ErrorStream::Discarded : libc::ErrorStream::Shown);
+  auto ran = hostrun::run(arguments, errors == Errors::Discarded ? hostrun::ErrorStream::Discarded : hostrun::ErrorStream::Shown);
   if (!ran) return ran.error();
   *output += ran->output;
   return ran->status;
@@ -137,8 +137,8 @@ std::vector<Paragraph> paragraphs(const std::string& text) {
 }
 
 /// Runs one of dpkg's tools, taking what it writes; status -1 when it could not run.
-libc::RunOutput tool(const std::vector<std::string>& arguments) {
-  auto ran = libc::run(arguments, libc::ErrorStream::Captured);
+hostrun::RunOutput tool(const std::vector<std::string>& arguments) {
+  auto ran = hostrun::run(arguments, hostrun::ErrorStream::Captured);
   if (!ran) return {-1, "", ran.error().message()};
   return std::move(*ran);
 }
@@ -147,7 +147,7 @@ libc::RunOutput tool(const std::vector<std::string>& arguments) {
 std::string adminDirectory(const std::string& root) { return root + "/private/var/lib/dpkg"; }
 
 /// Asks the device's package database through the host's dpkg-query, which only reads.
-libc::RunOutput query(const std::string& root, std::vector<std::string> arguments) {
+hostrun::RunOutput query(const std::string& root, std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), {"dpkg-query", "--admindir=" + adminDirectory(root)});
   return tool(arguments);
 }
@@ -171,10 +171,10 @@ constexpr const char* kSandboxDatabase = "/run/orvane-dpkg";
 /// package database at its own place (dpkg writes it at a place of the sandbox
 /// no package names) nor the simulator's own files; so no package file, link
 /// or hard link reaches outside, whatever links the device holds.
-libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::string>& arguments,
+hostrun::RunOutput confinedDpkg(const std::string& root, const std::vector<std::string>& arguments,
                              const std::vector<std::string>& packageFiles = {}) {
   auto refused = [](const std::string& why) {
-    return libc::RunOutput{-1, "", "cannot confine dpkg to the device: " + why};
+    return hostrun::RunOutput{-1, "", "cannot confine dpkg to the device: " + why};
   };
   char resolved[PATH_MAX];
   if (!::realpath(root.c_str(), resolved)) return refused(root + ": " + std::strerror(errno));
@@ -200,7 +200,7 @@ libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::str
                                  "--log=" + device + "/private/var/log/dpkg.log", "--force-script-chrootless"});
   if (::geteuid() != 0) command.push_back("--force-not-root");
   command.insert(command.end(), arguments.begin(), arguments.end());
-  auto ran = libc::run(command, libc::ErrorStream::Captured);
+  auto ran = hostrun::run(command, hostrun::ErrorStream::Captured);
   if (!ran && ran.error().code() == ENOENT)
     return refused("bubblewrap (bwrap) is not installed (scripts/install-dependencies installs it)");
   if (!ran) return refused(ran.error().message());
