@@ -308,6 +308,16 @@ bool satisfies(const Available& package, const Alternative& wanted) {
   return false;
 }
 
+/// The last word of "want flag state".
+std::string state(Paragraph& paragraph) {
+  const std::string& status = paragraph["Status"];
+  return status.substr(status.rfind(' ') + 1);
+}
+
+/// Whether its files are in place and configured, whatever was last asked of
+/// it: a removal dpkg refused leaves the wish "deinstall" behind.
+bool installedState(Paragraph& paragraph) { return state(paragraph) == "installed"; }
+
 std::vector<Paragraph> database(const std::string& root) {
   return paragraphs(query(root, {"--status"}).output);
 }
@@ -355,8 +365,15 @@ std::optional<std::string> scriptOfInfoLine(std::string_view line) {
 orvane::Result<void> checkEntries(const std::string& file, DeviceFit& fit) {
   auto entries = dataEntries(file);
   if (!entries) return orvane::Error(file + " is damaged: " + entries.error().message());
-  for (const ArchiveEntry& entry : *entries)
+  for (const ArchiveEntry& entry : *entries) {
     if (auto refused = fit.refusal(entry)) return orvane::Error(file + " " + *refused);
+    if (auto foreign = foreignBinary(entry.head)) {
+      std::string path = entry.path.starts_with("./") ? entry.path.substr(1) : entry.path;
+      return orvane::Error(file + " holds " + path + ", " + *foreign +
+                           ": it is not a package for the simulated device, which loads this computer's ELF "
+                           "libraries (scripts/build makes its package, build/orvane.deb)");
+    }
+  }
   return {};
 }
 
@@ -395,7 +412,7 @@ std::optional<std::string> installedVersion(const std::string& root, const std::
   auto status = query(root, {"--status", "--", name});
   if (status.status != 0) return std::nullopt;
   auto read = paragraphs(status.output);
-  if (read.empty() || read.front()["Status"] != "install ok installed") return std::nullopt;
+  if (read.empty() || !installedState(read.front())) return std::nullopt;
   return read.front()["Version"];
 }
 
@@ -430,7 +447,7 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
 
   std::vector<Available> available;
   for (Paragraph& paragraph : database(root))
-    if (paragraph["Status"] == "install ok installed")
+    if (installedState(paragraph))
       available.push_back({paragraph["Package"], paragraph["Version"], paragraph["Provides"].substr(0, kLongestField)});
   for (const Control& control : controls) {
     available.erase(std::remove_if(available.begin(), available.end(),
@@ -476,19 +493,27 @@ orvane::Result<std::string> remove(const std::string& root, const std::string& n
   std::string known;
   bool found = false;
   for (Paragraph& paragraph : database(root)) {
-    // "want flag state": a package only unpacked can go too, one whose files are gone only with a purge.
-    std::string state = paragraph["Status"].substr(paragraph["Status"].rfind(' ') + 1);
-    if (paragraph["Package"] == name) found = state != "not-installed" && (purge || state != "config-files");
-    if (state == "installed") known += (known.empty() ? "" : ", ") + paragraph["Package"];
+    // A package only unpacked can go too, one whose files are gone only with a purge.
+    std::string now = state(paragraph);
+    if (paragraph["Package"] == name) found = now != "not-installed" && (purge || now != "config-files");
+    if (now == "installed") known += (known.empty() ? "" : ", ") + paragraph["Package"];
   }
   if (!found) return orvane::Error(name + " is not installed (installed: " + (known.empty() ? "nothing" : known) + ")");
-  auto removed = confinedDpkg(root, {purge ? "--purge" : "--remove", "--", name});
-  if (removed.status != 0)
-    return orvane::Error("dpkg could not " + std::string(purge ? "purge " : "remove ") + name + ": " +
-                         dpkgSays(removed.errors));
+  std::string action = purge ? "--purge" : "--remove";
+  auto refused = [&](const libc::RunOutput& ran) {
+    return orvane::Error("dpkg could not " + action.substr(2) + " " + name + ": " + dpkgSays(ran.errors));
+  };
+  // dpkg marks the package for removal before it finds it may not go (essential,
+  // or needed by another), and leaves the mark; a dry run first changes nothing.
+  if (auto tried = confinedDpkg(root, {"--no-act", action, "--", name}); tried.status != 0) return refused(tried);
+  auto removed = confinedDpkg(root, {action, "--", name});
+  if (removed.status != 0) return refused(removed);
   std::string warnings;
-  for (const std::string& line : lines(removed.errors))
-    if (line.starts_with("dpkg: warning: ")) warnings += line.substr(15) + "\n";
+  for (const std::string& line : lines(removed.errors)) {
+    // A folder dpkg keeps for what else is in it is the caller's to tell, in its own words.
+    if (!line.starts_with("dpkg: warning: ") || line.ends_with("not empty so not removed")) continue;
+    warnings += line.substr(15) + "\n";
+  }
   return warnings;
 }
 

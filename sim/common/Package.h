@@ -38,7 +38,7 @@ struct Control {
 /// holds no link leading out of the device; the error names the file.
 orvane::Result<Control> inspect(const std::string& file);
 
-/// The version of a package installed on the device ("install ok installed"), if it is.
+/// The version of a package whose files are installed and configured on the device, if it is.
 std::optional<std::string> installedVersion(const std::string& root, const std::string& name);
 bool isInstalled(const std::string& root, const std::string& name);
 

@@ -320,6 +320,67 @@ TEST_F(PackageCommands, BadFilesAndWrongUseAreSaidPlainlyAndChangeNothing) {
   EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
 }
 
+TEST_F(PackageCommands, APackageOfLibrariesForAnotherMachineIsRefusedByWhatItsFilesAre) {
+  init();
+  auto header = [](std::string magic) { return magic + std::string(64 - magic.size(), '\0'); };
+  // An arm64 ELF header: class 64, little-endian, machine 183.
+  std::string arm64Elf = header(std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(11, '\0') + "\xb7");
+  struct Case {
+    std::string magic;
+    std::string said;
+  };
+  for (const Case& foreign : std::vector<Case>{
+           {"\xcf\xfa\xed\xfe\x0c\x00\x00\x01", "a Mach-O file, built for iOS devices"},
+           {std::string("\xca\xfe\xba\xbe\x00\x00\x00\x02", 8), "a Mach-O file, built for iOS devices"},
+           {std::string("\xfe\xed\xfa\xce\x00\x00\x00\x0c", 8), "a Mach-O file, built for iOS devices"},
+           {arm64Elf, "an ELF file for arm64, where the simulated device runs x86-64"}}) {
+    // Named as the simulated device's library is, so only its bytes tell.
+    std::string deb = orvaneVersion("1.0.1", {{kLibrary, header(foreign.magic)}});
+    Result refused = sim({"install", deb});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "orvane-sim: " + deb + " holds " + kLibrary + ", " + foreign.said +
+                               ": it is not a package for the simulated device, which loads this computer's ELF "
+                               "libraries (scripts/build makes its package, build/orvane.deb)\n");
+    EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
+  }
+  // Java's class files share the universal magic, and a theme pack may carry any data.
+  std::string data = build("data", control("com.example.data"),
+                           {{kSounds + "/Notes.class", std::string("\xca\xfe\xba\xbe\x00\x00\x00\x34", 8)},
+                            {kSounds + "/Tiny", "\x7f"}});
+  Result installed = sim({"install", data});
+  EXPECT_EQ(installed.status, 0) << installed.err;
+}
+
+TEST_F(PackageCommands, ARefusedRemovalLeavesThePackageInstalledAndTheDeviceInstallable) {
+  init();
+  for (const char* base : {"firmware", "mobilesubstrate"}) {
+    Result refused = sim({"remove", base});
+    EXPECT_EQ(refused.status, 1) << base;
+    EXPECT_TRUE(refused.err.starts_with(std::string("orvane-sim: dpkg could not remove ") + base + ": ")) << refused.err;
+    EXPECT_EQ(status(base).substr(0, 20), "install ok installed") << base;
+  }
+  Result purge = sim({"purge", "preferenceloader"});
+  EXPECT_EQ(purge.status, 1);
+  EXPECT_EQ(status("preferenceloader").substr(0, 20), "install ok installed");
+  Result reinstalled = sim({"install"});
+  EXPECT_EQ(reinstalled.status, 0) << reinstalled.err;
+  EXPECT_EQ(reinstalled.out, "Reinstalled com.quillmark.orvane 1.0.0.\n");
+}
+
+TEST_F(PackageCommands, AFolderKeptForTheUsersFilesIsSaidOnceInOurWords) {
+  init();
+  testsupport::writeFile(root + kSounds + "/Mine.wav", "the user's own theme");
+  for (const char* action : {"remove", "purge"}) {
+    Result result = sim({action, package::kOrvane});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "") << action;
+    EXPECT_NE(result.out.find("Kept /Library/Application Support/Orvane: it holds files of no package.\n"),
+              std::string::npos)
+        << action << ": " << result.out;
+  }
+  EXPECT_TRUE(fs::exists(root + kSounds + "/Mine.wav"));
+}
+
 using testsupport::Member;
 using testsupport::tarOf;
 
