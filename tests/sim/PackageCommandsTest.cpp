@@ -365,6 +365,13 @@ TEST_F(PackageCommands, ARefusedRemovalLeavesThePackageInstalledAndTheDeviceInst
   Result reinstalled = sim({"install"});
   EXPECT_EQ(reinstalled.status, 0) << reinstalled.err;
   EXPECT_EQ(reinstalled.out, "Reinstalled com.quillmark.orvane 1.0.0.\n");
+
+  // A device whose loader an earlier refused removal left wished away still has it.
+  ASSERT_EQ(package::run({"/bin/sh", "-c", "echo mobilesubstrate deinstall | dpkg --admindir=\"$0\" --force-not-root "
+                          "--set-selections", root + "/var/lib/dpkg"}).value_or(-1), 0);
+  ASSERT_EQ(status("mobilesubstrate").substr(0, 22), "deinstall ok installed");
+  Result despite = sim({"install"});
+  EXPECT_EQ(despite.status, 0) << despite.err;
 }
 
 TEST_F(PackageCommands, AFolderKeptForTheUsersFilesIsSaidOnceInOurWords) {
