@@ -416,7 +416,32 @@ std::optional<std::string> installedVersion(const std::string& root, const std::
   return read.front()["Version"];
 }
 
+bool isKnown(const std::string& root, const std::string& name) {
+  return query(root, {"--status", "--", name}).status == 0;
+}
+
 bool isInstalled(const std::string& root, const std::string& name) { return installedVersion(root, name).has_value(); }
+
+std::vector<Listed> installedPackages(const std::string& root) {
+  std::vector<Listed> listed;
+  for (Paragraph& paragraph : database(root)) {
+    if (!installedState(paragraph)) continue;
+    auto field = [&](const char* name) { return paragraph[name].substr(0, paragraph[name].find('\n')); };
+    Listed package{field("Package"), field("Name"), field("Version"), field("Author"), field("Section"),
+                   field("Description")};
+    if (package.name.empty()) package.name = package.id;
+    if (package.author.empty()) package.author = field("Maintainer");
+    listed.push_back(std::move(package));
+  }
+  auto folded = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::sort(listed.begin(), listed.end(), [&](const Listed& a, const Listed& b) {
+    return std::tuple(folded(a.name), a.id) < std::tuple(folded(b.name), b.id);
+  });
+  return listed;
+}
 
 orvane::Result<void> install(const std::string& root, const std::vector<std::string>& files, Scripts scripts) {
   std::vector<Control> controls(files.size());

@@ -1,3 +1,5 @@
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -44,10 +46,38 @@ void sayWhatSpringBoardRuns(const std::vector<std::string>& libraries) {
   }
 }
 
+/// A field of a package as a terminal may show it: its control characters made visible.
+std::string shown(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return text;
+}
+
+/// "Name <address>" as a package manager shows an author: the name.
+std::string authorName(const std::string& author) {
+  std::string name = author.substr(0, author.find('<'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name.empty() ? author : name;
+}
+
+/// The installed package a word meant that names none by its id: one called
+/// so (package managers show the Name), or one spelt nearly so.
+std::string meant(const std::string& word, const std::vector<package::Listed>& installed) {
+  std::vector<std::string> words;
+  for (const auto& listed : installed) words.insert(words.end(), {listed.name, listed.id});
+  std::string near = cli::closest(word, words);
+  for (const auto& listed : installed)
+    if (!near.empty() && (near == listed.name || near == listed.id)) return listed.id;
+  return "";
+}
+
 int removeOrPurge(const Invocation& invocation, bool purge) {
   if (int status = requireDevice()) return status;
   const std::string& name = invocation.arguments[0];
   std::string root = device::root();
+  if (!package::isKnown(root, name))
+    if (std::string id = meant(name, package::installedPackages(root)); !id.empty())
+      return fail("no package has the id \"" + name + "\", did you mean " + id + "?");
   auto version = package::installedVersion(root, name);
   auto files = package::contents(root, name);
   auto removed = package::remove(root, name, purge);
@@ -102,6 +132,35 @@ int install(const Invocation& invocation) {
                 version.c_str());
   }
   sayWhatSpringBoardRuns(tweakLibraries(package::contents(root, name)));
+  return 0;
+}
+
+int packages(const Invocation& invocation) {
+  if (int status = requireDevice()) return status;
+  auto installed = package::installedPackages(device::root());
+  if (invocation.has("--json")) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& listed : installed)
+      list.push_back({{"id", listed.id}, {"name", listed.name}, {"version", listed.version},
+                      {"author", listed.author}, {"section", listed.section}, {"description", listed.description}});
+    std::printf("%s\n", nlohmann::json{{"packages", list}}.dump(2, ' ', false,
+                                                                 nlohmann::json::error_handler_t::replace).c_str());
+    return 0;
+  }
+  std::vector<std::vector<std::string>> rows = {{"Name", "Version", "Section", "Author", "Package", "Description"}};
+  for (const auto& listed : installed)
+    rows.push_back({shown(listed.name), shown(listed.version), shown(listed.section), shown(authorName(listed.author)),
+                    shown(listed.id), shown(listed.description)});
+  std::vector<std::size_t> widths(rows.front().size() - 1, 0);
+  for (const auto& row : rows)
+    for (std::size_t column = 0; column < widths.size(); ++column)
+      widths[column] = std::max(widths[column], row[column].size());
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t column = 0; column < widths.size(); ++column)
+      line += row[column] + std::string(widths[column] - row[column].size() + 2, ' ');
+    std::printf("%s%s\n", line.c_str(), row.back().c_str());
+  }
   return 0;
 }
 

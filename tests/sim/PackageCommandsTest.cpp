@@ -388,6 +388,48 @@ TEST_F(PackageCommands, AFolderKeptForTheUsersFilesIsSaidOnceInOurWords) {
   EXPECT_TRUE(fs::exists(root + kSounds + "/Mine.wav"));
 }
 
+TEST_F(PackageCommands, PackagesAreListedAsAPackageManagerShowsThemAndNamedByTheirIdOnly) {
+  init();
+  // Without Name or Author, a package manager shows its id and Maintainer.
+  std::string plain = build("plain", control("com.example.plain", "Section: Themes\n"), {{kSounds + "/Rain.wav", "x"}});
+  ASSERT_EQ(sim({"install", plain}).status, 0);
+  Result listed = sim({"packages"});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.out,
+            "Name               Version   Section  Author     Package               Description\n"
+            "com.example.plain  1.0       Themes   Someone    com.example.plain     a test package\n"
+            "iOS Firmware       8.1       System   Quillmark  firmware              The system's own folders, as a "
+            "jailbroken device lists them.\n"
+            "Orvane             1.0.0     Tweaks   Quillmark  com.quillmark.orvane  A sound on every press of a volume "
+            "button.\n"
+            "PreferenceLoader   2.2.4     System   Quillmark  preferenceloader      Entries of tweaks in the Settings "
+            "app.\n"
+            "Substrate          0.9.7000  System   Quillmark  mobilesubstrate       The code-injection loader of tweaks.\n");
+  Result json = sim({"packages", "--json"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("{\n      \"author\": \"Quillmark <support@quillmark.example>\",\n"
+                          "      \"description\": \"A sound on every press of a volume button.\",\n"
+                          "      \"id\": \"com.quillmark.orvane\",\n      \"name\": \"Orvane\",\n"
+                          "      \"section\": \"Tweaks\",\n      \"version\": \"1.0.0\"\n    }"),
+            std::string::npos)
+      << json.out;
+
+  // The name a package manager shows, or an id nearly typed, points at the id.
+  for (auto [typed, id] : {std::pair{"Orvane", "com.quillmark.orvane"}, {"substrate", "mobilesubstrate"},
+                           {"com.example.plian", "com.example.plain"}}) {
+    for (const char* action : {"remove", "purge"}) {
+      Result refused = sim({action, typed});
+      EXPECT_EQ(refused.status, 1) << typed;
+      EXPECT_EQ(refused.err, std::string("orvane-sim: no package has the id \"") + typed + "\", did you mean " + id +
+                                 "?\n");
+    }
+  }
+  EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
+  Result unknown = sim({"remove", "zzz"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_TRUE(unknown.err.starts_with("orvane-sim: zzz is not installed (installed: ")) << unknown.err;
+}
+
 using testsupport::Member;
 using testsupport::tarOf;
 
