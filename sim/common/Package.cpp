@@ -18,6 +18,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
 #include "platform/libc/Run.h"
 #include "platform/libc/Spawn.h"
@@ -186,7 +187,8 @@ libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::str
   files::Descriptor writable(database.get() < 0 ? -1 : ::dup(database.get()));
   files::Descriptor own(top.get() < 0 ? -1 : openFolderBeneath(top.get(), ".orvane-sim"));
   if (top.get() < 0 || database.get() < 0 || writable.get() < 0 || own.get() < 0)
-    return refused("its package database or its own folder is missing or a link (orvane-sim init repairs them)");
+    return refused("its package database or its own folder is missing or a link (" + device::simulatorCommand("init") +
+                   " repairs them)");
   auto fd = [](const files::Descriptor& held) { return std::to_string(held.get()); };
   std::vector<std::string> command = {
       "bwrap", "--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc", "--tmpfs", "/tmp", "--tmpfs", "/run",
@@ -496,7 +498,7 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
         if (auto version = installedVersion(root, relation.front().name))
           error = controls[i].name + " needs " + wanted + "; the device has " + relation.front().name + " " + *version;
         if (std::find(baseNames().begin(), baseNames().end(), relation.front().name) != baseNames().end())
-          error += " (orvane-sim init installs the base packages)";
+          error += " (" + device::simulatorCommand("init") + " installs the base packages)";
         return orvane::Error(error);
       }
     }

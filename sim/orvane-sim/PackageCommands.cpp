@@ -36,12 +36,12 @@ void sayWhatSpringBoardRuns(const std::vector<std::string>& libraries) {
     auto mapped = springboard::mappedLibrary(**springBoard, library);
     if (!mapped) {
       if (present)
-        std::printf("SpringBoard is running without %s: orvane-sim respring loads it.\n", name.c_str());
+        std::printf("SpringBoard is running without %s: %s loads it.\n", name.c_str(), hint("respring").c_str());
     } else if (!present) {
-      std::printf("SpringBoard keeps the removed %s loaded until orvane-sim respring.\n", name.c_str());
+      std::printf("SpringBoard keeps the removed %s loaded until %s.\n", name.c_str(), hint("respring").c_str());
     } else if (mapped->stale) {
-      std::printf("SpringBoard still has the old %s loaded: orvane-sim respring loads the new one.\n",
-                  name.c_str());
+      std::printf("SpringBoard still has the old %s loaded: %s loads the new one.\n", name.c_str(),
+                  hint("respring").c_str());
     }
   }
 }

@@ -273,8 +273,8 @@ int WebView::run() {
   }
   policy_.token = *token;
   if (!device::isDevice(device::root())) {
-    std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: orvane-sim --device %s init)\n",
-                 device::root().c_str(), device::root().c_str());
+    std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: %s)\n", device::root().c_str(),
+                 device::simulatorCommand("init").c_str());
     return 1;
   }
   if (auto running = springboardUse_.join(); !running)

@@ -204,13 +204,14 @@ TEST_F(PackageCommands, ARunningSpringBoardKeepsItsLibraryThroughARemoveAndAResp
   EXPECT_EQ(reinstalled.status, 0) << reinstalled.err;
   EXPECT_EQ(reinstalled.out,
             "Reinstalled com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard still has the old Orvane.dylib loaded: orvane-sim respring loads the new one.\n");
+            "SpringBoard still has the old Orvane.dylib loaded: orvane-sim --device " + root +
+                " respring loads the new one.\n");
 
   Result removed = sim({"remove", "com.quillmark.orvane"});
   EXPECT_EQ(removed.status, 0) << removed.err;
   EXPECT_EQ(removed.out,
             "Removed com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard keeps the removed Orvane.dylib loaded until orvane-sim respring.\n");
+            "SpringBoard keeps the removed Orvane.dylib loaded until orvane-sim --device " + root + " respring.\n");
   Result press = sim({"press", "down"});
   EXPECT_EQ(press.status, 0) << press.err;
   EXPECT_EQ(press.out, "volume down: 8/16\n");
@@ -223,7 +224,7 @@ TEST_F(PackageCommands, ARunningSpringBoardKeepsItsLibraryThroughARemoveAndAResp
   EXPECT_EQ(back.status, 0) << back.err;
   EXPECT_EQ(back.out,
             "Installed com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard is running without Orvane.dylib: orvane-sim respring loads it.\n");
+            "SpringBoard is running without Orvane.dylib: orvane-sim --device " + root + " respring loads it.\n");
 }
 
 TEST_F(PackageCommands, OtherPackagesInstallWhenTheirDependenciesAreMetAndOnlyThen) {
@@ -250,8 +251,8 @@ TEST_F(PackageCommands, OtherPackagesInstallWhenTheirDependenciesAreMetAndOnlyTh
   Result refused = sim({"install", later});
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err,
-            "orvane-sim: com.example.later needs firmware (>= 9.0); the device has firmware 8.1 "
-            "(orvane-sim init installs the base packages)\n");
+            "orvane-sim: com.example.later needs firmware (>= 9.0); the device has firmware 8.1 (orvane-sim --device " +
+                root + " init installs the base packages)\n");
   std::string missing = build("missing", control("com.example.missing", "Depends: libfoo | libbar (>= 2)\n"), {{tweak, "x"}});
   Result unmet = sim({"install", missing});
   EXPECT_EQ(unmet.status, 1);
