@@ -241,8 +241,10 @@ std::optional<std::string> foreignBinary(std::string_view head) {
   if (head.size() >= 8) {
     std::uint32_t magic = bigEndian32(head, 0);
     bool thin = magic == 0xfeedface || magic == 0xfeedfacf || magic == 0xcefaedfe || magic == 0xcffaedfe;
-    // Java's class files share the universal magic; their version that follows is never this small.
-    bool universal = (magic == 0xcafebabe || magic == 0xcafebabf) && bigEndian32(head, 4) - 1 < 30;
+    // Java's class files share the universal magic; where a universal file counts
+    // its slices (a few), they have their version, never below 45.
+    std::uint32_t slices = bigEndian32(head, 4);
+    bool universal = (magic == 0xcafebabe || magic == 0xcafebabf) && slices >= 1 && slices < 30;
     if (thin || universal) return std::string("a Mach-O file, built for iOS devices");
   }
   auto elf = elfIdentity(head);

@@ -27,7 +27,7 @@ struct ArchiveEntry {
 inline constexpr std::size_t kHeadLength = 64;
 
 /// Why a file beginning with `head` cannot be loaded on the simulated device
-/// ("a Mach-O library for iOS devices"), or nothing: it is no program or
+/// ("a Mach-O file, built for iOS devices"), or nothing: it is no program or
 /// library, or one for the machine this computer is.
 std::optional<std::string> foreignBinary(std::string_view head);
 

@@ -151,14 +151,18 @@ int packages(const Invocation& invocation) {
   for (const auto& listed : installed)
     rows.push_back({shown(listed.name), shown(listed.version), shown(listed.section), shown(authorName(listed.author)),
                     shown(listed.id), shown(listed.description)});
+  // Columns line up by characters, not by the bytes of UTF-8.
+  auto characters = [](const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; }));
+  };
   std::vector<std::size_t> widths(rows.front().size() - 1, 0);
   for (const auto& row : rows)
     for (std::size_t column = 0; column < widths.size(); ++column)
-      widths[column] = std::max(widths[column], row[column].size());
+      widths[column] = std::max(widths[column], characters(row[column]));
   for (const auto& row : rows) {
     std::string line;
     for (std::size_t column = 0; column < widths.size(); ++column)
-      line += row[column] + std::string(widths[column] - row[column].size() + 2, ' ');
+      line += row[column] + std::string(widths[column] - characters(row[column]) + 2, ' ');
     std::printf("%s%s\n", line.c_str(), row.back().c_str());
   }
   return 0;

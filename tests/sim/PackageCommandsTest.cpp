@@ -392,13 +392,13 @@ TEST_F(PackageCommands, AFolderKeptForTheUsersFilesIsSaidOnceInOurWords) {
 TEST_F(PackageCommands, PackagesAreListedAsAPackageManagerShowsThemAndNamedByTheirIdOnly) {
   init();
   // Without Name or Author, a package manager shows its id and Maintainer.
-  std::string plain = build("plain", control("com.example.plain", "Section: Themes\n"), {{kSounds + "/Rain.wav", "x"}});
+  std::string plain = build("plain", control("com.example.plain", "Section: Thèmes\n"), {{kSounds + "/Rain.wav", "x"}});
   ASSERT_EQ(sim({"install", plain}).status, 0);
   Result listed = sim({"packages"});
   EXPECT_EQ(listed.status, 0) << listed.err;
   EXPECT_EQ(listed.out,
             "Name               Version   Section  Author     Package               Description\n"
-            "com.example.plain  1.0       Themes   Someone    com.example.plain     a test package\n"
+            "com.example.plain  1.0       Thèmes   Someone    com.example.plain     a test package\n"
             "iOS Firmware       8.1       System   Quillmark  firmware              The system's own folders, as a "
             "jailbroken device lists them.\n"
             "Orvane             1.0.0     Tweaks   Quillmark  com.quillmark.orvane  A sound on every press of a volume "
