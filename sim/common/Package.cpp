@@ -18,6 +18,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
 #include "platform/hostrun/Run.h"
 #include "platform/libc/Spawn.h"
@@ -186,7 +187,8 @@ hostrun::RunOutput confinedDpkg(const std::string& root, const std::vector<std::
   files::Descriptor writable(database.get() < 0 ? -1 : ::dup(database.get()));
   files::Descriptor own(top.get() < 0 ? -1 : openFolderBeneath(top.get(), ".orvane-sim"));
   if (top.get() < 0 || database.get() < 0 || writable.get() < 0 || own.get() < 0)
-    return refused("its package database or its own folder is missing or a link (orvane-sim init repairs them)");
+    return refused("its package database or its own folder is missing or a link (" + device::simulatorCommand("init") +
+                   " repairs them)");
   auto fd = [](const files::Descriptor& held) { return std::to_string(held.get()); };
   std::vector<std::string> command = {
       "bwrap", "--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc", "--tmpfs", "/tmp", "--tmpfs", "/run",
@@ -308,6 +310,16 @@ bool satisfies(const Available& package, const Alternative& wanted) {
   return false;
 }
 
+/// The last word of "want flag state".
+std::string state(Paragraph& paragraph) {
+  const std::string& status = paragraph["Status"];
+  return status.substr(status.rfind(' ') + 1);
+}
+
+/// Whether its files are in place and configured, whatever was last asked of
+/// it: a removal dpkg refused leaves the wish "deinstall" behind.
+bool installedState(Paragraph& paragraph) { return state(paragraph) == "installed"; }
+
 std::vector<Paragraph> database(const std::string& root) {
   return paragraphs(query(root, {"--status"}).output);
 }
@@ -355,8 +367,15 @@ std::optional<std::string> scriptOfInfoLine(std::string_view line) {
 orvane::Result<void> checkEntries(const std::string& file, DeviceFit& fit) {
   auto entries = dataEntries(file);
   if (!entries) return orvane::Error(file + " is damaged: " + entries.error().message());
-  for (const ArchiveEntry& entry : *entries)
+  for (const ArchiveEntry& entry : *entries) {
     if (auto refused = fit.refusal(entry)) return orvane::Error(file + " " + *refused);
+    if (auto foreign = foreignBinary(entry.head)) {
+      std::string path = entry.path.starts_with("./") ? entry.path.substr(1) : entry.path;
+      return orvane::Error(file + " holds " + path + ", " + *foreign +
+                           ": it is not a package for the simulated device, which loads this computer's ELF "
+                           "libraries (scripts/build makes its package, build/orvane.deb)");
+    }
+  }
   return {};
 }
 
@@ -395,11 +414,36 @@ std::optional<std::string> installedVersion(const std::string& root, const std::
   auto status = query(root, {"--status", "--", name});
   if (status.status != 0) return std::nullopt;
   auto read = paragraphs(status.output);
-  if (read.empty() || read.front()["Status"] != "install ok installed") return std::nullopt;
+  if (read.empty() || !installedState(read.front())) return std::nullopt;
   return read.front()["Version"];
 }
 
+bool isKnown(const std::string& root, const std::string& name) {
+  return query(root, {"--status", "--", name}).status == 0;
+}
+
 bool isInstalled(const std::string& root, const std::string& name) { return installedVersion(root, name).has_value(); }
+
+std::vector<Listed> installedPackages(const std::string& root) {
+  std::vector<Listed> listed;
+  for (Paragraph& paragraph : database(root)) {
+    if (!installedState(paragraph)) continue;
+    auto field = [&](const char* name) { return paragraph[name].substr(0, paragraph[name].find('\n')); };
+    Listed package{field("Package"), field("Name"), field("Version"), field("Author"), field("Section"),
+                   field("Description")};
+    if (package.name.empty()) package.name = package.id;
+    if (package.author.empty()) package.author = field("Maintainer");
+    listed.push_back(std::move(package));
+  }
+  auto folded = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::sort(listed.begin(), listed.end(), [&](const Listed& a, const Listed& b) {
+    return std::tuple(folded(a.name), a.id) < std::tuple(folded(b.name), b.id);
+  });
+  return listed;
+}
 
 orvane::Result<void> install(const std::string& root, const std::vector<std::string>& files, Scripts scripts) {
   std::vector<Control> controls(files.size());
@@ -430,7 +474,7 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
 
   std::vector<Available> available;
   for (Paragraph& paragraph : database(root))
-    if (paragraph["Status"] == "install ok installed")
+    if (installedState(paragraph))
       available.push_back({paragraph["Package"], paragraph["Version"], paragraph["Provides"].substr(0, kLongestField)});
   for (const Control& control : controls) {
     available.erase(std::remove_if(available.begin(), available.end(),
@@ -454,7 +498,7 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
         if (auto version = installedVersion(root, relation.front().name))
           error = controls[i].name + " needs " + wanted + "; the device has " + relation.front().name + " " + *version;
         if (std::find(baseNames().begin(), baseNames().end(), relation.front().name) != baseNames().end())
-          error += " (orvane-sim init installs the base packages)";
+          error += " (" + device::simulatorCommand("init") + " installs the base packages)";
         return orvane::Error(error);
       }
     }
@@ -476,19 +520,27 @@ orvane::Result<std::string> remove(const std::string& root, const std::string& n
   std::string known;
   bool found = false;
   for (Paragraph& paragraph : database(root)) {
-    // "want flag state": a package only unpacked can go too, one whose files are gone only with a purge.
-    std::string state = paragraph["Status"].substr(paragraph["Status"].rfind(' ') + 1);
-    if (paragraph["Package"] == name) found = state != "not-installed" && (purge || state != "config-files");
-    if (state == "installed") known += (known.empty() ? "" : ", ") + paragraph["Package"];
+    // A package only unpacked can go too, one whose files are gone only with a purge.
+    std::string now = state(paragraph);
+    if (paragraph["Package"] == name) found = now != "not-installed" && (purge || now != "config-files");
+    if (now == "installed") known += (known.empty() ? "" : ", ") + paragraph["Package"];
   }
   if (!found) return orvane::Error(name + " is not installed (installed: " + (known.empty() ? "nothing" : known) + ")");
-  auto removed = confinedDpkg(root, {purge ? "--purge" : "--remove", "--", name});
-  if (removed.status != 0)
-    return orvane::Error("dpkg could not " + std::string(purge ? "purge " : "remove ") + name + ": " +
-                         dpkgSays(removed.errors));
+  std::string action = purge ? "--purge" : "--remove";
+  auto refused = [&](const libc::RunOutput& ran) {
+    return orvane::Error("dpkg could not " + action.substr(2) + " " + name + ": " + dpkgSays(ran.errors));
+  };
+  // dpkg marks the package for removal before it finds it may not go (essential,
+  // or needed by another), and leaves the mark; a dry run first changes nothing.
+  if (auto tried = confinedDpkg(root, {"--no-act", action, "--", name}); tried.status != 0) return refused(tried);
+  auto removed = confinedDpkg(root, {action, "--", name});
+  if (removed.status != 0) return refused(removed);
   std::string warnings;
-  for (const std::string& line : lines(removed.errors))
-    if (line.starts_with("dpkg: warning: ")) warnings += line.substr(15) + "\n";
+  for (const std::string& line : lines(removed.errors)) {
+    // A folder dpkg keeps for what else is in it is the caller's to tell, in its own words.
+    if (!line.starts_with("dpkg: warning: ") || line.ends_with("not empty so not removed")) continue;
+    warnings += line.substr(15) + "\n";
+  }
   return warnings;
 }
 

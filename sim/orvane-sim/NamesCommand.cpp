@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "contract/Orvane.h"
@@ -29,15 +28,9 @@ std::vector<std::string> keyNames() {
 }
 
 std::vector<std::string> packageNames() {
-  std::string listing;
-  auto ran = package::run({"dpkg-query", "--admindir=" + device::root() + "/var/lib/dpkg", "-W",
-                           "-f=${db:Status-Abbrev} ${Package}\n"},
-                          &listing, package::Errors::Discarded);
   std::vector<std::string> installed;
-  if (!ran || *ran != 0) return installed;
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);)
-    if (line.rfind("ii ", 0) == 0) installed.push_back(line.substr(line.find(' ', 3) + 1));
+  for (const auto& listed : package::installedPackages(device::root())) installed.push_back(listed.id);
+  std::sort(installed.begin(), installed.end());
   return installed;
 }
 

@@ -310,8 +310,8 @@ int WebView::prepare() {
   }
   policy_.token = *token;
   if (!device::isDevice(device::root())) {
-    std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: orvane-sim --device %s init)\n",
-                 device::root().c_str(), device::root().c_str());
+    std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: %s)\n", device::root().c_str(),
+                 device::simulatorCommand("init").c_str());
     return 1;
   }
   if (auto running = springboardUse_.join(); !running)

@@ -159,8 +159,8 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
       {{"settings", "show", "--mail", "send"},
        "orvane-sim settings show: unknown option \"--mail\" (settings tap takes it) (see orvane-sim settings show --help)"},
       {{"press", "up", "--json"},
-       "orvane-sim press: unknown option \"--json\" (status, log, defaults read, themes, settings show or settings "
-       "inspect take it) (see orvane-sim press --help)"},
+       "orvane-sim press: unknown option \"--json\" (packages, status, log, defaults read, themes, settings show or "
+       "settings inspect take it) (see orvane-sim press --help)"},
       {{"set", "idiom", "pda"}, "orvane-sim set idiom: bad idiom \"pda\": phone or pad, did you mean pad? (see orvane-sim set idiom --help)"},
       {{"language", "../x"},
        "orvane-sim language: bad language \"../x\": a language the system offers (en, de, fr, ja, zh-Hans, ...), with a "
