@@ -527,7 +527,7 @@ orvane::Result<std::string> remove(const std::string& root, const std::string& n
   }
   if (!found) return orvane::Error(name + " is not installed (installed: " + (known.empty() ? "nothing" : known) + ")");
   std::string action = purge ? "--purge" : "--remove";
-  auto refused = [&](const libc::RunOutput& ran) {
+  auto refused = [&](const hostrun::RunOutput& ran) {
     return orvane::Error("dpkg could not " + action.substr(2) + " " + name + ": " + dpkgSays(ran.errors));
   };
   // dpkg marks the package for removal before it finds it may not go (essential,

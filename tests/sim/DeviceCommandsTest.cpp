@@ -7,7 +7,7 @@
 
 #include <filesystem>
 
-#include "platform/libc/Run.h"
+#include "platform/hostrun/Run.h"
 #include "tests/support/SimDeviceTest.h"
 
 namespace {
@@ -136,7 +136,7 @@ TEST_F(DeviceCommands, HintsNameTheDeviceInUseAndOnlyWhenItIsNotTheDefault) {
   for (auto [host, speaker] : {std::pair{"SpringBoard", "SpringBoard"}, {"orvane-serve", "orvane-sim"}}) {
     std::vector<std::string> direct = env;
     direct.push_back(std::filesystem::path(testsupport::simulatorPath()).parent_path() / host);
-    auto alone = libc::run(direct, libc::ErrorStream::Captured);
+    auto alone = hostrun::run(direct, hostrun::ErrorStream::Captured);
     ASSERT_TRUE(alone) << host;
     EXPECT_EQ(alone->errors, std::string(speaker) + ": " + usual + " is not a device (create one with: orvane-sim init)\n");
   }
