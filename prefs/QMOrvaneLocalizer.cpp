@@ -1,6 +1,6 @@
 #include "prefs/QMOrvaneLocalizer.h"
 
-#include "hook/InstallRoot.h"
+#include "contract/Orvane.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/objc/Methods.h"
 #include "platform/preferences/PSSpecifier.h"
@@ -54,7 +54,7 @@ QMOrvaneLocalizer* QMOrvaneLocalizer::sharedLocalizer() {
 }
 
 NSBundle* QMOrvaneLocalizer::localizationBundle() {
-  return NSBundle::bundleWithPath(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle"));
+  return NSBundle::bundleWithPath(NSSTR(orvane::contract::bundlePath));
 }
 
 Retained<NSString> QMOrvaneLocalizer::localizedStringForKey_inTable(NSString* key, NSString* table) {

@@ -105,8 +105,8 @@ bool PSValuesEqual(const objc_object* left, const objc_object* right) {
 }
 
 Retained<NSArray> SpecifiersFromPlist(const std::string& devicePath, NSObject* target, Retained<NSString>* title) {
-  PropertyListFile file = readPropertyListFile(devicePath, foundation::bundlePropertyListMaximumBytes);
-  auto* list = objc_cast<NSDictionary>(file.value.get());
+  auto file = readPropertyListFile(devicePath, foundation::bundlePropertyListMaximumBytes);
+  auto* list = file ? objc_cast<NSDictionary>(file->get()) : nullptr;
   auto* items = list ? objc_cast<NSArray>(list->objectForKey("items")) : nullptr;
   if (!items) return nullptr;
   if (title) *title = objc::retain(objc_cast<NSString>(list->objectForKey("title")));

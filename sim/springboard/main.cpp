@@ -106,8 +106,8 @@ int main(int argc, char** argv) {
   if (detached) ::setsid();
   std::string root = device::root();
   if (!device::isDevice(root)) {
-    std::fprintf(stderr, "SpringBoard: %s is not a device (create one with: orvane-sim --device %s init)\n",
-                 root.c_str(), root.c_str());
+    std::fprintf(stderr, "SpringBoard: %s is not a device (create one with: %s)\n", root.c_str(),
+                 device::simulatorCommand("init").c_str());
     return 1;
   }
   auto listening = pressing::listen();
