@@ -12,7 +12,7 @@ add_library(face-support OBJECT ${CMAKE_SOURCE_DIR}/platform/ios/src/NSString.cp
 # face lacks is an error here, never the stand-in's.
 set(ORVANE_PRODUCT_INCLUDE ${CMAKE_BINARY_DIR}/product-include)
 file(MAKE_DIRECTORY ${ORVANE_PRODUCT_INCLUDE})
-foreach(folder hook prefs)
+foreach(folder contract hook prefs)
   file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${ORVANE_PRODUCT_INCLUDE}/${folder} SYMBOLIC)
 endforeach()
 
