@@ -178,9 +178,6 @@ void UINavigationController::viewDidDisappear(bool animated) {
 }
 
 namespace {
-[[maybe_unused]] const Class registered = UINavigationController::class_();
-}
-
-namespace {
 [[maybe_unused]] const Class registeredController = UIViewController::class_();
+[[maybe_unused]] const Class registered = UINavigationController::class_();
 }
