@@ -451,6 +451,9 @@ void objc_release(id object) {
 
 namespace {
 thread_local std::vector<id>* autoreleased = nullptr;
+/// Pools pushed and not yet popped: an inner pool pushed while the outer one
+/// is still empty has the same mark as the outer one, so marks cannot tell.
+thread_local std::size_t openPools = 0;
 }
 
 id objc_autorelease(id object) {
@@ -460,6 +463,7 @@ id objc_autorelease(id object) {
 
 void* objc_autoreleasePoolPush(void) {
   if (!autoreleased) autoreleased = new std::vector<id>;
+  ++openPools;
   return reinterpret_cast<void*>(autoreleased->size() + 1);
 }
 
@@ -472,7 +476,8 @@ void objc_autoreleasePoolPop(void* pool) {
     autoreleased->pop_back();
     objc_release(object);
   }
-  if (mark == 0) {
+  if (openPools > 0) --openPools;
+  if (openPools == 0) {
     delete autoreleased;
     autoreleased = nullptr;
   }

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/objc/Methods.h"
 #include "platform/uikit/UIView.h"
 
 namespace {
@@ -13,7 +14,18 @@ const char* attributeName(NSLayoutAttribute attribute) {
 }  // namespace
 
 Class NSLayoutConstraint::class_() {
-  static Class cls = objc_registerCppClass<NSLayoutConstraint>("NSLayoutConstraint", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSLayoutConstraint>("NSLayoutConstraint", NSObject::class_());
+    objc::addClassFunction(
+        registered, "constraintWithItem:attribute:relatedBy:toItem:attribute:multiplier:constant:",
+        +[](Class, SEL, UIView* item, NSLayoutAttribute attribute, NSLayoutRelation relation, UIView* toItem,
+            NSLayoutAttribute toAttribute, CGFloat multiplier, CGFloat constant) {
+          return NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
+                     item, attribute, relation, toItem, toAttribute, multiplier, constant)
+              .autorelease();
+        });
+    return registered;
+  }();
   return cls;
 }
 

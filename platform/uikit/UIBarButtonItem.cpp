@@ -4,18 +4,33 @@
 
 #include <string_view>
 
+#include "platform/objc/Methods.h"
+
 Class UIBarButtonItem::class_() {
-  static Class cls = objc_registerCppClass<UIBarButtonItem>("UIBarButtonItem", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UIBarButtonItem>("UIBarButtonItem", NSObject::class_());
+    objc::addMethod<&UIBarButtonItem::initWithBarButtonSystemItem_target_action>(
+        registered, "initWithBarButtonSystemItem:target:action:");
+    objc::addMethod<&UIBarButtonItem::target>(registered, "target");
+    objc::addMethod<&UIBarButtonItem::action>(registered, "action");
+    return registered;
+  }();
   return cls;
 }
 
 Retained<UIBarButtonItem> UIBarButtonItem::itemWithSystemItem_target_action(UIBarButtonSystemItem item,
                                                                             NSObject* target, SEL action) {
   auto made = objc::alloc<UIBarButtonItem>();
-  made->systemItem_ = item;
-  made->target_ = target;
-  made->action_ = action;
+  made->initWithBarButtonSystemItem_target_action(item, target, action);
   return made;
+}
+
+UIBarButtonItem* UIBarButtonItem::initWithBarButtonSystemItem_target_action(UIBarButtonSystemItem item,
+                                                                            NSObject* target, SEL action) {
+  systemItem_ = item;
+  target_ = target;
+  action_ = action;
+  return this;
 }
 
 void UIBarButtonItem::tap() {

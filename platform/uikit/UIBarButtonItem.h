@@ -9,6 +9,7 @@ class UIBarButtonItem : public NSObject {
   static Class class_();
   static Retained<UIBarButtonItem> itemWithSystemItem_target_action(UIBarButtonSystemItem item, NSObject* target,
                                                                     SEL action);
+  UIBarButtonItem* initWithBarButtonSystemItem_target_action(UIBarButtonSystemItem item, NSObject* target, SEL action);
 
   UIBarButtonSystemItem systemItem() const { return systemItem_; }
   NSObject* target() const { return target_; }

@@ -2,8 +2,28 @@
 
 #include <fmt/format.h>
 
+#include "platform/objc/Methods.h"
+
 Class UIColor::class_() {
-  static Class cls = objc_registerCppClass<UIColor>("UIColor", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UIColor>("UIColor", NSObject::class_());
+    objc::addClassFunction(registered, "colorWithRed:green:blue:alpha:",
+                           +[](Class, SEL, CGFloat red, CGFloat green, CGFloat blue, CGFloat alpha) {
+                             return UIColor::colorWithRed_green_blue_alpha(red, green, blue, alpha).autorelease();
+                           });
+    objc::addClassFunction(registered, "whiteColor", +[](Class, SEL) { return UIColor::whiteColor(); });
+    objc::addClassFunction(registered, "blackColor", +[](Class, SEL) { return UIColor::blackColor(); });
+    objc::addClassFunction(registered, "clearColor", +[](Class, SEL) { return UIColor::clearColor(); });
+    objc::addClassFunction(registered, "grayColor", +[](Class, SEL) { return UIColor::grayColor(); });
+    objc::addClassFunction(registered, "darkGrayColor", +[](Class, SEL) { return UIColor::darkGrayColor(); });
+    objc::addMethod<&UIColor::CGColor>(registered, "CGColor");
+    // Equal components make equal colours; anything but a colour is unequal.
+    objc::addFunction(registered, "isEqual:", +[](UIColor* self, SEL, id other) -> BOOL {
+      auto* color = objc_cast<UIColor>(other);
+      return color && self->isEqualToColor(color);
+    });
+    return registered;
+  }();
   return cls;
 }
 
@@ -54,4 +74,8 @@ bool UIColor::isEqualToColor(const UIColor* other) const {
 std::string UIColor::description() const {
   if (name_) return name_;
   return fmt::format("UIColor({} {} {} {})", red(), green(), blue(), alpha());
+}
+
+namespace {
+[[maybe_unused]] const Class registered = UIColor::class_();
 }

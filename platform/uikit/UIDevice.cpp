@@ -13,6 +13,7 @@ Retained<NSObject>& replacement() {
 Class UIDevice::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<UIDevice>("UIDevice", NSObject::class_());
+    objc::addClassFunction(registered, "currentDevice", +[](Class, SEL) { return UIDevice::currentDevice(); });
     objc::addMethod<&UIDevice::userInterfaceIdiom>(registered, "userInterfaceIdiom");
     return registered;
   }();

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "platform/objc/Methods.h"
+
 namespace {
 
 // One font map for the process, at 72 dots per inch so that a point is a pixel.
@@ -51,7 +53,17 @@ PangoFontDescription* describe(const std::string& name, double size) {
 }  // namespace
 
 Class UIFont::class_() {
-  static Class cls = objc_registerCppClass<UIFont>("UIFont", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UIFont>("UIFont", NSObject::class_());
+    objc::addClassFunction(registered, "fontWithName:size:", +[](Class, SEL, NSString* name, CGFloat size) {
+      return UIFont::fontWithName_size(name, size).autorelease();
+    });
+    objc::addClassFunction(registered, "systemFontOfSize:",
+                           +[](Class, SEL, CGFloat size) { return UIFont::systemFontOfSize(size).autorelease(); });
+    objc::addFunction(registered, "fontName", +[](UIFont* self, SEL) { return self->nameObject_.get(); });
+    objc::addMethod<&UIFont::pointSize>(registered, "pointSize");
+    return registered;
+  }();
   return cls;
 }
 
@@ -59,6 +71,7 @@ Retained<UIFont> UIFont::fontWithName_size(NSString* name, CGFloat size) {
   if (!name) return nullptr;
   auto font = objc::alloc<UIFont>();
   font->name_ = name->utf8();
+  font->nameObject_ = objc::retain(name);
   font->size_ = size;
   return font;
 }

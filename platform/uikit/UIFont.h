@@ -32,5 +32,7 @@ class UIFont : public NSObject {
 
  private:
   std::string name_;
+  /// The name as given, for "fontName", which hands out the font's own string.
+  Retained<NSString> nameObject_;
   CGFloat size_ = 12;
 };

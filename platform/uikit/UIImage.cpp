@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/device/FileUtilities.h"
+#include "platform/objc/Methods.h"
 
 namespace uikit {
 namespace {
@@ -88,7 +89,18 @@ std::optional<PngSize> pngPixelSize(std::string_view bytes) {
 }  // namespace uikit
 
 Class UIImage::class_() {
-  static Class cls = objc_registerCppClass<UIImage>("UIImage", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UIImage>("UIImage", NSObject::class_());
+    objc::addClassFunction(registered, "imageWithContentsOfFile:", +[](Class, SEL, NSString* path) {
+      return UIImage::imageWithContentsOfFile(path).autorelease();
+    });
+    objc::addFunction(registered, "imageWithRenderingMode:", +[](UIImage* self, SEL, UIImageRenderingMode mode) {
+      return self->imageWithRenderingMode(mode).autorelease();
+    });
+    objc::addMethod<&UIImage::size>(registered, "size");
+    objc::addMethod<&UIImage::scale>(registered, "scale");
+    return registered;
+  }();
   return cls;
 }
 

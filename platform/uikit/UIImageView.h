@@ -8,6 +8,7 @@ class UIImageView : public UIView {
   static Class class_();
   /// A view the size of the image (zero without one).
   static Retained<UIImageView> imageViewWithImage(UIImage* image);
+  UIImageView* initWithImage(UIImage* image);
 
   UIImage* image() const { return image_.get(); }
   CGSize intrinsicContentSize() const override;

@@ -1,10 +1,25 @@
 #include "platform/uikit/UILabel.h"
 
+#include "platform/objc/Methods.h"
+
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIFont.h"
 
 Class UILabel::class_() {
-  static Class cls = objc_registerCppClass<UILabel>("UILabel", UIView::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UILabel>("UILabel", UIView::class_());
+    objc::addMethod<&UILabel::text>(registered, "text");
+    objc::addMethod<&UILabel::setText>(registered, "setText:");
+    objc::addMethod<&UILabel::textColor>(registered, "textColor");
+    objc::addMethod<&UILabel::setTextColor>(registered, "setTextColor:");
+    objc::addMethod<&UILabel::font>(registered, "font");
+    objc::addMethod<&UILabel::setFont>(registered, "setFont:");
+    objc::addMethod<&UILabel::numberOfLines>(registered, "numberOfLines");
+    objc::addMethod<&UILabel::setNumberOfLines>(registered, "setNumberOfLines:");
+    objc::addMethod<&UILabel::textAlignment>(registered, "textAlignment");
+    objc::addMethod<&UILabel::setTextAlignment>(registered, "setTextAlignment:");
+    return registered;
+  }();
   return cls;
 }
 

@@ -1,12 +1,23 @@
 #include "platform/uikit/UINavigationBar.h"
 
+#include "platform/objc/Methods.h"
+
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIDevice.h"
 
 NSString* const NSForegroundColorAttributeName = NSSTR("NSColor");
 
 Class UINavigationBar::class_() {
-  static Class cls = objc_registerCppClass<UINavigationBar>("UINavigationBar", UIView::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UINavigationBar>("UINavigationBar", UIView::class_());
+    objc::addMethod<&UINavigationBar::tintColor>(registered, "tintColor");
+    objc::addMethod<&UINavigationBar::setTintColor>(registered, "setTintColor:");
+    objc::addMethod<&UINavigationBar::barTintColor>(registered, "barTintColor");
+    objc::addMethod<&UINavigationBar::setBarTintColor>(registered, "setBarTintColor:");
+    objc::addMethod<&UINavigationBar::titleTextAttributes>(registered, "titleTextAttributes");
+    objc::addMethod<&UINavigationBar::setTitleTextAttributes>(registered, "setTitleTextAttributes:");
+    return registered;
+  }();
   return cls;
 }
 
@@ -35,7 +46,16 @@ UINavigationBar::Properties UINavigationBar::inspectedProperties() const {
 }
 
 Class UINavigationItem::class_() {
-  static Class cls = objc_registerCppClass<UINavigationItem>("UINavigationItem", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UINavigationItem>("UINavigationItem", NSObject::class_());
+    objc::addMethod<&UINavigationItem::title>(registered, "title");
+    objc::addMethod<&UINavigationItem::setTitle>(registered, "setTitle:");
+    objc::addMethod<&UINavigationItem::titleView>(registered, "titleView");
+    objc::addMethod<&UINavigationItem::setTitleView>(registered, "setTitleView:");
+    objc::addMethod<&UINavigationItem::rightBarButtonItem>(registered, "rightBarButtonItem");
+    objc::addMethod<&UINavigationItem::setRightBarButtonItem>(registered, "setRightBarButtonItem:");
+    return registered;
+  }();
   return cls;
 }
 

@@ -1,8 +1,10 @@
 #include "platform/uikit/UISwitch.h"
 
+#include <cstdarg>
 #include <mutex>
 #include <vector>
 
+#include "platform/objc/Methods.h"
 #include "platform/uikit/UIColor.h"
 #include "platform/uikit/UIViewController.h"
 
@@ -10,7 +12,7 @@ namespace {
 
 struct Proxies {
   std::mutex mutex;
-  std::vector<std::pair<Class, Retained<UISwitchAppearance>>> byContainer;
+  std::vector<std::pair<std::vector<Class>, Retained<UISwitchAppearance>>> byContainers;
 };
 
 Proxies& proxies() {
@@ -18,17 +20,56 @@ Proxies& proxies() {
   return *instance;
 }
 
+/// `+appearanceWhenContainedIn:`, whose list of classes ends with nil.
+UISwitchAppearance* appearanceWhenContainedInList(Class, SEL, Class first, ...) {
+  std::vector<Class> containers;
+  va_list rest;
+  va_start(rest, first);
+  for (Class container = first; container; container = va_arg(rest, Class)) containers.push_back(container);
+  va_end(rest);
+  return UISwitch::appearanceWhenContainedIn(containers);
+}
+
+/// The controller `controller` is shown inside: its navigation controller, else its presenter.
+UIViewController* outerController(UIViewController* controller) {
+  if (UIViewController* navigation = controller->navigationController()) return navigation;
+  return controller->presentingViewController();
+}
+
+/// Whether each class of the list, innermost first, holds a controller on the way out from `controller`.
+bool containedIn(UIViewController* controller, const std::vector<Class>& containers) {
+  auto wanted = containers.begin();
+  for (; controller && wanted != containers.end(); controller = outerController(controller))
+    if (controller->isKindOfClass(*wanted)) ++wanted;
+  return wanted == containers.end();
+}
+
 }  // namespace
 
 Class UISwitchAppearance::class_() {
-  static Class cls = objc_registerCppClass<UISwitchAppearance>("_UIAppearance", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UISwitchAppearance>("_UIAppearance", NSObject::class_());
+    objc::addMethod<&UISwitchAppearance::setOnTintColor>(registered, "setOnTintColor:");
+    return registered;
+  }();
   return cls;
 }
 
 void UISwitchAppearance::setOnTintColor(UIColor* color) { onTintColor_ = objc::retain(color); }
 
 Class UISwitch::class_() {
-  static Class cls = objc_registerCppClass<UISwitch>("UISwitch", UIView::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UISwitch>("UISwitch", UIView::class_());
+    // Variadic, so added by hand: the encoding is that of the fixed arguments.
+    class_replaceMethod(objc_getMetaClass("UISwitch"), sel_registerName("appearanceWhenContainedIn:"),
+                        reinterpret_cast<IMP>(&appearanceWhenContainedInList),
+                        objc::signature<UISwitchAppearance*, Class>().c_str());
+    objc::addMethod<&UISwitch::isOn>(registered, "isOn");
+    objc::addMethod<&UISwitch::setOn>(registered, "setOn:");
+    objc::addMethod<&UISwitch::setOnTintColor>(registered, "setOnTintColor:");
+    objc::addMethod<&UISwitch::onTintColor>(registered, "onTintColor");
+    return registered;
+  }();
   return cls;
 }
 
@@ -37,12 +78,16 @@ Retained<UISwitch> UISwitch::switchControl() {
 }
 
 UISwitchAppearance* UISwitch::appearanceWhenContainedIn(Class container) {
+  return appearanceWhenContainedIn(std::vector<Class>{container});
+}
+
+UISwitchAppearance* UISwitch::appearanceWhenContainedIn(const std::vector<Class>& containers) {
   Proxies& all = proxies();
   std::lock_guard lock(all.mutex);
-  for (auto& [cls, proxy] : all.byContainer)
-    if (cls == container) return proxy.get();
+  for (auto& [classes, proxy] : all.byContainers)
+    if (classes == containers) return proxy.get();
   auto proxy = objc::alloc<UISwitchAppearance>();
-  all.byContainer.emplace_back(container, proxy);
+  all.byContainers.emplace_back(containers, proxy);
   return proxy.get();
 }
 
@@ -52,9 +97,9 @@ UIColor* UISwitch::onTintColor() const {
   if (onTintColor_ || !container_) return onTintColor_.get();
   Proxies& all = proxies();
   std::lock_guard lock(all.mutex);
-  // The most recently made proxy whose container the controller is a kind of.
-  for (auto proxy = all.byContainer.rbegin(); proxy != all.byContainer.rend(); ++proxy)
-    if (container_->isKindOfClass(proxy->first) && proxy->second->onTintColor()) return proxy->second->onTintColor();
+  // The most recently made proxy whose containers hold the controller.
+  for (auto proxy = all.byContainers.rbegin(); proxy != all.byContainers.rend(); ++proxy)
+    if (proxy->second->onTintColor() && containedIn(container_, proxy->first)) return proxy->second->onTintColor();
   return nullptr;
 }
 
@@ -68,4 +113,5 @@ UISwitch::Properties UISwitch::inspectedProperties() const {
 
 namespace {
 [[maybe_unused]] const Class registered = UISwitch::class_();
+[[maybe_unused]] const Class registeredAppearance = UISwitchAppearance::class_();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <vector>
 
 #include "platform/uikit/UIView.h"
 
@@ -25,6 +26,10 @@ class UISwitch : public UIView {
   static Retained<UISwitch> switchControl();
   /// The proxy for switches contained in view controllers of `container`.
   static UISwitchAppearance* appearanceWhenContainedIn(Class container);
+  /// The proxy for switches inside a controller of `containers[0]`, itself
+  /// inside one of `containers[1]` (its navigation or presenting controller, or
+  /// further out), and so on. One proxy per list.
+  static UISwitchAppearance* appearanceWhenContainedIn(const std::vector<Class>& containers);
 
   bool isOn() const { return on_; }
   void setOn(bool on) { on_ = on; }

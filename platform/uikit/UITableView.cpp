@@ -11,7 +11,15 @@
 #include "platform/uikit/UIFont.h"
 
 Class NSIndexPath::class_() {
-  static Class cls = objc_registerCppClass<NSIndexPath>("NSIndexPath", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSIndexPath>("NSIndexPath", NSObject::class_());
+    objc::addClassFunction(registered, "indexPathForRow:inSection:", +[](Class, SEL, long row, long section) {
+      return NSIndexPath::indexPathForRow_inSection(row, section).autorelease();
+    });
+    objc::addMethod<&NSIndexPath::row>(registered, "row");
+    objc::addMethod<&NSIndexPath::section>(registered, "section");
+    return registered;
+  }();
   return cls;
 }
 
@@ -28,6 +36,13 @@ Class UITableViewCell::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<UITableViewCell>("UITableViewCell", UIView::class_());
     objc::addMethod<&UITableViewCell::initWithStyle_reuseIdentifier>(registered, "initWithStyle:reuseIdentifier:");
+    objc::addMethod<&UITableViewCell::reuseIdentifier>(registered, "reuseIdentifier");
+    objc::addMethod<&UITableViewCell::textLabel>(registered, "textLabel");
+    objc::addMethod<&UITableViewCell::detailTextLabel>(registered, "detailTextLabel");
+    objc::addMethod<&UITableViewCell::accessoryView>(registered, "accessoryView");
+    objc::addMethod<&UITableViewCell::setAccessoryView>(registered, "setAccessoryView:");
+    objc::addMethod<&UITableViewCell::accessoryType>(registered, "accessoryType");
+    objc::addMethod<&UITableViewCell::setAccessoryType>(registered, "setAccessoryType:");
     return registered;
   }();
   return cls;
@@ -100,7 +115,16 @@ UITableViewCell::Properties UITableViewCell::inspectedProperties() const {
 }
 
 Class UITableView::class_() {
-  static Class cls = objc_registerCppClass<UITableView>("UITableView", UIView::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<UITableView>("UITableView", UIView::class_());
+    objc::addMethod<&UITableView::dataSource>(registered, "dataSource");
+    objc::addMethod<&UITableView::setDataSource>(registered, "setDataSource:");
+    objc::addMethod<&UITableView::reloadData>(registered, "reloadData");
+    objc::addFunction(registered, "dequeueReusableCellWithIdentifier:", +[](UITableView* self, SEL, NSString* identifier) {
+      return self->dequeueReusableCellWithIdentifier(identifier).autorelease();
+    });
+    return registered;
+  }();
   return cls;
 }
 
@@ -189,6 +213,7 @@ Retained<UITableViewCell> UITableView::dequeueReusableCellWithIdentifier(NSStrin
 }
 
 namespace {
+[[maybe_unused]] const Class registeredIndexPath = NSIndexPath::class_();
 [[maybe_unused]] const Class registeredCell = UITableViewCell::class_();
 [[maybe_unused]] const Class registeredTable = UITableView::class_();
 }

@@ -6,12 +6,37 @@
 
 #include "platform/foundation/NSTimer.h"
 #include "platform/objc/Methods.h"
+#include "platform/uikit/BlockFunction.h"
 #include "platform/uikit/UIColor.h"
 
 Class UIView::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<UIView>("UIView", NSObject::class_());
     objc::addMethod<&UIView::initWithFrame>(registered, "initWithFrame:");
+    objc::addMethod<&UIView::frame>(registered, "frame");
+    objc::addMethod<&UIView::setFrame>(registered, "setFrame:");
+    objc::addMethod<&UIView::alpha>(registered, "alpha");
+    objc::addMethod<&UIView::setAlpha>(registered, "setAlpha:");
+    objc::addClassFunction(registered, "animateWithDuration:animations:completion:",
+                           +[](Class, SEL, double duration, BlockLiteral* animations, BlockLiteral* completion) {
+                             UIView::animateWithDuration_animations_completion(
+                                 duration, uikit::functionOfBlock<void>(animations),
+                                 uikit::functionOfBlock<void, BOOL>(completion));
+                           });
+    objc::addMethod<&UIView::backgroundColor>(registered, "backgroundColor");
+    objc::addMethod<&UIView::setBackgroundColor>(registered, "setBackgroundColor:");
+    objc::addMethod<&UIView::addSubview>(registered, "addSubview:");
+    objc::addMethod<&UIView::removeFromSuperview>(registered, "removeFromSuperview");
+    objc::addMethod<&UIView::superview>(registered, "superview");
+    objc::addMethod<&UIView::translatesAutoresizingMaskIntoConstraints>(registered,
+                                                                        "translatesAutoresizingMaskIntoConstraints");
+    objc::addMethod<&UIView::setTranslatesAutoresizingMaskIntoConstraints>(
+        registered, "setTranslatesAutoresizingMaskIntoConstraints:");
+    objc::addMethod<&UIView::addConstraint>(registered, "addConstraint:");
+    objc::addMethod<&UIView::layoutIfNeeded>(registered, "layoutIfNeeded");
+    objc::addMethod<&UIView::layer>(registered, "layer");
+    objc::addMethod<&UIView::clipsToBounds>(registered, "clipsToBounds");
+    objc::addMethod<&UIView::setClipsToBounds>(registered, "setClipsToBounds:");
     return registered;
   }();
   return cls;

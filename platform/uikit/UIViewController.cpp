@@ -1,6 +1,7 @@
 #include "platform/uikit/UIViewController.h"
 
 #include "platform/objc/Methods.h"
+#include "platform/uikit/BlockFunction.h"
 #include "platform/uikit/UIDevice.h"
 
 Class UIViewController::class_() {
@@ -13,6 +14,25 @@ Class UIViewController::class_() {
     objc::addMethod<&UIViewController::viewDidAppear>(registered, "viewDidAppear:");
     objc::addMethod<&UIViewController::viewWillDisappear>(registered, "viewWillDisappear:");
     objc::addMethod<&UIViewController::viewDidDisappear>(registered, "viewDidDisappear:");
+    objc::addMethod<&UIViewController::view>(registered, "view");
+    objc::addMethod<&UIViewController::isViewLoaded>(registered, "isViewLoaded");
+    objc::addMethod<&UIViewController::setView>(registered, "setView:");
+    objc::addMethod<&UIViewController::title>(registered, "title");
+    objc::addMethod<&UIViewController::setTitle>(registered, "setTitle:");
+    objc::addMethod<&UIViewController::navigationItem>(registered, "navigationItem");
+    objc::addMethod<&UIViewController::navigationController>(registered, "navigationController");
+    objc::addFunction(registered, "presentViewController:animated:completion:",
+                      +[](UIViewController* self, SEL, UIViewController* controller, BOOL animated,
+                          BlockLiteral* completion) {
+                        self->presentViewController_animated_completion(controller, animated,
+                                                                        uikit::functionOfBlock<void>(completion));
+                      });
+    objc::addFunction(registered, "dismissViewControllerAnimated:completion:",
+                      +[](UIViewController* self, SEL, BOOL animated, BlockLiteral* completion) {
+                        self->dismissViewControllerAnimated_completion(animated, uikit::functionOfBlock<void>(completion));
+                      });
+    objc::addMethod<&UIViewController::presentedViewController>(registered, "presentedViewController");
+    objc::addMethod<&UIViewController::presentingViewController>(registered, "presentingViewController");
     return registered;
   }();
   return cls;
@@ -87,6 +107,10 @@ Class UINavigationController::class_() {
     objc::addMethod<&UINavigationController::viewDidAppear>(registered, "viewDidAppear:");
     objc::addMethod<&UINavigationController::viewWillDisappear>(registered, "viewWillDisappear:");
     objc::addMethod<&UINavigationController::viewDidDisappear>(registered, "viewDidDisappear:");
+    objc::addMethod<&UINavigationController::init>(registered, "init");
+    objc::addMethod<&UINavigationController::navigationBar>(registered, "navigationBar");
+    objc::addMethod<&UINavigationController::topViewController>(registered, "topViewController");
+    objc::addMethod<&UINavigationController::pushViewController_animated>(registered, "pushViewController:animated:");
     return registered;
   }();
   return cls;
@@ -94,9 +118,14 @@ Class UINavigationController::class_() {
 
 Retained<UINavigationController> UINavigationController::controllerWithRootViewController(UIViewController* root) {
   auto made = objc::alloc<UINavigationController>();
-  made->navigationBar_ = UINavigationBar::bar();
+  made->init();
   if (root) made->adopt(root);
   return made;
+}
+
+UINavigationController* UINavigationController::init() {
+  navigationBar_ = UINavigationBar::bar();
+  return this;
 }
 
 void UINavigationController::adopt(UIViewController* controller) {
@@ -149,5 +178,6 @@ void UINavigationController::viewDidDisappear(bool animated) {
 }
 
 namespace {
+[[maybe_unused]] const Class registeredController = UIViewController::class_();
 [[maybe_unused]] const Class registered = UINavigationController::class_();
 }

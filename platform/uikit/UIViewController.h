@@ -68,6 +68,8 @@ class UINavigationController : public UIViewController {
  public:
   static Class class_();
   static Retained<UINavigationController> controllerWithRootViewController(UIViewController* root);
+  /// An empty stack with its navigation bar.
+  UINavigationController* init();
 
   UINavigationBar* navigationBar() const { return navigationBar_.get(); }
   const std::vector<Retained<UIViewController>>& viewControllers() const { return viewControllers_; }

@@ -349,3 +349,15 @@ TEST(RuntimeProtocols, AProtocolIsFoundOnceRegisteredAndConformanceIsInherited) 
   EXPECT_FALSE(objc_createObject(NSObject::class_())->conformsToProtocol(pending));
   EXPECT_FALSE(object->conformsToProtocol(nullptr));
 }
+
+TEST(RuntimePools, AnInnerPoolPushedOnAnEmptyOneLeavesTheOuterOneDraining) {
+  Class counter = objc_registerCppClass<Counter>("Counter", NSObject::class_());
+  int before = Counter::destroyed.load();
+  {
+    AutoreleasePool outer;
+    { AutoreleasePool inner; }
+    objc_createObject(counter).autorelease();
+    EXPECT_EQ(Counter::destroyed.load(), before) << "held by the outer pool";
+  }
+  EXPECT_EQ(Counter::destroyed.load(), before + 1) << "the outer pool drained it";
+}

@@ -140,3 +140,37 @@ TEST(SwitchAppearance, TintsOnlySwitchesInsideControllersOfTheContainerClass) {
   own->setOnTintColor(blue.get());
   EXPECT_EQ(own->onTintColor(), blue.get()) << "a switch's own tint comes first";
 }
+
+TEST(SwitchAppearance, ContainersAreLookedForFromTheSwitchOutwards) {
+  Class page = objc_allocateClassPair(UIViewController::class_(), "ListedPage", 0);
+  objc_registerClassPair(page);
+  auto red = UIColor::colorWithRed_green_blue_alpha(1, 0, 0, 1);
+  auto green = UIColor::colorWithRed_green_blue_alpha(0, 1, 0, 1);
+  auto blue = UIColor::colorWithRed_green_blue_alpha(0, 0, 1, 1);
+  auto tintIn = [](UIViewController* controller) {
+    auto control = UISwitch::switchControl();
+    control->setContainer(controller);
+    return foundation::describe(control->onTintColor());
+  };
+  auto pageAlone = UIViewController::controller(page);
+  auto pageInStack = UIViewController::controller(page);
+  auto stack = UINavigationController::controllerWithRootViewController(pageInStack.get());
+  auto presenter = UIViewController::controller(UIViewController::class_());
+  auto presentedPage = UIViewController::controller(page);
+  auto presenterStack = UINavigationController::controllerWithRootViewController(presenter.get());
+  presenter->presentViewController_animated_completion(presentedPage.get(), false, nullptr);
+
+  UISwitch::appearanceWhenContainedIn(UINavigationController::class_())->setOnTintColor(red.get());
+  EXPECT_EQ(tintIn(pageInStack.get()), red->description()) << "the navigation controller holds the page";
+  EXPECT_EQ(tintIn(pageAlone.get()), "(null)");
+
+  // The innermost container first: a page, itself in a navigation controller.
+  UISwitch::appearanceWhenContainedIn({page, UINavigationController::class_()})->setOnTintColor(green.get());
+  EXPECT_EQ(tintIn(pageInStack.get()), green->description());
+  EXPECT_EQ(tintIn(presentedPage.get()), green->description()) << "presented from inside a navigation controller";
+  EXPECT_EQ(tintIn(pageAlone.get()), "(null)");
+  EXPECT_EQ(UISwitch::appearanceWhenContainedIn({page, UINavigationController::class_()})->onTintColor(), green.get());
+
+  UISwitch::appearanceWhenContainedIn({UINavigationController::class_(), page})->setOnTintColor(blue.get());
+  EXPECT_EQ(tintIn(pageInStack.get()), green->description()) << "the order of the list counts";
+}
