@@ -1,5 +1,7 @@
 #include "platform/foundation/NSTimer.h"
 
+#include "platform/objc/Methods.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -37,7 +39,16 @@ void advance(double seconds) {
 }  // namespace foundation::clock
 
 Class NSTimer::class_() {
-  static Class cls = objc_registerCppClass<NSTimer>("NSTimer", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSTimer>("NSTimer", NSObject::class_());
+    objc::addClassFunction(registered, "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:",
+                           +[](Class, SEL, double interval, id target, SEL selector, id userInfo, BOOL repeats) {
+                             return scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
+                                 interval, objc_cast<NSObject>(target), selector, objc_cast<NSObject>(userInfo), repeats);
+                           });
+    objc::addFunction(registered, "invalidate", +[](NSTimer* self, SEL) { self->invalidate(); });
+    return registered;
+  }();
   return cls;
 }
 
@@ -119,5 +130,6 @@ void NSRunLoop::runForSeconds(double seconds) {
 }
 
 namespace {
-[[maybe_unused]] const Class registered = NSRunLoop::class_();
+// Registered as the library loads: code that names the class finds it.
+[[maybe_unused]] const Class registered[] = {NSTimer::class_(), NSRunLoop::class_()};
 }

@@ -184,6 +184,10 @@ void class_setAllocator(Class cls, objc_allocator allocator, size_t size);
 /// classes publish theirs. NO if the class has no C++ type or it does not hold the range.
 BOOL class_addMemberIvar(Class cls, const char* name, ptrdiff_t offset, size_t size, const char* types);
 
+/// Instances made by class_createInstance and not yet freed, immortal ones
+/// included: what a leak check compares before and after.
+extern "C" size_t objc_liveObjectCount();
+
 /// Marks an object as never freed (constants, interned names).
 id objc_makeImmortal(id object);
 
