@@ -1,5 +1,6 @@
 #include "platform/foundation/NSString.h"
 
+#include "platform/foundation/PropertyListText.h"
 #include "platform/objc/Methods.h"
 
 #include <fmt/format.h>
@@ -12,22 +13,9 @@
 
 namespace {
 
-/// Whether the bytes are well-formed UTF-8: no overlong forms, surrogates or values past U+10FFFF.
 bool wellFormedUtf8(std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size();) {
-    auto byte = static_cast<unsigned char>(bytes[i]);
-    std::size_t extra = byte < 0x80 ? 0 : (byte & 0xE0) == 0xC0 ? 1 : (byte & 0xF0) == 0xE0 ? 2 : (byte & 0xF8) == 0xF0 ? 3 : 4;
-    if (extra == 4 || i + extra >= bytes.size()) return false;
-    char32_t value = extra == 0 ? byte : byte & (0x3F >> extra);
-    for (std::size_t k = 1; k <= extra; ++k) {
-      auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      value = value << 6 | (next & 0x3F);
-    }
-    static constexpr char32_t smallest[] = {0, 0x80, 0x800, 0x10000};
-    if (value < smallest[extra] || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return false;
-    i += extra + 1;
-  }
+  for (std::size_t i = 0, length; i < bytes.size(); i += length)
+    if (!(length = foundation::utf8SequenceLength(bytes, i))) return false;
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <limits>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace foundation::clock {
 namespace {
@@ -70,6 +71,11 @@ void NSTimer::invalidate() {
   valid_ = false;
   target_ = nullptr;
   userInfo_ = nullptr;
+  // The loop's reference may be the last one.
+  if (NSRunLoop* loop = std::exchange(loop_, nullptr)) {
+    Retained<NSTimer> keep = objc::retain(this);
+    loop->removeTimer(this);
+  }
 }
 
 void NSTimer::fire() {
@@ -92,7 +98,14 @@ NSRunLoop* NSRunLoop::currentRunLoop() {
 }
 
 void NSRunLoop::addTimer(NSTimer* timer) {
-  if (timer) timers_.push_back(Retained<NSTimer>::retain(timer));
+  if (!timer || !timer->isValid()) return;
+  timer->loop_ = this;
+  timers_.push_back(Retained<NSTimer>::retain(timer));
+}
+
+void NSRunLoop::removeTimer(NSTimer* timer) {
+  auto found = std::find_if(timers_.begin(), timers_.end(), [timer](auto& held) { return held.get() == timer; });
+  if (found != timers_.end()) timers_.erase(found);
 }
 
 double NSRunLoop::earliestFireDate() const {
@@ -114,7 +127,7 @@ int NSRunLoop::fireDueTimers() {
       ++fired;
     }
     if (timer->isValid() && timer->repeats_) timer->fireDate_ += std::max(timer->interval_, 1e-3);
-    else timers_.erase(std::find(timers_.begin(), timers_.end(), timer));
+    else removeTimer(timer.get());
   }
   return fired;
 }

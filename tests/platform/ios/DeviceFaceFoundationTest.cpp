@@ -1,0 +1,390 @@
+// The face's objc and Foundation headers against the stand-in, built against
+// the face alone: each face function runs for real, its result is checked, and
+// what a pool should free is freed.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+
+#include "../../support/TemporaryDevice.h"
+#include "platform/foundation/Foundation.h"
+#include "platform/foundation/NSBundle.h"
+#include "platform/objc/Methods.h"
+
+// The stand-in's count of live objects, and the clock its run loops go by:
+// declared here, since the face has neither.
+extern "C" size_t objc_liveObjectCount();
+namespace foundation::clock {
+void useTestClock();
+void advance(double seconds);
+}  // namespace foundation::clock
+
+namespace {
+
+/// Runs `work` twice, each time in a pool of its own: the first run makes what
+/// lives on (interned strings, the file manager), the second must leave no
+/// object behind.
+void expectNoLeak(const std::function<void()>& work) {
+  {
+    AutoreleasePool pool;
+    work();
+  }
+  size_t before = objc_liveObjectCount();
+  {
+    AutoreleasePool pool;
+    work();
+  }
+  EXPECT_EQ(objc_liveObjectCount(), before) << "objects made inside the pool outlived it";
+}
+
+std::string text(const NSString* string) { return string ? string->utf8() : "(nil)"; }
+
+TEST(DeviceFaceFoundation, RootClassAnswersWhatObjectsAreAsked) {
+  expectNoLeak([] {
+    Retained<NSObject> object = objc_createObject(NSObject::class_());
+    ASSERT_TRUE(object);
+    EXPECT_TRUE(object->isKindOfClass(NSObject::class_()));
+    EXPECT_FALSE(object->isKindOfClass(NSString::class_()));
+    EXPECT_TRUE(object->respondsToSelector(ORVANE_SEL("description")));
+    EXPECT_FALSE(object->respondsToSelector(ORVANE_SEL("noSuchSelectorAnywhere")));
+    EXPECT_EQ(foundation::describe(object.get()).rfind("<NSObject: 0x", 0), 0u) << foundation::describe(object.get());
+    EXPECT_EQ(foundation::describe(nullptr), "(null)");
+
+    Retained<NSString> string = NSString::stringWithUTF8String("text");
+    EXPECT_EQ(objc_cast<NSString>(string.get()), string.get());
+    EXPECT_EQ(objc_cast<NSArray>(string.get()), nullptr);
+    EXPECT_EQ(objc_cast<NSString>(nullptr), nullptr);
+    // A string describes itself as its own text.
+    EXPECT_EQ(string->description(), string.get());
+
+    Retained<NSArray> allocated = objc::alloc<NSArray>();
+    ASSERT_TRUE(allocated);
+    EXPECT_TRUE(allocated->isKindOfClass(NSArray::class_()));
+  });
+}
+
+TEST(DeviceFaceFoundation, ProtocolsAreAskedOfTheClassChain) {
+  Protocol* protocol = objc_getProtocol("FaceTestProtocol");
+  EXPECT_EQ(protocol, nullptr);
+  Class base = objc_allocateClassPair(NSObject::class_(), "FaceProtocolBase", 0);
+  ASSERT_TRUE(base);
+  objc_registerClassPair(base);
+  Class derived = objc_allocateClassPair(base, "FaceProtocolDerived", 0);
+  objc_registerClassPair(derived);
+  EXPECT_EQ(objc_getClass("FaceProtocolDerived"), derived);
+  EXPECT_STREQ(class_getName(derived), "FaceProtocolDerived");
+  EXPECT_EQ(class_getSuperclass(derived), base);
+  EXPECT_TRUE(class_isSubclassOf(derived, NSObject::class_()));
+  EXPECT_FALSE(class_isSubclassOf(base, derived));
+}
+
+TEST(DeviceFaceFoundation, StringsAreMadeComparedAndCut) {
+  expectNoLeak([] {
+    Retained<NSString> path = NSString::stringWithUTF8String("/Library/Sounds/Chime.wav");
+    EXPECT_EQ(path->length(), 25u);
+    EXPECT_EQ(text(path->lastPathComponent().get()), "Chime.wav");
+    EXPECT_EQ(text(path->stringByDeletingPathExtension().get()), "/Library/Sounds/Chime");
+    EXPECT_EQ(text(path->stringByAppendingString(NSSTR(".bak")).get()), "/Library/Sounds/Chime.wav.bak");
+    EXPECT_TRUE(path->hasPrefix(NSSTR("/Library")));
+    EXPECT_TRUE(path->hasSuffix(NSSTR(".wav")));
+    EXPECT_FALSE(path->hasSuffix(NSSTR(".caf")));
+    EXPECT_FALSE(path->hasPrefix(NSSTR("")));
+    EXPECT_TRUE(path->isEqualToString(NSSTR("/Library/Sounds/Chime.wav")));
+    EXPECT_FALSE(path->isEqualToString(nullptr));
+    EXPECT_STREQ(path->UTF8String(), "/Library/Sounds/Chime.wav");
+    EXPECT_EQ(NSString::string()->length(), 0u);
+    EXPECT_TRUE(NSSTR("YES")->boolValue());
+    EXPECT_TRUE(NSSTR(" 007")->boolValue());
+    EXPECT_FALSE(NSSTR("0")->boolValue());
+    EXPECT_FALSE(NSSTR("no")->boolValue());
+    // Length counts UTF-16 units: é is one, 🎵 two.
+    EXPECT_EQ(NSString::stringWithUTF8String("é🎵")->length(), 3u);
+  });
+}
+
+TEST(DeviceFaceFoundation, BytesThatAreNoUtf8MakeNoString) {
+  expectNoLeak([] {
+    EXPECT_FALSE(NSString::stringWithUTF8String("\xff\xfe"));
+    EXPECT_FALSE(NSString::stringWithUTF8String("\xc0\xaf"));        // overlong
+    EXPECT_FALSE(NSString::stringWithUTF8String("\xed\xa0\x80"));    // a surrogate
+    EXPECT_FALSE(NSString::stringWithUTF8String("ok\xe2\x82"));      // cut short
+    EXPECT_TRUE(NSString::stringWithUTF8String(std::string_view("a\0b", 3)));
+  });
+}
+
+TEST(DeviceFaceFoundation, ConstantsAreOneImmortalObjectPerText) {
+  NSString* first = NSSTR("com.quillmark.face-test");
+  EXPECT_EQ(NSSTR("com.quillmark.face-test"), first);
+  EXPECT_EQ(NSString::intern("com.quillmark.face-test"), first);
+  EXPECT_NE(NSString::constant("com.quillmark.face-test2"), first);
+  size_t before = objc_liveObjectCount();
+  for (int i = 0; i < 3; ++i) {
+    AutoreleasePool pool;
+    Retained<NSString> reference = objc::retain(first);
+  }
+  EXPECT_EQ(objc_liveObjectCount(), before);
+  EXPECT_EQ(text(first), "com.quillmark.face-test");
+}
+
+TEST(DeviceFaceFoundation, FormatsReadEveryConversionFromTheCall) {
+  expectNoLeak([] {
+    Retained<NSString> name = NSString::stringWithUTF8String("Chime");
+    Retained<NSNumber> seven = NSNumber::numberWithInteger(7);
+    Retained<NSString> formatted = NSString::stringWithFormat(
+        "%@|%@|%d|%i|%u|%ld|%lu|%lld|%llu|%x|%s|%c|%%|%@", name, seven, -3, 42, 4000000000u, -5000000000L,
+        6000000000UL, -7LL, 8ULL, 255u, "raw", 'Z', static_cast<NSString*>(nullptr));
+    ASSERT_TRUE(formatted);
+    EXPECT_EQ(text(formatted.get()), "Chime|7|-3|42|4000000000|-5000000000|6000000000|-7|8|ff|raw|Z|%|(null)");
+
+    EXPECT_EQ(text(NSString::stringWithFormat("%f %g %.2f", 1.5, 0.25, 2.0 / 3).get()), "1.500000 0.25 0.67");
+    EXPECT_EQ(text(NSString::stringWithFormat("%5d|%-4s|%03u", 12, "ab", 7u).get()), "   12|ab  |007");
+    // The format alone, and a percent sign at its very end.
+    EXPECT_EQ(text(NSString::stringWithFormat("no arguments").get()), "no arguments");
+    EXPECT_EQ(text(NSString::stringWithFormat("50%").get()), "50%");
+    // Arguments of the product's own types: a Boolean passes as an int.
+    EXPECT_EQ(text(NSString::stringWithFormat("%d %d", true, false).get()), "1 0");
+  });
+}
+
+TEST(DeviceFaceFoundation, ArraysHoldWhatTheyAreGiven) {
+  expectNoLeak([] {
+    Retained<NSString> a = NSString::stringWithUTF8String("a"), b = NSString::stringWithUTF8String("b");
+    Retained<NSArray> literal = NSArray::arrayWithObjects({a.get(), b.get()});
+    ASSERT_TRUE(literal);
+    EXPECT_EQ(literal->count(), 2u);
+    EXPECT_EQ(literal->objectAtIndex(1), b.get());
+    EXPECT_THROW(literal->objectAtIndex(2), std::exception);
+
+    Retained<NSArray> fromVector = NSArray::arrayWithObjects(std::vector<Retained<objc_object>>{b, a, b});
+    std::string joined;
+    for (Retained<objc_object>& element : *fromVector) joined += text(objc_cast<NSString>(element.get()));
+    EXPECT_EQ(joined, "bab");
+    EXPECT_EQ(NSArray::array()->count(), 0u);
+
+    // The array keeps its elements after the caller lets go.
+    Retained<NSArray> kept;
+    {
+      Retained<NSString> only = NSString::stringWithUTF8String("only");
+      kept = NSArray::arrayWithObjects({only.get()});
+    }
+    EXPECT_EQ(text(objc_cast<NSString>(kept->objectAtIndex(0))), "only");
+
+    Retained<NSMutableArray> mutableArray = NSMutableArray::array();
+    ASSERT_TRUE(mutableArray);
+    EXPECT_TRUE(mutableArray->isKindOfClass(NSMutableArray::class_()));
+    mutableArray->addObject(a.get());
+    mutableArray->addObject(literal.get());
+    EXPECT_EQ(mutableArray->count(), 2u);
+    EXPECT_THROW(mutableArray->addObject(nullptr), std::exception);
+    mutableArray->removeAllObjects();
+    EXPECT_EQ(mutableArray->count(), 0u);
+  });
+}
+
+TEST(DeviceFaceFoundation, AClusterAllocatesItsMutableKindThroughTheSameInitialiser) {
+  expectNoLeak([] {
+    Retained<NSString> a = NSString::stringWithUTF8String("a");
+    id objects[] = {a.get(), a.get()};
+    auto made = objc::allocInit<NSMutableArray>(NSMutableArray::class_(), ORVANE_SEL("initWithObjects:count:"),
+                                                static_cast<const id*>(objects), 2ul);
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(made->isKindOfClass(NSMutableArray::class_()));
+    EXPECT_EQ(made->count(), 2u);
+    made->addObject(a.get());
+    EXPECT_EQ(made->count(), 3u);
+    // A nil element is refused, and the half-made array freed.
+    id withNil[] = {a.get(), nullptr};
+    EXPECT_THROW(NSArray::arrayWithObjects(withNil, 2), std::exception);
+  });
+}
+
+TEST(DeviceFaceFoundation, DictionariesStoreReadAndWriteProperties) {
+  testsupport::TemporaryDevice device;
+  expectNoLeak([] {
+    Retained<NSMutableDictionary> settings = NSMutableDictionary::dictionary();
+    ASSERT_TRUE(settings);
+    settings->setObject_forKey(NSNumber::numberWithBool(true).get(), "isEnabled");
+    settings->setObject_forKey(NSString::stringWithUTF8String("Chime").get(), NSSTR("selectedIncreaseSound"));
+    EXPECT_EQ(settings->count(), 2u);
+    EXPECT_THROW(settings->setObject_forKey(nullptr, "isEnabled"), std::exception);
+    EXPECT_EQ(text(objc_cast<NSString>(settings->objectForKey("selectedIncreaseSound"))), "Chime");
+    EXPECT_EQ(settings->objectForKey(NSSTR("missing")), nullptr);
+    Retained<NSArray> keys = settings->allKeys();
+    ASSERT_TRUE(keys);
+    EXPECT_EQ(keys->count(), 2u);
+
+    Retained<NSMutableDictionary> more = NSMutableDictionary::dictionary();
+    more->setObject_forKey(NSNumber::numberWithDouble(0.5).get(), "volume");
+    more->setObject_forKey(NSString::stringWithUTF8String("Bell").get(), "selectedIncreaseSound");
+    settings->addEntriesFromDictionary(more.get());
+    settings->addEntriesFromDictionary(nullptr);
+    EXPECT_EQ(settings->count(), 3u);
+    EXPECT_EQ(text(objc_cast<NSString>(settings->objectForKey("selectedIncreaseSound"))), "Bell");
+    settings->removeObjectForKey("volume");
+    settings->removeObjectForKey("never there");
+    EXPECT_EQ(settings->count(), 2u);
+
+    NSString* file = NSSTR("/var/mobile/Library/Preferences/com.quillmark.face-test.plist");
+    EXPECT_TRUE(settings->writeToFile_atomically(file, true));
+    Retained<NSDictionary> read = NSDictionary::dictionaryWithContentsOfFile(file);
+    ASSERT_TRUE(read);
+    EXPECT_FALSE(read->isKindOfClass(NSMutableDictionary::class_()));
+    EXPECT_EQ(read->count(), 2u);
+    auto* enabled = objc_cast<NSNumber>(read->objectForKey("isEnabled"));
+    ASSERT_TRUE(enabled);
+    EXPECT_TRUE(enabled->boolValue());
+
+    Retained<NSMutableDictionary> editable = NSMutableDictionary::dictionaryWithContentsOfFile(file);
+    ASSERT_TRUE(editable);
+    EXPECT_TRUE(editable->isKindOfClass(NSMutableDictionary::class_()));
+    editable->setObject_forKey(NSNumber::numberWithInteger(3).get(), "count");
+    EXPECT_EQ(editable->count(), 3u);
+
+    EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile(NSSTR("/var/mobile/nothing.plist")));
+    EXPECT_FALSE(NSMutableDictionary::dictionaryWithContentsOfFile(nullptr));
+    EXPECT_FALSE(settings->writeToFile_atomically(NSSTR("/no/such/folder/x.plist"), false));
+  });
+}
+
+TEST(DeviceFaceFoundation, NumbersKeepTheirKindAndValue) {
+  expectNoLeak([] {
+    Retained<NSNumber> yes = NSNumber::numberWithBool(true);
+    Retained<NSNumber> big = NSNumber::numberWithInteger(-5000000000LL);
+    Retained<NSNumber> half = NSNumber::numberWithDouble(2.5);
+    EXPECT_TRUE(yes->boolValue());
+    EXPECT_EQ(yes->integerValue(), 1);
+    EXPECT_EQ(big->integerValue(), -5000000000LL);
+    EXPECT_EQ(big->doubleValue(), -5e9);
+    EXPECT_EQ(half->doubleValue(), 2.5);
+    EXPECT_EQ(half->integerValue(), 2);
+    EXPECT_TRUE(NSNumber::numberWithDouble(1.0)->isEqualToNumber(yes.get()));
+    EXPECT_FALSE(half->isEqualToNumber(big.get()));
+    EXPECT_FALSE(half->isEqualToNumber(nullptr));
+    EXPECT_EQ(foundation::describe(big.get()), "-5000000000");
+  });
+}
+
+TEST(DeviceFaceFoundation, DataHoldsBytesAndReadsDeviceFiles) {
+  testsupport::TemporaryDevice device;
+  testsupport::writeFile(device.host("/var/mobile/sound.bin"), std::string("RIFF\0\x01", 6));
+  expectNoLeak([] {
+    Retained<NSData> bytes = NSData::dataWithBytes(std::string_view("\0ab", 3));
+    ASSERT_TRUE(bytes);
+    EXPECT_EQ(bytes->length(), 3u);
+    EXPECT_EQ(NSData::dataWithBytes("")->length(), 0u);
+    Retained<NSData> file = NSData::dataWithContentsOfFile(NSSTR("/var/mobile/sound.bin"));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->length(), 6u);
+    EXPECT_FALSE(NSData::dataWithContentsOfFile(NSSTR("/var/mobile/none.bin")));
+    EXPECT_FALSE(NSData::dataWithContentsOfFile(nullptr));
+  });
+}
+
+TEST(DeviceFaceFoundation, FileURLsKeepTheirPath) {
+  expectNoLeak([] {
+    Retained<NSURL> url = NSURL::fileURLWithPath(NSSTR("/Library/Application Support/Orvane/Chime.wav"));
+    ASSERT_TRUE(url);
+    EXPECT_TRUE(url->isFileURL());
+    EXPECT_EQ(url->path(), "/Library/Application Support/Orvane/Chime.wav");
+    EXPECT_EQ(url->absoluteString(), "file:///Library/Application%20Support/Orvane/Chime.wav");
+    // No URL without a path; the allocated one is not left behind.
+    EXPECT_THROW(NSURL::fileURLWithPath(nullptr), std::exception);
+  });
+}
+
+TEST(DeviceFaceFoundation, BundlesFindResourcesAndLocalisedText) {
+  testsupport::TemporaryDevice device;
+  std::string bundle = "/Library/PreferenceBundles/FaceTest.bundle";
+  testsupport::writeFile(device.host(bundle + "/Chime.wav"), "RIFF");
+  testsupport::writeFile(device.host(bundle + "/en.lproj/Root.strings"), "\"TITLE\" = \"Orvane\";\n");
+  expectNoLeak([&] {
+    NSBundle* found = NSBundle::bundleWithPath(NSSTR("/Library/PreferenceBundles/FaceTest.bundle"));
+    ASSERT_TRUE(found);
+    EXPECT_EQ(NSBundle::bundleWithPath(NSSTR("/Library/PreferenceBundles/FaceTest.bundle")), found);
+    EXPECT_FALSE(NSBundle::bundleWithPath(NSSTR("/Library/PreferenceBundles/Missing.bundle")));
+    EXPECT_EQ(text(found->pathForResource_ofType(NSSTR("Chime"), NSSTR("wav")).get()), bundle + "/Chime.wav");
+    EXPECT_FALSE(found->pathForResource_ofType(NSSTR("Bell"), NSSTR("wav")));
+    EXPECT_EQ(text(found->localizedStringForKey_value_table(NSSTR("TITLE"), nullptr, NSSTR("Root")).get()), "Orvane");
+    EXPECT_EQ(text(found->localizedStringForKey_value_table(NSSTR("OTHER"), NSSTR("Fallback"), NSSTR("Root")).get()),
+              "Fallback");
+    EXPECT_EQ(text(found->localizedStringForKey_value_table(NSSTR("OTHER"), nullptr, NSSTR("Root")).get()), "OTHER");
+  });
+}
+
+TEST(DeviceFaceFoundation, TheFileManagerListsAndDescribesItems) {
+  testsupport::TemporaryDevice device;
+  testsupport::writeFile(device.host("/Library/Application Support/Orvane/b.wav"), "12345");
+  testsupport::writeFile(device.host("/Library/Application Support/Orvane/A.wav"), "1");
+  expectNoLeak([] {
+    NSFileManager* manager = NSFileManager::defaultManager();
+    ASSERT_TRUE(manager);
+    EXPECT_EQ(NSFileManager::defaultManager(), manager);
+    Retained<NSArray> names =
+        manager->contentsOfDirectoryAtPath_error(NSSTR("/Library/Application Support/Orvane"), nullptr);
+    ASSERT_TRUE(names);
+    ASSERT_EQ(names->count(), 2u);
+    EXPECT_EQ(text(objc_cast<NSString>(names->objectAtIndex(0))), "A.wav");
+    EXPECT_FALSE(manager->contentsOfDirectoryAtPath_error(NSSTR("/Library/Nothing"), nullptr));
+
+    Retained<NSDictionary> attributes =
+        manager->attributesOfItemAtPath_error(NSSTR("/Library/Application Support/Orvane/b.wav"), nullptr);
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ(attributes->fileSize(), 5u);
+    EXPECT_EQ(text(attributes->fileType()), "NSFileTypeRegular");
+    Retained<NSDictionary> folder = manager->attributesOfItemAtPath_error(NSSTR("/Library"), nullptr);
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(text(folder->fileType()), "NSFileTypeDirectory");
+    EXPECT_FALSE(manager->attributesOfItemAtPath_error(NSSTR("/Library/none"), nullptr));
+  });
+}
+
+int timerFirings = 0;
+
+TEST(DeviceFaceFoundation, TimersSendToTheirTargetUntilInvalidated) {
+  foundation::clock::useTestClock();
+  Class targetClass = objc_allocateClassPair(NSObject::class_(), "FaceTimerTarget", 0);
+  class_addMethod(targetClass, ORVANE_SEL("tick:"), reinterpret_cast<IMP>(+[](id, SEL, id timer) {
+                    EXPECT_TRUE(static_cast<NSObject*>(timer)->isKindOfClass(NSTimer::class_()));
+                    ++timerFirings;
+                  }),
+                  "v@:@");
+  objc_registerClassPair(targetClass);
+  foundation::clock::advance(0);  // makes the thread's run loop, which lives on
+  size_t before = objc_liveObjectCount();
+  {
+    AutoreleasePool pool;
+    Retained<NSObject> target = objc_createObject(targetClass);
+    NSTimer* once = NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
+        1.0, target.get(), ORVANE_SEL("tick:"), nullptr, false);
+    NSTimer* repeating = NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
+        0.5, target.get(), ORVANE_SEL("tick:"), nullptr, true);
+    ASSERT_TRUE(once && repeating);
+    foundation::clock::advance(1.2);
+    EXPECT_EQ(timerFirings, 3);  // the repeating one twice
+    repeating->invalidate();
+    foundation::clock::advance(2.0);
+    EXPECT_EQ(timerFirings, 3);
+  }
+  // The run loop let go of both timers, and they of the target.
+  EXPECT_EQ(objc_liveObjectCount(), before);
+}
+
+TEST(DeviceFaceFoundation, ASendTheStandInCannotAnswerIsRefused) {
+  Retained<NSString> string = NSString::stringWithUTF8String("x");
+  try {
+    objc::sendMessage<void>(string.get(), ORVANE_SEL("removeAllObjects"));
+    ADD_FAILURE() << "an NSString answered removeAllObjects";
+  } catch (const std::exception& refused) {
+    EXPECT_NE(std::string(refused.what()).find("-[NSString removeAllObjects]: unrecognized selector"),
+              std::string::npos)
+        << refused.what();
+  }
+  // The right selector sent with the wrong result type.
+  EXPECT_THROW(objc::sendMessage<double>(string.get(), ORVANE_SEL("length")), std::exception);
+  // A send to nil is answered with zero.
+  EXPECT_EQ(objc::sendMessage<unsigned long>(static_cast<NSString*>(nullptr), ORVANE_SEL("length")), 0u);
+}
+
+}  // namespace
