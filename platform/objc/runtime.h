@@ -15,7 +15,7 @@ struct objc_selector;
 struct objc_method;
 struct objc_ivar;
 typedef struct objc_class* Class;
-typedef const struct objc_selector* SEL;
+typedef struct objc_selector* SEL;
 typedef struct objc_method* Method;
 typedef struct objc_ivar* Ivar;
 /// An implementation; cast to its real signature, (id, SEL, ...), to call it.

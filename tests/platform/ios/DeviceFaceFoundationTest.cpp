@@ -4,18 +4,16 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <stdexcept>
 #include <string>
 
 #include "../../support/TemporaryDevice.h"
+#include "FaceLeakCheck.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/objc/Methods.h"
 
-// The stand-in's count of live objects, and the clock its run loops go by:
-// declared here, since the face has neither.
-extern "C" size_t objc_liveObjectCount();
+// The clock the stand-in's run loops go by, for the timers: the face has none.
 namespace foundation::clock {
 void useTestClock();
 void advance(double seconds);
@@ -23,21 +21,7 @@ void advance(double seconds);
 
 namespace {
 
-/// Runs `work` twice, each time in a pool of its own: the first run makes what
-/// lives on (interned strings, the file manager), the second must leave no
-/// object behind.
-void expectNoLeak(const std::function<void()>& work) {
-  {
-    AutoreleasePool pool;
-    work();
-  }
-  size_t before = objc_liveObjectCount();
-  {
-    AutoreleasePool pool;
-    work();
-  }
-  EXPECT_EQ(objc_liveObjectCount(), before) << "objects made inside the pool outlived it";
-}
+using facetest::expectNoLeak;
 
 std::string text(const NSString* string) { return string ? string->utf8() : "(nil)"; }
 
@@ -65,9 +49,9 @@ TEST(DeviceFaceFoundation, RootClassAnswersWhatObjectsAreAsked) {
   });
 }
 
-TEST(DeviceFaceFoundation, ProtocolsAreAskedOfTheClassChain) {
-  Protocol* protocol = objc_getProtocol("FaceTestProtocol");
-  EXPECT_EQ(protocol, nullptr);
+TEST(DeviceFaceFoundation, ClassesAreFoundByNameAlongTheirChain) {
+  EXPECT_EQ(objc_getProtocol("FaceNoSuchProtocol"), nullptr);
+  EXPECT_EQ(objc_getClass("FaceNoSuchClass"), nullptr);
   Class base = objc_allocateClassPair(NSObject::class_(), "FaceProtocolBase", 0);
   ASSERT_TRUE(base);
   objc_registerClassPair(base);
@@ -78,6 +62,158 @@ TEST(DeviceFaceFoundation, ProtocolsAreAskedOfTheClassChain) {
   EXPECT_EQ(class_getSuperclass(derived), base);
   EXPECT_TRUE(class_isSubclassOf(derived, NSObject::class_()));
   EXPECT_FALSE(class_isSubclassOf(base, derived));
+}
+
+// Protocols are made by the runtime's own functions, which the product never calls.
+extern "C" Protocol* objc_allocateProtocol(const char* name);
+extern "C" void objc_registerProtocol(Protocol* protocol);
+
+TEST(DeviceFaceFoundation, ConformanceIsAskedOfTheWholeClassChain) {
+  Protocol* protocol = objc_allocateProtocol("FaceTestDelegate");
+  ASSERT_TRUE(protocol);
+  objc_registerProtocol(protocol);
+  EXPECT_EQ(objc_getProtocol("FaceTestDelegate"), protocol);
+  Class base = objc_allocateClassPair(NSObject::class_(), "FaceConformingBase", 0);
+  objc_registerClassPair(base);
+  Class derived = objc_allocateClassPair(base, "FaceConformingDerived", 0);
+  objc_registerClassPair(derived);
+  EXPECT_TRUE(class_addProtocol(base, protocol));
+  EXPECT_FALSE(class_addProtocol(base, protocol));
+  EXPECT_TRUE(class_conformsToProtocol(base, protocol));
+  EXPECT_FALSE(class_conformsToProtocol(derived, protocol));
+  Retained<NSObject> object = objc_createObject(derived);
+  EXPECT_TRUE(object->conformsToProtocol(protocol));
+  EXPECT_FALSE(objc_createObject(NSObject::class_())->conformsToProtocol(protocol));
+}
+
+int describeCalls = 0;
+
+TEST(DeviceFaceFoundation, TheRuntimesFunctionsBuildAndInspectAClass) {
+  Class cls = objc_allocateClassPair(NSObject::class_(), "FaceInspected", 0);
+  ASSERT_TRUE(cls);
+  EXPECT_EQ(objc_allocateClassPair(NSObject::class_(), "FaceInspected", 0), nullptr);
+  ASSERT_TRUE(class_addIvar(cls, "_delegate", sizeof(id), 3, "@"));
+  EXPECT_FALSE(class_addIvar(cls, "_delegate", sizeof(id), 3, "@"));
+  auto first = +[](id, SEL) -> long { return 1; };
+  auto second = +[](id, SEL) -> long { return 2; };
+  EXPECT_TRUE(class_addMethod(cls, ORVANE_SEL("number"), reinterpret_cast<IMP>(first), "q@:"));
+  EXPECT_FALSE(class_addMethod(cls, ORVANE_SEL("number"), reinterpret_cast<IMP>(second), "q@:"));
+  objc_registerClassPair(cls);
+  EXPECT_FALSE(class_addIvar(cls, "_late", sizeof(id), 3, "@"));
+  EXPECT_NE(objc_getMetaClass("FaceInspected"), nullptr);
+  EXPECT_NE(objc_getMetaClass("FaceInspected"), cls);
+
+  Ivar ivar = class_getInstanceVariable(cls, "_delegate");
+  ASSERT_TRUE(ivar);
+  EXPECT_STREQ(ivar_getName(ivar), "_delegate");
+  EXPECT_STREQ(ivar_getTypeEncoding(ivar), "@");
+  EXPECT_GE(static_cast<size_t>(ivar_getOffset(ivar)) + sizeof(id), sizeof(id));
+  EXPECT_GE(class_getInstanceSize(cls), static_cast<size_t>(ivar_getOffset(ivar)) + sizeof(id));
+  EXPECT_EQ(class_getInstanceVariable(cls, "_missing"), nullptr);
+
+  size_t before = objc_liveObjectCount();
+  {
+    AutoreleasePool pool;
+    id object = class_createInstance(cls, 0);
+    ASSERT_TRUE(object);
+    EXPECT_EQ(object_getClass(object), cls);
+    EXPECT_STREQ(object_getClassName(object), "FaceInspected");
+    EXPECT_EQ(object_getIvar(object, ivar), nullptr);
+    Retained<NSString> delegate = NSString::stringWithUTF8String("delegate");
+    object_setIvar(object, ivar, delegate.get());
+    EXPECT_EQ(object_getIvar(object, ivar), delegate.get());
+
+    Method method = class_getInstanceMethod(cls, ORVANE_SEL("number"));
+    ASSERT_TRUE(method);
+    EXPECT_EQ(method_getName(method), ORVANE_SEL("number"));
+    EXPECT_STREQ(sel_getName(method_getName(method)), "number");
+    EXPECT_STREQ(method_getTypeEncoding(method), "q@:");
+    EXPECT_EQ(method_getImplementation(method), reinterpret_cast<IMP>(first));
+    EXPECT_EQ(class_getMethodImplementation(cls, ORVANE_SEL("number")), reinterpret_cast<IMP>(first));
+    EXPECT_EQ(objc::sendMessage<long>(object, ORVANE_SEL("number")), 1);
+    EXPECT_EQ(method_setImplementation(method, reinterpret_cast<IMP>(second)), reinterpret_cast<IMP>(first));
+    EXPECT_EQ(objc::sendMessage<long>(object, ORVANE_SEL("number")), 2);
+    EXPECT_EQ(class_replaceMethod(cls, ORVANE_SEL("number"), reinterpret_cast<IMP>(first), "q@:"),
+              reinterpret_cast<IMP>(second));
+    EXPECT_EQ(objc_msgSend<long>(object, ORVANE_SEL("number")), 1);
+    EXPECT_TRUE(class_respondsToSelector(cls, ORVANE_SEL("number")));
+    EXPECT_TRUE(class_respondsToSelector(cls, ORVANE_SEL("description")));
+    EXPECT_FALSE(class_respondsToSelector(cls, ORVANE_SEL("unknown")));
+
+    // Associated objects: retained ones are released with the object, assigned ones are not owned.
+    static char retainedKey, assignedKey;
+    objc_setAssociatedObject(object, &retainedKey, NSString::stringWithUTF8String("kept").get(),
+                             OBJC_ASSOCIATION_RETAIN_NONATOMIC);
+    objc_setAssociatedObject(object, &assignedKey, delegate.get(), OBJC_ASSOCIATION_ASSIGN);
+    EXPECT_EQ(static_cast<NSString*>(objc_getAssociatedObject(object, &retainedKey))->utf8(), "kept");
+    EXPECT_EQ(objc_getAssociatedObject(object, &assignedKey), delegate.get());
+    objc_removeAssociatedObjects(object);
+    EXPECT_EQ(objc_getAssociatedObject(object, &retainedKey), nullptr);
+    objc_setAssociatedObject(object, &retainedKey, NSString::stringWithUTF8String("again").get(),
+                             OBJC_ASSOCIATION_RETAIN);
+
+    EXPECT_EQ(objc_sync_enter(object), 0);
+    EXPECT_EQ(objc_sync_enter(object), 0);  // recursive
+    EXPECT_EQ(objc_sync_exit(object), 0);
+    EXPECT_EQ(objc_sync_exit(object), 0);
+
+    EXPECT_EQ(objc_retain(object), object);
+    objc_release(object);
+    objc_autorelease(object);  // the pool's release is the creation's
+  }
+  EXPECT_EQ(objc_liveObjectCount(), before) << "the instance or its associated string outlived the pool";
+}
+
+/// A class defined with the shared helpers, as the product defines its own.
+Class facePageClass() {
+  Class defined = objc::defineClass(NSObject::class_(), "FacePage", [](Class cls) {
+    objc::addIvar<long>(cls, "_taps");
+    objc::addIvar<NSString*>(cls, "_title");
+    objc::addFunction(cls, "init", +[](NSObject* self, SEL) -> id {
+      id made = objc::sendSuperMessage<id>(ORVANE_CLASS("FacePage"), self, ORVANE_SEL("init"));
+      if (made) objc::instanceVariable<long>(made, "_taps") = 10;
+      return made;
+    });
+    objc::addFunction(cls, "tap", +[](NSObject* self, SEL) -> long {
+      return ++objc::instanceVariable<long>(self, "_taps");
+    });
+    objc::addFunction(cls, "description", +[](NSObject* self, SEL) -> NSString* {
+      ++describeCalls;
+      // The root class's description, then the page's own.
+      auto* root = objc_msgSendSuper<NSString*>({self, NSObject::class_()}, ORVANE_SEL("description"));
+      return NSString::stringWithFormat("%@ taps=%ld", root, objc::instanceVariable<long>(self, "_taps")).autorelease();
+    });
+    objc::addMethod<&NSObject::isKindOfClass>(cls, "isKindOf:");
+  });
+  // The metaclass is found by name, so only once the class is registered.
+  objc::addClassFunction(defined, "pageCount", +[](Class, SEL) -> long { return 3; });
+  return defined;
+}
+
+TEST(DeviceFaceFoundation, SharedHelpersDefineAClassWithStateAndSuperSends) {
+  Class cls = facePageClass();
+  EXPECT_EQ(facePageClass(), cls);
+  expectNoLeak([cls] {
+    Retained<NSObject> page = objc::make<NSObject>(cls, "init");
+    ASSERT_TRUE(page);
+    EXPECT_EQ(objc::send<long>(page.get(), "tap"), 11);
+    EXPECT_EQ(objc::sendMessage<long>(page.get(), ORVANE_SEL("tap")), 12);
+    std::string described = foundation::describe(page.get());
+    EXPECT_EQ(described.rfind("<FacePage: 0x", 0), 0u) << described;
+    EXPECT_NE(described.find("taps=12"), std::string::npos) << described;
+    EXPECT_EQ(objc::sendMessage<long>(cls, ORVANE_SEL("pageCount")), 3);
+    EXPECT_TRUE(objc::send<BOOL>(page.get(), "isKindOf:", NSObject::class_()));
+    EXPECT_FALSE(objc::send<BOOL>(page.get(), "isKindOf:", NSString::class_()));
+    NSString* rootDescription = objc::sendSuper<NSString*>(cls, page.get(), "description");
+    ASSERT_TRUE(rootDescription);
+    EXPECT_EQ(rootDescription->utf8().find("taps="), std::string::npos) << rootDescription->utf8();
+    // The instance variable is read with its own type only.
+    EXPECT_THROW(objc::instanceVariable<double>(page.get(), "_taps"), std::exception);
+    EXPECT_THROW(objc::instanceVariable<long>(page.get(), "_none"), std::exception);
+    // make refuses what an initialiser gives that is not of the class asked for.
+    EXPECT_FALSE(objc::make<NSString>(cls, "init"));
+  });
+  EXPECT_GT(describeCalls, 0);
 }
 
 TEST(DeviceFaceFoundation, StringsAreMadeComparedAndCut) {
