@@ -20,7 +20,8 @@
 Class NSBundle::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<NSBundle>("NSBundle", NSObject::class_());
-    objc::addClassFunction(registered, "bundleWithPath:", +[](Class, SEL, NSString* path) { return bundleWithPath(path); });
+    objc::addClassFunction(registered, "bundleWithPath:",
+                           +[](Class, SEL, NSString* path) { return bundleWithPath(path); });
     objc::addFunction(registered, "pathForResource:ofType:", +[](NSBundle* self, SEL, NSString* name, NSString* type) {
       return self->pathForResource_ofType(name, type).autorelease();
     });

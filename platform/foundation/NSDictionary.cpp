@@ -119,9 +119,10 @@ Class NSMutableDictionary::class_() {
       if (!key) throw NSInvalidArgumentException("-[NSMutableDictionary removeObjectForKey:]: key cannot be nil");
       self->removeObjectForKey(key->utf8());
     });
-    objc::addFunction(registered, "addEntriesFromDictionary:", +[](NSMutableDictionary* self, SEL, NSDictionary* other) {
-      self->addEntriesFromDictionary(other);
-    });
+    objc::addFunction(registered, "addEntriesFromDictionary:",
+                      +[](NSMutableDictionary* self, SEL, NSDictionary* other) {
+                        self->addEntriesFromDictionary(other);
+                      });
     return registered;
   }();
   return cls;

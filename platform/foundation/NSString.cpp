@@ -25,7 +25,8 @@ std::vector<foundation::FormatArgument> formatArguments(std::string_view format,
   for (std::size_t i = 0; i < format.size(); ++i) {
     if (format[i] != '%') continue;
     int longs = 0;
-    for (++i; i < format.size() && std::string_view("-+ #0123456789.hlqLzjt").find(format[i]) != std::string_view::npos; ++i) {
+    auto modifies = [](char c) { return std::string_view("-+ #0123456789.hlqLzjt").find(c) != std::string_view::npos; };
+    for (++i; i < format.size() && modifies(format[i]); ++i) {
       if (format[i] == 'l') ++longs;
       else if (format[i] == 'q' || format[i] == 'j' || format[i] == 'L') longs = 2;
       else if (format[i] == 'z' || format[i] == 't') longs = std::max(longs, 1);

@@ -45,7 +45,8 @@ Class NSTimer::class_() {
     objc::addClassFunction(registered, "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:",
                            +[](Class, SEL, double interval, id target, SEL selector, id userInfo, BOOL repeats) {
                              return scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
-                                 interval, objc_cast<NSObject>(target), selector, objc_cast<NSObject>(userInfo), repeats);
+                                 interval, objc_cast<NSObject>(target), selector, objc_cast<NSObject>(userInfo),
+                                 repeats);
                            });
     objc::addFunction(registered, "invalidate", +[](NSTimer* self, SEL) { self->invalidate(); });
     return registered;

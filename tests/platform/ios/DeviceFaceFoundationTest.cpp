@@ -52,13 +52,13 @@ TEST(DeviceFaceFoundation, RootClassAnswersWhatObjectsAreAsked) {
 TEST(DeviceFaceFoundation, ClassesAreFoundByNameAlongTheirChain) {
   EXPECT_EQ(objc_getProtocol("FaceNoSuchProtocol"), nullptr);
   EXPECT_EQ(objc_getClass("FaceNoSuchClass"), nullptr);
-  Class base = objc_allocateClassPair(NSObject::class_(), "FaceProtocolBase", 0);
+  Class base = objc_allocateClassPair(NSObject::class_(), "FaceChainBase", 0);
   ASSERT_TRUE(base);
   objc_registerClassPair(base);
-  Class derived = objc_allocateClassPair(base, "FaceProtocolDerived", 0);
+  Class derived = objc_allocateClassPair(base, "FaceChainDerived", 0);
   objc_registerClassPair(derived);
-  EXPECT_EQ(objc_getClass("FaceProtocolDerived"), derived);
-  EXPECT_STREQ(class_getName(derived), "FaceProtocolDerived");
+  EXPECT_EQ(objc_getClass("FaceChainDerived"), derived);
+  EXPECT_STREQ(class_getName(derived), "FaceChainDerived");
   EXPECT_EQ(class_getSuperclass(derived), base);
   EXPECT_TRUE(class_isSubclassOf(derived, NSObject::class_()));
   EXPECT_FALSE(class_isSubclassOf(base, derived));
