@@ -23,6 +23,7 @@
 #endif
 
 #include "bench/BenchSupport.h"
+#include "contract/Orvane.h"
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
@@ -31,7 +32,7 @@
 
 namespace {
 
-constexpr const char* kSoundDirectory = "/Library/Application Support/Orvane/";
+constexpr const char* kSoundDirectory = orvane::contract::soundDirectory.c_str();
 constexpr int kRounds = 60;
 
 void signalLoop(pa_threaded_mainloop* loop) { pa_threaded_mainloop_signal(loop, 0); }
@@ -243,10 +244,10 @@ Setup& setup() {
     }
     Class cls = VolumeControl::class_();
     auto preferences = NSMutableDictionary::dictionary();
-    preferences->setObject_forKey(NSNumber::numberWithBool(true).get(), "isEnabled");
-    preferences->setObject_forKey(NSSTR("Mac Volume Change"), "selectedIncreaseSound");
-    preferences->setObject_forKey(NSSTR("Long Opening"), "selectedDecreaseSound");
-    preferences->writeToFile_atomically(NSSTR("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"), true);
+    preferences->setObject_forKey(NSNumber::numberWithBool(true).get(), orvane::contract::enabledKey);
+    preferences->setObject_forKey(NSSTR(orvane::contract::defaultTheme), orvane::contract::increaseSoundKey);
+    preferences->setObject_forKey(NSSTR("Long Opening"), orvane::contract::decreaseSoundKey);
+    preferences->writeToFile_atomically(NSSTR(orvane::contract::preferencesPath), true);
     substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
     result->volumeControl = objc_createObject(cls);
     return result;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
@@ -49,9 +50,9 @@ std::string makeDevice(const char* prefix) {
   std::string extensions = root + "/Library/MobileSubstrate/DynamicLibraries/";
   fs::copy_file(ORVANE_HOOK_LIBRARY, extensions + "Orvane.dylib");
   fs::copy_file(ORVANE_HOOK_FILTER, extensions + "Orvane.plist");
-  fs::create_directories(root + "/Library/Application Support/Orvane");
+  fs::create_directories(root + orvane::contract::soundFolder.c_str());
   for (auto& entry : fs::directory_iterator(ORVANE_SOUND_DIR))
-    fs::copy_file(entry.path(), root + "/Library/Application Support/Orvane/" + entry.path().filename().string());
+    fs::copy_file(entry.path(), root + orvane::contract::soundDirectory.c_str() + entry.path().filename().string());
   return root;
 }
 
@@ -91,12 +92,12 @@ bool runReloadPeerIfAsked(int argc, char** argv) {
   replyDescriptor = std::atoi(argv[3]);
   // Observers are called in the order they were added: this one before the library's reload.
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, delivered,
-                                  CFSTR("com.quillmark.orvane/settingschanged"), nullptr,
+                                  NSSTR(orvane::contract::settingsChanged), nullptr,
                                   CFNotificationSuspensionBehaviorCoalesce);
   substrate::loadExtensions({"SpringBoard", {"com.apple.springboard"}});
   // Registered after the library's observer, so it runs once the reload is done.
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, reloaded,
-                                  CFSTR("com.quillmark.orvane/settingschanged"), nullptr,
+                                  NSSTR(orvane::contract::settingsChanged), nullptr,
                                   CFNotificationSuspensionBehaviorCoalesce);
   char byte = 1;
   [[maybe_unused]] ssize_t written = write(std::atoi(argv[2]), &byte, 1);

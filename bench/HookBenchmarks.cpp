@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench/BenchSupport.h"
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
@@ -30,8 +31,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* preferencesPath = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
-constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
+constexpr const char* preferencesPath = orvane::contract::preferencesPath.c_str();
+constexpr const char* settingsChanged = orvane::contract::settingsChanged.c_str();
+constexpr const char* soundDirectory = orvane::contract::soundDirectory.c_str();
+constexpr const char* soundExtension = orvane::contract::soundExtension.c_str();
 
 /// A device with the hook library and the themes installed, made once per run.
 std::string prepareDevice() {
@@ -41,10 +44,12 @@ std::string prepareDevice() {
 
 void writePreferences(bool enabled, const std::string& increaseSound, const std::string& decreaseSound = "") {
   auto preferences = NSMutableDictionary::dictionary();
-  preferences->setObject_forKey(NSNumber::numberWithBool(enabled).get(), "isEnabled");
-  preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound).get(), "selectedIncreaseSound");
+  preferences->setObject_forKey(NSNumber::numberWithBool(enabled).get(), orvane::contract::enabledKey);
+  preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound).get(),
+                                orvane::contract::increaseSoundKey);
   if (!decreaseSound.empty())
-    preferences->setObject_forKey(NSString::stringWithUTF8String(decreaseSound).get(), "selectedDecreaseSound");
+    preferences->setObject_forKey(NSString::stringWithUTF8String(decreaseSound).get(),
+                                  orvane::contract::decreaseSoundKey);
   preferences->writeToFile_atomically(NSSTR(preferencesPath), true);
 }
 
@@ -109,7 +114,7 @@ void setSwitch(bool enabled) { selectTheme(enabled, "Mac Volume Change"); }
 /// A 30-second stereo 48 kHz theme of its own name, as long as a system sound may be.
 std::string installLongTheme(int number) {
   std::string name = "Long " + std::to_string(number);
-  std::string path = device::hostPath("/Library/Application Support/Orvane/" + name + ".wav");
+  std::string path = device::hostPath(std::string(soundDirectory) + name + soundExtension);
   SF_INFO info{};
   info.samplerate = 48000;
   info.channels = 2;

@@ -12,6 +12,7 @@
 #include <fstream>
 
 #include "bench/BenchSupport.h"
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/objc/Methods.h"
@@ -21,8 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* bundlePath = "/Library/PreferenceBundles/Orvane.bundle";
-constexpr const char* soundDirectory = "/Library/Application Support/Orvane/";
+constexpr const char* bundlePath = orvane::contract::bundlePath.c_str();
+constexpr const char* soundDirectory = orvane::contract::soundDirectory.c_str();
 
 std::atomic<long> soundDirectoryListings {0};
 std::string soundDirectoryHost;
@@ -84,7 +85,7 @@ void ParseRootList(benchmark::State& state) {
   loadedBundle();
   for (auto _ : state) {
     AutoreleasePool pool;
-    auto data = NSData::dataWithContentsOfFile(NSSTR("/Library/PreferenceBundles/Orvane.bundle/Orvane.plist"));
+    auto data = NSData::dataWithContentsOfFile(NSSTR(orvane::contract::bundlePath + "/Orvane.plist"));
     benchmark::DoNotOptimize(NSPropertyListSerialization::propertyListWithData(data->bytes()));
   }
   state.SetLabel("baseline: read and parse the page's list");

@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "bench/BenchSupport.h"
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
@@ -25,9 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* bundlePath = "/Library/PreferenceBundles/Orvane.bundle";
-constexpr const char* preferencesPath = "/User/Library/Preferences/com.quillmark.orvane.plist";
-constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
+constexpr const char* bundlePath = orvane::contract::bundlePath.c_str();
+constexpr const char* preferencesPath = orvane::contract::preferencesPathUser.c_str();
+constexpr const char* settingsChanged = orvane::contract::settingsChanged.c_str();
 constexpr int groups = 5;
 constexpr int switchesPerGroup = 4;
 constexpr int listsPerGroup = 4;

@@ -1,3 +1,4 @@
+#include "contract/Orvane.h"
 #include "hook/Initialisers.h"
 #include "hook/Snapshot.h"
 #include "hook/ThemeNames.h"
@@ -17,9 +18,6 @@ ORVANE_EXPORT NSString* kSelectedVolumeDecreaseSound;
 namespace orvane {
 namespace {
 
-constexpr const char* preferencesPath = "/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
-constexpr const char* defaultTheme = "Mac Volume Change";
-
 /// The truth value of a stored switch. A value of a kind that has none counts
 /// as no value, rather than failing the way the platform's message would.
 bool truthValue(objc_object* value, bool absent) {
@@ -33,7 +31,7 @@ bool truthValue(objc_object* value, bool absent) {
 /// could name no file is not kept and becomes no name, which plays nothing, as
 /// does a new name once the hook keeps too many.
 NSString* themeName(objc_object* value) {
-  if (!value) return NSSTR(defaultTheme);
+  if (!value) return NSSTR(contract::defaultTheme);
   auto* text = objc_cast<NSString>(value);
   std::string name = text ? text->utf8() : foundation::describe(value);
   return couldNameThemeFile(name) ? keptThemeName(name) : nullptr;
@@ -44,20 +42,22 @@ void settingsChanged(CFNotificationCenterRef, void*, CFStringRef, const void*, C
 }  // namespace
 
 void loadPreferences() {
-  Retained<NSMutableDictionary> preferences = NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferencesPath));
+  Retained<NSMutableDictionary> preferences =
+      NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(contract::preferencesPathPrivate));
   if (!preferences) return;
-  AtomicRef(kEnabled).store(truthValue(preferences->objectForKey("isEnabled"), true), std::memory_order_release);
+  AtomicRef(kEnabled).store(truthValue(preferences->objectForKey(contract::enabledKey), contract::enabledWhenAbsent),
+                            std::memory_order_release);
   AtomicRef(kSelectedVolumeIncreaseSound)
-      .store(themeName(preferences->objectForKey("selectedIncreaseSound")), std::memory_order_release);
+      .store(themeName(preferences->objectForKey(contract::increaseSoundKey)), std::memory_order_release);
   AtomicRef(kSelectedVolumeDecreaseSound)
-      .store(themeName(preferences->objectForKey("selectedDecreaseSound")), std::memory_order_release);
+      .store(themeName(preferences->objectForKey(contract::decreaseSoundKey)), std::memory_order_release);
 }
 
 }  // namespace orvane
 
 void orvane::startUp() {
   CFNotificationCenterAddObserver(CFNotificationCenterGetDarwinNotifyCenter(), nullptr, settingsChanged,
-                                  CFSTR("com.quillmark.orvane/settingschanged"), nullptr,
+                                  NSSTR(contract::settingsChanged), nullptr,
                                   CFNotificationSuspensionBehaviorCoalesce);
   loadPreferences();
 }

@@ -2,17 +2,13 @@
 
 #include <string_view>
 
-#include "hook/InstallRoot.h"
+#include "contract/Orvane.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/foundation/Foundation.h"
 
 // How the hook library plays a sound theme: the file of that name, with ".wav"
 // added, in the sound directory.
-#define ORVANE_SOUND_DIRECTORY ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/"
-
 namespace orvane {
-
-inline constexpr std::string_view soundDirectory = ORVANE_SOUND_DIRECTORY;
 
 /// Whether the theme's path could name a file at all on the device: no
 /// component longer than a file name may be (255 bytes), the whole shorter
@@ -20,11 +16,12 @@ inline constexpr std::string_view soundDirectory = ORVANE_SOUND_DIRECTORY;
 /// judged: "/" and ".." in it lead where they lead.
 inline bool couldNameThemeFile(std::string_view name) {
   constexpr std::size_t longestFileName = 255, longestPath = 1023;
-  if (soundDirectory.size() + name.size() + 4 > longestPath) return false;
+  constexpr std::size_t extension = contract::soundExtension.view().size();
+  if (contract::soundDirectory.view().size() + name.size() + extension > longestPath) return false;
   std::size_t start = 0;
   for (std::size_t end = 0; end <= name.size(); ++end) {
     if (end < name.size() && name[end] != '/') continue;
-    std::size_t length = end - start + (end == name.size() ? 4 : 0);  // the last one ends in ".wav"
+    std::size_t length = end - start + (end == name.size() ? extension : 0);
     if (length > longestFileName) return false;
     start = end + 1;
   }
@@ -42,7 +39,7 @@ inline void disposeThemeSound(SystemSoundID sound, void*) {
 /// Nothing plays, and nothing is said, for none or a file that is not a sound.
 inline void playTheme(id name) {
   if (!name) return;
-  Retained<NSString> path = NSString::stringWithFormat(ORVANE_SOUND_DIRECTORY "%@.wav", name);
+  Retained<NSString> path = NSString::stringWithFormat(contract::soundPathTemplate, name);
   Retained<NSURL> url = NSURL::fileURLWithPath(path.get());
   SystemSoundID sound = 0;
   if (AudioServicesCreateSystemSoundID(url.get(), &sound) != kAudioServicesNoError) return;

@@ -1,6 +1,6 @@
 #include "prefs/QMOrvaneLocalizer.h"
 
-#include "hook/InstallRoot.h"
+#include "contract/Orvane.h"
 #include "platform/dispatch/dispatch.h"
 #include "platform/objc/Methods.h"
 #include "platform/preferences/PSSpecifier.h"
@@ -25,16 +25,21 @@ Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionar
 }  // namespace
 
 Class QMOrvaneLocalizer::class_() {
-  static Class cls = objc::defineClass(NSObject::class_(), "QMOrvaneLocalizer", [](Class defined) {
-    objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(defined, "localizationBundle");
-    objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey_inTable>(defined, "localizedStringForKey:inTable:");
-    objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey>(defined, "localizedStringForKey:");
-    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable>(
-        defined, "localizedSpecifiersForSpecifiers:inTable:");
-    objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(defined, "localizedSpecifiersForSpecifiers:");
-    objc::addMethod<&QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
-        defined, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
-  });
+  static Class cls = [] {
+    Class made = objc::defineClass(NSObject::class_(), "QMOrvaneLocalizer", [](Class defined) {
+      objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(defined, "localizationBundle");
+      objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey_inTable>(defined, "localizedStringForKey:inTable:");
+      objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey>(defined, "localizedStringForKey:");
+      objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable>(
+          defined, "localizedSpecifiersForSpecifiers:inTable:");
+      objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(defined, "localizedSpecifiersForSpecifiers:");
+      objc::addMethod<&QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
+          defined, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
+    });
+    // A class method goes to the metaclass, which a registered class has.
+    objc::addClassFunction(made, "sharedLocalizer", +[](Class, SEL) -> id { return sharedLocalizer(); });
+    return made;
+  }();
   return cls;
 }
 
@@ -49,7 +54,7 @@ QMOrvaneLocalizer* QMOrvaneLocalizer::sharedLocalizer() {
 }
 
 NSBundle* QMOrvaneLocalizer::localizationBundle() {
-  return NSBundle::bundleWithPath(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle"));
+  return NSBundle::bundleWithPath(NSSTR(orvane::contract::bundlePath));
 }
 
 Retained<NSString> QMOrvaneLocalizer::localizedStringForKey_inTable(NSString* key, NSString* table) {

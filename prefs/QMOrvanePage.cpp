@@ -1,8 +1,8 @@
 #include "prefs/QMOrvanePage.h"
 
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/objc/Methods.h"
-#include "prefs/PreferencesFile.h"
 #include "prefs/QMOrvaneLocalizer.h"
 
 namespace {
@@ -50,7 +50,7 @@ NSArray* QMOrvanePage<Self, Base>::specifiersForPlistName(NSString* name) {
 template <class Self, class Base>
 objc_object* QMOrvanePage<Self, Base>::readPreferenceValue(PSSpecifier* specifier) {
   if (!specifier) return nullptr;
-  auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::preferencesPath));
+  auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::contract::preferencesPath));
   auto* key = objc_cast<NSString>(specifier->propertyForKey("key"));
   objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
   if (!value) return specifier->propertyForKey("default");
@@ -61,12 +61,12 @@ template <class Self, class Base>
 void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier) {
   if (!specifier) return;
   auto preferences = NSMutableDictionary::dictionary();
-  auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::preferencesPath));
+  auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::contract::preferencesPath));
   preferences->addEntriesFromDictionary(stored.get());
   // The platform would raise for a row without key or a change without value; such a change stores nothing.
   if (auto* key = objc_cast<NSString>(specifier->propertyForKey("key")); key && value) {
     preferences->setObject_forKey(value, key);
-    preferences->writeToFile_atomically(NSSTR(orvane::preferencesPath), true);
+    preferences->writeToFile_atomically(NSSTR(orvane::contract::preferencesPath), true);
   }
   if (auto* name = objc_cast<NSString>(specifier->propertyForKey("PostNotification")))
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), name, nullptr, nullptr, true);

@@ -132,7 +132,11 @@ void deliverPending(Check check) {
       if (!stillObserving(state, observation.id)) continue;
       state.running = observation.observer;
     }
-    observation.callback(&state.handle, const_cast<void*>(observation.observer), observation.name, nullptr, nullptr);
+    {
+      // Each callback in a pool of its own, as a run loop drains one per source it serves.
+      AutoreleasePool pool;
+      observation.callback(&state.handle, const_cast<void*>(observation.observer), observation.name, nullptr, nullptr);
+    }
     {
       std::lock_guard lock(state.mutex);
       state.running.reset();

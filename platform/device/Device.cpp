@@ -16,7 +16,7 @@
 
 #include "platform/device/FileUtilities.h"
 #include "platform/device/PathWatch.h"
-#include "platform/foundation/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListFormat.h"
 
 namespace device {
 namespace {

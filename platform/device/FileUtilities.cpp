@@ -290,18 +290,25 @@ orvane::Result<void> writeAtomically(const std::string& hostPath, std::string_vi
   return orvane::success();
 }
 
-ExclusiveLock::ExclusiveLock(const std::string& lockHostPath) {
+orvane::Result<ExclusiveLock> ExclusiveLock::take(const std::string& lockHostPath) {
+  auto failure = [&](int error) {
+    return orvane::Error(fmt::format("cannot lock {}: {}", lockHostPath, std::strerror(error)), error);
+  };
   Place place(lockHostPath);
-  descriptor_ = ::open(place.path().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-  // A lock file left by someone else may be read-only to us; a lock needs no writing.
-  if (descriptor_ < 0) descriptor_ = ::open(place.path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (descriptor_ < 0) return;
-  while (::flock(descriptor_, LOCK_EX) != 0) {
-    if (errno == EINTR) continue;
-    ::close(descriptor_);
-    descriptor_ = -1;
-    return;
+  int descriptor = ::open(place.path().c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (descriptor < 0) {
+    // A lock file left by someone else may be read-only to us; a lock needs no writing.
+    int creating = errno;
+    descriptor = ::open(place.path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (descriptor < 0) return failure(errno == ENOENT ? creating : errno);
   }
+  while (::flock(descriptor, LOCK_EX) != 0) {
+    if (errno == EINTR) continue;
+    int error = errno;
+    ::close(descriptor);
+    return failure(error);
+  }
+  return ExclusiveLock(descriptor);
 }
 
 ExclusiveLock::~ExclusiveLock() {

@@ -85,19 +85,20 @@ bool writeAll(int descriptor, std::string_view contents);
 int removeStaleTemporaries(const std::string& hostPath);
 
 /// An exclusive advisory lock on a lock file (created if missing, never
-/// followed when it is a link), held from construction to destruction; across
-/// processes and threads alike. Not held if the lock file can neither be
-/// opened nor created.
+/// followed when it is a link), held until the lock is destroyed; across
+/// processes and threads alike.
 class ExclusiveLock {
  public:
-  explicit ExclusiveLock(const std::string& lockHostPath);
+  /// Waits for the lock and takes it; an error ("cannot lock PATH: why", with
+  /// errno) if the lock file can neither be opened nor created, or not be locked.
+  static orvane::Result<ExclusiveLock> take(const std::string& lockHostPath);
+  ExclusiveLock(ExclusiveLock&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+  ExclusiveLock& operator=(ExclusiveLock&&) = delete;
   ~ExclusiveLock();
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-  bool held() const { return descriptor_ >= 0; }
 
  private:
-  int descriptor_ = -1;
+  explicit ExclusiveLock(int descriptor) : descriptor_(descriptor) {}
+  int descriptor_;
 };
 
 /// Creates a directory and its parents; an error ("cannot make the directory

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +29,7 @@ class PreferencesChange {
 
  private:
   PreferencesChange* outer_;
-  std::unique_ptr<files::ExclusiveLock> lock_;
+  std::optional<files::ExclusiveLock> lock_;
   std::vector<std::string> failures_;
 };
 

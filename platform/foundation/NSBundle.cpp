@@ -15,7 +15,7 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSString.h"
-#include "platform/foundation/PropertyListText.h"
+#include "platform/propertylist/PropertyListText.h"
 
 Class NSBundle::class_() {
   static Class cls = [] {

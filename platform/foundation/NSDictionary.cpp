@@ -72,8 +72,8 @@ namespace {
 bool keepUnreadableAside(const NSString* path, const std::string& host) {
   struct stat info {};
   if (::lstat(files::Place(host).path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
-  PropertyListFile file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
-  if (file.status == PropertyListFileStatus::Absent || objc_cast<NSDictionary>(file.value.get())) return true;
+  auto file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
+  if (file ? objc_cast<NSDictionary>(file->get()) != nullptr : isAbsentFile(file.error())) return true;
   files::Place original(host), aside(host + ".unreadable");
   if (::unlink(aside.path().c_str()) != 0 && errno != ENOENT) return false;
   return ::link(original.path().c_str(), aside.path().c_str()) == 0;
@@ -134,10 +134,11 @@ Retained<NSMutableDictionary> NSMutableDictionary::dictionary() {
 
 Retained<NSMutableDictionary> NSMutableDictionary::dictionaryWithContentsOfFile(const NSString* path) {
   if (!path) return nullptr;
-  PropertyListFile file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
+  auto file = readPropertyListFile(path->utf8(), foundation::maximumBytesForPropertyListFile(path->utf8()));
+  if (!file) return nullptr;
   // A parsed dictionary is a new mutable one, held by nobody else: handed on as it is.
-  if (auto* parsed = objc_cast<NSMutableDictionary>(file.value.get())) return Retained<NSMutableDictionary>::retain(parsed);
-  auto* dictionary = objc_cast<NSDictionary>(file.value.get());
+  if (auto* parsed = objc_cast<NSMutableDictionary>(file->get())) return Retained<NSMutableDictionary>::retain(parsed);
+  auto* dictionary = objc_cast<NSDictionary>(file->get());
   if (!dictionary) return nullptr;
   auto result = NSMutableDictionary::dictionary();
   result->entries_ = dictionary->entries();

@@ -126,21 +126,17 @@ std::size_t maximumBytesForPropertyListFile(std::string_view devicePath) {
 
 }  // namespace foundation
 
-PropertyListFile readPropertyListFile(std::string_view devicePath, std::size_t maxBytes) {
-  PropertyListFile result;
+orvane::Result<Retained<NSObject>> readPropertyListFile(std::string_view devicePath, std::size_t maxBytes) {
   auto contents = files::readDeviceFile(devicePath, maxBytes);
-  if (!contents) {
-    result.status = contents.error().code() == ENOENT ? PropertyListFileStatus::Absent : PropertyListFileStatus::Unreadable;
-    result.reason = contents.error().message();
-    return result;
-  }
+  if (!contents) return contents.error();
   foundation::PropertyListLimits limits;
   limits.maxBytes = maxBytes;
   // What is read can be written back as a file of its kind, and read again.
   limits.maxExpandedBytes = maxBytes;
-  result.value = NSPropertyListSerialization::propertyListWithData(*contents, limits, &result.reason);
-  result.status = result.value ? PropertyListFileStatus::Read : PropertyListFileStatus::Unreadable;
-  return result;
+  std::string reason;
+  Retained<NSObject> value = NSPropertyListSerialization::propertyListWithData(*contents, limits, &reason);
+  if (!value) return orvane::Error(reason);
+  return value;
 }
 
 Retained<NSObject> NSPropertyListSerialization::propertyListWithData(std::string_view bytes) {

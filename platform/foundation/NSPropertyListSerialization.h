@@ -1,12 +1,14 @@
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "platform/foundation/PropertyListFormat.h"
 #include "platform/objc/NSObject.h"
+#include "platform/propertylist/PropertyListFormat.h"
+#include "platform/result/Result.h"
 
 namespace foundation {
 
@@ -24,21 +26,16 @@ std::size_t maximumBytesForPropertyListFile(std::string_view devicePath);
 
 }  // namespace foundation
 
-enum class PropertyListFileStatus { Read, Absent, Unreadable };
-
-/// A property-list file as read: its root object, or that there is no file,
-/// or why the file cannot be read (for a person: "it is nested deeper than 64 levels").
-struct PropertyListFile {
-  PropertyListFileStatus status = PropertyListFileStatus::Absent;
-  Retained<NSObject> value;
-  std::string reason;
-};
-
 /// Reads the property list at a device path: one bounded read of a regular
 /// file inside the device (files::readDeviceFile), parsed within the size
 /// limit, which also bounds what the list may expand to, the nesting limit and
-/// the other limits of parsePropertyList.
-PropertyListFile readPropertyListFile(std::string_view devicePath, std::size_t maxBytes);
+/// the other limits of parsePropertyList. Its root object, or why the file
+/// cannot be read, for a person ("it is nested deeper than 64 levels"); see
+/// isAbsentFile for a file that is not there at all.
+orvane::Result<Retained<NSObject>> readPropertyListFile(std::string_view devicePath, std::size_t maxBytes);
+
+/// Whether readPropertyListFile found no file, as against one it could not read.
+inline bool isAbsentFile(const orvane::Error& error) { return error.code() == ENOENT; }
 
 /// Property lists: NSString, NSNumber, NSData, NSDate, NSArray and NSDictionary.
 class NSPropertyListSerialization {

@@ -1,6 +1,6 @@
 #include "platform/foundation/NSString.h"
 
-#include "platform/foundation/PropertyListText.h"
+#include "platform/propertylist/PropertyListText.h"
 #include "platform/objc/Methods.h"
 
 #include <fmt/format.h>

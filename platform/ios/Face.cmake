@@ -14,13 +14,15 @@ add_library(face-support OBJECT ${CMAKE_SOURCE_DIR}/platform/ios/src/NSString.cp
 # face lacks is an error here, never the stand-in's.
 set(ORVANE_PRODUCT_INCLUDE ${CMAKE_BINARY_DIR}/product-include)
 file(MAKE_DIRECTORY ${ORVANE_PRODUCT_INCLUDE})
-foreach(folder hook prefs)
+foreach(folder contract hook prefs)
   file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${ORVANE_PRODUCT_INCLUDE}/${folder} SYMBOLIC)
 endforeach()
 
 # orvane_use_device_face(TARGET [EXTRA_INCLUDES dirs...]): compiles the
 # target against the face alone. Its inline copies of the face stay inside
 # its binary, so they never stand in for the stand-in's own C++ members.
+option(ORVANE_FACE_COVERAGE "Count which of the face's functions run (scripts/face-coverage)" OFF)
+
 function(orvane_use_device_face target)
   cmake_parse_arguments(ARG "" "" "EXTRA_INCLUDES" ${ARGN})
   set_property(TARGET ${target} PROPERTY INCLUDE_DIRECTORIES ${ORVANE_FACE_INCLUDE} ${ORVANE_COMMON_INCLUDE}
@@ -30,6 +32,10 @@ function(orvane_use_device_face target)
   # Linked frameworks load though nothing names their symbols: code reaches
   # them by selector, as the device's dynamic loader loads what is linked.
   target_link_options(${target} PRIVATE LINKER:--no-as-needed)
+  if(ORVANE_FACE_COVERAGE)
+    target_compile_options(${target} PRIVATE --coverage -O0)
+    target_link_options(${target} PRIVATE --coverage)
+  endif()
   get_target_property(type ${target} TYPE)
   if(NOT type STREQUAL "OBJECT_LIBRARY")
     target_sources(${target} PRIVATE $<TARGET_OBJECTS:face-support>)

@@ -188,7 +188,19 @@ Class MFMailComposeViewController::class_() {
   static Class cls = [] {
     Class registered =
         objc_registerCppClass<MFMailComposeViewController>("MFMailComposeViewController", UIViewController::class_());
-    objc::addMethod<&MFMailComposeViewController::init>(registered, "init");
+    objc::addClassFunction(registered, "canSendMail", +[](Class, SEL) -> BOOL { return canSendMail(); });
+    // A failed initialiser gives up the instance it was sent to, as every initialiser does.
+    objc::addFunction(registered, "init", +[](MFMailComposeViewController* self, SEL) -> id {
+      if (self->init()) return self;
+      objc_release(self);
+      return nullptr;
+    });
+    objc::addMethod<&MFMailComposeViewController::setSubject>(registered, "setSubject:");
+    objc::addMethod<&MFMailComposeViewController::setToRecipients>(registered, "setToRecipients:");
+    objc::addMethod<&MFMailComposeViewController::setMessageBody_isHTML>(registered, "setMessageBody:isHTML:");
+    objc::addMethod<&MFMailComposeViewController::addAttachmentData_mimeType_fileName>(
+        registered, "addAttachmentData:mimeType:fileName:");
+    objc::addMethod<&MFMailComposeViewController::setMailComposeDelegate>(registered, "setMailComposeDelegate:");
     if (Protocol* delegate = objc_allocateProtocol("MFMailComposeViewControllerDelegate")) objc_registerProtocol(delegate);
     return registered;
   }();
@@ -198,7 +210,10 @@ Class MFMailComposeViewController::class_() {
 bool MFMailComposeViewController::canSendMail() { return !device::setting("MailAccount").value_or("").empty(); }
 
 Retained<MFMailComposeViewController> MFMailComposeViewController::composer() {
-  return objc::make<MFMailComposeViewController>(class_(), "init");
+  // Not objc::make: "init" has already freed the instance when it fails.
+  id allocated = objc::send<id>(class_(), "alloc");
+  return Retained<MFMailComposeViewController>::adopt(
+      static_cast<MFMailComposeViewController*>(objc::send<id>(allocated, "init")));
 }
 
 MFMailComposeViewController* MFMailComposeViewController::init() {

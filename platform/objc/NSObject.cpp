@@ -1,5 +1,7 @@
 #include "platform/objc/NSObject.h"
 
+#include <climits>
+
 #include "platform/objc/Methods.h"
 
 namespace {
@@ -7,6 +9,11 @@ id initialise(id self, SEL) { return self; }
 // +alloc: an instance no initialiser has run on yet, owned by the caller.
 id allocate(Class self, SEL) { return class_createInstance(self, 0); }
 BOOL isEqual(NSObject* self, SEL, id other) { return self == other; }
+// An immortal object answers the largest count, as the platform's constants do.
+unsigned long countReferences(NSObject* self, SEL) {
+  long count = self->retainCount.load(std::memory_order_relaxed);
+  return count < 0 ? ULONG_MAX : static_cast<unsigned long>(count);
+}
 }  // namespace
 
 Class NSObject::class_() {
@@ -18,6 +25,7 @@ Class NSObject::class_() {
     objc::addMethod<&NSObject::isKindOfClass>(registered, "isKindOfClass:");
     objc::addMethod<&NSObject::respondsToSelector>(registered, "respondsToSelector:");
     objc::addFunction(registered, "isEqual:", &isEqual);
+    objc::addFunction(registered, "retainCount", &countReferences);
     return registered;
   }();
   return cls;

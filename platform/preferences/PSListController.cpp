@@ -1,5 +1,7 @@
 #include "platform/preferences/PSListController.h"
 
+#include <utility>
+
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/PreferencesChange.h"
@@ -41,6 +43,11 @@ Class PSListController::class_() {
                                                                          "tableView:titleForHeaderInSection:");
     objc::addMethod<&PSListController::tableView_titleForFooterInSection>(registered,
                                                                          "tableView:titleForFooterInSection:");
+    objc::addMethod<&PSListController::bundle>(registered, "bundle");
+    objc::addMethod<&PSListController::specifier>(registered, "specifier");
+    objc::addMethod<&PSListController::setSpecifier>(registered, "setSpecifier:");
+    objc::addMethod<&PSListController::table>(registered, "table");
+    objc::addMethod<&PSListController::reloadSpecifiers>(registered, "reloadSpecifiers");
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
     class_addMemberIvar(registered, "_specifiers", offsetof(PSListController, _specifiers), sizeof(NSArray*), "@");
@@ -53,6 +60,13 @@ Class PSListController::class_() {
 PSListController::~PSListController() { objc_release(_specifiers); }
 
 NSArray* PSListController::specifiers() { return _specifiers; }
+
+void PSListController::reloadSpecifiers() {
+  // The rows are made again by the page's own "specifiers", which fills the emptied variable.
+  Retained<NSArray> previous = Retained<NSArray>::adopt(std::exchange(_specifiers, nullptr));
+  objc::send<NSArray*>(this, "specifiers");
+  if (table_) table_->reloadData();
+}
 
 NSArray* PSListController::loadSpecifiersFromPlistName_target(NSString* name, NSObject* target) {
   if (!name || !bundle_) return nullptr;
@@ -224,7 +238,7 @@ UIViewController* PSListController::selectRow(PSSpecifier* specifier) {
       Retained<UIViewController> page = UIViewController::controller(detail);
       if (auto* list = objc_cast<PSListController>(page.get())) {
         list->setBundle(bundle_);
-        list->setSpecifier(specifier);
+        objc::send(list, "setSpecifier:", specifier);  // pages may take the row their own way
         list->parentController_ = this;
         if (specifier->name() && !list->title()) list->setTitle(specifier->name());
       }

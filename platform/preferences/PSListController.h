@@ -18,6 +18,8 @@ class PSListController : public UIViewController {
 
   // Base implementations of the page's methods.
   NSArray* specifiers();
+  /// Empties the rows and asks the page's "specifiers" for them again; the table shows the new ones.
+  void reloadSpecifiers();
   NSArray* loadSpecifiersFromPlistName_target(NSString* name, NSObject* target);
   objc_object* readPreferenceValue(PSSpecifier* specifier);
   void setPreferenceValue_specifier(objc_object* value, PSSpecifier* specifier);

@@ -5,9 +5,25 @@
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSLog.h"
+#include "platform/objc/Methods.h"
 
 Class PSSpecifier::class_() {
-  static Class cls = objc_registerCppClass<PSSpecifier>("PSSpecifier", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<PSSpecifier>("PSSpecifier", NSObject::class_());
+    objc::addFunction(registered, "propertyForKey:", +[](PSSpecifier* self, SEL, NSString* key) -> id {
+      return key ? self->propertyForKey(key->utf8()) : nullptr;
+    });
+    objc::addFunction(registered, "setProperty:forKey:", +[](PSSpecifier* self, SEL, id value, NSString* key) {
+      self->setProperty_forKey(value, static_cast<const NSString*>(key));
+    });
+    objc::addMethod<&PSSpecifier::name>(registered, "name");
+    objc::addMethod<&PSSpecifier::setName>(registered, "setName:");
+    objc::addMethod<&PSSpecifier::titleDictionary>(registered, "titleDictionary");
+    objc::addMethod<&PSSpecifier::setTitleDictionary>(registered, "setTitleDictionary:");
+    objc::addMethod<&PSSpecifier::shortTitleDictionary>(registered, "shortTitleDictionary");
+    objc::addMethod<&PSSpecifier::setShortTitleDictionary>(registered, "setShortTitleDictionary:");
+    return registered;
+  }();
   return cls;
 }
 
@@ -89,8 +105,8 @@ bool PSValuesEqual(const objc_object* left, const objc_object* right) {
 }
 
 Retained<NSArray> SpecifiersFromPlist(const std::string& devicePath, NSObject* target, Retained<NSString>* title) {
-  PropertyListFile file = readPropertyListFile(devicePath, foundation::bundlePropertyListMaximumBytes);
-  auto* list = objc_cast<NSDictionary>(file.value.get());
+  auto file = readPropertyListFile(devicePath, foundation::bundlePropertyListMaximumBytes);
+  auto* list = file ? objc_cast<NSDictionary>(file->get()) : nullptr;
   auto* items = list ? objc_cast<NSArray>(list->objectForKey("items")) : nullptr;
   if (!items) return nullptr;
   if (title) *title = objc::retain(objc_cast<NSString>(list->objectForKey("title")));

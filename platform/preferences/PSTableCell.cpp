@@ -8,6 +8,8 @@ Class PSTableCell::class_() {
     objc::addMethod<&PSTableCell::initWithStyle_reuseIdentifier_specifier>(registered,
                                                                           "initWithStyle:reuseIdentifier:specifier:");
     objc::addMethod<&PSTableCell::titleLabel>(registered, "titleLabel");
+    objc::addMethod<&PSTableCell::specifier>(registered, "specifier");
+    objc::addMethod<&PSTableCell::setSpecifier>(registered, "setSpecifier:");
     return registered;
   }();
   return cls;

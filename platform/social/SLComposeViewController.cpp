@@ -4,15 +4,36 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
+#include "platform/objc/BlockLayout.h"
+#include "platform/objc/Methods.h"
 
 NSString* const SLServiceTypeTwitter = NSSTR("com.apple.social.twitter");
 
 Class SLComposeViewController::class_() {
-  static Class cls = objc_registerCppClass<SLComposeViewController>("SLComposeViewController", UIViewController::class_());
+  static Class cls = [] {
+    Class registered =
+        objc_registerCppClass<SLComposeViewController>("SLComposeViewController", UIViewController::class_());
+    objc::addClassFunction(registered, "isAvailableForServiceType:",
+                           +[](Class, SEL, NSString* serviceType) -> BOOL { return isAvailableForServiceType(serviceType); });
+    objc::addClassFunction(registered, "composeViewControllerForServiceType:",
+                           +[](Class, SEL, NSString* serviceType) -> SLComposeViewController* {
+                             return composeViewControllerForServiceType(serviceType).autorelease();
+                           });
+    objc::addMethod<&SLComposeViewController::setInitialText>(registered, "setInitialText:");
+    objc::addFunction(registered, "setCompletionHandler:", +[](SLComposeViewController* self, SEL, BlockLiteral* block) {
+      if (!block) return self->setCompletionHandler(nullptr);
+      // The sheet keeps its own copy of the block until the handler is replaced or the sheet goes.
+      std::shared_ptr<const BlockLiteral> kept(static_cast<const BlockLiteral*>(_Block_copy(block)), &_Block_release);
+      self->setCompletionHandler(
+          [kept](SLComposeViewControllerResult result) { objc::callBlock<void>(kept.get(), result); });
+    });
+    return registered;
+  }();
   return cls;
 }
 

@@ -4,15 +4,8 @@
 #include <string>
 
 #include "platform/foundation/NSString.h"
+#include "platform/social/SocialTypes.h"
 #include "platform/uikit/UIViewController.h"
-
-typedef long SLComposeViewControllerResult;
-enum : SLComposeViewControllerResult {
-  SLComposeViewControllerResultCancelled = 0,
-  SLComposeViewControllerResultDone = 1,
-};
-
-extern NSString* const SLServiceTypeTwitter;
 
 /// The share sheet of a social service; available where the device has an
 /// account of that service.

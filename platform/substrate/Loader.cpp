@@ -87,12 +87,12 @@ std::vector<std::string> loadExtensions(const Host& host) {
   for (const std::string& name : names) {
     std::string base = name.substr(0, name.size() - 6);
     std::string devicePath = std::string(extensionsDirectory) + name;
-    PropertyListFile filterFile = readPropertyListFile(std::string(extensionsDirectory) + base + ".plist",
-                                                       foundation::filterPropertyListMaximumBytes);
+    auto filterFile = readPropertyListFile(std::string(extensionsDirectory) + base + ".plist",
+                                           foundation::filterPropertyListMaximumBytes);
     // Without a filter list a library is never loaded.
-    if (filterFile.status == PropertyListFileStatus::Absent) continue;
-    auto* filterList = objc_cast<NSDictionary>(filterFile.value.get());
-    std::string problem = filterFile.value ? "its root is not a dictionary" : filterFile.reason;
+    if (!filterFile && isAbsentFile(filterFile.error())) continue;
+    auto* filterList = filterFile ? objc_cast<NSDictionary>(filterFile->get()) : nullptr;
+    std::string problem = filterFile ? "its root is not a dictionary" : filterFile.error().message();
     Verdict verdict = filterList ? judge(filterList, host, problem) : Verdict::Malformed;
     if (verdict == Verdict::Malformed) {
       NSLog("MS:Error: skipping %s: the filter %s%s.plist is malformed: %s", devicePath.c_str(),

@@ -1,11 +1,10 @@
 #include "prefs/pages/OrvaneListController.h"
 
-#include "hook/InstallRoot.h"
+#include "contract/Orvane.h"
 #include "platform/libc/Spawn.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/mobilegestalt/MobileGestalt.h"
 #include "platform/objc/Methods.h"
-#include "prefs/PreferencesFile.h"
 #include "prefs/pages/ShareAction.h"
 #include "prefs/pages/TitledPage.h"
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
@@ -37,7 +36,8 @@ Class OrvaneListController::class_() {
 NSArray* OrvaneListController::specifiers() { return orvane::loadedSpecifiers(this, NSSTR("Orvane")); }
 
 void OrvaneListController::viewDidLoad() {
-  auto logo = UIImage::imageWithContentsOfFile(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle/headerLogo.png"));
+  auto logo = UIImage::imageWithContentsOfFile(
+      NSSTR(orvane::contract::bundlePath)->stringByAppendingString(NSSTR("/headerLogo.png")).get());
   // A template image is drawn in the bar's tint, which the theme makes white.
   Retained<UIImage> tinted = logo ? logo->imageWithRenderingMode(UIImageRenderingModeAlwaysTemplate) : nullptr;
   navigationItem()->setTitleView(UIImageView::imageViewWithImage(tinted.get()).get());
@@ -79,7 +79,7 @@ void OrvaneListController::emailQM() {
                                   false);
   // An attachment whose file cannot be read is left out rather than sent empty; one that is no
   // regular file, or too large to mail, is not even read.
-  NSString* preferencesPath = NSSTR(orvane::preferencesPath);
+  NSString* preferencesPath = NSSTR(orvane::contract::preferencesPath);
   auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath_error(preferencesPath, nullptr);
   if (attributes && attributes->fileType() && attributes->fileType()->utf8() == "NSFileTypeRegular" &&
       attributes->fileSize() <= largestAttachment)
@@ -87,8 +87,9 @@ void OrvaneListController::emailQM() {
       composer->addAttachmentData_mimeType_fileName(preferences.get(), NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));
   // No shell, and a fresh file read back through its own descriptor: whatever is put at the
   // fixed name is never read, and without a fresh file there is no attachment.
+  constexpr auto dpkg = orvane::contract::installRoot + "/usr/bin/dpkg";
   auto packages =
-      libc::runWithOutputFile(ORVANE_INSTALL_ROOT "/usr/bin/dpkg", {"-l"}, "/tmp/dpkgl.log", largestAttachment).contents;
+      libc::runWithOutputFile(dpkg.c_str(), {"-l"}, "/tmp/dpkgl.log", largestAttachment).contents;
   if (packages)
     composer->addAttachmentData_mimeType_fileName(NSData::dataWithBytes(*packages).get(), NSSTR("text/plain"),
                                                   NSSTR("dpkgl.txt"));

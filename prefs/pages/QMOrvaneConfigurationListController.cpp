@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "hook/InstallRoot.h"
+#include "contract/Orvane.h"
 #include "platform/objc/Methods.h"
 #include "prefs/pages/ShareAction.h"
 #include "prefs/pages/TitledPage.h"
@@ -19,8 +19,10 @@ Retained<NSArray> soundThemes(NSString* directory) {
     // Only a final ".wav" goes: taking out every one would offer "my.wave.wav"
     // as "mye", a name that leads to no file.
     const std::string& text = name->utf8();
-    if (text.ends_with(".wav"))
-      themes->addObject(NSString::stringWithUTF8String(std::string_view(text).substr(0, text.size() - 4)).get());
+    std::string_view extension = contract::soundExtension;
+    if (text.ends_with(extension))
+      themes->addObject(
+          NSString::stringWithUTF8String(std::string_view(text).substr(0, text.size() - extension.size())).get());
     else
       themes->addObject(name);
   }
@@ -28,10 +30,6 @@ Retained<NSArray> soundThemes(NSString* directory) {
 }
 
 }  // namespace orvane
-
-namespace {
-constexpr const char* soundDirectory = ORVANE_INSTALL_ROOT "/Library/Application Support/Orvane/";
-}
 
 Class QMOrvaneConfigurationListController::class_() {
   using Page = QMOrvaneConfigurationListController;
@@ -49,9 +47,13 @@ NSArray* QMOrvaneConfigurationListController::specifiers() {
   return orvane::titledPageSpecifiers(this, NSSTR("OrvaneConfiguration"), NSSTR("CONFIGURATION"));
 }
 
-NSArray* QMOrvaneConfigurationListController::themeTitles() { return orvane::soundThemes(NSSTR(soundDirectory)).autorelease(); }
+NSArray* QMOrvaneConfigurationListController::themeTitles() {
+  return orvane::soundThemes(NSSTR(orvane::contract::soundDirectory)).autorelease();
+}
 
-NSArray* QMOrvaneConfigurationListController::themeValues() { return orvane::soundThemes(NSSTR(soundDirectory)).autorelease(); }
+NSArray* QMOrvaneConfigurationListController::themeValues() {
+  return orvane::soundThemes(NSSTR(orvane::contract::soundDirectory)).autorelease();
+}
 
 namespace {
 [[maybe_unused]] const Class registered = QMOrvaneConfigurationListController::class_();

@@ -1,6 +1,6 @@
 #include "prefs/views/QMOrvaneLogoTableCell.h"
 
-#include "hook/InstallRoot.h"
+#include "contract/Orvane.h"
 #include "platform/objc/Methods.h"
 
 namespace orvane {
@@ -37,7 +37,8 @@ void QMOrvaneLogoTableCell::setLogoImageView(UIImageView* view) {
 
 QMOrvaneLogoTableCell* QMOrvaneLogoTableCell::init() {
   if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
-  auto image = UIImage::imageWithContentsOfFile(NSSTR(ORVANE_INSTALL_ROOT "/Library/PreferenceBundles/Orvane.bundle/footerLogo.png"));
+  auto image = UIImage::imageWithContentsOfFile(
+      NSSTR(orvane::contract::bundlePath)->stringByAppendingString(NSSTR("/footerLogo.png")).get());
   setLogoImageView(UIImageView::imageViewWithImage(image.get()).get());
   UIImageView* logo = logoImageView();
   logo->setFrame(CGRectMake(0, 0, 80, 80));

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
@@ -21,12 +22,23 @@ LogReader::LogReader(const char* devicePath, const char* previousDevicePath)
 
 LogReader::~LogReader() { close(current_); }
 
-bool LogReader::open(Segment& segment, const char* devicePath) {
+orvane::Result<void> LogReader::open(Segment& segment, const char* devicePath) {
   close(segment);
   segment.descriptor = files::openDeviceFile(devicePath);
-  if (segment.descriptor >= 0 && (::fstat(segment.descriptor, &segment.status) != 0 || !S_ISREG(segment.status.st_mode)))
+  if (segment.descriptor < 0) {
+    int error = errno;
+    return orvane::Error(std::string("cannot open ") + devicePath + ": " + std::strerror(error), error);
+  }
+  if (::fstat(segment.descriptor, &segment.status) != 0) {
+    int error = errno;
     close(segment);
-  return segment.descriptor >= 0;
+    return orvane::Error(std::string("cannot read ") + devicePath + ": " + std::strerror(error), error);
+  }
+  if (!S_ISREG(segment.status.st_mode)) {
+    close(segment);
+    return orvane::Error(std::string(devicePath) + " is not a regular file");
+  }
+  return orvane::success();
 }
 
 void LogReader::close(Segment& segment) {
@@ -75,7 +87,8 @@ void LogReader::readLines(Segment& segment, const LineHandler& use) {
 
 void LogReader::read(const LineHandler& use) {
   // The current segment first: if it is rotated meanwhile, both names show one file.
-  open(current_, path_);
+  // A segment not there (yet) has no lines.
+  [[maybe_unused]] auto opened = open(current_, path_);
   Segment previous;
   if (open(previous, previousPath_) && current_.descriptor >= 0 && sameFile(previous.status, current_.status))
     close(previous);

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/result/Result.h"
+
 // Reads a device log kept in two segments (platform/device/LogSegment.h):
 // whole lines, the previous segment first, and on request the lines written
 // afterwards, across rotations and clears. Only regular files inside the
@@ -53,7 +55,8 @@ class LogReader {
     std::string pending;
     bool discarding = false;
   };
-  bool open(Segment& segment, const char* devicePath);
+  /// An error saying why when the segment is not there or not a regular file.
+  orvane::Result<void> open(Segment& segment, const char* devicePath);
   void close(Segment& segment);
   /// Reads to the end of what is there, from its start if the bytes last read
   /// are no longer where they were; a part line stays pending.

@@ -18,8 +18,9 @@
 #include <sstream>
 #include <tuple>
 
+#include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
-#include "platform/libc/Run.h"
+#include "platform/hostrun/Run.h"
 #include "platform/libc/Spawn.h"
 #include "sim/common/PackageArchive.h"
 
@@ -56,7 +57,7 @@ orvane::Result<int> run(const std::vector<std::string>& arguments, std::string* 
     if (!ending) return ending.error();
     return ending->exitStatus;
   }
-  auto ran = libc::run(arguments, errors == Errors::Discarded ? libc::ErrorStream::Discarded : libc::ErrorStream::Shown);
+  auto ran = hostrun::run(arguments, errors == Errors::Discarded ? hostrun::ErrorStream::Discarded : hostrun::ErrorStream::Shown);
   if (!ran) return ran.error();
   *output += ran->output;
   return ran->status;
@@ -137,8 +138,8 @@ std::vector<Paragraph> paragraphs(const std::string& text) {
 }
 
 /// Runs one of dpkg's tools, taking what it writes; status -1 when it could not run.
-libc::RunOutput tool(const std::vector<std::string>& arguments) {
-  auto ran = libc::run(arguments, libc::ErrorStream::Captured);
+hostrun::RunOutput tool(const std::vector<std::string>& arguments) {
+  auto ran = hostrun::run(arguments, hostrun::ErrorStream::Captured);
   if (!ran) return {-1, "", ran.error().message()};
   return std::move(*ran);
 }
@@ -147,7 +148,7 @@ libc::RunOutput tool(const std::vector<std::string>& arguments) {
 std::string adminDirectory(const std::string& root) { return root + "/private/var/lib/dpkg"; }
 
 /// Asks the device's package database through the host's dpkg-query, which only reads.
-libc::RunOutput query(const std::string& root, std::vector<std::string> arguments) {
+hostrun::RunOutput query(const std::string& root, std::vector<std::string> arguments) {
   arguments.insert(arguments.begin(), {"dpkg-query", "--admindir=" + adminDirectory(root)});
   return tool(arguments);
 }
@@ -171,10 +172,10 @@ constexpr const char* kSandboxDatabase = "/run/orvane-dpkg";
 /// package database at its own place (dpkg writes it at a place of the sandbox
 /// no package names) nor the simulator's own files; so no package file, link
 /// or hard link reaches outside, whatever links the device holds.
-libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::string>& arguments,
+hostrun::RunOutput confinedDpkg(const std::string& root, const std::vector<std::string>& arguments,
                              const std::vector<std::string>& packageFiles = {}) {
   auto refused = [](const std::string& why) {
-    return libc::RunOutput{-1, "", "cannot confine dpkg to the device: " + why};
+    return hostrun::RunOutput{-1, "", "cannot confine dpkg to the device: " + why};
   };
   char resolved[PATH_MAX];
   if (!::realpath(root.c_str(), resolved)) return refused(root + ": " + std::strerror(errno));
@@ -186,7 +187,8 @@ libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::str
   files::Descriptor writable(database.get() < 0 ? -1 : ::dup(database.get()));
   files::Descriptor own(top.get() < 0 ? -1 : openFolderBeneath(top.get(), ".orvane-sim"));
   if (top.get() < 0 || database.get() < 0 || writable.get() < 0 || own.get() < 0)
-    return refused("its package database or its own folder is missing or a link (orvane-sim init repairs them)");
+    return refused("its package database or its own folder is missing or a link (" + device::simulatorCommand("init") +
+                   " repairs them)");
   auto fd = [](const files::Descriptor& held) { return std::to_string(held.get()); };
   std::vector<std::string> command = {
       "bwrap", "--ro-bind", "/", "/", "--dev", "/dev", "--proc", "/proc", "--tmpfs", "/tmp", "--tmpfs", "/run",
@@ -200,7 +202,7 @@ libc::RunOutput confinedDpkg(const std::string& root, const std::vector<std::str
                                  "--log=" + device + "/private/var/log/dpkg.log", "--force-script-chrootless"});
   if (::geteuid() != 0) command.push_back("--force-not-root");
   command.insert(command.end(), arguments.begin(), arguments.end());
-  auto ran = libc::run(command, libc::ErrorStream::Captured);
+  auto ran = hostrun::run(command, hostrun::ErrorStream::Captured);
   if (!ran && ran.error().code() == ENOENT)
     return refused("bubblewrap (bwrap) is not installed (scripts/install-dependencies installs it)");
   if (!ran) return refused(ran.error().message());
@@ -308,6 +310,16 @@ bool satisfies(const Available& package, const Alternative& wanted) {
   return false;
 }
 
+/// The last word of "want flag state".
+std::string state(Paragraph& paragraph) {
+  const std::string& status = paragraph["Status"];
+  return status.substr(status.rfind(' ') + 1);
+}
+
+/// Whether its files are in place and configured, whatever was last asked of
+/// it: a removal dpkg refused leaves the wish "deinstall" behind.
+bool installedState(Paragraph& paragraph) { return state(paragraph) == "installed"; }
+
 std::vector<Paragraph> database(const std::string& root) {
   return paragraphs(query(root, {"--status"}).output);
 }
@@ -355,8 +367,15 @@ std::optional<std::string> scriptOfInfoLine(std::string_view line) {
 orvane::Result<void> checkEntries(const std::string& file, DeviceFit& fit) {
   auto entries = dataEntries(file);
   if (!entries) return orvane::Error(file + " is damaged: " + entries.error().message());
-  for (const ArchiveEntry& entry : *entries)
+  for (const ArchiveEntry& entry : *entries) {
     if (auto refused = fit.refusal(entry)) return orvane::Error(file + " " + *refused);
+    if (auto foreign = foreignBinary(entry.head)) {
+      std::string path = entry.path.starts_with("./") ? entry.path.substr(1) : entry.path;
+      return orvane::Error(file + " holds " + path + ", " + *foreign +
+                           ": it is not a package for the simulated device, which loads this computer's ELF "
+                           "libraries (scripts/build makes its package, build/orvane.deb)");
+    }
+  }
   return {};
 }
 
@@ -395,11 +414,36 @@ std::optional<std::string> installedVersion(const std::string& root, const std::
   auto status = query(root, {"--status", "--", name});
   if (status.status != 0) return std::nullopt;
   auto read = paragraphs(status.output);
-  if (read.empty() || read.front()["Status"] != "install ok installed") return std::nullopt;
+  if (read.empty() || !installedState(read.front())) return std::nullopt;
   return read.front()["Version"];
 }
 
+bool isKnown(const std::string& root, const std::string& name) {
+  return query(root, {"--status", "--", name}).status == 0;
+}
+
 bool isInstalled(const std::string& root, const std::string& name) { return installedVersion(root, name).has_value(); }
+
+std::vector<Listed> installedPackages(const std::string& root) {
+  std::vector<Listed> listed;
+  for (Paragraph& paragraph : database(root)) {
+    if (!installedState(paragraph)) continue;
+    auto field = [&](const char* name) { return paragraph[name].substr(0, paragraph[name].find('\n')); };
+    Listed package{field("Package"), field("Name"), field("Version"), field("Author"), field("Section"),
+                   field("Description")};
+    if (package.name.empty()) package.name = package.id;
+    if (package.author.empty()) package.author = field("Maintainer");
+    listed.push_back(std::move(package));
+  }
+  auto folded = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  std::sort(listed.begin(), listed.end(), [&](const Listed& a, const Listed& b) {
+    return std::tuple(folded(a.name), a.id) < std::tuple(folded(b.name), b.id);
+  });
+  return listed;
+}
 
 orvane::Result<void> install(const std::string& root, const std::vector<std::string>& files, Scripts scripts) {
   std::vector<Control> controls(files.size());
@@ -430,7 +474,7 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
 
   std::vector<Available> available;
   for (Paragraph& paragraph : database(root))
-    if (paragraph["Status"] == "install ok installed")
+    if (installedState(paragraph))
       available.push_back({paragraph["Package"], paragraph["Version"], paragraph["Provides"].substr(0, kLongestField)});
   for (const Control& control : controls) {
     available.erase(std::remove_if(available.begin(), available.end(),
@@ -454,7 +498,7 @@ orvane::Result<void> install(const std::string& root, const std::vector<std::str
         if (auto version = installedVersion(root, relation.front().name))
           error = controls[i].name + " needs " + wanted + "; the device has " + relation.front().name + " " + *version;
         if (std::find(baseNames().begin(), baseNames().end(), relation.front().name) != baseNames().end())
-          error += " (orvane-sim init installs the base packages)";
+          error += " (" + device::simulatorCommand("init") + " installs the base packages)";
         return orvane::Error(error);
       }
     }
@@ -476,19 +520,27 @@ orvane::Result<std::string> remove(const std::string& root, const std::string& n
   std::string known;
   bool found = false;
   for (Paragraph& paragraph : database(root)) {
-    // "want flag state": a package only unpacked can go too, one whose files are gone only with a purge.
-    std::string state = paragraph["Status"].substr(paragraph["Status"].rfind(' ') + 1);
-    if (paragraph["Package"] == name) found = state != "not-installed" && (purge || state != "config-files");
-    if (state == "installed") known += (known.empty() ? "" : ", ") + paragraph["Package"];
+    // A package only unpacked can go too, one whose files are gone only with a purge.
+    std::string now = state(paragraph);
+    if (paragraph["Package"] == name) found = now != "not-installed" && (purge || now != "config-files");
+    if (now == "installed") known += (known.empty() ? "" : ", ") + paragraph["Package"];
   }
   if (!found) return orvane::Error(name + " is not installed (installed: " + (known.empty() ? "nothing" : known) + ")");
-  auto removed = confinedDpkg(root, {purge ? "--purge" : "--remove", "--", name});
-  if (removed.status != 0)
-    return orvane::Error("dpkg could not " + std::string(purge ? "purge " : "remove ") + name + ": " +
-                         dpkgSays(removed.errors));
+  std::string action = purge ? "--purge" : "--remove";
+  auto refused = [&](const hostrun::RunOutput& ran) {
+    return orvane::Error("dpkg could not " + action.substr(2) + " " + name + ": " + dpkgSays(ran.errors));
+  };
+  // dpkg marks the package for removal before it finds it may not go (essential,
+  // or needed by another), and leaves the mark; a dry run first changes nothing.
+  if (auto tried = confinedDpkg(root, {"--no-act", action, "--", name}); tried.status != 0) return refused(tried);
+  auto removed = confinedDpkg(root, {action, "--", name});
+  if (removed.status != 0) return refused(removed);
   std::string warnings;
-  for (const std::string& line : lines(removed.errors))
-    if (line.starts_with("dpkg: warning: ")) warnings += line.substr(15) + "\n";
+  for (const std::string& line : lines(removed.errors)) {
+    // A folder dpkg keeps for what else is in it is the caller's to tell, in its own words.
+    if (!line.starts_with("dpkg: warning: ") || line.ends_with("not empty so not removed")) continue;
+    warnings += line.substr(15) + "\n";
+  }
   return warnings;
 }
 

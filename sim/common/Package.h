@@ -38,9 +38,27 @@ struct Control {
 /// holds no link leading out of the device; the error names the file.
 orvane::Result<Control> inspect(const std::string& file);
 
-/// The version of a package installed on the device ("install ok installed"), if it is.
+/// The version of a package whose files are installed and configured on the device, if it is.
 std::optional<std::string> installedVersion(const std::string& root, const std::string& name);
 bool isInstalled(const std::string& root, const std::string& name);
+/// Whether the device's package database knows the package, in any state (removed, its configuration kept).
+bool isKnown(const std::string& root, const std::string& name);
+
+/// An installed package as a jailbreak package manager lists it.
+struct Listed {
+  std::string id;
+  /// Its Name field, else its id.
+  std::string name;
+  std::string version;
+  /// Its Author field, else its Maintainer, as written ("Name <address>").
+  std::string author;
+  std::string section;
+  /// The description's first line.
+  std::string description;
+};
+
+/// The packages installed on the device, by name as package managers sort them.
+std::vector<Listed> installedPackages(const std::string& root);
 
 /// Whether maintainer scripts made elsewhere may run: they run on this computer,
 /// not inside the device.

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -132,9 +133,15 @@ orvane::Result<std::vector<ArchiveEntry>> readArchive(int stream) {
       return orvane::Error("its data archive has a name longer than " + std::to_string(kLongestName) + " bytes");
     if (entries.size() == kMostEntries)
       return orvane::Error("its data archive has more than " + std::to_string(kMostEntries) + " entries");
-    entries.push_back(std::move(entry));
     // A hard link, a link, a folder, a device or a FIFO has no data, whatever its size says.
-    if (std::string_view("123456").find(type) == std::string_view::npos && !skip(stream, padded)) return cut();
+    bool hasData = std::string_view("123456").find(type) == std::string_view::npos;
+    if (hasData && *size > 0) {
+      entry.head.resize(static_cast<std::size_t>(std::min<unsigned long long>(*size, kHeadLength)));
+      if (!readExactly(stream, entry.head.data(), entry.head.size())) return cut();
+      padded -= entry.head.size();
+    }
+    entries.push_back(std::move(entry));
+    if (hasData && !skip(stream, padded)) return cut();
   }
 }
 
@@ -181,6 +188,73 @@ orvane::Result<std::vector<ArchiveEntry>> dataEntries(const std::string& file) {
     return orvane::Error("dpkg-deb could not read its data archive");
   }
   return entries;
+}
+
+namespace {
+
+std::uint32_t bigEndian32(std::string_view bytes, std::size_t at) {
+  std::uint32_t value = 0;
+  for (std::size_t i = 0; i < 4; ++i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+  return value;
+}
+
+/// The ELF identity that matters for loading: class, byte order and machine.
+struct ElfIdentity {
+  unsigned char elfClass = 0;
+  unsigned char byteOrder = 0;
+  unsigned machine = 0;
+};
+
+std::optional<ElfIdentity> elfIdentity(std::string_view head) {
+  if (head.size() < 20 || !head.starts_with("\x7f" "ELF")) return std::nullopt;
+  ElfIdentity identity{static_cast<unsigned char>(head[4]), static_cast<unsigned char>(head[5]), 0};
+  auto low = static_cast<unsigned char>(head[18]), high = static_cast<unsigned char>(head[19]);
+  identity.machine = identity.byteOrder == 2 ? low << 8 | high : high << 8 | low;
+  return identity;
+}
+
+/// The identity of this program, which the device's hosts share.
+const std::optional<ElfIdentity>& ownIdentity() {
+  static const std::optional<ElfIdentity> own = [] {
+    std::string head(kHeadLength, '\0');
+    Descriptor self(::open("/proc/self/exe", O_RDONLY | O_CLOEXEC));
+    ssize_t got = self.get() < 0 ? -1 : ::pread(self.get(), head.data(), head.size(), 0);
+    head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return elfIdentity(head);
+  }();
+  return own;
+}
+
+std::string machineName(unsigned machine) {
+  switch (machine) {
+    case 3: return "32-bit x86";
+    case 40: return "32-bit ARM";
+    case 62: return "x86-64";
+    case 183: return "arm64";
+    default: return "machine " + std::to_string(machine);
+  }
+}
+
+}  // namespace
+
+std::optional<std::string> foreignBinary(std::string_view head) {
+  if (head.size() >= 8) {
+    std::uint32_t magic = bigEndian32(head, 0);
+    bool thin = magic == 0xfeedface || magic == 0xfeedfacf || magic == 0xcefaedfe || magic == 0xcffaedfe;
+    // Java's class files share the universal magic; where a universal file counts
+    // its slices (a few), they have their version, never below 45.
+    std::uint32_t slices = bigEndian32(head, 4);
+    bool universal = (magic == 0xcafebabe || magic == 0xcafebabf) && slices >= 1 && slices < 30;
+    if (thin || universal) return std::string("a Mach-O file, built for iOS devices");
+  }
+  auto elf = elfIdentity(head);
+  const auto& own = ownIdentity();
+  if (!elf || !own) return std::nullopt;
+  if (elf->machine != own->machine || elf->elfClass != own->elfClass || elf->byteOrder != own->byteOrder)
+    return "an ELF file for " + machineName(elf->machine) +
+           (elf->machine == own->machine ? elf->elfClass == 1 ? " in 32-bit form" : " in another form" : "") +
+           ", where the simulated device runs " + machineName(own->machine);
+  return std::nullopt;
 }
 
 namespace {

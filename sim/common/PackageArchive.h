@@ -3,6 +3,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/result/Result.h"
@@ -19,7 +20,16 @@ struct ArchiveEntry {
   char type = '0';
   /// A link's target, or the archive path a hard link names.
   std::string link;
+  /// A file's first bytes (at most kHeadLength), enough to tell a program's format.
+  std::string head;
 };
+
+inline constexpr std::size_t kHeadLength = 64;
+
+/// Why a file beginning with `head` cannot be loaded on the simulated device
+/// ("a Mach-O file, built for iOS devices"), or nothing: it is no program or
+/// library, or one for the machine this computer is.
+std::optional<std::string> foreignBinary(std::string_view head);
 
 /// Every entry of a tar stream, read from a descriptor up to the archive's end;
 /// the error says what is wrong with it. Names and links are at most 4096

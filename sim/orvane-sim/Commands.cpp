@@ -167,6 +167,13 @@ cli::Command makeTable() {
                    "the preferences file too).",
            .arguments = {{.name = "PACKAGE", .check = notEmpty, .what = "package", .completes = cli::Completion::Packages}},
            .handler = purge},
+          {.name = "packages",
+           .summary = "list the installed packages as a package manager shows them",
+           .help = "Lists the packages installed on the device, from its package database, as a jailbreak package "
+                   "manager shows them: name, version, section, author, package id and description, sorted by name. "
+                   "remove and purge take the package id.",
+           .options = {{.name = "--json", .help = "print the list as JSON"}},
+           .handler = packages},
           {.name = "springboard",
            .summary = "run SpringBoard, in the foreground until interrupted or in the background",
            .help = "Runs the device's SpringBoard, with the substrate loader, until it is interrupted. One "

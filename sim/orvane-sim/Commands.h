@@ -21,6 +21,7 @@ int init(const Invocation& invocation);
 int install(const Invocation& invocation);
 int remove(const Invocation& invocation);
 int purge(const Invocation& invocation);
+int packages(const Invocation& invocation);
 int ringer(const Invocation& invocation);
 int springboard(const Invocation& invocation);
 int press(const Invocation& invocation);

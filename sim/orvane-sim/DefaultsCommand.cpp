@@ -16,11 +16,12 @@
 #include <string>
 #include <utility>
 
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
+#include "platform/device/FileUtilities.h"
 #include "platform/device/PreferencesChange.h"
 #include "platform/foundation/Foundation.h"
-#include "platform/device/FileUtilities.h"
 #include "sim/orvane-sim/Commands.h"
 #include "sim/orvane-sim/PageKeys.h"
 #include "sim/orvane-sim/Themes.h"
@@ -28,8 +29,8 @@
 namespace commands {
 namespace {
 
-constexpr const char* domain = "com.quillmark.orvane";
-constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
+constexpr const char* domain = orvane::contract::domain.c_str();
+constexpr const char* settingsChanged = orvane::contract::settingsChanged.c_str();
 const std::string preferencesPath = device::preferencesFile(domain);
 
 bool isScalarType(const std::string& type) {
@@ -157,12 +158,11 @@ std::string typeName(objc_object* value) {
 
 /// The domain's dictionary; nil if there is no file, an error if it cannot be read.
 orvane::Result<Retained<NSMutableDictionary>> readDomain() {
-  PropertyListFile file =
-      readPropertyListFile(preferencesPath, foundation::maximumBytesForPropertyListFile(preferencesPath));
-  auto* dictionary = objc_cast<NSDictionary>(file.value.get());
-  if (file.status == PropertyListFileStatus::Absent) return Retained<NSMutableDictionary>(nullptr);
+  auto file = readPropertyListFile(preferencesPath, foundation::maximumBytesForPropertyListFile(preferencesPath));
+  if (!file && isAbsentFile(file.error())) return Retained<NSMutableDictionary>(nullptr);
+  auto* dictionary = file ? objc_cast<NSDictionary>(file->get()) : nullptr;
   if (!dictionary) {
-    std::string why = file.status == PropertyListFileStatus::Unreadable ? file.reason : "its root is not a dictionary";
+    std::string why = file ? "its root is not a dictionary" : file.error().message();
     return orvane::Error(std::string("the domain ") + domain + " cannot be read: " + preferencesPath + ": " + why);
   }
   auto preferences = NSMutableDictionary::dictionary();
@@ -176,8 +176,12 @@ int store(device::PreferencesChange& change, NSMutableDictionary* preferences) {
   bool written = preferences->writeToFile_atomically(NSString::stringWithUTF8String(preferencesPath).get(), true);
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), CFSTR(settingsChanged), nullptr,
                                        nullptr, true);
-  if (written) return 0;
-  return fail(change.failures().empty() ? std::string("cannot write ") + preferencesPath : change.failures().front());
+  // A change that could not take the preferences lock is stored, but said to have failed.
+  if (written && change.failures().empty()) return 0;
+  if (change.failures().empty()) return fail(std::string("cannot write ") + preferencesPath);
+  std::string failures;
+  for (const auto& failure : change.failures()) failures += (failures.empty() ? "" : "; ") + failure;
+  return fail(failures);
 }
 
 /// A word that names a domain rather than a key: reverse-DNS, as domains are.

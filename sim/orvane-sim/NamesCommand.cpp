@@ -4,9 +4,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <set>
-#include <sstream>
 #include <string>
 
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 #include "sim/common/Package.h"
@@ -19,24 +19,18 @@ namespace {
 
 std::vector<std::string> keyNames() {
   std::vector<std::string> keys = pagekeys::names(pagekeys::installed());
-  std::string path = device::preferencesFile("com.quillmark.orvane");
-  PropertyListFile file = readPropertyListFile(path, foundation::maximumBytesForPropertyListFile(path));
-  if (auto* stored = objc_cast<NSDictionary>(file.value.get()))
+  std::string path = device::preferencesFile(orvane::contract::domain);
+  auto file = readPropertyListFile(path, foundation::maximumBytesForPropertyListFile(path));
+  if (auto* stored = file ? objc_cast<NSDictionary>(file->get()) : nullptr)
     for (const auto& [key, value] : stored->entries())
       if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
   return keys;
 }
 
 std::vector<std::string> packageNames() {
-  std::string listing;
-  auto ran = package::run({"dpkg-query", "--admindir=" + device::root() + "/var/lib/dpkg", "-W",
-                           "-f=${db:Status-Abbrev} ${Package}\n"},
-                          &listing, package::Errors::Discarded);
   std::vector<std::string> installed;
-  if (!ran || *ran != 0) return installed;
-  std::istringstream lines(listing);
-  for (std::string line; std::getline(lines, line);)
-    if (line.rfind("ii ", 0) == 0) installed.push_back(line.substr(line.find(' ', 3) + 1));
+  for (const auto& listed : package::installedPackages(device::root())) installed.push_back(listed.id);
+  std::sort(installed.begin(), installed.end());
   return installed;
 }
 

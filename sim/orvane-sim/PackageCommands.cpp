@@ -1,3 +1,5 @@
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -34,20 +36,48 @@ void sayWhatSpringBoardRuns(const std::vector<std::string>& libraries) {
     auto mapped = springboard::mappedLibrary(**springBoard, library);
     if (!mapped) {
       if (present)
-        std::printf("SpringBoard is running without %s: orvane-sim respring loads it.\n", name.c_str());
+        std::printf("SpringBoard is running without %s: %s loads it.\n", name.c_str(), hint("respring").c_str());
     } else if (!present) {
-      std::printf("SpringBoard keeps the removed %s loaded until orvane-sim respring.\n", name.c_str());
+      std::printf("SpringBoard keeps the removed %s loaded until %s.\n", name.c_str(), hint("respring").c_str());
     } else if (mapped->stale) {
-      std::printf("SpringBoard still has the old %s loaded: orvane-sim respring loads the new one.\n",
-                  name.c_str());
+      std::printf("SpringBoard still has the old %s loaded: %s loads the new one.\n", name.c_str(),
+                  hint("respring").c_str());
     }
   }
+}
+
+/// A field of a package as a terminal may show it: its control characters made visible.
+std::string shown(std::string text) {
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  return text;
+}
+
+/// "Name <address>" as a package manager shows an author: the name.
+std::string authorName(const std::string& author) {
+  std::string name = author.substr(0, author.find('<'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name.empty() ? author : name;
+}
+
+/// The installed package a word meant that names none by its id: one called
+/// so (package managers show the Name), or one spelt nearly so.
+std::string meant(const std::string& word, const std::vector<package::Listed>& installed) {
+  std::vector<std::string> words;
+  for (const auto& listed : installed) words.insert(words.end(), {listed.name, listed.id});
+  std::string near = cli::closest(word, words);
+  for (const auto& listed : installed)
+    if (!near.empty() && (near == listed.name || near == listed.id)) return listed.id;
+  return "";
 }
 
 int removeOrPurge(const Invocation& invocation, bool purge) {
   if (int status = requireDevice()) return status;
   const std::string& name = invocation.arguments[0];
   std::string root = device::root();
+  if (!package::isKnown(root, name))
+    if (std::string id = meant(name, package::installedPackages(root)); !id.empty())
+      return fail("no package has the id \"" + name + "\", did you mean " + id + "?");
   auto version = package::installedVersion(root, name);
   auto files = package::contents(root, name);
   auto removed = package::remove(root, name, purge);
@@ -102,6 +132,39 @@ int install(const Invocation& invocation) {
                 version.c_str());
   }
   sayWhatSpringBoardRuns(tweakLibraries(package::contents(root, name)));
+  return 0;
+}
+
+int packages(const Invocation& invocation) {
+  if (int status = requireDevice()) return status;
+  auto installed = package::installedPackages(device::root());
+  if (invocation.has("--json")) {
+    nlohmann::json list = nlohmann::json::array();
+    for (const auto& listed : installed)
+      list.push_back({{"id", listed.id}, {"name", listed.name}, {"version", listed.version},
+                      {"author", listed.author}, {"section", listed.section}, {"description", listed.description}});
+    std::printf("%s\n", nlohmann::json{{"packages", list}}.dump(2, ' ', false,
+                                                                 nlohmann::json::error_handler_t::replace).c_str());
+    return 0;
+  }
+  std::vector<std::vector<std::string>> rows = {{"Name", "Version", "Section", "Author", "Package", "Description"}};
+  for (const auto& listed : installed)
+    rows.push_back({shown(listed.name), shown(listed.version), shown(listed.section), shown(authorName(listed.author)),
+                    shown(listed.id), shown(listed.description)});
+  // Columns line up by characters, not by the bytes of UTF-8.
+  auto characters = [](const std::string& text) {
+    return static_cast<std::size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xc0) != 0x80; }));
+  };
+  std::vector<std::size_t> widths(rows.front().size() - 1, 0);
+  for (const auto& row : rows)
+    for (std::size_t column = 0; column < widths.size(); ++column)
+      widths[column] = std::max(widths[column], characters(row[column]));
+  for (const auto& row : rows) {
+    std::string line;
+    for (std::size_t column = 0; column < widths.size(); ++column)
+      line += row[column] + std::string(widths[column] - characters(row[column]) + 2, ' ');
+    std::printf("%s%s\n", line.c_str(), row.back().c_str());
+  }
   return 0;
 }
 

@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 
 namespace pagekeys {
 namespace {
 
-constexpr const char* bundle = "/Library/PreferenceBundles/Orvane.bundle";
+constexpr const char* bundle = orvane::contract::bundlePath.c_str();
 
 std::string text(const NSDictionary* dictionary, const char* key) {
   auto* value = objc_cast<NSString>(dictionary->objectForKey(key));
@@ -28,8 +29,8 @@ std::vector<Key> installed() {
   std::sort(lists.begin(), lists.end());
   for (const auto& list : lists) {
     std::string path = std::string(bundle) + "/" + list;
-    PropertyListFile file = readPropertyListFile(path, foundation::bundlePropertyListMaximumBytes);
-    auto* root = objc_cast<NSDictionary>(file.value.get());
+    auto file = readPropertyListFile(path, foundation::bundlePropertyListMaximumBytes);
+    auto* root = file ? objc_cast<NSDictionary>(file->get()) : nullptr;
     auto* items = root ? objc_cast<NSArray>(root->objectForKey("items")) : nullptr;
     if (!items) continue;
     for (const auto& item : *items) {

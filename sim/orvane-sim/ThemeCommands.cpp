@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
 #include "sim/orvane-sim/Commands.h"
@@ -17,14 +18,15 @@ namespace commands {
 
 std::vector<Choice> chosenThemes() {
   // The buttons the hook plays each key's theme for.
-  static const std::vector<std::pair<std::string, std::string>> buttons = {{"selectedIncreaseSound", "up"},
-                                                                           {"selectedDecreaseSound", "down"}};
+  static const std::vector<std::pair<std::string, std::string>> buttons = {
+      {std::string(orvane::contract::increaseSoundKey), "up"},
+      {std::string(orvane::contract::decreaseSoundKey), "down"}};
   auto preferences = NSDictionary::dictionaryWithContentsOfFile(
-      NSString::stringWithUTF8String(device::preferencesFile("com.quillmark.orvane")).get());
+      NSString::stringWithUTF8String(device::preferencesFile(orvane::contract::domain)).get());
   std::vector<pagekeys::Key> keys = pagekeys::installed();
   std::vector<Choice> chosen;
   for (const auto& [key, button] : buttons) {
-    std::string name = "Mac Volume Change";
+    std::string name(orvane::contract::defaultTheme);
     for (const auto& known : keys)
       if (known.name == key && !known.fallback.empty()) name = known.fallback;
     if (auto* stored = preferences ? preferences->objectForKey(key) : nullptr)

@@ -32,7 +32,9 @@ struct CloseSound {
 };
 using Sound = std::unique_ptr<SNDFILE, CloseSound>;
 
-std::string devicePathOf(const std::string& name) { return std::string(kDirectory) + "/" + name + ".wav"; }
+std::string devicePathOf(const std::string& name) {
+  return std::string(kDirectory) + "/" + name + orvane::contract::soundExtension.c_str();
+}
 
 /// "WAV 16-bit", "FLAC 24-bit", "MP3".
 std::string formatName(int format) {

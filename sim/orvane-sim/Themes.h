@@ -4,13 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "contract/Orvane.h"
 #include "platform/result/Result.h"
 
 // The sound themes of a device: the ".wav" files of the sound directory,
 // whether the system sound service plays each, and adding and removing them.
 namespace themes {
 
-inline constexpr const char* kDirectory = "/Library/Application Support/Orvane";
+inline constexpr const char* kDirectory = orvane::contract::soundFolder.c_str();
 inline constexpr double kLongestSeconds = 30;
 
 struct Theme {

@@ -20,16 +20,17 @@
 #include <mutex>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
 #include "platform/device/LogSegment.h"
 #include "platform/foundation/NSTimer.h"
-#include "platform/foundation/PropertyListFormat.h"
 #include "platform/libc/Spawn.h"
 #include "platform/objc/runtime.h"
-#include "sim/common/RunningSpringBoard.h"
+#include "platform/propertylist/PropertyListFormat.h"
 #include "sim/common/PressChannel.h"
+#include "sim/common/RunningSpringBoard.h"
 #include "sim/serve/Events.h"
 #include "sim/serve/Front.h"
 #include "sim/serve/PageAssets.h"
@@ -46,13 +47,14 @@ namespace {
 std::map<std::string, std::string> storedThemes() {
   constexpr std::size_t kLargest = 1u << 20;
   std::map<std::string, std::string> themes;
-  auto bytes = files::readDeviceFile("/var/mobile/Library/Preferences/com.quillmark.orvane.plist", kLargest);
+  auto bytes = files::readDeviceFile(std::string(orvane::contract::preferencesPath), kLargest);
   if (!bytes) return themes;
   auto parsed = foundation::parsePropertyList(*bytes, {.maxBytes = kLargest, .maxExpandedBytes = kLargest});
   if (!parsed.value || parsed.value->type != foundation::PropertyListValue::Type::Dictionary) return themes;
   const foundation::PropertyListValue& stored = *parsed.value;
   for (std::size_t i = 0; i < stored.keys.size(); ++i) {
-    bool theme = stored.keys[i] == "selectedIncreaseSound" || stored.keys[i] == "selectedDecreaseSound";
+    bool theme = stored.keys[i] == orvane::contract::increaseSoundKey.view() ||
+                 stored.keys[i] == orvane::contract::decreaseSoundKey.view();
     if (theme && stored.item(i).type == foundation::PropertyListValue::Type::String)
       themes[stored.keys[i]] = stored.item(i).text;
   }
@@ -172,11 +174,24 @@ class WebView {
   int run();
 
  private:
+  /// The token, the device and SpringBoard; an exit status other than 0 when serving cannot start.
+  int prepare();
+  /// Publishes the screen as the Settings app shows it now (main thread).
+  void keepScreen();
+  /// Limits, headers and the admission of every request.
+  void configureServer();
+  /// The page, its assets, the screen, the sounds and the event stream.
+  void pageRoutes();
+  /// What a page asks the device to do: presses, the ringer, clearing the log, taps.
+  void actionRoutes();
+  /// Listens on the loopback port asked for and stops on SIGINT and SIGTERM; the port, or 0 or less.
+  int listen();
+  /// Serves until asked to stop, running the Settings app on this thread, then stops the helpers.
+  void runMainLoop(int port);
   void publishState(std::optional<int> volume, bool running);
   /// Asks SpringBoard for the volume and publishes the state with it.
   void refreshState();
   void watchDevice();
-  void routes();
   bool admitted(const httplib::Request& request, httplib::Response& response);
   void answer(httplib::Response& response, int status, const std::string& message, nlohmann::json extra = {});
 
@@ -196,6 +211,7 @@ class WebView {
   std::shared_ptr<const std::string> screenJson_, screenPicture_;
   double settleUntil_ = 0;  // the main thread's
   long long screenVersion_ = 0;
+  Screen* screen_ = nullptr;  // while run() runs
 };
 
 void WebView::publishState(std::optional<int> volume, bool running) {
@@ -218,9 +234,9 @@ void WebView::refreshState() {
 
 void WebView::watchDevice() {
   std::vector<std::string> watched = {
-      device::hostPath("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"),
+      device::hostPath(orvane::contract::preferencesPath),
       device::settingsFile(device::root()),
-      device::hostPath("/Library/Application Support/Orvane"),
+      device::hostPath(orvane::contract::soundFolder),
   };
   std::string last;
   while (!stopRequested) {
@@ -266,6 +282,27 @@ bool WebView::admitted(const httplib::Request& request, httplib::Response& respo
 }
 
 int WebView::run() {
+  if (int status = prepare()) return status;
+  // What the Settings app leaves to the autorelease pool outside a task goes when the server stops.
+  AutoreleasePool outermost;
+  Screen screen("Orvane");
+  if (!screen.loaded())
+    std::fprintf(stderr, "orvane-sim: serve: the Settings page cannot be shown: %s\n",
+                 screen.loaded().error().message().c_str());
+  screen_ = &screen;
+  keepScreen();
+  configureServer();
+  pageRoutes();
+  actionRoutes();
+  int port = listen();
+  if (port <= 0) return 1;
+  runMainLoop(port);
+  screen_ = nullptr;
+  if (springboardUse_.leave()) std::printf("SpringBoard stopped.\n");
+  return 0;
+}
+
+int WebView::prepare() {
   auto token = newToken();
   if (!token) {
     std::fprintf(stderr, "orvane-sim: serve: %s\n", token.error().message().c_str());
@@ -273,40 +310,37 @@ int WebView::run() {
   }
   policy_.token = *token;
   if (!device::isDevice(device::root())) {
-    std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: orvane-sim --device %s init)\n",
-                 device::root().c_str(), device::root().c_str());
+    std::fprintf(stderr, "orvane-sim: %s is not a device (create one with: %s)\n", device::root().c_str(),
+                 device::simulatorCommand("init").c_str());
     return 1;
   }
   if (auto running = springboardUse_.join(); !running)
     std::fprintf(stderr, "orvane-sim: serve: %s\n", running.error().message().c_str());
+  return 0;
+}
 
-  // What the Settings app leaves to the autorelease pool outside a task goes when the server stops.
-  AutoreleasePool outermost;
-  Screen screen("Orvane");
-  if (!screen.loaded())
-    std::fprintf(stderr, "orvane-sim: serve: the Settings page cannot be shown: %s\n",
-                 screen.loaded().error().message().c_str());
-  auto keepScreen = [&] {
-    auto shown = std::make_shared<const std::string>(jsonText(screen.current()));
-    bool changed;
-    {
-      std::lock_guard lock(stateMutex_);
-      changed = screenVersion_ != screen.version();
-      screenVersion_ = screen.version();
-      screenJson_ = shown;
-      screenPicture_ = screen.picture();
-    }
-    if (changed) {
-      // What a page needs to show a new picture of the same layout without asking for the screen.
-      nlohmann::json told = {{"version", screen.version()}, {"layout", screen.layout()}};
-      if (auto image = screen.current().find("image"); image != screen.current().end()) told["image"] = *image;
-      hub_.publish("screen", jsonText(told));
-      // The page may go on moving for a while (a fade, a push): drawn again until it rests.
-      settleUntil_ = foundation::clock::now() + kSettleSeconds;
-    }
-  };
-  keepScreen();
+void WebView::keepScreen() {
+  Screen& screen = *screen_;
+  auto shown = std::make_shared<const std::string>(jsonText(screen.current()));
+  bool changed;
+  {
+    std::lock_guard lock(stateMutex_);
+    changed = screenVersion_ != screen.version();
+    screenVersion_ = screen.version();
+    screenJson_ = shown;
+    screenPicture_ = screen.picture();
+  }
+  if (changed) {
+    // What a page needs to show a new picture of the same layout without asking for the screen.
+    nlohmann::json told = {{"version", screen.version()}, {"layout", screen.layout()}};
+    if (auto image = screen.current().find("image"); image != screen.current().end()) told["image"] = *image;
+    hub_.publish("screen", jsonText(told));
+    // The page may go on moving for a while (a fade, a push): drawn again until it rests.
+    settleUntil_ = foundation::clock::now() + kSettleSeconds;
+  }
+}
 
+void WebView::configureServer() {
   server_.set_payload_max_length(kLargestBody);
   server_.set_keep_alive_timeout(2);
   server_.set_read_timeout(5);
@@ -330,7 +364,9 @@ int WebView::run() {
     response.set_content("orvane-sim serve: the request could not be answered (" + std::to_string(response.status) + ")\n",
                          "text/plain; charset=utf-8");
   });
+}
 
+void WebView::pageRoutes() {
   server_.Get("/", [this](const httplib::Request&, httplib::Response& response) {
     std::string page = assets::page;
     for (std::size_t at; (at = page.find("__TOKEN__")) != std::string::npos;) page.replace(at, 9, policy_.token);
@@ -406,7 +442,9 @@ int WebView::run() {
         },
         [this](bool) { --streams_; });
   });
+}
 
+void WebView::actionRoutes() {
   auto action = [](Route route, const httplib::Request& request) { return parseAction(route, request.body); };
   server_.Post("/press", [this, action](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Press, request);
@@ -436,15 +474,15 @@ int WebView::run() {
     hub_.publish("log-cleared", "{}");
     answer(response, 200, "The speaker's log and recording are empty.");
   });
-  server_.Post("/tap", [this, action, &screen, &keepScreen](const httplib::Request& request, httplib::Response& response) {
+  server_.Post("/tap", [this, action](const httplib::Request& request, httplib::Response& response) {
     auto parsed = action(Route::Tap, request);
     if (!parsed) return answer(response, 400, parsed.error().message());
     Action tap = *parsed;
     auto themesBefore = storedThemes();
-    auto outcome = main_.call<std::pair<Outcome, long long>>([&screen, &keepScreen, tap] {
-      Outcome done = screen.act(tap);
+    auto outcome = main_.call<std::pair<Outcome, long long>>([this, tap] {
+      Outcome done = screen_->act(tap);
       keepScreen();
-      return std::pair(done, screen.version());
+      return std::pair(done, screen_->version());
     });
     if (!outcome) return answer(response, 503, "the Settings app did not answer in time");
     nlohmann::json extra = {{"screen", outcome->second}};
@@ -453,16 +491,18 @@ int WebView::run() {
     for (const auto& [key, name] : storedThemes()) {
       auto before = themesBefore.find(key);
       if (before != themesBefore.end() && before->second == name) continue;
-      if (auto url = feed_.keep("/Library/Application Support/Orvane/" + name + ".wav"))
+      if (auto url = feed_.keep(orvane::contract::soundDirectory.c_str() + name + orvane::contract::soundExtension.c_str()))
         extra["preview"] = {{"theme", name}, {"url", *url}};
     }
     answer(response, outcome->first.status, outcome->first.message, extra);
   });
+}
 
+int WebView::listen() {
   int port = server_.listenOnLoopback(options_.port);
   if (port <= 0) {
     std::fprintf(stderr, "orvane-sim: serve: cannot listen on 127.0.0.1:%d (is it in use?)\n", options_.port);
-    return 1;
+    return port;
   }
   policy_.port = port;
 
@@ -471,7 +511,10 @@ int WebView::run() {
   sigaction(SIGINT, &stop, nullptr);
   sigaction(SIGTERM, &stop, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  return port;
+}
 
+void WebView::runMainLoop(int port) {
   feed_.start();
   // A page that connects at once is greeted with the state, never with nothing.
   refreshState();
@@ -492,10 +535,10 @@ int WebView::run() {
     AutoreleasePool pool;
     bool fired = loop->fireDueTimers() > 0;
     if (fired || outsideChange_.exchange(false)) {
-      screen.refresh();
+      screen_->refresh();
       keepScreen();
     } else if (settling) {
-      screen.redraw();
+      screen_->redraw();
       keepScreen();
     }
   }
@@ -506,8 +549,6 @@ int WebView::run() {
   listener.join();
   watcher.join();
   feed_.stop();
-  if (springboardUse_.leave()) std::printf("SpringBoard stopped.\n");
-  return 0;
 }
 
 }  // namespace

@@ -73,6 +73,8 @@ std::string handle(VolumeControl* volumeControl, const std::string& request) {
   if (request != "up" && request != "down") return "unknown button \"" + request + "\"";
   try {
     speaker::ButtonPress pressed(request);
+    // A press is an event of SpringBoard's run loop, which drains a pool after each.
+    AutoreleasePool pool;
     objc_msgSend(volumeControl, request == "up" ? up : down);
   } catch (const std::exception& error) {
     NSLog("SpringBoard: %s", error.what());
@@ -104,8 +106,8 @@ int main(int argc, char** argv) {
   if (detached) ::setsid();
   std::string root = device::root();
   if (!device::isDevice(root)) {
-    std::fprintf(stderr, "SpringBoard: %s is not a device (create one with: orvane-sim --device %s init)\n",
-                 root.c_str(), root.c_str());
+    std::fprintf(stderr, "SpringBoard: %s is not a device (create one with: %s)\n", root.c_str(),
+                 device::simulatorCommand("init").c_str());
     return 1;
   }
   auto listening = pressing::listen();

@@ -5,7 +5,7 @@
 
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/PropertyListDescription.h"
-#include "platform/foundation/PropertyListText.h"
+#include "platform/propertylist/PropertyListText.h"
 #include "tests/fuzz/FuzzTarget.h"
 #include "tests/fuzz/PropertyListSeeds.h"
 

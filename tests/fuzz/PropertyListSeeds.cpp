@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/foundation/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListFormat.h"
 #include "tests/support/Samples.h"
 
 namespace fuzzseeds {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/foundation/Foundation.h"
@@ -21,8 +22,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* preferencesPath = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
-constexpr const char* soundDirectory = "/Library/Application Support/Orvane/";
+constexpr const char* preferencesPath = orvane::contract::preferencesPath.c_str();
+constexpr const char* soundDirectory = orvane::contract::soundDirectory.c_str();
 
 /// SpringBoard's volume buttons, as far as the hooks can tell: each press
 /// notes how many sounds the speaker had started when the press was handled.
@@ -83,7 +84,7 @@ class HookLibrary : public ::testing::Test {
     bool enabledBefore = enabled();
     ++generation;
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                         CFSTR("com.quillmark.orvane/settingschanged"), nullptr, nullptr, true);
+                                         NSSTR(orvane::contract::settingsChanged), nullptr, nullptr, true);
     auto deadline = std::chrono::steady_clock::now() + patience;
     while (std::chrono::steady_clock::now() < deadline && name("kSelectedVolumeIncreaseSound") == before &&
            enabled() == enabledBefore)

@@ -1,5 +1,4 @@
-// The localiser is compiled into this test: its shared instance is reached
-// from C++ only, which the loaded bundle hides.
+// The localiser of the built bundle, reached as the pages reach it: by sending.
 
 #include <gtest/gtest.h>
 
@@ -9,12 +8,39 @@
 
 #include "platform/device/Device.h"
 #include "platform/preferences/PSSpecifier.h"
-#include "prefs/QMOrvaneLocalizer.h"
 #include "tests/prefs/SettingsBundle.h"
 
 using settingsbundle::bundlePath;
 
 namespace {
+
+/// The bundle's shared localiser, its library loaded as the Settings app loads it.
+id sharedLocalizer() {
+  static void* library = dlopen(ORVANE_BUNDLE_DIR "/Orvane", RTLD_NOW | RTLD_GLOBAL);
+  if (!library) ADD_FAILURE() << dlerror();
+  return objc_msgSend<id>(settingsbundle::classNamed("QMOrvaneLocalizer"), sel_registerName("sharedLocalizer"));
+}
+
+/// The localiser's methods, each a send.
+struct LocalizerMessages {
+  id self;
+  NSArray* localizedSpecifiersForSpecifiers(NSArray* specifiers) const {
+    return objc::send<NSArray*>(self, "localizedSpecifiersForSpecifiers:", specifiers);
+  }
+  NSArray* localizedSpecifiersForSpecifiers_inTable(NSArray* specifiers, NSString* table) const {
+    return objc::send<NSArray*>(self, "localizedSpecifiersForSpecifiers:inTable:", specifiers, table);
+  }
+  void loadLocalizedSpecifiersForSpecifiers_intoArray(NSArray* specifiers, NSArray** array) const {
+    objc::send<void>(self, "loadLocalizedSpecifiersForSpecifiers:intoArray:", specifiers, array);
+  }
+  NSString* localizedStringForKey(NSString* key) const {
+    return objc::send<NSString*>(self, "localizedStringForKey:", key);
+  }
+  NSString* localizedStringForKey_inTable(NSString* key, NSString* table) const {
+    return objc::send<NSString*>(self, "localizedStringForKey:inTable:", key, table);
+  }
+  const LocalizerMessages* operator->() const { return this; }
+};
 
 class Localizer : public ::testing::Test {
  protected:
@@ -26,7 +52,8 @@ class Localizer : public ::testing::Test {
   static std::string text(objc_object* object) { return object ? foundation::describe(object) : "(nil)"; }
 
   testsupport::TemporaryDevice device;
-  QMOrvaneLocalizer* localizer = QMOrvaneLocalizer::sharedLocalizer();
+  AutoreleasePool pool;
+  LocalizerMessages localizer{sharedLocalizer()};
 };
 
 constexpr const char* english =
@@ -102,7 +129,7 @@ TEST_F(Localizer, ANamedTableIsUsedInsteadOfLocalizable) {
   auto specifier = row("CHIME");
   localizer->localizedSpecifiersForSpecifiers_inTable(NSArray::arrayWithObjects({specifier}).get(), NSSTR("Themes"));
   EXPECT_EQ(text(specifier->name()), "Bell");
-  EXPECT_EQ(text(localizer->localizedStringForKey_inTable(NSSTR("ENABLED"), NSSTR("Themes")).get()), "ENABLED");
+  EXPECT_EQ(text(localizer->localizedStringForKey_inTable(NSSTR("ENABLED"), NSSTR("Themes"))), "ENABLED");
 }
 
 TEST_F(Localizer, MissingTablesOrBundleLeaveTextsAsWritten) {
@@ -113,7 +140,7 @@ TEST_F(Localizer, MissingTablesOrBundleLeaveTextsAsWritten) {
     return text(specifier->name()) + "|" + text(specifier->propertyForKey("footerText"));
   };
   EXPECT_EQ(localize(), "ENABLED|ENABLED_FOOTER") << "no bundle";
-  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED")).get()), "ENABLED");
+  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED"))), "ENABLED");
   writeBundle({});
   EXPECT_EQ(localize(), "ENABLED|ENABLED_FOOTER") << "a bundle without tables";
 }
@@ -128,31 +155,30 @@ TEST_F(Localizer, TheDeviceLanguageIsFollowedWithFallbacks) {
   EXPECT_EQ(text(specifier->name()), "Lautstärketöne");
   EXPECT_EQ(text(specifier->propertyForKey("footerText")), "Plays a sound.") << "only the development language has it";
   ASSERT_TRUE(device::setSetting("Language", "en"));
-  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED")).get()), "Volume Sounds");
+  EXPECT_EQ(text(localizer->localizedStringForKey(NSSTR("ENABLED"))), "Volume Sounds");
 }
 
 TEST(SharedLocalizer, IsOneObjectForEveryThread) {
   constexpr int threads = 8;
-  std::vector<QMOrvaneLocalizer*> seen(threads);
+  std::vector<id> seen(threads);
   std::latch start(threads);
   std::vector<std::thread> workers;
   for (int i = 0; i < threads; ++i)
     workers.emplace_back([&, i] {
       start.arrive_and_wait();
-      seen[static_cast<std::size_t>(i)] = QMOrvaneLocalizer::sharedLocalizer();
+      seen[static_cast<std::size_t>(i)] = sharedLocalizer();
     });
   for (auto& worker : workers) worker.join();
   ASSERT_NE(seen[0], nullptr);
   EXPECT_STREQ(object_getClassName(seen[0]), "QMOrvaneLocalizer");
   for (auto* localizer : seen) EXPECT_EQ(localizer, seen[0]);
-  EXPECT_EQ(QMOrvaneLocalizer::sharedLocalizer(), seen[0]);
+  EXPECT_EQ(sharedLocalizer(), seen[0]);
 }
 
 TEST_F(Localizer, EveryTextLookUpIsAlsoAnsweredThroughTheRuntime) {
   writeBundle({{"en.lproj/Localizable.strings", english}, {"en.lproj/Themes.strings", "\"CHIME\" = \"Bell\";"}});
-  AutoreleasePool pool;
-  EXPECT_EQ(text(objc::send<NSString*>(localizer, "localizedStringForKey:", NSSTR("ENABLED"))), "Volume Sounds");
-  EXPECT_EQ(text(objc::send<NSString*>(localizer, "localizedStringForKey:inTable:", NSSTR("CHIME"), NSSTR("Themes"))),
+  EXPECT_EQ(text(objc::send<NSString*>(localizer.self, "localizedStringForKey:", NSSTR("ENABLED"))), "Volume Sounds");
+  EXPECT_EQ(text(objc::send<NSString*>(localizer.self, "localizedStringForKey:inTable:", NSSTR("CHIME"), NSSTR("Themes"))),
             "Bell");
-  EXPECT_EQ(text(objc::send<NSString*>(localizer, "localizedStringForKey:", NSSTR("MISSING"))), "MISSING");
+  EXPECT_EQ(text(objc::send<NSString*>(localizer.self, "localizedStringForKey:", NSSTR("MISSING"))), "MISSING");
 }

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "tests/prefs/SettingsBundle.h"
 
@@ -182,9 +183,9 @@ TEST_F(PageTheme, SwitchesTakeTheThemeOnlyInsidePagesOfTheClassThatAppeared) {
 }
 
 TEST_F(PageTheme, EveryCellTitleTakesTheRowColourReusedCellsToo) {
-  std::filesystem::create_directories(device.host("/Library/Application Support/Orvane"));
+  std::filesystem::create_directories(device.host(orvane::contract::soundFolder.c_str()));
   for (const char* theme : {"Chime", "Click", "Mac Volume Change"})
-    testsupport::writeFile(device.host("/Library/Application Support/Orvane/") + theme + ".wav", "RIFF");
+    testsupport::writeFile(device.host(orvane::contract::soundDirectory.c_str()) + theme + ".wav", "RIFF");
   auto configuration = show("QMOrvaneConfigurationListController");
   auto* choice = objc_cast<PSSpecifier>(objc::send<NSArray*>(configuration.get(), "specifiers")->objectAtIndex(1));
   ASSERT_TRUE(choice);

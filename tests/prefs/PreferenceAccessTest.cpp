@@ -9,6 +9,7 @@
 #include <mutex>
 #include <set>
 
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/FileUtilities.h"
@@ -20,7 +21,7 @@ using namespace settingsbundle;
 namespace {
 
 // The hook library reads the file through /var/mobile; the pages write it through /User.
-constexpr const char* storedPath = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+constexpr const char* storedPath = orvane::contract::preferencesPath.c_str();
 
 class PreferenceAccess : public ::testing::Test {
  protected:

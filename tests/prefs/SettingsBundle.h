@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "contract/Orvane.h"
 #include "platform/objc/Methods.h"
 #include "platform/preferences/PSListController.h"
 #include "tests/support/TemporaryDevice.h"
@@ -15,9 +16,9 @@
 // one of a test's own with the built library beside the test's resources.
 namespace settingsbundle {
 
-constexpr const char* bundlePath = "/Library/PreferenceBundles/Orvane.bundle";
-constexpr const char* preferencesPath = "/User/Library/Preferences/com.quillmark.orvane.plist";
-constexpr const char* settingsChanged = "com.quillmark.orvane/settingschanged";
+constexpr const char* bundlePath = orvane::contract::bundlePath.c_str();
+constexpr const char* preferencesPath = orvane::contract::preferencesPathUser.c_str();
+constexpr const char* settingsChanged = orvane::contract::settingsChanged.c_str();
 
 inline const char* infoPlist =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <set>
 
+#include "contract/Orvane.h"
 #include "sim/common/Package.h"
 #include "sim/orvane-sim/Commands.h"
 #include "tests/support/Simulator.h"
@@ -158,8 +159,8 @@ TEST_F(CommandLine, EachMistakeIsOneLineNamingItWithASuggestionAndWhereToLook) {
       {{"settings", "show", "--mail", "send"},
        "orvane-sim settings show: unknown option \"--mail\" (settings tap takes it) (see orvane-sim settings show --help)"},
       {{"press", "up", "--json"},
-       "orvane-sim press: unknown option \"--json\" (status, log, defaults read, themes, settings show or settings "
-       "inspect take it) (see orvane-sim press --help)"},
+       "orvane-sim press: unknown option \"--json\" (packages, status, log, defaults read, themes, settings show or "
+       "settings inspect take it) (see orvane-sim press --help)"},
       {{"set", "idiom", "pda"}, "orvane-sim set idiom: bad idiom \"pda\": phone or pad, did you mean pad? (see orvane-sim set idiom --help)"},
       {{"language", "../x"},
        "orvane-sim language: bad language \"../x\": a language the system offers (en, de, fr, ja, zh-Hans, ...), with a "
@@ -331,7 +332,7 @@ TEST_F(CommandLine, OptionsStandAnywhereAndTwoDashesEndThem) {
 TEST_F(CommandLine, DefaultsTakeTheDomainFirstAndSpeakJSON) {
   std::string root = device.root() + "/phone";
   ASSERT_EQ(sim(root, {"init"}).status, 0);
-  const std::string domain = "com.quillmark.orvane";
+  const std::string domain(orvane::contract::domain);
   ASSERT_EQ(sim(root, {"defaults", "write", domain, "isEnabled", "-bool", "true"}).status, 0);
   ASSERT_EQ(sim(root, {"defaults", "write", domain, "selectedIncreaseSound", "Drop"}).status, 0);
   ASSERT_EQ(sim(root, {"defaults", "write", "volume", "-float", "0.5"}).status, 0);

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 
+#include "platform/hostrun/Run.h"
 #include "tests/support/SimDeviceTest.h"
 
 namespace {
@@ -131,6 +132,14 @@ TEST_F(DeviceCommands, HintsNameTheDeviceInUseAndOnlyWhenItIsNotTheDefault) {
   std::vector<std::string> env = {"env", "-u", "ORVANE_DEVICE", "-u", "XDG_DATA_HOME", "HOME=" + home};
   EXPECT_EQ(testsupport::runSim(testsupport::simulatorPath(), usual, {"press", "up"}, env).err,
             "orvane-sim: no device at " + usual + " (create it with: orvane-sim init)\n");
+  // The hosts orvane-sim starts say so too, when run by hand.
+  for (auto [host, speaker] : {std::pair{"SpringBoard", "SpringBoard"}, {"orvane-serve", "orvane-sim"}}) {
+    std::vector<std::string> direct = env;
+    direct.push_back(std::filesystem::path(testsupport::simulatorPath()).parent_path() / host);
+    auto alone = hostrun::run(direct, hostrun::ErrorStream::Captured);
+    ASSERT_TRUE(alone) << host;
+    EXPECT_EQ(alone->errors, std::string(speaker) + ": " + usual + " is not a device (create one with: orvane-sim init)\n");
+  }
   ASSERT_EQ(testsupport::runSim(testsupport::simulatorPath(), usual, {"init"}, env).status, 0);
   EXPECT_EQ(testsupport::runSim(testsupport::simulatorPath(), usual, {"press", "up"}, env).err,
             "orvane-sim: SpringBoard is not running on device " + usual +

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "contract/Orvane.h"
 #include "sim/common/Package.h"
 #include "tests/support/SimDeviceTest.h"
 #include "tests/support/TarArchive.h"
@@ -18,9 +19,9 @@ namespace {
 using Result = testsupport::SimResult;
 namespace fs = std::filesystem;
 
-const std::string kPreferences = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+const std::string kPreferences(orvane::contract::preferencesPath);
 const std::string kLibrary = "/Library/MobileSubstrate/DynamicLibraries/Orvane.dylib";
-const std::string kSounds = "/Library/Application Support/Orvane";
+const std::string kSounds(orvane::contract::soundFolder);
 
 class PackageCommands : public testsupport::SimDeviceTest {
  protected:
@@ -204,13 +205,14 @@ TEST_F(PackageCommands, ARunningSpringBoardKeepsItsLibraryThroughARemoveAndAResp
   EXPECT_EQ(reinstalled.status, 0) << reinstalled.err;
   EXPECT_EQ(reinstalled.out,
             "Reinstalled com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard still has the old Orvane.dylib loaded: orvane-sim respring loads the new one.\n");
+            "SpringBoard still has the old Orvane.dylib loaded: orvane-sim --device " + root +
+                " respring loads the new one.\n");
 
   Result removed = sim({"remove", "com.quillmark.orvane"});
   EXPECT_EQ(removed.status, 0) << removed.err;
   EXPECT_EQ(removed.out,
             "Removed com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard keeps the removed Orvane.dylib loaded until orvane-sim respring.\n");
+            "SpringBoard keeps the removed Orvane.dylib loaded until orvane-sim --device " + root + " respring.\n");
   Result press = sim({"press", "down"});
   EXPECT_EQ(press.status, 0) << press.err;
   EXPECT_EQ(press.out, "volume down: 8/16\n");
@@ -223,7 +225,7 @@ TEST_F(PackageCommands, ARunningSpringBoardKeepsItsLibraryThroughARemoveAndAResp
   EXPECT_EQ(back.status, 0) << back.err;
   EXPECT_EQ(back.out,
             "Installed com.quillmark.orvane 1.0.0.\n"
-            "SpringBoard is running without Orvane.dylib: orvane-sim respring loads it.\n");
+            "SpringBoard is running without Orvane.dylib: orvane-sim --device " + root + " respring loads it.\n");
 }
 
 TEST_F(PackageCommands, OtherPackagesInstallWhenTheirDependenciesAreMetAndOnlyThen) {
@@ -250,8 +252,8 @@ TEST_F(PackageCommands, OtherPackagesInstallWhenTheirDependenciesAreMetAndOnlyTh
   Result refused = sim({"install", later});
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.err,
-            "orvane-sim: com.example.later needs firmware (>= 9.0); the device has firmware 8.1 "
-            "(orvane-sim init installs the base packages)\n");
+            "orvane-sim: com.example.later needs firmware (>= 9.0); the device has firmware 8.1 (orvane-sim --device " +
+                root + " init installs the base packages)\n");
   std::string missing = build("missing", control("com.example.missing", "Depends: libfoo | libbar (>= 2)\n"), {{tweak, "x"}});
   Result unmet = sim({"install", missing});
   EXPECT_EQ(unmet.status, 1);
@@ -318,6 +320,116 @@ TEST_F(PackageCommands, BadFilesAndWrongUseAreSaidPlainlyAndChangeNothing) {
            {"remove"}, {"purge"}, {"remove", "a", "b"}, {"install", "a.deb", "b.deb"}, {"install", "--force"}})
     EXPECT_EQ(sim(words).status, 2) << testing::PrintToString(words);
   EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
+}
+
+TEST_F(PackageCommands, APackageOfLibrariesForAnotherMachineIsRefusedByWhatItsFilesAre) {
+  init();
+  auto header = [](std::string magic) { return magic + std::string(64 - magic.size(), '\0'); };
+  // An arm64 ELF header: class 64, little-endian, machine 183.
+  std::string arm64Elf = header(std::string("\x7f" "ELF\x02\x01\x01", 7) + std::string(11, '\0') + "\xb7");
+  struct Case {
+    std::string magic;
+    std::string said;
+  };
+  for (const Case& foreign : std::vector<Case>{
+           {"\xcf\xfa\xed\xfe\x0c\x00\x00\x01", "a Mach-O file, built for iOS devices"},
+           {std::string("\xca\xfe\xba\xbe\x00\x00\x00\x02", 8), "a Mach-O file, built for iOS devices"},
+           {std::string("\xfe\xed\xfa\xce\x00\x00\x00\x0c", 8), "a Mach-O file, built for iOS devices"},
+           {arm64Elf, "an ELF file for arm64, where the simulated device runs x86-64"}}) {
+    // Named as the simulated device's library is, so only its bytes tell.
+    std::string deb = orvaneVersion("1.0.1", {{kLibrary, header(foreign.magic)}});
+    Result refused = sim({"install", deb});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "orvane-sim: " + deb + " holds " + kLibrary + ", " + foreign.said +
+                               ": it is not a package for the simulated device, which loads this computer's ELF "
+                               "libraries (scripts/build makes its package, build/orvane.deb)\n");
+    EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
+  }
+  // Java's class files share the universal magic, and a theme pack may carry any data.
+  std::string data = build("data", control("com.example.data"),
+                           {{kSounds + "/Notes.class", std::string("\xca\xfe\xba\xbe\x00\x00\x00\x34", 8)},
+                            {kSounds + "/Tiny", "\x7f"}});
+  Result installed = sim({"install", data});
+  EXPECT_EQ(installed.status, 0) << installed.err;
+}
+
+TEST_F(PackageCommands, ARefusedRemovalLeavesThePackageInstalledAndTheDeviceInstallable) {
+  init();
+  for (const char* base : {"firmware", "mobilesubstrate"}) {
+    Result refused = sim({"remove", base});
+    EXPECT_EQ(refused.status, 1) << base;
+    EXPECT_TRUE(refused.err.starts_with(std::string("orvane-sim: dpkg could not remove ") + base + ": ")) << refused.err;
+    EXPECT_EQ(status(base).substr(0, 20), "install ok installed") << base;
+  }
+  Result purge = sim({"purge", "preferenceloader"});
+  EXPECT_EQ(purge.status, 1);
+  EXPECT_EQ(status("preferenceloader").substr(0, 20), "install ok installed");
+  Result reinstalled = sim({"install"});
+  EXPECT_EQ(reinstalled.status, 0) << reinstalled.err;
+  EXPECT_EQ(reinstalled.out, "Reinstalled com.quillmark.orvane 1.0.0.\n");
+
+  // A device whose loader an earlier refused removal left wished away still has it.
+  ASSERT_EQ(package::run({"/bin/sh", "-c", "echo mobilesubstrate deinstall | dpkg --admindir=\"$0\" --force-not-root "
+                          "--set-selections", root + "/var/lib/dpkg"}).value_or(-1), 0);
+  ASSERT_EQ(status("mobilesubstrate").substr(0, 22), "deinstall ok installed");
+  Result despite = sim({"install"});
+  EXPECT_EQ(despite.status, 0) << despite.err;
+}
+
+TEST_F(PackageCommands, AFolderKeptForTheUsersFilesIsSaidOnceInOurWords) {
+  init();
+  testsupport::writeFile(root + kSounds + "/Mine.wav", "the user's own theme");
+  for (const char* action : {"remove", "purge"}) {
+    Result result = sim({action, package::kOrvane});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "") << action;
+    EXPECT_NE(result.out.find("Kept /Library/Application Support/Orvane: it holds files of no package.\n"),
+              std::string::npos)
+        << action << ": " << result.out;
+  }
+  EXPECT_TRUE(fs::exists(root + kSounds + "/Mine.wav"));
+}
+
+TEST_F(PackageCommands, PackagesAreListedAsAPackageManagerShowsThemAndNamedByTheirIdOnly) {
+  init();
+  // Without Name or Author, a package manager shows its id and Maintainer.
+  std::string plain = build("plain", control("com.example.plain", "Section: Thèmes\n"), {{kSounds + "/Rain.wav", "x"}});
+  ASSERT_EQ(sim({"install", plain}).status, 0);
+  Result listed = sim({"packages"});
+  EXPECT_EQ(listed.status, 0) << listed.err;
+  EXPECT_EQ(listed.out,
+            "Name               Version   Section  Author     Package               Description\n"
+            "com.example.plain  1.0       Thèmes   Someone    com.example.plain     a test package\n"
+            "iOS Firmware       8.1       System   Quillmark  firmware              The system's own folders, as a "
+            "jailbroken device lists them.\n"
+            "Orvane             1.0.0     Tweaks   Quillmark  com.quillmark.orvane  A sound on every press of a volume "
+            "button.\n"
+            "PreferenceLoader   2.2.4     System   Quillmark  preferenceloader      Entries of tweaks in the Settings "
+            "app.\n"
+            "Substrate          0.9.7000  System   Quillmark  mobilesubstrate       The code-injection loader of tweaks.\n");
+  Result json = sim({"packages", "--json"});
+  EXPECT_EQ(json.status, 0) << json.err;
+  EXPECT_NE(json.out.find("{\n      \"author\": \"Quillmark <support@quillmark.example>\",\n"
+                          "      \"description\": \"A sound on every press of a volume button.\",\n"
+                          "      \"id\": \"com.quillmark.orvane\",\n      \"name\": \"Orvane\",\n"
+                          "      \"section\": \"Tweaks\",\n      \"version\": \"1.0.0\"\n    }"),
+            std::string::npos)
+      << json.out;
+
+  // The name a package manager shows, or an id nearly typed, points at the id.
+  for (auto [typed, id] : {std::pair{"Orvane", "com.quillmark.orvane"}, {"substrate", "mobilesubstrate"},
+                           {"com.example.plian", "com.example.plain"}}) {
+    for (const char* action : {"remove", "purge"}) {
+      Result refused = sim({action, typed});
+      EXPECT_EQ(refused.status, 1) << typed;
+      EXPECT_EQ(refused.err, std::string("orvane-sim: no package has the id \"") + typed + "\", did you mean " + id +
+                                 "?\n");
+    }
+  }
+  EXPECT_EQ(status(package::kOrvane), "install ok installed 1.0.0");
+  Result unknown = sim({"remove", "zzz"});
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_TRUE(unknown.err.starts_with("orvane-sim: zzz is not installed (installed: ")) << unknown.err;
 }
 
 using testsupport::Member;

@@ -18,6 +18,7 @@
 #include <sstream>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "platform/foundation/Foundation.h"
 #include "tests/support/Samples.h"
 #include "tests/support/SimDeviceTest.h"
@@ -27,7 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 using Result = testsupport::SimResult;
 
-constexpr const char* preferencesFile = "/var/mobile/Library/Preferences/com.quillmark.orvane.plist";
+constexpr const char* preferencesFile = orvane::contract::preferencesPath.c_str();
 constexpr const char* preferencesDirectory = "/var/mobile/Library/Preferences";
 
 /// The property list at a host path, or nil if it is none.
@@ -107,18 +108,21 @@ TEST_F(PreferenceWrites, AFailedWriteIsReportedTheOldFileStaysAndTheChangeIsStil
     mode_t directoryMode;
     std::vector<std::string> wrapper;
     const char* reason;
+    /// What comes before the write's failure: in a directory nobody may write, the lock cannot be made either.
+    std::string before;
   };
-  for (const Case& failure : {Case{"read-only directory", 0555, withoutOverride(), "Permission denied"},
-                              Case{"full file system", 0755, onFullDisk, "File too large"}}) {
+  const std::string lockFailure = "cannot lock /var/mobile/Library/Preferences/.preferences.lock: Permission denied; ";
+  for (const Case& failure : {Case{"read-only directory", 0555, withoutOverride(), "Permission denied", lockFailure},
+                              Case{"full file system", 0755, onFullDisk, "File too large", ""}}) {
     SCOPED_TRACE(failure.name);
     ASSERT_EQ(::chmod(host(preferencesDirectory).c_str(), failure.directoryMode), 0);
     Result set = sim({"settings", "set", "Sound Themes/Volume Down Sound", "Drop"}, failure.wrapper);
     EXPECT_EQ(set.status, 1);
-    EXPECT_EQ(set.err, std::string("Settings: cannot write ") + preferencesFile + ": " +
-                           failure.reason + "\n");
+    EXPECT_EQ(set.err, "Settings: " + failure.before + "cannot write " + preferencesFile + ": " + failure.reason + "\n");
     Result written = sim({"defaults", "write", "selectedDecreaseSound", "Drop"}, failure.wrapper);
     EXPECT_EQ(written.status, 1);
-    EXPECT_EQ(written.err, std::string("orvane-sim: cannot write ") + preferencesFile + ": " + failure.reason + "\n");
+    EXPECT_EQ(written.err,
+              "orvane-sim: " + failure.before + "cannot write " + preferencesFile + ": " + failure.reason + "\n");
     Result deleted = sim({"defaults", "delete", "isEnabled"}, failure.wrapper);
     EXPECT_EQ(deleted.status, 1);
     EXPECT_EQ(stored(), behind);

@@ -11,6 +11,7 @@
 #include <sstream>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "sim/common/Package.h"
 #include "tests/support/SimDeviceTest.h"
 
@@ -118,12 +119,12 @@ TEST_F(SettingsCommand, TheDeviceLanguageChangesTheLabelsButNotTheStoredValues) 
 
 TEST_F(SettingsCommand, TextFromFilesThatIsNotUTF8IsShownReplacedInJSON) {
   const std::string replacement = "\xEF\xBF\xBD";
-  testsupport::writeFile(root + "/var/mobile/Library/Preferences/com.quillmark.orvane.plist",
+  testsupport::writeFile(root + orvane::contract::preferencesPath.c_str(),
                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict>"
                          "<key>selectedIncreaseSound</key><string>Bad\xFF\xFEName</string></dict></plist>");
   testsupport::writeFile(root + "/Library/PreferenceBundles/Orvane.bundle/en.lproj/Localizable.strings",
                          "\"ENABLED\" = \"Volume \xC0 Sounds \\UD800\";\n\"CONFIGURATION\" = \"Sound Themes\";\n");
-  std::string sounds = root + "/Library/Application Support/Orvane/";
+  std::string sounds = root + orvane::contract::soundDirectory.c_str();
   testsupport::writeFile(sounds + "Odd\xE2\x82.wav", testsupport::readFile(sounds + "Click.wav"));
 
   auto first = show();

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "sim/common/Package.h"
 #include "tests/support/SimDeviceTest.h"
 
@@ -182,7 +183,7 @@ TEST_F(Simulator, LogReadsAcrossARotationAndSaysWhatItLeavesOut) {
 
 TEST_F(Simulator, ThingsInPlaceOfAThemeFileNeitherStopNorSlowSpringBoard) {
   ASSERT_EQ(sim({"init"}).status, 0);
-  const std::string sounds = root + "/Library/Application Support/Orvane/";
+  const std::string sounds = root + orvane::contract::soundDirectory.c_str();
   const std::string click = testsupport::readFile(sounds + "Click.wav");
   ASSERT_EQ(mkfifo((sounds + "Fifo.wav").c_str(), 0644), 0);
   std::filesystem::create_directory(sounds + "Folder.wav");

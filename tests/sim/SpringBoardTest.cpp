@@ -16,6 +16,7 @@
 #include <random>
 #include <thread>
 
+#include "contract/Orvane.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/corefoundation/NotifyRegistry.h"
 #include "platform/device/Device.h"
@@ -64,12 +65,12 @@ void writePreferences(const std::string& increaseSound) {
   preferences->setObject_forKey(NSNumber::numberWithBool(true).get(), "isEnabled");
   preferences->setObject_forKey(NSString::stringWithUTF8String(increaseSound).get(), "selectedIncreaseSound");
   ASSERT_TRUE(preferences->writeToFile_atomically(
-      NSString::stringWithUTF8String("/var/mobile/Library/Preferences/com.quillmark.orvane.plist").get(), true));
+      NSSTR(orvane::contract::preferencesPath), true));
 }
 
 void postSettingsChanged() {
   CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
-                                       CFSTR("com.quillmark.orvane/settingschanged"), nullptr, nullptr, true);
+                                       NSSTR(orvane::contract::settingsChanged), nullptr, nullptr, true);
 }
 
 TEST_F(SpringBoardTest, AClientThatNeverReadsItsRepliesIsDroppedWhileOthersAreAnswered) {

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 
 namespace testsupport {
@@ -41,7 +42,7 @@ std::vector<std::string> SimDeviceTest::played() const {
 }
 
 std::string SimDeviceTest::theme(const char* name) {
-  return std::string("/Library/Application Support/Orvane/") + name + ".wav";
+  return std::string(orvane::contract::soundDirectory) + name + std::string(orvane::contract::soundExtension);
 }
 
 }  // namespace testsupport

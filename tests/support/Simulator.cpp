@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/libc/Run.h"
+#include "platform/hostrun/Run.h"
 #include "platform/libc/Spawn.h"
 
 namespace testsupport {
@@ -18,7 +18,7 @@ SimResult runSim(const std::string& simulator, const std::string& root, std::vec
   words.insert(words.begin(), {simulator, "--device", root});
   words.insert(words.begin(), wrapper.begin(), wrapper.end());
   SimResult result{-1, "", ""};
-  auto ran = libc::run(words, libc::ErrorStream::Captured);
+  auto ran = hostrun::run(words, hostrun::ErrorStream::Captured);
   if (!ran) {
     result.err = ran.error().message();
     return result;

@@ -130,8 +130,8 @@ TEST_F(Files, AnExclusiveLockSerialisesReadModifyWriteAcrossProcesses) {
     pid_t child = fork();
     if (child == 0) {
       for (int round = 0; round < rounds; ++round) {
-        files::ExclusiveLock lock(directory + "/.lock");
-        if (!lock.held()) _exit(1);
+        auto lock = files::ExclusiveLock::take(directory + "/.lock");
+        if (!lock) _exit(1);
         int value = std::stoi(*files::readWhole(counter));
         usleep(100);
         if (!files::writeAtomically(counter, std::to_string(value + 1), files::Durability::Unflushed)) _exit(2);
@@ -163,7 +163,7 @@ TEST_F(Files, WritesLocksRenamesAndRemovalsOfTheDeviceResolveInsideItAsReadsDo) 
     [[maybe_unused]] auto cleared = files::clearLog("/var/log/syslog", "/var/log/syslog.1");
     EXPECT_FALSE(files::writeAtomically(device.host("/var/log/syslog"), "device\n", files::Durability::Flushed));
     EXPECT_FALSE(files::makeDirectories(device.host("/var/log/made")));
-    EXPECT_FALSE(files::ExclusiveLock(device.host("/var/log/.lock")).held());
+    EXPECT_FALSE(files::ExclusiveLock::take(device.host("/var/log/.lock")));
     EXPECT_EQ(entries(outside), (std::vector<std::string>{"syslog", "syslog.1"})) << link;
     EXPECT_EQ(testsupport::readFile(outside + "/syslog") + testsupport::readFile(outside + "/syslog.1"),
               "host\nhost\n");
@@ -172,7 +172,9 @@ TEST_F(Files, WritesLocksRenamesAndRemovalsOfTheDeviceResolveInsideItAsReadsDo) 
   // A lock file that is a link is not followed either.
   testsupport::writeFile(outside + "/victim", "host\n");
   fs::create_symlink(outside + "/victim", target + ".lock");
-  EXPECT_FALSE(files::ExclusiveLock(target + ".lock").held());
+  auto refused = files::ExclusiveLock::take(target + ".lock");
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().message(), "cannot lock " + target + ".lock: Too many levels of symbolic links");
   EXPECT_EQ(testsupport::readFile(outside + "/victim"), "host\n");
   // Where the link leads inside the device, writes follow it there.
   fs::remove(device.host("/private/var/log"));

@@ -5,7 +5,7 @@
 
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/NSPropertyListSerialization.h"
-#include "platform/foundation/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListFormat.h"
 
 namespace {
 

@@ -97,9 +97,10 @@ TEST(PropertyList, AnObjectABinaryListSharesIsOneObject) {
   // 1 MB that would be 250 GB as copies: refused with the reason, in no time.
   writeFile(device.host(preferences), testsupport::sharedStringPropertyList(500000, 500000));
   EXPECT_FALSE(NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(preferences)));
-  PropertyListFile file = readPropertyListFile(preferences, foundation::preferencesFileMaximumBytes);
-  EXPECT_EQ(file.status, PropertyListFileStatus::Unreadable);
-  EXPECT_EQ(file.reason, "it expands to more than 1048576 bytes of text and data");
+  auto file = readPropertyListFile(preferences, foundation::preferencesFileMaximumBytes);
+  ASSERT_FALSE(file);
+  EXPECT_FALSE(isAbsentFile(file.error()));
+  EXPECT_EQ(file.error().message(), "it expands to more than 1048576 bytes of text and data");
 
   // A preferences file is read only if what it expands to can be written back as one.
   writeFile(device.host(preferences), testsupport::sharedStringPropertyList(10000, 90));
@@ -230,20 +231,22 @@ TEST(PropertyList, ARewriteKeepsEveryValue) {
 
 TEST(PropertyList, HostileFilesAreUnreadableWithAReason) {
   testsupport::TemporaryDevice device;
-  auto file = [&] { return readPropertyListFile(preferences, foundation::preferencesFileMaximumBytes); };
-  EXPECT_EQ(file().status, PropertyListFileStatus::Absent);
+  auto reason = [&] {
+    auto file = readPropertyListFile(preferences, foundation::preferencesFileMaximumBytes);
+    return file ? std::string("read") : isAbsentFile(file.error()) ? "absent" : file.error().message();
+  };
+  EXPECT_EQ(reason(), "absent");
   std::string deep = "<plist>";
   for (int i = 0; i < 50000; ++i) deep += "<dict><key>a</key>";
   writeFile(device.host(preferences), deep);
-  EXPECT_EQ(file().status, PropertyListFileStatus::Unreadable);
-  EXPECT_EQ(file().reason, "it is nested deeper than 64 levels");
+  EXPECT_EQ(reason(), "it is nested deeper than 64 levels");
   EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile(NSSTR(preferences)));
 
   writeFile(device.host(preferences), std::string("<plist><dict><key>a</key><string>\0</string></dict></plist>", 58));
-  EXPECT_EQ(file().reason, "it holds a NUL character");
+  EXPECT_EQ(reason(), "it holds a NUL character");
   writeFile(device.host(preferences), "<plist><string>" + std::string(foundation::preferencesFileMaximumBytes, 'x') +
                                           "</string></plist>");
-  EXPECT_EQ(file().reason, "it is larger than 1048576 bytes");
+  EXPECT_EQ(reason(), "it is larger than 1048576 bytes");
   // The same size is fine for a bundle's own lists.
   writeFile(device.host("/Library/PreferenceBundles/Orvane.bundle/Big.plist"),
             "<plist><dict><key>items</key><string>" + std::string(foundation::preferencesFileMaximumBytes, 'x') +

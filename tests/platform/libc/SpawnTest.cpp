@@ -1,8 +1,6 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,8 +8,8 @@
 #include <set>
 #include <filesystem>
 
+#include "platform/hostrun/Run.h"
 #include "platform/libc/Process.h"
-#include "platform/libc/Run.h"
 #include "platform/libc/Spawn.h"
 #include "tests/support/TemporaryDevice.h"
 
@@ -91,30 +89,9 @@ TEST_F(Spawn, OutputOverTheLimitOrWithoutAFreshFileGivesNoContents) {
 
 namespace {
 
-/// The descriptors this process has open.
-std::set<int> openDescriptors() {
-  std::set<int> open;
-  DIR* listing = ::opendir("/proc/self/fd");
-  while (dirent* entry = listing ? ::readdir(listing) : nullptr)
-    if (entry->d_name[0] != '.') open.insert(std::atoi(entry->d_name));
-  if (listing) {
-    open.erase(::dirfd(listing));
-    ::closedir(listing);
-  }
-  return open;
-}
-
-/// The descriptor limit that leaves exactly `spare` numbers free.
-rlim_t limitSparing(const std::set<int>& open, int spare) {
-  int limit = 0;
-  for (int free = 0;; ++limit) {
-    if (!open.count(limit) && free++ == spare) return static_cast<rlim_t>(limit);
-  }
-}
-
 /// A line of /proc/self/status as a program started here sees it.
 std::string statusLineOfChild(const std::string& name) {
-  auto ran = libc::run({"grep", "^" + name + ":", "/proc/self/status"});
+  auto ran = hostrun::run({"grep", "^" + name + ":", "/proc/self/status"});
   return ran ? ran->output : ran.error().message();
 }
 
@@ -157,48 +134,4 @@ TEST(SpawnProcess, ChildrenStartWithNoSignalBlockedOrIgnoredPipe) {
   ASSERT_EQ(ignored.rfind("SigIgn:\t", 0), 0u) << ignored;
   unsigned long long mask = std::stoull(ignored.substr(8), nullptr, 16);
   EXPECT_EQ(mask & (1ull << (SIGPIPE - 1)), 0u) << ignored;
-}
-
-TEST(SpawnProcess, RunCapturesOutputAndErrorsAndSaysWhyItFailed) {
-  auto ran = libc::run({"sh", "-c", "echo out; echo err >&2; exit 3"}, libc::ErrorStream::Captured);
-  ASSERT_TRUE(ran) << ran.error().message();
-  EXPECT_EQ(ran->status, 3);
-  EXPECT_EQ(ran->output, "out\n");
-  EXPECT_EQ(ran->errors, "err\n");
-
-  // Errors larger than a pipe holds, written before the output, do not hold the program up.
-  auto large = libc::run({"sh", "-c", "head -c 200000 /dev/zero >&2; echo done"}, libc::ErrorStream::Captured);
-  ASSERT_TRUE(large);
-  EXPECT_EQ(large->errors.size(), 200000u);
-  EXPECT_EQ(large->output, "done\n");
-
-  auto killed = libc::run({"sh", "-c", "kill -KILL $$"});
-  ASSERT_FALSE(killed);
-  EXPECT_NE(killed.error().message().find("ended by signal 9"), std::string::npos) << killed.error().message();
-  auto missing = libc::run({"/nonexistent/program"}, libc::ErrorStream::Discarded);
-  ASSERT_FALSE(missing);
-  EXPECT_EQ(missing.error().code(), ENOENT);
-}
-
-// Under the address sanitizer's leak check this also shows that no file actions
-// or attributes are left behind on any way out.
-TEST(SpawnProcess, AtEveryDescriptorLimitAFailedRunLeavesNothingOpen) {
-  rlimit saved {};
-  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-  std::set<int> before = openDescriptors();
-  int failures = 0;
-  for (int spare = 0; spare <= 4; ++spare) {
-    rlimit tight = saved;
-    tight.rlim_cur = limitSparing(before, spare);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-    auto ran = libc::run({"true"}, spare % 2 ? libc::ErrorStream::Captured : libc::ErrorStream::Discarded);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
-    if (!ran) {
-      ++failures;
-      EXPECT_FALSE(ran.error().message().empty());
-    }
-    EXPECT_EQ(openDescriptors(), before) << "with " << spare << " descriptors to spare";
-  }
-  EXPECT_GT(failures, 0) << "the tightest limits must make the run fail";
-  EXPECT_TRUE(libc::run({"true"})) << "and nothing is lost for the next one";
 }

@@ -121,3 +121,27 @@ TEST_F(SpecifierList, APageLoadsFromItsBundleAndTakesTheListTitleOnlyWithoutOne)
   objc::send<NSArray*>(titled.get(), "loadSpecifiersFromPlistName:target:", NSSTR("Rows"), list);
   EXPECT_EQ(text(titled->title()), "Own");
 }
+
+namespace {
+int rowsTaken = 0;
+}  // namespace
+
+TEST_F(SpecifierList, APageOpenedFromALinkTakesItsRowThroughItsOwnSetSpecifier) {
+  Class taking = objc::defineClass(PSListController::class_(), "SpecifierListTakingPage", [](Class cls) {
+    objc::addFunction(cls, "setSpecifier:", +[](PSListController* self, SEL, PSSpecifier* row) {
+      ++rowsTaken;
+      objc::sendSuper(objc_getClass("SpecifierListTakingPage"), self, "setSpecifier:", row);
+    });
+  });
+  auto parent = UIViewController::controller(PSListController::class_());
+  auto settingsApp = UINavigationController::controllerWithRootViewController(parent.get());  // keeps the page opened
+  auto link = PSSpecifier::specifier();
+  link->setCellType(PSLinkCell);
+  link->setProperty_forKey(NSSTR("SpecifierListTakingPage"), "detail");
+  rowsTaken = 0;
+  UIViewController* opened = objc_cast<PSListController>(parent.get())->selectRow(link.get());
+  ASSERT_TRUE(opened);
+  EXPECT_EQ(object_getClass(opened), taking);
+  EXPECT_EQ(rowsTaken, 1);
+  EXPECT_EQ(objc_cast<PSListController>(opened)->specifier(), link.get());
+}

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 
+#include "contract/Orvane.h"
 #include "platform/device/Device.h"
 #include "platform/libc/Process.h"
 #include "platform/messageui/MFMailComposeViewController.h"
@@ -61,7 +62,7 @@ class SupportMail : public ::testing::Test {
     return output;
   }
 
-  std::string preferences() const { return device.host("/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist"); }
+  std::string preferences() const { return device.host(orvane::contract::preferencesPathPrivate.c_str()); }
 
   AutoreleasePool pool;
   testsupport::TemporaryDevice device;

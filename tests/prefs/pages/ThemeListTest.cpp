@@ -8,6 +8,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "contract/Orvane.h"
 #include "platform/audiotoolbox/Speaker.h"
 
 #include "tests/prefs/SettingsBundle.h"
@@ -45,7 +46,7 @@ class ThemeList : public ::testing::Test {
     return names;
   }
 
-  std::string directory() const { return device.host("/Library/Application Support/Orvane/"); }
+  std::string directory() const { return device.host(orvane::contract::soundDirectory.c_str()); }
 
   AutoreleasePool pool;
   testsupport::TemporaryDevice device;
@@ -101,7 +102,7 @@ TEST_F(ThemeList, EachPickerListsTheDirectoryForItsTitlesAndAgainForItsValuesAnd
     testsupport::writeFile(directory() + name + ".wav", "RIFF");
     expected.push_back(n == 7 ? name + "*" : name);
   }
-  testsupport::writeFile(device.host("/private/var/mobile/Library/Preferences/com.quillmark.orvane.plist"),
+  testsupport::writeFile(device.host(orvane::contract::preferencesPathPrivate.c_str()),
                          "<plist version=\"1.0\"><dict><key>selectedIncreaseSound</key><string>Theme 007</string></dict></plist>");
   countedDirectory = directory();
   auto navigation = UINavigationController::controllerWithRootViewController(page.get());
@@ -142,7 +143,7 @@ TEST_F(ThemeList, APickIsStoredAsAnyChangeAndPlaysNothing) {
   ASSERT_TRUE(choices);
   for (const char* theme : {"Chime", "Broken", "Glass"}) ASSERT_TRUE(choices->pickTitle(theme));
   EXPECT_EQ(foundation::describe(choices->currentValue().get()), "Glass");
-  auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR("/var/mobile/Library/Preferences/com.quillmark.orvane.plist"));
+  auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::contract::preferencesPath));
   ASSERT_TRUE(stored);
   EXPECT_EQ(stored->description(), "{\n    selectedIncreaseSound = Glass;\n}");
   EXPECT_FALSE(fs::exists(device.host(speaker::kLogPath))) << testsupport::readFile(device.host(speaker::kLogPath));

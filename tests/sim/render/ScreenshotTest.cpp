@@ -441,6 +441,45 @@ TEST_F(Screenshot, TheMailComposersButtonsFollowTheDeviceLanguage) {
   EXPECT_EQ(labels, (std::vector<std::string>{"キャンセル", "送信"}));
 }
 
+/// How tall, in points, the ink of a label's last letters is: an ellipsis
+/// sits on the baseline, a letter reaches at least its x-height.
+double lastLetterHeight(const render::Picture& picture, CGRect frame, int scale, const render::Picture::Pixel& paper) {
+  int left = static_cast<int>(frame.origin.x * scale), right = static_cast<int>((frame.origin.x + frame.size.width) * scale);
+  int top = static_cast<int>(frame.origin.y * scale), bottom = static_cast<int>((frame.origin.y + frame.size.height) * scale);
+  auto inked = [&](int x, int y) { return !near(picture.pixel(x, y), paper, 60); };
+  int last = -1;
+  for (int x = right + 2 * scale; x >= left && last < 0; --x)
+    for (int y = top; y < bottom && last < 0; ++y)
+      if (inked(x, y)) last = x;
+  if (last < 0) return 0;
+  int highest = bottom, lowest = top - 1;
+  for (int x = last - 2 * scale; x <= last; ++x)
+    for (int y = top; y < bottom; ++y)
+      if (inked(x, y)) highest = std::min(highest, y), lowest = std::max(lowest, y);
+  return lowest < highest ? 0 : static_cast<double>(lowest - highest + 1) / scale;
+}
+
+TEST_F(Screenshot, AValueIsDrawnWholeWhereItFitsBesideItsTitleAndCutOnlyWhereNot) {
+  // On a phone "Volume Up Sound" leaves "Mac Volume Change" too little room; German's "Ton für lauter" leaves enough.
+  for (const char* language : {"en", "de"}) {
+    ASSERT_TRUE(device::setSetting("Language", language));
+    auto navigation = open({language == std::string("en") ? "Sound Themes" : "Tonthemen"});
+    UITableViewCell* cell = navigation.page()->table()->cellForRowAtIndexPath(0, 0);
+    UILabel* value = cell->detailTextLabel();
+    ASSERT_EQ(value->text()->utf8(), "Mac Volume Change");
+    bool fits = 15 + cell->textLabel()->intrinsicContentSize().width + 10 + value->intrinsicContentSize().width <=
+                cell->frame().size.width - 35;
+    EXPECT_EQ(fits, language == std::string("de"));
+    EXPECT_EQ(value->frame().size.width >= value->intrinsicContentSize().width, fits) << language;
+    for (int scale : {1, 2, 3}) {
+      auto picture = render::screenshot(navigation, {scale});
+      double height = lastLetterHeight(picture, onScreen(value), scale, {255, 255, 255, 255});
+      if (fits) EXPECT_GT(height, 6) << "cut at scale " << scale;
+      else EXPECT_LT(height, 4) << "an ellipsis expected at scale " << scale;
+    }
+  }
+}
+
 TEST_F(Screenshot, ALongTitleTakesTheBarsFreeWidthBeforeItIsCut) {
   auto navigation = open({"Makers"});
   navigation.page()->setTitle(NSSTR("Makers of Orvane and All"));

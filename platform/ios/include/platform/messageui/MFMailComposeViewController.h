@@ -8,11 +8,11 @@ class MFMailComposeViewController : public UIViewController {
  public:
   static Class class_() { return ORVANE_CLASS("MFMailComposeViewController"); }
   static bool canSendMail() {
-    return objc::sendMessage<BOOL>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("canSendMail"));
+    return objc::sendMessage<BOOL>(class_(), ORVANE_SEL("canSendMail"));
   }
   /// A new composer; nil where no account can send, as the system has then told the person.
+  /// (Asking canSendMail first would skip the telling: init is what tells.)
   static Retained<MFMailComposeViewController> composer() {
-    if (!canSendMail()) return nullptr;
     return objc::allocInit<MFMailComposeViewController>(class_(), ORVANE_SEL("init"));
   }
 

@@ -46,6 +46,7 @@ enum : objc_AssociationPolicy {
 
 extern "C" {
 Class objc_getClass(const char* name);
+Class objc_getMetaClass(const char* name);
 Class objc_allocateClassPair(Class superclass, const char* name, size_t extraBytes);
 void objc_registerClassPair(Class cls);
 Class objc_getMetaClass(const char* name);

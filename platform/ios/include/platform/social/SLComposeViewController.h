@@ -4,15 +4,8 @@
 
 #include "platform/foundation/NSString.h"
 #include "platform/objc/BlockLayout.h"
+#include "platform/social/SocialTypes.h"
 #include "platform/uikit/UIViewController.h"
-
-typedef long SLComposeViewControllerResult;
-enum : SLComposeViewControllerResult {
-  SLComposeViewControllerResultCancelled = 0,
-  SLComposeViewControllerResultDone = 1,
-};
-
-extern "C" NSString* const SLServiceTypeTwitter;
 
 class SLComposeViewController : public UIViewController {
  public:
@@ -20,13 +13,11 @@ class SLComposeViewController : public UIViewController {
 
   static Class class_() { return ORVANE_CLASS("SLComposeViewController"); }
   static bool isAvailableForServiceType(NSString* serviceType) {
-    return objc::sendMessage<BOOL>(reinterpret_cast<const objc_object*>(class_()),
-                                   ORVANE_SEL("isAvailableForServiceType:"), serviceType);
+    return objc::sendMessage<BOOL>(class_(), ORVANE_SEL("isAvailableForServiceType:"), serviceType);
   }
   static Retained<SLComposeViewController> composeViewControllerForServiceType(NSString* serviceType) {
-    return objc::retain(objc::sendMessage<SLComposeViewController*>(reinterpret_cast<const objc_object*>(class_()),
-                                                                    ORVANE_SEL("composeViewControllerForServiceType:"),
-                                                                    serviceType));
+    return objc::retain(objc::sendMessage<SLComposeViewController*>(
+        class_(), ORVANE_SEL("composeViewControllerForServiceType:"), serviceType));
   }
   bool setInitialText(NSString* text) { return objc::sendMessage<BOOL>(this, ORVANE_SEL("setInitialText:"), text); }
   /// The sheet copies the block, and with it its own copy of the handler.

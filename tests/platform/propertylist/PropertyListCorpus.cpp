@@ -18,8 +18,8 @@
 #include <set>
 #include <string>
 
-#include "platform/foundation/PropertyListFormat.h"
-#include "platform/foundation/PropertyListText.h"
+#include "platform/propertylist/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListText.h"
 
 namespace {
 

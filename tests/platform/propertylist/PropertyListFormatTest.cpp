@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/foundation/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListFormat.h"
 #include "tests/support/Samples.h"
 
 using foundation::parsePropertyList;

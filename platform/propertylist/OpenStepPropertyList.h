@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/foundation/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListFormat.h"
 
 // The platform's old text format of property lists (OpenStep style), which it
 // still reads wherever it reads property lists:

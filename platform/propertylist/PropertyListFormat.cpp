@@ -1,7 +1,7 @@
-#include "platform/foundation/PropertyListFormat.h"
+#include "platform/propertylist/PropertyListFormat.h"
 
-#include "platform/foundation/OpenStepPropertyList.h"
-#include "platform/foundation/PropertyListText.h"
+#include "platform/propertylist/OpenStepPropertyList.h"
+#include "platform/propertylist/PropertyListText.h"
 
 #include <fmt/format.h>
 

@@ -1,4 +1,4 @@
-#include "platform/foundation/PropertyListText.h"
+#include "platform/propertylist/PropertyListText.h"
 
 #include <fmt/format.h>
 

@@ -1,6 +1,6 @@
-#include "platform/foundation/OpenStepPropertyList.h"
+#include "platform/propertylist/OpenStepPropertyList.h"
 
-#include "platform/foundation/PropertyListText.h"
+#include "platform/propertylist/PropertyListText.h"
 
 #include <fmt/format.h>
 

@@ -1,4 +1,4 @@
-#include "platform/libc/Run.h"
+#include "platform/hostrun/Run.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -12,7 +12,7 @@
 using orvane::Error;
 using orvane::Result;
 
-namespace libc {
+namespace hostrun {
 namespace {
 
 /// A descriptor of ours, closed on every way out.
@@ -63,17 +63,17 @@ Result<RunOutput> run(const std::vector<std::string>& arguments, ErrorStream err
     errorFile = Descriptor(::memfd_create("errors", MFD_CLOEXEC));
     if (errorFile.get() < 0) return Error("cannot make a file for the errors of " + arguments[0], errno);
   }
-  SpawnOptions options;
-  options.lookup = Lookup::SearchPath;
-  options.output = Redirection::to(writing.get());
-  if (errors == ErrorStream::Discarded) options.errors = Redirection::null();
-  if (errors == ErrorStream::Captured) options.errors = Redirection::to(errorFile.get());
-  auto child = spawn(arguments, options);
+  libc::SpawnOptions options;
+  options.lookup = libc::Lookup::SearchPath;
+  options.output = libc::Redirection::to(writing.get());
+  if (errors == ErrorStream::Discarded) options.errors = libc::Redirection::null();
+  if (errors == ErrorStream::Captured) options.errors = libc::Redirection::to(errorFile.get());
+  auto child = libc::spawn(arguments, options);
   if (!child) return child.error();
   writing.reset();
   RunOutput result;
   bool read = readAll(reading.get(), result.output);
-  auto ending = waitFor(*child);
+  auto ending = libc::waitFor(*child);
   if (!ending) return ending.error();
   if (ending->signal) return Error(arguments[0] + " was ended by signal " + std::to_string(ending->signal));
   if (!read) return Error("cannot read the output of " + arguments[0], errno);
@@ -83,4 +83,4 @@ Result<RunOutput> run(const std::vector<std::string>& arguments, ErrorStream err
   return result;
 }
 
-}  // namespace libc
+}  // namespace hostrun

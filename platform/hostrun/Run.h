@@ -6,9 +6,10 @@
 #include "platform/result/Result.h"
 
 // Running host programs and taking what they write (the simulator's tools:
-// dpkg, the hosts of the device). The device itself runs programs through Spawn.h.
+// dpkg, the hosts of the device). The device itself runs programs through
+// platform/libc/Spawn.h.
 
-namespace libc {
+namespace hostrun {
 
 enum class ErrorStream {
   /// The program's errors go where this process's go.
@@ -30,4 +31,4 @@ struct RunOutput {
 /// ended it; otherwise its exit status, whatever it is.
 orvane::Result<RunOutput> run(const std::vector<std::string>& arguments, ErrorStream errors = ErrorStream::Shown);
 
-}  // namespace libc
+}  // namespace hostrun

@@ -1,0 +1,3 @@
+#pragma once
+// Shared by both targets: plain types and constants.
+#include "../../../../social/SocialTypes.h"
