@@ -27,7 +27,7 @@
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
 #include "platform/foundation/Foundation.h"
-#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/substrate/Loader.h"
 #include "sim/springboard/VolumeControl.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
-#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/substrate/Loader.h"
 
 namespace fs = std::filesystem;
 

@@ -24,7 +24,7 @@
 #include "platform/device/Device.h"
 #include "platform/device/DeviceSetup.h"
 #include "platform/foundation/Foundation.h"
-#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/substrate/Loader.h"
 #include "sim/springboard/VolumeControl.h"
 
 namespace fs = std::filesystem;

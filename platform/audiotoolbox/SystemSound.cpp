@@ -7,6 +7,11 @@
 #include "platform/audiotoolbox/Speaker.h"
 #include "platform/device/Device.h"
 
+// On the simulated device a sound is the file at the URL's device path. Only
+// regular files of 1 kHz to 192 kHz with one to eight channels play, and the
+// 30-second limit is judged by a file's declared length first. Playing returns
+// once the speaker log holds the sound's line.
+
 namespace {
 
 struct SystemSound {

@@ -18,12 +18,12 @@ std::condition_variable& onceFinished() {
 }
 }  // namespace
 
-void dispatch_once(dispatch_once_t* predicate, const std::function<void()>& block) {
+extern "C" void dispatch_once_f(dispatch_once_t* predicate, void* context, void (*function)(void*)) {
   std::atomic_ref<long> state(*predicate);
   if (state.load(std::memory_order_acquire) == done) return;
   long expected = 0;
   if (state.compare_exchange_strong(expected, running, std::memory_order_acq_rel)) {
-    block();
+    function(context);
     {
       std::lock_guard lock(onceMutex());
       state.store(done, std::memory_order_release);

@@ -1,5 +1,7 @@
 #include "platform/foundation/NSBundle.h"
 
+#include "platform/objc/Methods.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,7 +18,19 @@
 #include "platform/propertylist/PropertyListText.h"
 
 Class NSBundle::class_() {
-  static Class cls = objc_registerCppClass<NSBundle>("NSBundle", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSBundle>("NSBundle", NSObject::class_());
+    objc::addClassFunction(registered, "bundleWithPath:",
+                           +[](Class, SEL, NSString* path) { return bundleWithPath(path); });
+    objc::addFunction(registered, "pathForResource:ofType:", +[](NSBundle* self, SEL, NSString* name, NSString* type) {
+      return self->pathForResource_ofType(name, type).autorelease();
+    });
+    objc::addFunction(registered, "localizedStringForKey:value:table:",
+                      +[](NSBundle* self, SEL, NSString* key, NSString* value, NSString* table) {
+                        return self->localizedStringForKey_value_table(key, value, table).autorelease();
+                      });
+    return registered;
+  }();
   return cls;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/foundation/NSData.h"
 
+#include "platform/objc/Methods.h"
+
 #include <fmt/format.h>
 
 #include "platform/device/Device.h"
@@ -7,7 +9,20 @@
 #include "platform/foundation/NSString.h"
 
 Class NSData::class_() {
-  static Class cls = objc_registerCppClass<NSData>("NSData", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSData>("NSData", NSObject::class_());
+    objc::addClassFunction(registered, "dataWithBytes:length:",
+                           +[](Class, SEL, const void* bytes, unsigned long length) {
+                             if (!bytes && length)
+                               throw NSInvalidArgumentException("+[NSData dataWithBytes:length:]: null bytes");
+                             std::string_view copied(static_cast<const char*>(bytes), length);
+                             return dataWithBytes(copied).autorelease();
+                           });
+    objc::addClassFunction(registered, "dataWithContentsOfFile:",
+                           +[](Class, SEL, NSString* path) { return dataWithContentsOfFile(path).autorelease(); });
+    objc::addFunction(registered, "length", +[](NSData* self, SEL) -> unsigned long { return self->length(); });
+    return registered;
+  }();
   return cls;
 }
 

@@ -14,9 +14,32 @@
 #include "platform/foundation/NSPropertyListSerialization.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/PropertyListDescription.h"
+#include "platform/objc/Methods.h"
 
 Class NSDictionary::class_() {
-  static Class cls = objc_registerCppClass<NSDictionary>("NSDictionary", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSDictionary>("NSDictionary", NSObject::class_());
+    objc::addFunction(registered, "initWithContentsOfFile:", +[](NSDictionary* self, SEL, NSString* path) -> id {
+      Retained<NSDictionary> read = dictionaryWithContentsOfFile(path);
+      if (!read) {
+        objc_release(self);
+        return nullptr;
+      }
+      self->entries_ = read->entries();
+      return self;
+    });
+    objc::addFunction(registered, "count", +[](NSDictionary* self, SEL) -> unsigned long { return self->count(); });
+    objc::addFunction(registered, "objectForKey:",
+                      +[](NSDictionary* self, SEL, NSString* key) { return self->objectForKey(key); });
+    objc::addFunction(registered, "allKeys", +[](NSDictionary* self, SEL) { return self->allKeys().autorelease(); });
+    objc::addFunction(registered, "fileSize", +[](NSDictionary* self, SEL) { return self->fileSize(); });
+    objc::addFunction(registered, "fileType", +[](NSDictionary* self, SEL) { return self->fileType(); });
+    objc::addFunction(registered, "writeToFile:atomically:",
+                      +[](NSDictionary* self, SEL, NSString* path, BOOL atomically) -> BOOL {
+                        return self->writeToFile_atomically(path, atomically);
+                      });
+    return registered;
+  }();
   return cls;
 }
 
@@ -87,7 +110,21 @@ NSString* NSDictionary::fileType() const { return objc_cast<NSString>(objectForK
 std::string NSDictionary::description() const { return foundation::describeNested(this, 0); }
 
 Class NSMutableDictionary::class_() {
-  static Class cls = objc_registerCppClass<NSMutableDictionary>("NSMutableDictionary", NSDictionary::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSMutableDictionary>("NSMutableDictionary", NSDictionary::class_());
+    objc::addFunction(registered, "setObject:forKey:", +[](NSMutableDictionary* self, SEL, id object, NSString* key) {
+      self->setObject_forKey(object, key);
+    });
+    objc::addFunction(registered, "removeObjectForKey:", +[](NSMutableDictionary* self, SEL, NSString* key) {
+      if (!key) throw NSInvalidArgumentException("-[NSMutableDictionary removeObjectForKey:]: key cannot be nil");
+      self->removeObjectForKey(key->utf8());
+    });
+    objc::addFunction(registered, "addEntriesFromDictionary:",
+                      +[](NSMutableDictionary* self, SEL, NSDictionary* other) {
+                        self->addEntriesFromDictionary(other);
+                      });
+    return registered;
+  }();
   return cls;
 }
 

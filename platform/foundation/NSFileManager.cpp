@@ -1,5 +1,7 @@
 #include "platform/foundation/NSFileManager.h"
 
+#include "platform/objc/Methods.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,7 +19,19 @@
 #include "platform/foundation/NSString.h"
 
 Class NSFileManager::class_() {
-  static Class cls = objc_registerCppClass<NSFileManager>("NSFileManager", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSFileManager>("NSFileManager", NSObject::class_());
+    objc::addClassFunction(registered, "defaultManager", +[](Class, SEL) { return defaultManager(); });
+    objc::addFunction(registered, "contentsOfDirectoryAtPath:error:",
+                      +[](NSFileManager* self, SEL, NSString* path, void* error) {
+                        return self->contentsOfDirectoryAtPath_error(path, error).autorelease();
+                      });
+    objc::addFunction(registered, "attributesOfItemAtPath:error:",
+                      +[](NSFileManager* self, SEL, NSString* path, void* error) {
+                        return self->attributesOfItemAtPath_error(path, error).autorelease();
+                      });
+    return registered;
+  }();
   return cls;
 }
 

@@ -1,12 +1,31 @@
 #include "platform/foundation/NSNumber.h"
 
+#include "platform/objc/Methods.h"
+
 #include <fmt/format.h>
 
 #include <cmath>
 #include <limits>
 
 Class NSNumber::class_() {
-  static Class cls = objc_registerCppClass<NSNumber>("NSNumber", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSNumber>("NSNumber", NSObject::class_());
+    objc::addClassFunction(registered, "numberWithBool:",
+                           +[](Class, SEL, BOOL value) { return numberWithBool(value).autorelease(); });
+    objc::addClassFunction(registered, "numberWithLongLong:",
+                           +[](Class, SEL, long long value) { return numberWithInteger(value).autorelease(); });
+    objc::addClassFunction(registered, "numberWithDouble:",
+                           +[](Class, SEL, double value) { return numberWithDouble(value).autorelease(); });
+    objc::addFunction(registered, "boolValue", +[](NSNumber* self, SEL) -> BOOL { return self->boolValue(); });
+    objc::addFunction(registered, "longLongValue", +[](NSNumber* self, SEL) { return self->integerValue(); });
+    objc::addFunction(registered, "doubleValue", +[](NSNumber* self, SEL) { return self->doubleValue(); });
+    objc::addFunction(registered, "isEqualToNumber:",
+                      +[](NSNumber* self, SEL, NSNumber* other) -> BOOL { return self->isEqualToNumber(other); });
+    objc::addFunction(registered, "isEqual:", +[](NSNumber* self, SEL, id other) -> BOOL {
+      return self->isEqualToNumber(objc_cast<NSNumber>(other));
+    });
+    return registered;
+  }();
   return cls;
 }
 

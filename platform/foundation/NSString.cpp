@@ -1,24 +1,132 @@
 #include "platform/foundation/NSString.h"
 
+#include "platform/propertylist/PropertyListText.h"
 #include "platform/objc/Methods.h"
 
 #include <fmt/format.h>
 #include <fmt/printf.h>
 
+#include <algorithm>
+#include <cstdarg>
 #include <mutex>
 #include <unordered_map>
+
+namespace {
+
+bool wellFormedUtf8(std::string_view bytes) {
+  for (std::size_t i = 0, length; i < bytes.size(); i += length)
+    if (!(length = foundation::utf8SequenceLength(bytes, i))) return false;
+  return true;
+}
+
+/// The arguments a format names, read from a variadic call as the C conversions pass them.
+std::vector<foundation::FormatArgument> formatArguments(std::string_view format, va_list arguments) {
+  std::vector<foundation::FormatArgument> read;
+  for (std::size_t i = 0; i < format.size(); ++i) {
+    if (format[i] != '%') continue;
+    int longs = 0;
+    auto modifies = [](char c) { return std::string_view("-+ #0123456789.hlqLzjt").find(c) != std::string_view::npos; };
+    for (++i; i < format.size() && modifies(format[i]); ++i) {
+      if (format[i] == 'l') ++longs;
+      else if (format[i] == 'q' || format[i] == 'j' || format[i] == 'L') longs = 2;
+      else if (format[i] == 'z' || format[i] == 't') longs = std::max(longs, 1);
+    }
+    if (i >= format.size()) break;
+    switch (format[i]) {
+      case '%': break;
+      case '@': read.emplace_back(static_cast<const objc_object*>(va_arg(arguments, id))); break;
+      case 's': read.emplace_back(static_cast<const char*>(va_arg(arguments, const char*))); break;
+      case 'd': case 'i': case 'c':
+        if (longs >= 2) read.emplace_back(va_arg(arguments, long long));
+        else if (longs == 1) read.emplace_back(va_arg(arguments, long));
+        else read.emplace_back(va_arg(arguments, int));
+        break;
+      case 'u': case 'x': case 'X': case 'o':
+        if (longs >= 2) read.emplace_back(va_arg(arguments, unsigned long long));
+        else if (longs == 1) read.emplace_back(va_arg(arguments, unsigned long));
+        else read.emplace_back(va_arg(arguments, unsigned));
+        break;
+      case 'f': case 'g': case 'e': case 'G': case 'E': read.emplace_back(va_arg(arguments, double)); break;
+      // A conversion the formatter does not know is written as it stands and
+      // takes no argument from the call; it still takes its place in the list.
+      default: read.emplace_back(nullptr);
+    }
+  }
+  return read;
+}
+
+// The platform's initialisers consume the receiver: on failure it is released and nil returned.
+id initialiseText(NSString* self, std::string_view text) {
+  if (!wellFormedUtf8(text)) {
+    objc_release(self);
+    return nullptr;
+  }
+  self->setText(text);
+  return self;
+}
+
+id initWithFormat(NSString* self, SEL, NSString* format, ...) {
+  if (!format) {
+    objc_release(self);
+    throw NSInvalidArgumentException("-[NSString initWithFormat:]: nil argument");
+  }
+  va_list arguments;
+  va_start(arguments, format);
+  std::vector<foundation::FormatArgument> read = formatArguments(format->utf8(), arguments);
+  va_end(arguments);
+  self->setText(foundation::format(format->utf8(), read));
+  return self;
+}
+
+NSString* autoreleased(Retained<NSString> string) { return string.autorelease(); }
+
+}  // namespace
 
 Class NSString::class_() {
   static Class cls = [] {
     Class registered = objc_registerCppClass<NSString>("NSString", NSObject::class_());
     // The methods the platform's NSString answers, for code that reaches it by sending.
     objc::addFunction(registered, "initWithBytes:length:encoding:",
-                      +[](NSString* self, SEL, const void* bytes, unsigned long length, unsigned long) -> id {
-                        self->setText(std::string_view(static_cast<const char*>(bytes), length));
-                        return self;
+                      +[](NSString* self, SEL, const void* bytes, unsigned long length, unsigned long encoding) -> id {
+                        // UTF-8, and ASCII as its subset; the product asks for nothing else.
+                        std::string_view text(static_cast<const char*>(bytes), bytes ? length : 0);
+                        bool ascii = std::none_of(text.begin(), text.end(), [](char c) { return c & 0x80; });
+                        if (encoding == NSUTF8StringEncoding || (encoding == NSASCIIStringEncoding && ascii))
+                          return initialiseText(self, text);
+                        objc_release(self);
+                        return nullptr;
                       });
+    class_replaceMethod(registered, sel_registerName("initWithFormat:"), reinterpret_cast<IMP>(&initWithFormat),
+                        "@@:@");
     objc::addFunction(registered, "UTF8String", +[](NSString* self, SEL) { return self->UTF8String().c_str(); });
     objc::addFunction(registered, "length", +[](NSString* self, SEL) -> unsigned long { return self->length(); });
+    objc::addFunction(registered, "boolValue", +[](NSString* self, SEL) -> BOOL { return self->boolValue(); });
+    objc::addFunction(registered, "isEqualToString:",
+                      +[](NSString* self, SEL, NSString* other) -> BOOL { return self->isEqualToString(other); });
+    objc::addFunction(registered, "isEqual:", +[](NSString* self, SEL, id other) -> BOOL {
+      auto* string = objc_cast<NSString>(other);
+      return string && self->isEqualToString(string);
+    });
+    objc::addFunction(registered, "hasPrefix:", +[](NSString* self, SEL, NSString* prefix) -> BOOL {
+      // The platform's answer for an empty or nil prefix is NO.
+      return prefix && !prefix->utf8().empty() && self->hasPrefix(prefix->utf8());
+    });
+    objc::addFunction(registered, "hasSuffix:", +[](NSString* self, SEL, NSString* suffix) -> BOOL {
+      return suffix && !suffix->utf8().empty() && self->hasSuffix(suffix->utf8());
+    });
+    objc::addFunction(registered, "stringByAppendingString:", +[](NSString* self, SEL, NSString* other) -> NSString* {
+      if (!other) throw NSInvalidArgumentException("-[NSString stringByAppendingString:]: nil argument");
+      return autoreleased(self->stringByAppendingString(other));
+    });
+    objc::addFunction(registered, "stringByDeletingPathExtension",
+                      +[](NSString* self, SEL) { return autoreleased(self->stringByDeletingPathExtension()); });
+    objc::addFunction(registered, "lastPathComponent",
+                      +[](NSString* self, SEL) { return autoreleased(self->lastPathComponent()); });
+    objc::addFunction(registered, "description", +[](NSString* self, SEL) { return self; });
+    // Every object's description, as the platform's root class gives it.
+    objc::addFunction(NSObject::class_(), "description", +[](NSObject* self, SEL) {
+      return autoreleased(stringWithUTF8String(self->description()));
+    });
     return registered;
   }();
   return cls;

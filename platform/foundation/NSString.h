@@ -6,6 +6,8 @@
 
 #include "platform/objc/NSObject.h"
 
+enum : unsigned long { NSASCIIStringEncoding = 1, NSUTF8StringEncoding = 4 };
+
 class NSString : public NSObject {
  public:
   static Class class_();

@@ -1,11 +1,14 @@
 #include "platform/foundation/NSTimer.h"
 
+#include "platform/objc/Methods.h"
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <limits>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 namespace foundation::clock {
 namespace {
@@ -37,7 +40,17 @@ void advance(double seconds) {
 }  // namespace foundation::clock
 
 Class NSTimer::class_() {
-  static Class cls = objc_registerCppClass<NSTimer>("NSTimer", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSTimer>("NSTimer", NSObject::class_());
+    objc::addClassFunction(registered, "scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:",
+                           +[](Class, SEL, double interval, id target, SEL selector, id userInfo, BOOL repeats) {
+                             return scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
+                                 interval, objc_cast<NSObject>(target), selector, objc_cast<NSObject>(userInfo),
+                                 repeats);
+                           });
+    objc::addFunction(registered, "invalidate", +[](NSTimer* self, SEL) { self->invalidate(); });
+    return registered;
+  }();
   return cls;
 }
 
@@ -59,6 +72,11 @@ void NSTimer::invalidate() {
   valid_ = false;
   target_ = nullptr;
   userInfo_ = nullptr;
+  // The loop's reference may be the last one.
+  if (NSRunLoop* loop = std::exchange(loop_, nullptr)) {
+    Retained<NSTimer> keep = objc::retain(this);
+    loop->removeTimer(this);
+  }
 }
 
 void NSTimer::fire() {
@@ -81,7 +99,14 @@ NSRunLoop* NSRunLoop::currentRunLoop() {
 }
 
 void NSRunLoop::addTimer(NSTimer* timer) {
-  if (timer) timers_.push_back(Retained<NSTimer>::retain(timer));
+  if (!timer || !timer->isValid()) return;
+  timer->loop_ = this;
+  timers_.push_back(Retained<NSTimer>::retain(timer));
+}
+
+void NSRunLoop::removeTimer(NSTimer* timer) {
+  auto found = std::find_if(timers_.begin(), timers_.end(), [timer](auto& held) { return held.get() == timer; });
+  if (found != timers_.end()) timers_.erase(found);
 }
 
 double NSRunLoop::earliestFireDate() const {
@@ -103,7 +128,7 @@ int NSRunLoop::fireDueTimers() {
       ++fired;
     }
     if (timer->isValid() && timer->repeats_) timer->fireDate_ += std::max(timer->interval_, 1e-3);
-    else timers_.erase(std::find(timers_.begin(), timers_.end(), timer));
+    else removeTimer(timer.get());
   }
   return fired;
 }
@@ -119,5 +144,6 @@ void NSRunLoop::runForSeconds(double seconds) {
 }
 
 namespace {
-[[maybe_unused]] const Class registered = NSRunLoop::class_();
+// Registered as the library loads: code that names the class finds it.
+[[maybe_unused]] const Class registered[] = {NSTimer::class_(), NSRunLoop::class_()};
 }

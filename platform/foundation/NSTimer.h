@@ -14,6 +14,8 @@ void useTestClock();
 void advance(double seconds);
 }  // namespace foundation::clock
 
+class NSRunLoop;
+
 class NSTimer : public NSObject {
  public:
   static Class class_();
@@ -33,6 +35,8 @@ class NSTimer : public NSObject {
   Retained<NSObject> target_, userInfo_;
   SEL selector_ = nullptr;
   bool repeats_ = false, valid_ = true;
+  /// The run loop that holds the timer until it is invalidated.
+  NSRunLoop* loop_ = nullptr;
 };
 
 /// A thread's run loop: its timers.
@@ -42,6 +46,8 @@ class NSRunLoop : public NSObject {
   static NSRunLoop* currentRunLoop();
 
   void addTimer(NSTimer* timer);
+  /// Lets go of the timer, if the loop holds it.
+  void removeTimer(NSTimer* timer);
   /// Fires the timers whose time has come, in time order; returns how many fired.
   int fireDueTimers();
   /// Runs the loop, firing timers in real time, for `seconds`.

@@ -1,11 +1,30 @@
 #include "platform/foundation/NSURL.h"
 
+#include "platform/objc/Methods.h"
+
 #include <fmt/format.h>
 
 #include "platform/foundation/NSString.h"
 
 Class NSURL::class_() {
-  static Class cls = objc_registerCppClass<NSURL>("NSURL", NSObject::class_());
+  static Class cls = [] {
+    Class registered = objc_registerCppClass<NSURL>("NSURL", NSObject::class_());
+    objc::addFunction(registered, "initFileURLWithPath:", +[](NSURL* self, SEL, NSString* path) -> id {
+      if (!path) {
+        objc_release(self);
+        throw NSInvalidArgumentException("-[NSURL initFileURLWithPath:]: nil string parameter");
+      }
+      self->path_ = path->utf8();
+      return self;
+    });
+    objc::addFunction(registered, "isFileURL", +[](NSURL* self, SEL) -> BOOL { return self->isFileURL(); });
+    objc::addFunction(registered, "path",
+                      +[](NSURL* self, SEL) { return NSString::stringWithUTF8String(self->path()).autorelease(); });
+    objc::addFunction(registered, "absoluteString", +[](NSURL* self, SEL) {
+      return NSString::stringWithUTF8String(self->absoluteString()).autorelease();
+    });
+    return registered;
+  }();
   return cls;
 }
 

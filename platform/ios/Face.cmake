@@ -3,6 +3,8 @@
 # nothing of the stand-in's, its sends reaching the stand-in's classes
 # through the stand-in's runtime, by selector.
 set(ORVANE_FACE_INCLUDE ${CMAKE_SOURCE_DIR}/platform/ios/include)
+# The plain declarations (C functions, types, constants) both builds share.
+set(ORVANE_COMMON_INCLUDE ${CMAKE_SOURCE_DIR}/platform/common/include)
 
 # The face's few out-of-line parts; each binary has its own copy, as on a phone.
 add_library(face-support OBJECT ${CMAKE_SOURCE_DIR}/platform/ios/src/NSString.cpp
@@ -23,8 +25,8 @@ option(ORVANE_FACE_COVERAGE "Count which of the face's functions run (scripts/fa
 
 function(orvane_use_device_face target)
   cmake_parse_arguments(ARG "" "" "EXTRA_INCLUDES" ${ARGN})
-  set_property(TARGET ${target} PROPERTY INCLUDE_DIRECTORIES ${ORVANE_FACE_INCLUDE} ${ORVANE_PRODUCT_INCLUDE}
-    ${ARG_EXTRA_INCLUDES})
+  set_property(TARGET ${target} PROPERTY INCLUDE_DIRECTORIES ${ORVANE_FACE_INCLUDE} ${ORVANE_COMMON_INCLUDE}
+    ${ORVANE_PRODUCT_INCLUDE} ${ARG_EXTRA_INCLUDES})
   target_compile_definitions(${target} PRIVATE ORVANE_STAND_IN=1)
   set_target_properties(${target} PROPERTIES CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
   # Linked frameworks load though nothing names their symbols: code reaches

@@ -137,8 +137,12 @@ std::vector<Association> takeAssociations(const objc_object* object) {
   return taken;
 }
 
+/// Objects made and not yet freed, immortal ones included.
+std::atomic<size_t> liveObjects{0};
+
 /// Runs the C++ destructor, releases the associated objects and frees the storage.
 void dispose(id object) {
+  liveObjects.fetch_sub(1, std::memory_order_relaxed);
   bool associated = object->hasAssociatedObjects.load(std::memory_order_acquire);
   object->~objc_object();
   if (associated) releaseAssociated(takeAssociations(object));
@@ -405,7 +409,9 @@ id class_createInstance(Class cls, size_t extraBytes) {
   void* storage = ::operator new(size);
   std::memset(storage, 0, size);
   try {
-    return allocator(cls, storage);
+    id object = allocator(cls, storage);
+    liveObjects.fetch_add(1, std::memory_order_relaxed);
+    return object;
   } catch (...) {
     ::operator delete(storage);
     throw;
@@ -535,6 +541,8 @@ extern "C" int objc_sync_exit(id object) {
   if (object) syncLock(object)->unlock();
   return 0;
 }
+
+size_t objc_liveObjectCount() { return liveObjects.load(std::memory_order_relaxed); }
 
 id objc_makeImmortal(id object) {
   if (object) object->retainCount.store(-1, std::memory_order_relaxed);

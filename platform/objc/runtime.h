@@ -15,7 +15,7 @@ struct objc_selector;
 struct objc_method;
 struct objc_ivar;
 typedef struct objc_class* Class;
-typedef const struct objc_selector* SEL;
+typedef struct objc_selector* SEL;
 typedef struct objc_method* Method;
 typedef struct objc_ivar* Ivar;
 /// An implementation; cast to its real signature, (id, SEL, ...), to call it.
@@ -183,6 +183,10 @@ void class_setAllocator(Class cls, objc_allocator allocator, size_t size);
 /// object, to the runtime as the instance variable `name`, as the platform's
 /// classes publish theirs. NO if the class has no C++ type or it does not hold the range.
 BOOL class_addMemberIvar(Class cls, const char* name, ptrdiff_t offset, size_t size, const char* types);
+
+/// Instances made by class_createInstance and not yet freed, immortal ones
+/// included: what a leak check compares before and after.
+extern "C" size_t objc_liveObjectCount();
 
 /// Marks an object as never freed (constants, interned names).
 id objc_makeImmortal(id object);

@@ -11,7 +11,7 @@
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/NSLog.h"
-#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/substrate/Loader.h"
 
 namespace substrate {
 namespace {

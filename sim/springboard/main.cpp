@@ -19,7 +19,7 @@
 #include "platform/device/FileUtilities.h"
 #include "platform/foundation/NSLog.h"
 #include "platform/objc/message.h"
-#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/substrate/Loader.h"
 #include "sim/common/PressChannel.h"
 #include "sim/common/RunningSpringBoard.h"
 #include "sim/springboard/VolumeControl.h"

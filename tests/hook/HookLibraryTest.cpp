@@ -15,7 +15,7 @@
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/foundation/Foundation.h"
-#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/substrate/Loader.h"
 #include "tests/support/TemporaryDevice.h"
 
 namespace fs = std::filesystem;

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "platform/objc/NSObject.h"
-#include "platform/substrate/CydiaSubstrate.h"
+#include "platform/substrate/Loader.h"
 #include "tests/support/TemporaryDevice.h"
 
 using testsupport::readFile;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/corefoundation/CFBase.h"
+#include "platform/corefoundation/CFNotificationCenter.h"
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSString.h"
 #include "platform/foundation/NSURL.h"
@@ -13,15 +14,3 @@
 #define CFSTR(literal) (reinterpret_cast<CFStringRef>(const_cast<void*>( \
     static_cast<const void*>(__builtin___CFStringMakeConstantString("" literal "")))))
 #endif
-
-// The functions have C linkage, so the C++ type of a reference changes
-// nothing on the device.
-extern "C" {
-CFNotificationCenterRef CFNotificationCenterGetDarwinNotifyCenter(void);
-void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer,
-                                     CFNotificationCallback callback, CFStringRef name, const void* object,
-                                     CFNotificationSuspensionBehavior suspensionBehavior);
-void CFNotificationCenterRemoveEveryObserver(CFNotificationCenterRef center, const void* observer);
-void CFNotificationCenterPostNotification(CFNotificationCenterRef center, CFStringRef name, const void* object,
-                                          CFDictionaryRef userInfo, Boolean deliverImmediately);
-}

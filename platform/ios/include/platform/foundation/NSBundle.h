@@ -8,8 +8,7 @@ class NSBundle : public NSObject {
   static Class class_() { return ORVANE_CLASS("NSBundle"); }
   /// The bundle at a path, or nil if nothing is there; not owned.
   static NSBundle* bundleWithPath(const NSString* path) {
-    return objc::sendMessage<NSBundle*>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("bundleWithPath:"),
-                                        path);
+    return objc::sendMessage<NSBundle*>(class_(), ORVANE_SEL("bundleWithPath:"), path);
   }
 
   Retained<NSString> pathForResource_ofType(const NSString* name, const NSString* type) {

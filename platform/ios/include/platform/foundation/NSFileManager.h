@@ -9,7 +9,7 @@ class NSFileManager : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("NSFileManager"); }
   static NSFileManager* defaultManager() {
-    return objc::sendMessage<NSFileManager*>(reinterpret_cast<const objc_object*>(class_()), ORVANE_SEL("defaultManager"));
+    return objc::sendMessage<NSFileManager*>(class_(), ORVANE_SEL("defaultManager"));
   }
   /// The names in a directory, or nil if it cannot be read.
   Retained<NSArray> contentsOfDirectoryAtPath_error(const NSString* path, void* error) {

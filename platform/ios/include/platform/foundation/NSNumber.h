@@ -7,16 +7,14 @@ class NSNumber : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("NSNumber"); }
   static Retained<NSNumber> numberWithBool(bool value) {
-    return objc::retain(objc::sendMessage<NSNumber*>(reinterpret_cast<const objc_object*>(class_()),
-                                                     ORVANE_SEL("numberWithBool:"), static_cast<BOOL>(value)));
+    return objc::retain(
+        objc::sendMessage<NSNumber*>(class_(), ORVANE_SEL("numberWithBool:"), static_cast<BOOL>(value)));
   }
   static Retained<NSNumber> numberWithInteger(long long value) {
-    return objc::retain(objc::sendMessage<NSNumber*>(reinterpret_cast<const objc_object*>(class_()),
-                                                     ORVANE_SEL("numberWithLongLong:"), value));
+    return objc::retain(objc::sendMessage<NSNumber*>(class_(), ORVANE_SEL("numberWithLongLong:"), value));
   }
   static Retained<NSNumber> numberWithDouble(double value) {
-    return objc::retain(objc::sendMessage<NSNumber*>(reinterpret_cast<const objc_object*>(class_()),
-                                                     ORVANE_SEL("numberWithDouble:"), value));
+    return objc::retain(objc::sendMessage<NSNumber*>(class_(), ORVANE_SEL("numberWithDouble:"), value));
   }
 
   bool boolValue() const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("boolValue")); }

@@ -9,7 +9,7 @@ class NSTimer : public NSObject {
   static NSTimer* scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(double interval, NSObject* target,
                                                                                   SEL selector, NSObject* userInfo,
                                                                                   bool repeats) {
-    return objc::sendMessage<NSTimer*>(reinterpret_cast<const objc_object*>(class_()),
+    return objc::sendMessage<NSTimer*>(class_(),
                                        ORVANE_SEL("scheduledTimerWithTimeInterval:target:selector:userInfo:repeats:"),
                                        interval, target, selector, userInfo, BOOL(repeats));
   }

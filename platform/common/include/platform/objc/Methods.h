@@ -39,7 +39,8 @@ void addMethod(Class cls, const char* selector) {
 /// implementation of `selector`, with the encoding of its C++ types.
 template <class R, class Self, class... Args>
 void addFunction(Class cls, const char* selector, R (*function)(Self*, SEL, Args...)) {
-  class_replaceMethod(cls, sel_registerName(selector), reinterpret_cast<IMP>(function), objc_encodingOf(function));
+  class_replaceMethod(cls, sel_registerName(selector), reinterpret_cast<IMP>(function),
+                      signature<R, Args...>().c_str());
 }
 
 /// Adds a class method `R f(Class self, SEL, Args...)` to the class `cls`.

@@ -1,13 +1,17 @@
 #pragma once
 
+// Blocks laid out by hand, for the compiler without them: the simulated
+// device's. A compiler with blocks (the device's) needs none of this.
+#if !__BLOCKS__
+
 #include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <new>
 
 // Blocks as the platform's compilers lay them out, made by hand where the
-// compiler has none (the simulated device's): a block is a small object whose
-// invoke function takes the block itself first. Shared by both targets.
+// compiler has none: a block is a small object whose invoke function takes
+// the block itself first.
 
 struct BlockDescriptor {
   unsigned long reserved;
@@ -95,3 +99,5 @@ R callBlock(const BlockLiteral* block, Args... arguments) {
 }
 
 }  // namespace objc
+
+#endif  // !__BLOCKS__

@@ -1,3 +1,0 @@
-#pragma once
-// Shared by both targets.
-#include "../../../../atomic/AtomicRef.h"
