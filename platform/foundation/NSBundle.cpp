@@ -129,24 +129,6 @@ Retained<NSString> NSBundle::localizedStringForKey_value_table(const NSString* k
 namespace foundation {
 namespace {
 
-constexpr std::uint32_t replacementCharacter = 0xFFFD;
-
-/// The text with every byte that starts no well-formed UTF-8 sequence replaced by U+FFFD.
-std::string wellFormedUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (std::size_t i = 0; i < bytes.size();) {
-    if (std::size_t length = utf8SequenceLength(bytes, i)) {
-      out.append(bytes.substr(i, length));
-      i += length;
-    } else {
-      appendUtf8(out, replacementCharacter);
-      ++i;
-    }
-  }
-  return out;
-}
-
 /// UTF-16 with a byte-order mark becomes UTF-8; anything else is taken as
 /// UTF-8. Whatever is not well formed becomes U+FFFD, so the table holds text.
 std::string toUtf8(std::string_view bytes) {

@@ -17,6 +17,7 @@
 #include "platform/foundation/NSDictionary.h"
 #include "platform/foundation/NSNumber.h"
 #include "platform/foundation/NSString.h"
+#include "platform/propertylist/PropertyListText.h"
 
 Class NSFileManager::class_() {
   static Class cls = [] {
@@ -69,7 +70,10 @@ Retained<NSArray> NSFileManager::contentsOfDirectoryAtPath_error(const NSString*
   closedir(directory);
   std::sort(found.begin(), found.end());
   auto names = NSMutableArray::array();
-  for (const ListedName& entry : found) names->addObject(NSString::stringWithUTF8String(entry.name).get());
+  // The platform's file systems hold only Unicode names; the host's may hold
+  // any bytes, which are shown as the platform would show text it cannot read.
+  for (const ListedName& entry : found)
+    names->addObject(NSString::stringWithUTF8String(foundation::wellFormedUtf8(entry.name)).get());
   return names;
 }
 

@@ -147,6 +147,21 @@ void appendUtf8(std::string& out, std::uint32_t code) {
   }
 }
 
+std::string wellFormedUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    if (std::size_t length = utf8SequenceLength(bytes, i)) {
+      out.append(bytes.substr(i, length));
+      i += length;
+    } else {
+      appendUtf8(out, 0xFFFD);
+      ++i;
+    }
+  }
+  return out;
+}
+
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at) {
   auto byte = [&](std::size_t i) { return i < text.size() ? static_cast<unsigned char>(text[i]) : 0u; };
   unsigned lead = byte(at);

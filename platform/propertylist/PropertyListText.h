@@ -17,6 +17,9 @@ void appendUtf8(std::string& out, std::uint32_t code);
 /// surrogate, nothing beyond U+10FFFF), or 0 if there is none.
 std::size_t utf8SequenceLength(std::string_view text, std::size_t at);
 
+/// The text with every byte that starts no well-formed UTF-8 sequence replaced by U+FFFD.
+std::string wellFormedUtf8(std::string_view bytes);
+
 /// The code point of the well-formed sequence of `length` bytes at `at`.
 std::uint32_t utf8CodePoint(std::string_view text, std::size_t at, std::size_t length);
 
