@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/foundation/NSTimer.h"
 #include "platform/uikit/UITableView.h"
 #include "tests/prefs/SettingsBundle.h"
 
@@ -35,7 +36,11 @@ class PageLifetime : public ::testing::TestWithParam<const char*> {
       }
     }
     settingsApp->popViewControllerAnimated(false);
+    // The root page's logo timer holds the page until it has fired and faded the logo in.
+    foundation::clock::advance(2.0);
   }
+
+  void SetUp() override { foundation::clock::useTestClock(); }
 
   testsupport::TemporaryDevice device;
   NSBundle* bundle = settingsbundle::installBuilt(device);
