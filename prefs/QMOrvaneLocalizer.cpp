@@ -4,6 +4,7 @@
 #include "platform/dispatch/dispatch.h"
 #include "platform/objc/Methods.h"
 #include "platform/preferences/PSSpecifier.h"
+#include "prefs/Selectors.h"
 
 namespace {
 
@@ -25,21 +26,21 @@ Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionar
 }  // namespace
 
 Class QMOrvaneLocalizer::class_() {
-  static Class cls = [] {
-    Class made = objc::defineClass(NSObject::class_(), "QMOrvaneLocalizer", [](Class defined) {
-      objc::addMethod<&QMOrvaneLocalizer::localizationBundle>(defined, "localizationBundle");
-      objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey_inTable>(defined, "localizedStringForKey:inTable:");
-      objc::addMethod<&QMOrvaneLocalizer::autoreleasedStringForKey>(defined, "localizedStringForKey:");
-      objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable>(
-          defined, "localizedSpecifiersForSpecifiers:inTable:");
-      objc::addMethod<&QMOrvaneLocalizer::localizedSpecifiersForSpecifiers>(defined, "localizedSpecifiersForSpecifiers:");
-      objc::addMethod<&QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
-          defined, "loadLocalizedSpecifiersForSpecifiers:intoArray:");
-    });
-    // A class method goes to the metaclass, which a registered class has.
-    objc::addClassFunction(made, "sharedLocalizer", +[](Class, SEL) -> id { return sharedLocalizer(); });
-    return made;
-  }();
+  using Localizer = QMOrvaneLocalizer;
+  using objc::method;
+  namespace sel = orvane::sel;
+  static Class cls = objc::defineClass({
+      .name = "QMOrvaneLocalizer",
+      .superclass = NSObject::class_(),
+      .methods = {method<&Localizer::localizationBundle>(sel::localizationBundle),
+                  method<&Localizer::autoreleasedStringForKey_inTable>(sel::localizedStringForKey_inTable),
+                  method<&Localizer::autoreleasedStringForKey>(sel::localizedStringForKey),
+                  method<&Localizer::localizedSpecifiersForSpecifiers_inTable>(sel::localizedSpecifiersForSpecifiers_inTable),
+                  method<&Localizer::localizedSpecifiersForSpecifiers>(sel::localizedSpecifiersForSpecifiers),
+                  method<&Localizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
+                      sel::loadLocalizedSpecifiersForSpecifiers_intoArray)},
+      .classMethods = {method(sel::sharedLocalizer, +[](Class, SEL) -> id { return sharedLocalizer(); })},
+  });
   return cls;
 }
 
@@ -48,7 +49,7 @@ QMOrvaneLocalizer* QMOrvaneLocalizer::sharedLocalizer() {
   static QMOrvaneLocalizer* shared;
   // The one reference is kept for the life of the process.
   dispatch_once(&once, [] {
-    shared = static_cast<QMOrvaneLocalizer*>(objc::send<id>(class_createInstance(class_(), 0), "init"));
+    shared = objc::make<QMOrvaneLocalizer>(class_(), orvane::sel::init).leak();
   });
   return shared;
 }
@@ -95,8 +96,4 @@ NSArray* QMOrvaneLocalizer::localizedSpecifiersForSpecifiers(NSArray* specifiers
 
 void QMOrvaneLocalizer::loadLocalizedSpecifiersForSpecifiers_intoArray(NSArray* specifiers, NSArray** array) {
   if (array) *array = localizedSpecifiersForSpecifiers(specifiers);
-}
-
-namespace {
-[[maybe_unused]] const Class registered = QMOrvaneLocalizer::class_();
 }

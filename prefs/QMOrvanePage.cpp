@@ -29,19 +29,25 @@ UINavigationBar* themedBar(UIViewController* page) {
 }  // namespace
 
 template <class Self, class Base>
-void QMOrvanePage<Self, Base>::declare(Class cls) {
-  objc::addIvar<long>(cls, "prevStatusStyle");
-  objc::addMethod<&QMOrvanePage::specifiersForPlistName>(cls, "specifiersForPlistName:");
-  objc::addMethod<&QMOrvanePage::readPreferenceValue>(cls, "readPreferenceValue:");
-  objc::addMethod<&QMOrvanePage::setPreferenceValue_specifier>(cls, "setPreferenceValue:specifier:");
-  objc::addMethod<&QMOrvanePage::viewWillAppear>(cls, "viewWillAppear:");
-  objc::addMethod<&QMOrvanePage::viewWillDisappear>(cls, "viewWillDisappear:");
-  objc::addMethod<&QMOrvanePage::tableView_cellForRowAtIndexPath>(cls, "tableView:cellForRowAtIndexPath:");
+objc::ClassDefinition QMOrvanePage<Self, Base>::definition(const char* name, Class superclass) {
+  using objc::method;
+  using Page = QMOrvanePage;
+  return {.name = name,
+          .superclass = superclass,
+          .ivars = {orvane::prevStatusStyle},
+          .methods = {
+              method<&Page::specifiersForPlistName>(orvane::sel::specifiersForPlistName),
+              method<&Page::readPreferenceValue>(orvane::sel::readPreferenceValue),
+              method<&Page::setPreferenceValue_specifier>(orvane::sel::setPreferenceValue_specifier),
+              method<&Page::viewWillAppear>(orvane::sel::viewWillAppear),
+              method<&Page::viewWillDisappear>(orvane::sel::viewWillDisappear),
+              method<&Page::tableView_cellForRowAtIndexPath>(orvane::sel::tableView_cellForRowAtIndexPath),
+          }};
 }
 
 template <class Self, class Base>
 NSArray* QMOrvanePage<Self, Base>::specifiersForPlistName(NSString* name) {
-  auto* loaded = objc::send<NSArray*>(this, "loadSpecifiersFromPlistName:target:", name, static_cast<NSObject*>(this));
+  auto* loaded = objc::send<NSArray*>(this, orvane::sel::loadSpecifiersFromPlistName_target, name, static_cast<NSObject*>(this));
   if (!loaded) return nullptr;
   objc_retain(loaded);
   return QMOrvaneLocalizer::sharedLocalizer()->localizedSpecifiersForSpecifiers(loaded);
@@ -74,7 +80,7 @@ void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, 
 
 template <class Self, class Base>
 void QMOrvanePage<Self, Base>::viewWillAppear(bool animated) {
-  objc::sendSuper(Self::class_(), this, "viewWillAppear:", animated);
+  objc::sendSuper(Self::class_(), this, orvane::sel::viewWillAppear, animated);
   if (UINavigationBar* bar = themedBar(this)) {
     bar->setTintColor(UIColor::colorWithRed_green_blue_alpha(1, 1, 1, 1).get());
     bar->setBarTintColor(themeColour().get());
@@ -84,26 +90,26 @@ void QMOrvanePage<Self, Base>::viewWillAppear(bool animated) {
   }
   UISwitch::appearanceWhenContainedIn(object_getClass(this))->setOnTintColor(themeColour().get());
   UIApplication* application = UIApplication::sharedApplication();
-  prevStatusStyle() = application->statusBarStyle();
+  orvane::prevStatusStyle.of(this) = application->statusBarStyle();
   application->setStatusBarStyle(UIStatusBarStyleLightContent);
 }
 
 template <class Self, class Base>
 void QMOrvanePage<Self, Base>::viewWillDisappear(bool animated) {
-  objc::sendSuper(Self::class_(), this, "viewWillDisappear:", animated);
+  objc::sendSuper(Self::class_(), this, orvane::sel::viewWillDisappear, animated);
   if (UINavigationBar* bar = themedBar(this)) {
     bar->setTintColor(nullptr);
     bar->setBarTintColor(nullptr);
     bar->setTitleTextAttributes(nullptr);
   }
-  UIApplication::sharedApplication()->setStatusBarStyle(prevStatusStyle());
+  UIApplication::sharedApplication()->setStatusBarStyle(orvane::prevStatusStyle.of(this));
 }
 
 template <class Self, class Base>
 UITableViewCell* QMOrvanePage<Self, Base>::tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path) {
-  auto* cell = objc::sendSuper<UITableViewCell*>(Self::class_(), this, "tableView:cellForRowAtIndexPath:", table, path);
-  if (cell && cell->respondsToSelector(sel_registerName("titleLabel")))
-    if (auto* label = objc::send<UILabel*>(cell, "titleLabel")) label->setTextColor(colour(22, 36, 51).get());
+  auto* cell = objc::sendSuper<UITableViewCell*>(Self::class_(), this, orvane::sel::tableView_cellForRowAtIndexPath, table, path);
+  if (cell && cell->respondsToSelector(orvane::sel::titleLabel))
+    if (auto* label = objc::send<UILabel*>(cell, orvane::sel::titleLabel)) label->setTextColor(colour(22, 36, 51).get());
   return cell;
 }
 
@@ -111,16 +117,11 @@ template class QMOrvanePage<QMOrvaneListController, PSListController>;
 template class QMOrvanePage<QMOrvaneListItemsController, PSListItemsController>;
 
 Class QMOrvaneListController::class_() {
-  static Class cls = objc::defineClass(PSListController::class_(), "QMOrvaneListController", &declare);
+  static Class cls = objc::defineClass(definition("QMOrvaneListController", PSListController::class_()));
   return cls;
 }
 
 Class QMOrvaneListItemsController::class_() {
-  static Class cls = objc::defineClass(PSListItemsController::class_(), "QMOrvaneListItemsController", &declare);
+  static Class cls = objc::defineClass(definition("QMOrvaneListItemsController", PSListItemsController::class_()));
   return cls;
-}
-
-namespace {
-[[maybe_unused]] const Class registeredList = QMOrvaneListController::class_();
-[[maybe_unused]] const Class registeredItems = QMOrvaneListItemsController::class_();
 }

@@ -2,6 +2,12 @@
 
 #include "platform/objc/Methods.h"
 #include "platform/preferences/PSListController.h"
+#include "prefs/Selectors.h"
+
+namespace orvane {
+/// The application's status-bar style when the page was last about to be shown.
+inline constexpr objc::InstanceVariable<long> prevStatusStyle{"prevStatusStyle"};
+}  // namespace orvane
 
 /// What every page of the bundle does alike, on top of the platform page it
 /// derives from: loading its rows localised, reading and writing single
@@ -21,12 +27,8 @@ class QMOrvanePage : public Base {
   void viewWillDisappear(bool animated);
   UITableViewCell* tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path);
 
-  /// The application's status-bar style when the page was last about to be shown.
-  long& prevStatusStyle() { return objc::instanceVariable<long>(this, "prevStatusStyle"); }
-
- protected:
-  /// Declares the page's instance variables and methods on the class being defined.
-  static void declare(Class cls);
+  /// The page's class: `name` under `superclass`, with these methods.
+  static objc::ClassDefinition definition(const char* name, Class superclass);
 };
 
 class QMOrvaneListController : public QMOrvanePage<QMOrvaneListController, PSListController> {

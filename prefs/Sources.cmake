@@ -1,6 +1,6 @@
 # The settings bundle's sources, for the simulation's build and the device's.
 set(ORVANE_PREFS_SOURCES
-  QMOrvaneLocalizer.cpp QMOrvanePage.cpp
+  BundleClasses.cpp QMOrvaneLocalizer.cpp QMOrvanePage.cpp
   pages/OrvaneListController.cpp pages/QMOrvaneConfigurationListController.cpp pages/QMOrvaneMakersListController.cpp pages/ShareAction.cpp
   pages/TitledPage.cpp views/QMOrvaneCustomHeaderView.cpp views/QMOrvaneLogoTableCell.cpp views/QMOrvaneDeveloperTableCell.cpp)
 # Its resources, copied into Orvane.bundle as they are.

@@ -16,19 +16,21 @@ constexpr unsigned long long largestAttachment = 20ull << 20;
 }  // namespace
 
 Class OrvaneListController::class_() {
-  static Class cls = objc::defineClass(QMOrvaneListController::class_(), "OrvaneListController", [](Class defined) {
-    using Page = OrvaneListController;
-    objc::addMethod<&Page::specifiers>(defined, "specifiers");
-    orvane::registerShareAction<Page>(defined);
-    objc::addMethod<&Page::viewDidLoad>(defined, "viewDidLoad");
-    objc::addMethod<&Page::increaseAlpha>(defined, "increaseAlpha");
-    objc::addMethod<&Page::emailQM>(defined, "emailQM");
-    objc::addMethod<&Page::tableView_viewForHeaderInSection>(defined, "tableView:viewForHeaderInSection:");
-    objc::addMethod<&Page::tableView_heightForHeaderInSection>(defined, "tableView:heightForHeaderInSection:");
-    objc::addMethod<&Page::mailComposeController_didFinishWithResult_error>(
-        defined, "mailComposeController:didFinishWithResult:error:");
-    // The page is the support mail's delegate, and says so as the platform's classes do.
-    if (Protocol* delegate = objc_getProtocol("MFMailComposeViewControllerDelegate")) class_addProtocol(defined, delegate);
+  using Page = OrvaneListController;
+  using objc::method;
+  namespace sel = orvane::sel;
+  static Class cls = objc::defineClass({
+      .name = "OrvaneListController",
+      .superclass = QMOrvaneListController::class_(),
+      .methods = objc::join({{method<&Page::specifiers>(sel::specifiers), method<&Page::viewDidLoad>(sel::viewDidLoad),
+                              method<&Page::increaseAlpha>(sel::increaseAlpha), method<&Page::emailQM>(sel::emailQM),
+                              method<&Page::tableView_viewForHeaderInSection>(sel::tableView_viewForHeaderInSection),
+                              method<&Page::tableView_heightForHeaderInSection>(sel::tableView_heightForHeaderInSection),
+                              method<&Page::mailComposeController_didFinishWithResult_error>(
+                                  sel::mailComposeController_didFinishWithResult_error)},
+                             orvane::shareActionMethods<Page>()}),
+      // The page is the support mail's delegate, and says so as the platform's classes do.
+      .protocols = {"MFMailComposeViewControllerDelegate"},
   });
   return cls;
 }
@@ -43,8 +45,8 @@ void OrvaneListController::viewDidLoad() {
   navigationItem()->setTitleView(UIImageView::imageViewWithImage(tinted.get()).get());
   navigationItem()->titleView()->setAlpha(0.0);
   // The one override that calls its base last: the logo is in place, invisible, first.
-  objc::sendSuper(class_(), this, "viewDidLoad");
-  NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(0.5, this, sel_registerName("increaseAlpha"),
+  objc::sendSuper(class_(), this, orvane::sel::viewDidLoad);
+  NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(0.5, this, orvane::sel::increaseAlpha,
                                                                             nullptr, false);
 }
 
@@ -58,7 +60,7 @@ UIView* OrvaneListController::tableView_viewForHeaderInSection(UITableView*, lon
   // A new view every time; the table owns it.
   Class headerClass = section == 0 ? QMOrvaneCustomHeaderView::class_() : section == 4 ? QMOrvaneLogoTableCell::class_() : nullptr;
   if (!headerClass) return nullptr;
-  return objc::make<UIView>(headerClass, "init").autorelease();
+  return objc::make<UIView>(headerClass, orvane::sel::init).autorelease();
 }
 
 CGFloat OrvaneListController::tableView_heightForHeaderInSection(UITableView*, long section) {
@@ -100,8 +102,4 @@ void OrvaneListController::emailQM() {
 
 void OrvaneListController::mailComposeController_didFinishWithResult_error(NSObject*, MFMailComposeResult, objc_object*) {
   dismissViewControllerAnimated_completion(true, nullptr);
-}
-
-namespace {
-[[maybe_unused]] const Class registered = OrvaneListController::class_();
 }

@@ -33,13 +33,15 @@ Retained<NSArray> soundThemes(NSString* directory) {
 
 Class QMOrvaneConfigurationListController::class_() {
   using Page = QMOrvaneConfigurationListController;
-  static Class cls = objc::defineClass(QMOrvaneListController::class_(), "QMOrvaneConfigurationListController",
-                                       [](Class defined) {
-                                         objc::addMethod<&Page::specifiers>(defined, "specifiers");
-                                         orvane::registerShareAction<Page>(defined);
-                                         objc::addMethod<&Page::themeTitles>(defined, "themeTitles");
-                                         objc::addMethod<&Page::themeValues>(defined, "themeValues");
-                                       });
+  using objc::method;
+  static Class cls = objc::defineClass({
+      .name = "QMOrvaneConfigurationListController",
+      .superclass = QMOrvaneListController::class_(),
+      .methods = objc::join({{method<&Page::specifiers>(orvane::sel::specifiers),
+                              method<&Page::themeTitles>(orvane::sel::themeTitles),
+                              method<&Page::themeValues>(orvane::sel::themeValues)},
+                             orvane::shareActionMethods<Page>()}),
+  });
   return cls;
 }
 
@@ -53,8 +55,4 @@ NSArray* QMOrvaneConfigurationListController::themeTitles() {
 
 NSArray* QMOrvaneConfigurationListController::themeValues() {
   return orvane::soundThemes(NSSTR(orvane::contract::soundDirectory)).autorelease();
-}
-
-namespace {
-[[maybe_unused]] const Class registered = QMOrvaneConfigurationListController::class_();
 }

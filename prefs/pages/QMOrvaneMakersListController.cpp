@@ -5,17 +5,15 @@
 #include "prefs/pages/TitledPage.h"
 
 Class QMOrvaneMakersListController::class_() {
-  static Class cls = objc::defineClass(QMOrvaneListController::class_(), "QMOrvaneMakersListController", [](Class defined) {
-    objc::addMethod<&QMOrvaneMakersListController::specifiers>(defined, "specifiers");
-    orvane::registerShareAction<QMOrvaneMakersListController>(defined);
+  using Page = QMOrvaneMakersListController;
+  static Class cls = objc::defineClass({
+      .name = "QMOrvaneMakersListController",
+      .superclass = QMOrvaneListController::class_(),
+      .methods = objc::join({{objc::method<&Page::specifiers>(orvane::sel::specifiers)}, orvane::shareActionMethods<Page>()}),
   });
   return cls;
 }
 
 NSArray* QMOrvaneMakersListController::specifiers() {
   return orvane::titledPageSpecifiers(this, NSSTR("OrvaneMakers"), NSSTR("MAKERS"));
-}
-
-namespace {
-[[maybe_unused]] const Class registered = QMOrvaneMakersListController::class_();
 }

@@ -7,7 +7,7 @@ namespace orvane {
 
 void installShareButton(UIViewController* page) {
   auto button = UIBarButtonItem::itemWithSystemItem_target_action(UIBarButtonSystemItemCompose, page,
-                                                                  sel_registerName("tweetSupport:"));
+                                                                  sel::tweetSupport);
   page->navigationItem()->setRightBarButtonItem(button.get());
 }
 

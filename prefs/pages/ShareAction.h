@@ -2,6 +2,7 @@
 
 #include "platform/objc/Methods.h"
 #include "platform/uikit/UIViewController.h"
+#include "prefs/Selectors.h"
 
 // The share button that three pages carry at the right of their bar, and the
 // post it offers. Written once; each page class answers "loadView" and
@@ -13,15 +14,15 @@ void installShareButton(UIViewController* page);
 /// Offers the post through the Twitter share sheet, if the service is available.
 void tweetSupport(UIViewController* page);
 
+/// The page class's "loadView" and "tweetSupport:".
 template <class Page>
-void registerShareAction(Class cls) {
-  auto loadView = [](id self, SEL) {
-    objc::sendSuper(Page::class_(), self, "loadView");
-    installShareButton(static_cast<UIViewController*>(self));
+objc::MethodList shareActionMethods() {
+  auto loadView = [](UIViewController* self, SEL) {
+    objc::sendSuper(Page::class_(), self, sel::loadView);
+    installShareButton(self);
   };
-  auto share = [](id self, SEL, id) { tweetSupport(static_cast<UIViewController*>(self)); };
-  class_replaceMethod(cls, sel_registerName("loadView"), reinterpret_cast<IMP>(+loadView), "v@:");
-  class_replaceMethod(cls, sel_registerName("tweetSupport:"), reinterpret_cast<IMP>(+share), "v@:@");
+  auto share = [](UIViewController* self, SEL, id) { tweetSupport(self); };
+  return {objc::method(sel::loadView, +loadView), objc::method(sel::tweetSupport, +share)};
 }
 
 }  // namespace orvane

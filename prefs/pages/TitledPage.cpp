@@ -4,11 +4,15 @@
 #include "prefs/QMOrvaneLocalizer.h"
 
 namespace orvane {
+namespace {
+// The platform page's rows, which it owns.
+constexpr objc::InstanceVariable<NSArray*> pageSpecifiers{"_specifiers"};
+}  // namespace
 
 NSArray* loadedSpecifiers(QMOrvaneListController* page, NSString* plistName) {
-  NSArray*& specifiers = objc::instanceVariable<NSArray*>(page, "_specifiers");
+  NSArray*& specifiers = pageSpecifiers.of(page);
   // "specifiersForPlistName:" hands over +1, which the owning variable keeps.
-  if (!specifiers) specifiers = objc::send<NSArray*>(page, "specifiersForPlistName:", plistName);
+  if (!specifiers) specifiers = objc::send<NSArray*>(page, sel::specifiersForPlistName, plistName);
   return specifiers;
 }
 

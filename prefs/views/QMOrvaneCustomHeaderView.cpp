@@ -3,12 +3,13 @@
 #include <stdlib.h>
 
 #include "platform/objc/Methods.h"
+#include "prefs/Selectors.h"
 
 namespace orvane {
 bool deviceIsPad() {
   NSObject* device = UIDevice::currentDevice();
-  return device->respondsToSelector(sel_registerName("userInterfaceIdiom")) &&
-         objc::send<long>(device, "userInterfaceIdiom") == UIUserInterfaceIdiomPad;
+  return device->respondsToSelector(sel::userInterfaceIdiom) &&
+         objc::send<long>(device, sel::userInterfaceIdiom) == UIUserInterfaceIdiomPad;
 }
 }  // namespace orvane
 
@@ -36,17 +37,18 @@ void constrain(UIView* header, UIView* item, NSLayoutAttribute attribute, UIView
 }  // namespace
 
 Class QMOrvaneCustomHeaderView::class_() {
-  static Class cls = objc::defineClass(UIView::class_(), "QMOrvaneCustomHeaderView", [](Class defined) {
-    using View = QMOrvaneCustomHeaderView;
-    for (const char* label : {"_headerLabel", "_subHeaderLabel", "_randomLabel"}) objc::addIvar<UILabel*>(defined, label);
-    objc::addMethod<&View::init>(defined, "init");
-    objc::addMethod<&View::randomTexts>(defined, "randomTexts");
-    objc::addMethod<&View::headerLabel>(defined, "headerLabel");
-    objc::addMethod<&View::setHeaderLabel>(defined, "setHeaderLabel:");
-    objc::addMethod<&View::subHeaderLabel>(defined, "subHeaderLabel");
-    objc::addMethod<&View::setSubHeaderLabel>(defined, "setSubHeaderLabel:");
-    objc::addMethod<&View::randomLabel>(defined, "randomLabel");
-    objc::addMethod<&View::setRandomLabel>(defined, "setRandomLabel:");
+  using View = QMOrvaneCustomHeaderView;
+  using objc::method;
+  namespace sel = orvane::sel;
+  static Class cls = objc::defineClass({
+      .name = "QMOrvaneCustomHeaderView",
+      .superclass = UIView::class_(),
+      .ivars = {orvane::headerLabelVariable, orvane::subHeaderLabelVariable, orvane::randomLabelVariable},
+      .methods = {method<&View::init>(sel::init), method<&View::randomTexts>(sel::randomTexts),
+                  method<&View::headerLabel>(sel::headerLabel), method<&View::setHeaderLabel>(sel::setHeaderLabel),
+                  method<&View::subHeaderLabel>(sel::subHeaderLabel),
+                  method<&View::setSubHeaderLabel>(sel::setSubHeaderLabel),
+                  method<&View::randomLabel>(sel::randomLabel), method<&View::setRandomLabel>(sel::setRandomLabel)},
   });
   return cls;
 }
@@ -60,7 +62,7 @@ NSArray* QMOrvaneCustomHeaderView::randomTexts() {
 }
 
 QMOrvaneCustomHeaderView* QMOrvaneCustomHeaderView::init() {
-  if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
+  if (!objc::sendSuper<id>(class_(), this, orvane::sel::initWithFrame, CGRectZero)) return nullptr;
   auto title = makeLabel(this, NSSTR("Orvane"), orvane::deviceIsPad() ? 44 : 36);
   setHeaderLabel(title.get());
   constrain(this, title.get(), NSLayoutAttributeTop, this, NSLayoutAttributeBottom, 0.2, 0);
@@ -71,15 +73,11 @@ QMOrvaneCustomHeaderView* QMOrvaneCustomHeaderView::init() {
   constrain(this, subtitle.get(), NSLayoutAttributeTop, title.get(), NSLayoutAttributeBottom, 1.0, 5);
   constrain(this, subtitle.get(), NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
 
-  NSArray* texts = objc::send<NSArray*>(this, "randomTexts");
+  NSArray* texts = objc::send<NSArray*>(this, orvane::sel::randomTexts);
   auto* line = objc_cast<NSString>(texts->objectAtIndex(arc4random_uniform(static_cast<uint32_t>(texts->count()))));
   auto random = makeLabel(this, line, 15);
   setRandomLabel(random.get());
   constrain(this, random.get(), NSLayoutAttributeTop, subtitle.get(), NSLayoutAttributeBottom, 1.0, 5);
   constrain(this, random.get(), NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
   return this;
-}
-
-namespace {
-[[maybe_unused]] const Class registered = QMOrvaneCustomHeaderView::class_();
 }

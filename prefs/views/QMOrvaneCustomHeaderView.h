@@ -4,6 +4,13 @@
 #include "platform/objc/Methods.h"
 #include "platform/uikit/UIKit.h"
 
+namespace orvane {
+// Instance variables that do not own: the view's subviews keep the labels alive.
+inline constexpr objc::InstanceVariable<UILabel*> headerLabelVariable{"_headerLabel"};
+inline constexpr objc::InstanceVariable<UILabel*> subHeaderLabelVariable{"_subHeaderLabel"};
+inline constexpr objc::InstanceVariable<UILabel*> randomLabelVariable{"_randomLabel"};
+}  // namespace orvane
+
 /// The branded block atop the root page: the title, a subtitle, and one line
 /// drawn at random from nine, stacked and centred by constraints.
 class QMOrvaneCustomHeaderView : public UIView {
@@ -14,13 +21,12 @@ class QMOrvaneCustomHeaderView : public UIView {
   /// The nine candidate lines, a new array on every read.
   NSArray* randomTexts();
 
-  // Instance variables that do not own: the view's subviews keep the labels alive.
-  UILabel* headerLabel() { return objc::instanceVariable<UILabel*>(this, "_headerLabel"); }
-  void setHeaderLabel(UILabel* label) { objc::instanceVariable<UILabel*>(this, "_headerLabel") = label; }
-  UILabel* subHeaderLabel() { return objc::instanceVariable<UILabel*>(this, "_subHeaderLabel"); }
-  void setSubHeaderLabel(UILabel* label) { objc::instanceVariable<UILabel*>(this, "_subHeaderLabel") = label; }
-  UILabel* randomLabel() { return objc::instanceVariable<UILabel*>(this, "_randomLabel"); }
-  void setRandomLabel(UILabel* label) { objc::instanceVariable<UILabel*>(this, "_randomLabel") = label; }
+  UILabel* headerLabel() { return orvane::headerLabelVariable.of(this); }
+  void setHeaderLabel(UILabel* label) { orvane::headerLabelVariable.of(this) = label; }
+  UILabel* subHeaderLabel() { return orvane::subHeaderLabelVariable.of(this); }
+  void setSubHeaderLabel(UILabel* label) { orvane::subHeaderLabelVariable.of(this) = label; }
+  UILabel* randomLabel() { return orvane::randomLabelVariable.of(this); }
+  void setRandomLabel(UILabel* label) { orvane::randomLabelVariable.of(this) = label; }
 };
 
 namespace orvane {

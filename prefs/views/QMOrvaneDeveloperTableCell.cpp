@@ -2,6 +2,7 @@
 
 #include "platform/objc/Methods.h"
 #include "prefs/QMOrvaneLocalizer.h"
+#include "prefs/Selectors.h"
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
 #include "prefs/views/QMOrvaneLogoTableCell.h"
 
@@ -28,19 +29,20 @@ void constrain(UIView* cell, UIView* item, NSLayoutAttribute attribute, UIView* 
 }  // namespace
 
 Class QMOrvaneDeveloperTableCell::class_() {
-  static Class cls = objc::defineClass(PSTableCell::class_(), "QMOrvaneDeveloperTableCell", [](Class defined) {
-    using Cell = QMOrvaneDeveloperTableCell;
-    objc::addMethod<&Cell::initWithStyle_reuseIdentifier_specifier>(defined, "initWithStyle:reuseIdentifier:specifier:");
-    objc::addMethod<&Cell::initWithDevName_realName_jobSubtitle_devImage>(defined,
-                                                                           "initWithDevName:realName:jobSubtitle:devImage:");
-    objc::addMethod<&Cell::devImageView>(defined, "devImageView");
-    objc::addMethod<&Cell::setDevImageView>(defined, "setDevImageView:");
-    objc::addMethod<&Cell::devNameLabel>(defined, "devNameLabel");
-    objc::addMethod<&Cell::setDevNameLabel>(defined, "setDevNameLabel:");
-    objc::addMethod<&Cell::realNameLabel>(defined, "realNameLabel");
-    objc::addMethod<&Cell::setRealNameLabel>(defined, "setRealNameLabel:");
-    objc::addMethod<&Cell::jobLabel>(defined, "jobLabel");
-    objc::addMethod<&Cell::setJobLabel>(defined, "setJobLabel:");
+  using Cell = QMOrvaneDeveloperTableCell;
+  using objc::method;
+  namespace sel = orvane::sel;
+  static Class cls = objc::defineClass({
+      .name = "QMOrvaneDeveloperTableCell",
+      .superclass = PSTableCell::class_(),
+      .methods = {method<&Cell::initWithStyle_reuseIdentifier_specifier>(sel::initWithStyle_reuseIdentifier_specifier),
+                  method<&Cell::initWithDevName_realName_jobSubtitle_devImage>(
+                      sel::initWithDevName_realName_jobSubtitle_devImage),
+                  method<&Cell::devImageView>(sel::devImageView), method<&Cell::setDevImageView>(sel::setDevImageView),
+                  method<&Cell::devNameLabel>(sel::devNameLabel), method<&Cell::setDevNameLabel>(sel::setDevNameLabel),
+                  method<&Cell::realNameLabel>(sel::realNameLabel),
+                  method<&Cell::setRealNameLabel>(sel::setRealNameLabel), method<&Cell::jobLabel>(sel::jobLabel),
+                  method<&Cell::setJobLabel>(sel::setJobLabel)},
   });
   return cls;
 }
@@ -76,13 +78,13 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithStyle_reuseIdent
   NSString* name = text("devName");
   NSString* realName = text("realName");
   NSString* job = text("job");
-  return objc::send<QMOrvaneDeveloperTableCell*>(this, "initWithDevName:realName:jobSubtitle:devImage:", name, realName,
-                                                 job, image.get());
+  return objc::send<QMOrvaneDeveloperTableCell*>(this, orvane::sel::initWithDevName_realName_jobSubtitle_devImage, name,
+                                                 realName, job, image.get());
 }
 
 QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithDevName_realName_jobSubtitle_devImage(
     NSString* name, NSString* realName, NSString* job, UIImage* image) {
-  if (!objc::send<id>(this, "initWithStyle:reuseIdentifier:", UITableViewCellStyleDefault,
+  if (!objc::send<id>(this, orvane::sel::initWithStyle_reuseIdentifier, UITableViewCellStyleDefault,
                       NSSTR("QMOrvaneDeveloperTableCell")))
     return nullptr;
   setDevImageView(UIImageView::imageViewWithImage(image).get());
@@ -101,8 +103,4 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithDevName_realName
   constrain(this, jobLabel(), NSLayoutAttributeLeft, portrait, NSLayoutAttributeRight, 30);
   constrain(this, jobLabel(), NSLayoutAttributeTop, realNameLabel(), NSLayoutAttributeBottom, 5);
   return this;
-}
-
-namespace {
-[[maybe_unused]] const Class registered = QMOrvaneDeveloperTableCell::class_();
 }

@@ -2,6 +2,7 @@
 
 #include "contract/Orvane.h"
 #include "platform/objc/Methods.h"
+#include "prefs/Selectors.h"
 
 namespace orvane {
 void giveImageShadow(UIView* view) {
@@ -19,10 +20,14 @@ const char logoImageViewKey = 0;
 }
 
 Class QMOrvaneLogoTableCell::class_() {
-  static Class cls = objc::defineClass(PSTableCell::class_(), "QMOrvaneLogoTableCell", [](Class defined) {
-    objc::addMethod<&QMOrvaneLogoTableCell::init>(defined, "init");
-    objc::addMethod<&QMOrvaneLogoTableCell::logoImageView>(defined, "logoImageView");
-    objc::addMethod<&QMOrvaneLogoTableCell::setLogoImageView>(defined, "setLogoImageView:");
+  using Cell = QMOrvaneLogoTableCell;
+  using objc::method;
+  namespace sel = orvane::sel;
+  static Class cls = objc::defineClass({
+      .name = "QMOrvaneLogoTableCell",
+      .superclass = PSTableCell::class_(),
+      .methods = {method<&Cell::init>(sel::init), method<&Cell::logoImageView>(sel::logoImageView),
+                  method<&Cell::setLogoImageView>(sel::setLogoImageView)},
   });
   return cls;
 }
@@ -36,7 +41,7 @@ void QMOrvaneLogoTableCell::setLogoImageView(UIImageView* view) {
 }
 
 QMOrvaneLogoTableCell* QMOrvaneLogoTableCell::init() {
-  if (!objc::sendSuper<id>(class_(), this, "initWithFrame:", CGRectZero)) return nullptr;
+  if (!objc::sendSuper<id>(class_(), this, orvane::sel::initWithFrame, CGRectZero)) return nullptr;
   auto image = UIImage::imageWithContentsOfFile(
       NSSTR(orvane::contract::bundlePath)->stringByAppendingString(NSSTR("/footerLogo.png")).get());
   setLogoImageView(UIImageView::imageViewWithImage(image.get()).get());
@@ -48,8 +53,4 @@ QMOrvaneLogoTableCell* QMOrvaneLogoTableCell::init() {
   addConstraint(NSLayoutConstraint::constraintWithItem_attribute_relatedBy_toItem_attribute_multiplier_constant(
       logo, NSLayoutAttributeCenterX, NSLayoutRelationEqual, this, NSLayoutAttributeCenterX, 1.0, 0).get());
   return this;
-}
-
-namespace {
-[[maybe_unused]] const Class registered = QMOrvaneLogoTableCell::class_();
 }

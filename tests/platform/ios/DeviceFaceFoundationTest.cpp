@@ -164,30 +164,30 @@ TEST(DeviceFaceFoundation, TheRuntimesFunctionsBuildAndInspectAClass) {
   EXPECT_EQ(objc_liveObjectCount(), before) << "the instance or its associated string outlived the pool";
 }
 
+constexpr objc::InstanceVariable<long> taps{"_taps"};
+
 /// A class defined with the shared helpers, as the product defines its own.
 Class facePageClass() {
-  Class defined = objc::defineClass(NSObject::class_(), "FacePage", [](Class cls) {
-    objc::addIvar<long>(cls, "_taps");
-    objc::addIvar<NSString*>(cls, "_title");
-    objc::addFunction(cls, "init", +[](NSObject* self, SEL) -> id {
-      id made = objc::sendSuperMessage<id>(ORVANE_CLASS("FacePage"), self, ORVANE_SEL("init"));
-      if (made) objc::instanceVariable<long>(made, "_taps") = 10;
-      return made;
-    });
-    objc::addFunction(cls, "tap", +[](NSObject* self, SEL) -> long {
-      return ++objc::instanceVariable<long>(self, "_taps");
-    });
-    objc::addFunction(cls, "description", +[](NSObject* self, SEL) -> NSString* {
-      ++describeCalls;
-      // The root class's description, then the page's own.
-      auto* root = objc_msgSendSuper<NSString*>({self, NSObject::class_()}, ORVANE_SEL("description"));
-      return NSString::stringWithFormat("%@ taps=%ld", root, objc::instanceVariable<long>(self, "_taps")).autorelease();
-    });
-    objc::addMethod<&NSObject::isKindOfClass>(cls, "isKindOf:");
+  using objc::method;
+  return objc::defineClass({
+      .name = "FacePage",
+      .superclass = NSObject::class_(),
+      .ivars = {taps, objc::InstanceVariable<NSString*>{"_title"}},
+      .methods = {method("init", +[](NSObject* self, SEL) -> id {
+                    id made = objc::sendSuperMessage<id>(ORVANE_CLASS("FacePage"), self, ORVANE_SEL("init"));
+                    if (made) taps.of(made) = 10;
+                    return made;
+                  }),
+                  method("tap", +[](NSObject* self, SEL) -> long { return ++taps.of(self); }),
+                  method("description", +[](NSObject* self, SEL) -> NSString* {
+                    ++describeCalls;
+                    // The root class's description, then the page's own.
+                    auto* root = objc_msgSendSuper<NSString*>({self, NSObject::class_()}, ORVANE_SEL("description"));
+                    return NSString::stringWithFormat("%@ taps=%ld", root, taps.of(self)).autorelease();
+                  }),
+                  method<&NSObject::isKindOfClass>("isKindOf:")},
+      .classMethods = {method("pageCount", +[](Class, SEL) -> long { return 3; })},
   });
-  // The metaclass is found by name, so only once the class is registered.
-  objc::addClassFunction(defined, "pageCount", +[](Class, SEL) -> long { return 3; });
-  return defined;
 }
 
 TEST(DeviceFaceFoundation, SharedHelpersDefineAClassWithStateAndSuperSends) {

@@ -129,17 +129,17 @@ int specifiersMade = 0;
 
 /// A page of the product's kind: its own "specifiers" fills "_specifiers" when it is empty.
 Class countingPage() {
-  static Class cls = objc::defineClass(PSListController::class_(), "FacePrefsCountingPage", [](Class defined) {
-    auto specifiers = +[](PSListController* self, SEL) -> NSArray* {
-      NSArray*& kept = objc::instanceVariable<NSArray*>(self, "_specifiers");
-      if (!kept) {
-        ++specifiersMade;
-        kept = made<NSArray>().leak();
-      }
-      return kept;
-    };
-    class_addMethod(defined, ORVANE_SEL("specifiers"), reinterpret_cast<IMP>(specifiers), "@@:");
-  });
+  auto specifiers = +[](PSListController* self, SEL) -> NSArray* {
+    NSArray*& kept = objc::instanceVariable<NSArray*>(self, "_specifiers");
+    if (!kept) {
+      ++specifiersMade;
+      kept = made<NSArray>().leak();
+    }
+    return kept;
+  };
+  static Class cls = objc::defineClass({.name = "FacePrefsCountingPage",
+                                        .superclass = PSListController::class_(),
+                                        .methods = {objc::method("specifiers", specifiers)}});
   return cls;
 }
 

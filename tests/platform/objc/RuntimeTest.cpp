@@ -287,12 +287,14 @@ class Page : public NSObject {
 }  // namespace
 
 TEST(RuntimeDefinedClass, MembersReachTheirOwnInstanceVariablesThroughTheRuntime) {
-  Class page = objc::defineClass(NSObject::class_(), "Page", [](Class cls) {
-    EXPECT_TRUE(objc::addIvar<long>(cls, "visits"));
-    objc::addMethod<&Page::visit>(cls, "visit");
-  });
-  Class subpage = objc::defineClass(page, "Subpage", [](Class cls) { objc::addIvar<char>(cls, "flag"); });
-  EXPECT_EQ(objc::defineClass(NSObject::class_(), "Page", [](Class) { FAIL() << "defined twice"; }), page);
+  Class page = objc::defineClass({.name = "Page",
+                                  .superclass = NSObject::class_(),
+                                  .ivars = {objc::InstanceVariable<long>{"visits"}},
+                                  .methods = {objc::method<&Page::visit>("visit")}});
+  Class subpage = objc::defineClass({.name = "Subpage", .superclass = page, .ivars = {objc::InstanceVariable<char>{"flag"}}});
+  EXPECT_EQ(objc::defineClass({.name = "Page", .superclass = NSObject::class_(), .methods = {objc::method<&Page::visit>("other")}}),
+            page);
+  EXPECT_FALSE(class_respondsToSelector(page, sel_registerName("other"))) << "defined twice";
   auto first = objc::make<Page>(subpage, "init");
   auto second = objc::make<Page>(page, "init");
   ASSERT_TRUE(first && second);
@@ -305,7 +307,8 @@ TEST(RuntimeDefinedClass, MembersReachTheirOwnInstanceVariablesThroughTheRuntime
 }
 
 TEST(RuntimeDefinedClass, AMissingOrMistypedInstanceVariableIsAClearError) {
-  Class cls = objc::defineClass(NSObject::class_(), "Page", [](Class defined) { objc::addIvar<long>(defined, "visits"); });
+  Class cls = objc::defineClass(
+      {.name = "Page", .superclass = NSObject::class_(), .ivars = {objc::InstanceVariable<long>{"visits"}}});
   auto page = objc::make<NSObject>(cls, "init");
   try {
     objc::instanceVariable<NSObject*>(page.get(), "visits");
@@ -318,8 +321,8 @@ TEST(RuntimeDefinedClass, AMissingOrMistypedInstanceVariableIsAClearError) {
 
 TEST(RuntimeDefinedClass, MakeRefusesAnObjectOfAnotherRuntimeClass) {
   Class counter = objc_registerCppClass<Counter>("Counter", NSObject::class_());
-  Class plain = objc::defineClass(counter, "PlainCounter", [](Class) {});
-  objc::defineClass(NSObject::class_(), "Page", [](Class) {});
+  Class plain = objc::defineClass({.name = "PlainCounter", .superclass = counter});
+  objc::defineClass({.name = "Page", .superclass = NSObject::class_()});
   EXPECT_FALSE(objc::make<Page>(plain, "init")) << "a Counter is no Page";
   EXPECT_EQ(Counter::destroyed.load(), 1) << "and the refused instance is freed";
   EXPECT_TRUE(objc::make<NSObject>(plain, "init"));

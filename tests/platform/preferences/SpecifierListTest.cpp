@@ -127,11 +127,13 @@ int rowsTaken = 0;
 }  // namespace
 
 TEST_F(SpecifierList, APageOpenedFromALinkTakesItsRowThroughItsOwnSetSpecifier) {
-  Class taking = objc::defineClass(PSListController::class_(), "SpecifierListTakingPage", [](Class cls) {
-    objc::addFunction(cls, "setSpecifier:", +[](PSListController* self, SEL, PSSpecifier* row) {
-      ++rowsTaken;
-      objc::sendSuper(objc_getClass("SpecifierListTakingPage"), self, "setSpecifier:", row);
-    });
+  Class taking = objc::defineClass({
+      .name = "SpecifierListTakingPage",
+      .superclass = PSListController::class_(),
+      .methods = {objc::method("setSpecifier:", +[](PSListController* self, SEL, PSSpecifier* row) {
+        ++rowsTaken;
+        objc::sendSuper(objc_getClass("SpecifierListTakingPage"), self, "setSpecifier:", row);
+      })},
   });
   auto parent = UIViewController::controller(PSListController::class_());
   auto settingsApp = UINavigationController::controllerWithRootViewController(parent.get());  // keeps the page opened

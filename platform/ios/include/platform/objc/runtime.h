@@ -49,7 +49,6 @@ Class objc_getClass(const char* name);
 Class objc_getMetaClass(const char* name);
 Class objc_allocateClassPair(Class superclass, const char* name, size_t extraBytes);
 void objc_registerClassPair(Class cls);
-Class objc_getMetaClass(const char* name);
 
 Protocol* objc_getProtocol(const char* name);
 BOOL class_addProtocol(Class cls, Protocol* protocol);
