@@ -6,6 +6,7 @@
 #include "platform/atomic/AtomicRef.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/foundation/Foundation.h"
+#include "support/Objects.h"
 
 #define ORVANE_EXPORT __attribute__((visibility("default")))
 
@@ -21,8 +22,8 @@ namespace {
 /// The truth value of a stored switch. A value of a kind that has none counts
 /// as no value, rather than failing the way the platform's message would.
 bool truthValue(objc_object* value, bool absent) {
-  if (auto* number = objc_cast<NSNumber>(value)) return number->boolValue();
-  if (auto* text = objc_cast<NSString>(value)) return text->boolValue();
+  if (auto* number = orvane::as<NSNumber>(value)) return number->boolValue();
+  if (auto* text = orvane::as<NSString>(value)) return text->boolValue();
   return absent;
 }
 
@@ -32,8 +33,8 @@ bool truthValue(objc_object* value, bool absent) {
 /// does a new name once the hook keeps too many.
 NSString* themeName(objc_object* value) {
   if (!value) return NSSTR(contract::defaultTheme);
-  auto* text = objc_cast<NSString>(value);
-  std::string name = text ? text->utf8() : foundation::describe(value);
+  auto* text = orvane::as<NSString>(value);
+  std::string name = text ? utf8(text) : describe(value);
   return couldNameThemeFile(name) ? keptThemeName(name) : nullptr;
 }
 
@@ -45,12 +46,12 @@ void loadPreferences() {
   Retained<NSMutableDictionary> preferences =
       NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(contract::preferencesPathPrivate));
   if (!preferences) return;
-  AtomicRef(kEnabled).store(truthValue(preferences->objectForKey(contract::enabledKey), contract::enabledWhenAbsent),
+  AtomicRef(kEnabled).store(truthValue(preferences->objectForKey(NSSTR(contract::enabledKey)), contract::enabledWhenAbsent),
                             std::memory_order_release);
   AtomicRef(kSelectedVolumeIncreaseSound)
-      .store(themeName(preferences->objectForKey(contract::increaseSoundKey)), std::memory_order_release);
+      .store(themeName(preferences->objectForKey(NSSTR(contract::increaseSoundKey))), std::memory_order_release);
   AtomicRef(kSelectedVolumeDecreaseSound)
-      .store(themeName(preferences->objectForKey(contract::decreaseSoundKey)), std::memory_order_release);
+      .store(themeName(preferences->objectForKey(NSSTR(contract::decreaseSoundKey))), std::memory_order_release);
 }
 
 }  // namespace orvane

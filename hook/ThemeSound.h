@@ -5,6 +5,7 @@
 #include "contract/Orvane.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/foundation/Foundation.h"
+#include "support/Objects.h"
 
 // How the hook library plays a sound theme: the file of that name, with ".wav"
 // added, in the sound directory.
@@ -39,7 +40,7 @@ inline void disposeThemeSound(SystemSoundID sound, void*) {
 /// Nothing plays, and nothing is said, for none or a file that is not a sound.
 inline void playTheme(id name) {
   if (!name) return;
-  Retained<NSString> path = NSString::stringWithFormat(contract::soundPathTemplate, name);
+  Retained<NSString> path = NSString::stringWithFormat(NSSTR(contract::soundPathTemplate), name);
   Retained<NSURL> url = NSURL::fileURLWithPath(path.get());
   SystemSoundID sound = 0;
   if (AudioServicesCreateSystemSoundID(url.get(), &sound) != kAudioServicesNoError) return;

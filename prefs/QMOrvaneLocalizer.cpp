@@ -5,6 +5,7 @@
 #include "platform/objc/Methods.h"
 #include "platform/preferences/PSSpecifier.h"
 #include "prefs/Selectors.h"
+#include "support/Objects.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ Retained<NSDictionary> localizedTitles(QMOrvaneLocalizer* localizer, NSDictionar
     objc_object* item = held.get();
     auto* key = static_cast<NSString*>(item);  // a stored value, passed on whatever its class
     objc_object* title = titles->objectForKey(key);
-    auto* text = objc_cast<NSString>(title);
+    auto* text = orvane::as<NSString>(title);
     if (text) localized->setObject_forKey(localizer->localizedStringForKey_inTable(text, table).get(), key);
     else localized->setObject_forKey(title, key);
   }
@@ -77,11 +78,11 @@ Retained<NSString> QMOrvaneLocalizer::localizedStringForKey(NSString* key) {
 NSArray* QMOrvaneLocalizer::localizedSpecifiersForSpecifiers_inTable(NSArray* specifiers, NSString* table) {
   if (!specifiers || specifiers->count() == 0) return specifiers;
   for (auto& item : *specifiers) {
-    auto* specifier = objc_cast<PSSpecifier>(item.get());
+    auto* specifier = orvane::as<PSSpecifier>(item.get());
     if (!specifier) continue;
     if (NSString* name = specifier->name()) specifier->setName(localizedStringForKey_inTable(name, table).get());
-    if (auto* footer = objc_cast<NSString>(specifier->propertyForKey("footerText")))
-      specifier->setProperty_forKey(localizedStringForKey_inTable(footer, table).get(), "footerText");
+    if (auto* footer = orvane::as<NSString>(specifier->propertyForKey(NSSTR("footerText"))))
+      specifier->setProperty_forKey(localizedStringForKey_inTable(footer, table).get(), NSSTR("footerText"));
     if (NSDictionary* titles = specifier->titleDictionary())
       specifier->setTitleDictionary(localizedTitles(this, titles, table).get());
     if (NSDictionary* titles = specifier->shortTitleDictionary())

@@ -4,6 +4,7 @@
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/objc/Methods.h"
 #include "prefs/QMOrvaneLocalizer.h"
+#include "support/Objects.h"
 
 namespace {
 
@@ -57,9 +58,9 @@ template <class Self, class Base>
 objc_object* QMOrvanePage<Self, Base>::readPreferenceValue(PSSpecifier* specifier) {
   if (!specifier) return nullptr;
   auto preferences = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::contract::preferencesPath));
-  auto* key = objc_cast<NSString>(specifier->propertyForKey("key"));
+  auto* key = orvane::as<NSString>(specifier->propertyForKey(NSSTR("key")));
   objc_object* value = preferences && key ? preferences->objectForKey(key) : nullptr;
-  if (!value) return specifier->propertyForKey("default");
+  if (!value) return specifier->propertyForKey(NSSTR("default"));
   return Retained<objc_object>::retain(value).autorelease();
 }
 
@@ -70,11 +71,11 @@ void QMOrvanePage<Self, Base>::setPreferenceValue_specifier(objc_object* value, 
   auto stored = NSDictionary::dictionaryWithContentsOfFile(NSSTR(orvane::contract::preferencesPath));
   preferences->addEntriesFromDictionary(stored.get());
   // The platform would raise for a row without key or a change without value; such a change stores nothing.
-  if (auto* key = objc_cast<NSString>(specifier->propertyForKey("key")); key && value) {
+  if (auto* key = orvane::as<NSString>(specifier->propertyForKey(NSSTR("key"))); key && value) {
     preferences->setObject_forKey(value, key);
     preferences->writeToFile_atomically(NSSTR(orvane::contract::preferencesPath), true);
   }
-  if (auto* name = objc_cast<NSString>(specifier->propertyForKey("PostNotification")))
+  if (auto* name = orvane::as<NSString>(specifier->propertyForKey(NSSTR("PostNotification"))))
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(), name, nullptr, nullptr, true);
 }
 

@@ -7,14 +7,13 @@ set(ORVANE_FACE_INCLUDE ${CMAKE_SOURCE_DIR}/platform/ios/include)
 set(ORVANE_COMMON_INCLUDE ${CMAKE_SOURCE_DIR}/platform/common/include)
 
 # The face's few out-of-line parts; each binary has its own copy, as on a phone.
-add_library(face-support OBJECT ${CMAKE_SOURCE_DIR}/platform/ios/src/NSString.cpp
-  ${CMAKE_SOURCE_DIR}/platform/ios/src/Runtime.cpp)
+add_library(face-support OBJECT ${CMAKE_SOURCE_DIR}/platform/ios/src/Runtime.cpp)
 
 # The product's own folders, and nothing else of the repository: a header the
 # face lacks is an error here, never the stand-in's.
 set(ORVANE_PRODUCT_INCLUDE ${CMAKE_BINARY_DIR}/product-include)
 file(MAKE_DIRECTORY ${ORVANE_PRODUCT_INCLUDE})
-foreach(folder contract hook prefs)
+foreach(folder contract support hook prefs)
   file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${folder} ${ORVANE_PRODUCT_INCLUDE}/${folder} SYMBOLIC)
 endforeach()
 

@@ -24,6 +24,16 @@ T* objc_cast(objc_object* object) {
   return dynamic_cast<T*>(object);
 }
 
+/// The reference as one to T; null if the object is not one (the reference
+/// then stays where it was, released with its temporary).
+template <class T, class U>
+Retained<T> objc_cast(Retained<U>&& object) {
+  T* cast = objc_cast<T>(object.get());
+  if (!cast) return nullptr;
+  (void)object.leak();
+  return Retained<T>::adopt(cast);
+}
+
 namespace objc {
 
 /// A new instance of the runtime class `cls` (T's own by default), every

@@ -9,6 +9,7 @@
 #include "prefs/pages/TitledPage.h"
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
 #include "prefs/views/QMOrvaneLogoTableCell.h"
+#include "support/Objects.h"
 
 namespace {
 // The most a mail carries per attachment; a larger file stays off the mail unread.
@@ -77,13 +78,13 @@ void OrvaneListController::emailQM() {
   auto model = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductType")));
   auto version = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductVersion")));
   auto build = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("BuildVersion")));
-  composer->setMessageBody_isHTML(NSString::stringWithFormat("\n\nCurrent Device: %@, iOS %@ (%@)", model, version, build).get(),
+  composer->setMessageBody_isHTML(NSString::stringWithFormat(NSSTR("\n\nCurrent Device: %@, iOS %@ (%@)"), model, version, build).get(),
                                   false);
   // An attachment whose file cannot be read is left out rather than sent empty; one that is no
   // regular file, or too large to mail, is not even read.
   NSString* preferencesPath = NSSTR(orvane::contract::preferencesPath);
   auto attributes = NSFileManager::defaultManager()->attributesOfItemAtPath_error(preferencesPath, nullptr);
-  if (attributes && attributes->fileType() && attributes->fileType()->utf8() == "NSFileTypeRegular" &&
+  if (attributes && attributes->fileType() && orvane::utf8(attributes->fileType()) == "NSFileTypeRegular" &&
       attributes->fileSize() <= largestAttachment)
     if (auto preferences = NSData::dataWithContentsOfFile(preferencesPath))
       composer->addAttachmentData_mimeType_fileName(preferences.get(), NSSTR("application/xml"), NSSTR("OrvanePrefs.plist"));

@@ -7,6 +7,7 @@
 #include "platform/objc/Methods.h"
 #include "prefs/pages/ShareAction.h"
 #include "prefs/pages/TitledPage.h"
+#include "support/Objects.h"
 
 namespace orvane {
 
@@ -18,7 +19,7 @@ Retained<NSArray> soundThemes(NSString* directory) {
     auto* name = static_cast<NSString*>(entry.get());
     // Only a final ".wav" goes: taking out every one would offer "my.wave.wav"
     // as "mye", a name that leads to no file.
-    const std::string& text = name->utf8();
+    const std::string text = utf8(name);
     std::string_view extension = contract::soundExtension;
     if (text.ends_with(extension))
       themes->addObject(

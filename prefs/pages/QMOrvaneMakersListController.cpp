@@ -3,6 +3,7 @@
 #include "platform/objc/Methods.h"
 #include "prefs/pages/ShareAction.h"
 #include "prefs/pages/TitledPage.h"
+#include "support/Objects.h"
 
 Class QMOrvaneMakersListController::class_() {
   using Page = QMOrvaneMakersListController;

@@ -2,6 +2,7 @@
 
 #include "platform/social/SLComposeViewController.h"
 #include "platform/uikit/UIBarButtonItem.h"
+#include "support/Objects.h"
 
 namespace orvane {
 

@@ -4,6 +4,7 @@
 
 #include "platform/objc/Methods.h"
 #include "prefs/Selectors.h"
+#include "support/Objects.h"
 
 namespace orvane {
 bool deviceIsPad() {
@@ -16,7 +17,7 @@ bool deviceIsPad() {
 namespace {
 
 Retained<UILabel> makeLabel(UIView* header, NSString* text, CGFloat size) {
-  auto label = objc_cast<UILabel>(UIView::viewWithFrame(UILabel::class_(), CGRectZero));
+  auto label = objc::allocInit<UILabel>(UILabel::class_(), orvane::sel::initWithFrame, CGRectZero);
   label->setNumberOfLines(1);
   label->setFont(UIFont::fontWithName_size(NSSTR("HelveticaNeue-Light"), size).get());
   label->setText(text);
@@ -74,7 +75,7 @@ QMOrvaneCustomHeaderView* QMOrvaneCustomHeaderView::init() {
   constrain(this, subtitle.get(), NSLayoutAttributeCenterX, this, NSLayoutAttributeCenterX, 1.0, 0);
 
   NSArray* texts = objc::send<NSArray*>(this, orvane::sel::randomTexts);
-  auto* line = objc_cast<NSString>(texts->objectAtIndex(arc4random_uniform(static_cast<uint32_t>(texts->count()))));
+  auto* line = orvane::as<NSString>(texts->objectAtIndex(arc4random_uniform(static_cast<uint32_t>(texts->count()))));
   auto random = makeLabel(this, line, 15);
   setRandomLabel(random.get());
   constrain(this, random.get(), NSLayoutAttributeTop, subtitle.get(), NSLayoutAttributeBottom, 1.0, 5);

@@ -5,11 +5,12 @@
 #include "prefs/Selectors.h"
 #include "prefs/views/QMOrvaneCustomHeaderView.h"
 #include "prefs/views/QMOrvaneLogoTableCell.h"
+#include "support/Objects.h"
 
 namespace {
 
 Retained<UILabel> makeLabel(UIView* cell, NSString* text, UIColor* colour, CGFloat size) {
-  auto label = objc_cast<UILabel>(UIView::viewWithFrame(UILabel::class_(), CGRectZero));
+  auto label = objc::allocInit<UILabel>(UILabel::class_(), orvane::sel::initWithFrame, CGRectZero);
   label->setText(text);
   label->setTextColor(colour);
   label->setBackgroundColor(UIColor::clearColor());
@@ -71,10 +72,10 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithStyle_reuseIdent
                                                                                                 NSString*,
                                                                                                 PSSpecifier* specifier) {
   NSBundle* bundle = QMOrvaneLocalizer::sharedLocalizer()->localizationBundle();
-  auto* imageName = specifier ? objc_cast<NSString>(specifier->propertyForKey("devImage")) : nullptr;
+  auto* imageName = specifier ? orvane::as<NSString>(specifier->propertyForKey(NSSTR("devImage"))) : nullptr;
   Retained<NSString> path = bundle ? bundle->pathForResource_ofType(imageName, NSSTR("png")) : nullptr;
   Retained<UIImage> image = UIImage::imageWithContentsOfFile(path.get());
-  auto text = [&](const char* key) { return specifier ? objc_cast<NSString>(specifier->propertyForKey(key)) : nullptr; };
+  auto text = [&](const char* key) { return specifier ? orvane::as<NSString>(specifier->propertyForKey(NSSTR(key))) : nullptr; };
   NSString* name = text("devName");
   NSString* realName = text("realName");
   NSString* job = text("job");

@@ -3,6 +3,7 @@
 #include "contract/Orvane.h"
 #include "platform/objc/Methods.h"
 #include "prefs/Selectors.h"
+#include "support/Objects.h"
 
 namespace orvane {
 void giveImageShadow(UIView* view) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hook/ThemeNames.h"
+#include "support/Objects.h"
 
 // The hook's own table of kept names: one object per text, bounded, shared by threads.
 TEST(ThemeNames, ThreadsAskingForOneTextGetOneObject) {
@@ -21,7 +22,7 @@ TEST(ThemeNames, ThreadsAskingForOneTextGetOneObject) {
 TEST(ThemeNames, OneObjectPerTextUpToTheBoundAndNoneBeyondIt) {
   NSString* click = orvane::keptThemeName("Click");
   ASSERT_TRUE(click);
-  EXPECT_EQ(click->utf8(), "Click");
+  EXPECT_EQ(orvane::utf8(click), "Click");
   EXPECT_EQ(orvane::keptThemeName(std::string("Cli") + "ck"), click);
 
   std::size_t made = 1;
@@ -30,6 +31,6 @@ TEST(ThemeNames, OneObjectPerTextUpToTheBoundAndNoneBeyondIt) {
   EXPECT_LE(made, orvane::maximumKeptThemeNames);
   EXPECT_GT(made, orvane::maximumKeptThemeNames - 4);
   EXPECT_EQ(orvane::keptThemeName("Click"), click) << "what is kept stays, and is still found";
-  EXPECT_EQ(orvane::keptThemeName("name 1")->utf8(), "name 1");
+  EXPECT_EQ(orvane::utf8(orvane::keptThemeName("name 1")), "name 1");
   EXPECT_EQ(orvane::keptThemeName("one too many"), nullptr);
 }

@@ -19,6 +19,7 @@
 #include "platform/foundation/Foundation.h"
 #include "platform/mobilegestalt/MobileGestalt.h"
 #include "platform/substrate/CydiaSubstrate.h"
+#include "support/Objects.h"
 
 namespace {
 
@@ -63,11 +64,11 @@ TEST(DeviceFaceCLayer, MobileGestaltAnswersOwnedByTheCaller) {
   // An answer adopted by the caller is freed with it.
   facetest::expectNoLeak([] {
     auto model = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductType")));
-    auto* name = objc_cast<NSString>(model.get());
+    auto* name = orvane::as<NSString>(model.get());
     ASSERT_TRUE(name);
-    EXPECT_EQ(name->utf8().rfind("iP", 0), 0u) << name->utf8();
+    EXPECT_EQ(orvane::utf8(name).rfind("iP", 0), 0u) << orvane::utf8(name);
     auto version = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductVersion")));
-    EXPECT_TRUE(objc_cast<NSString>(version.get()));
+    EXPECT_TRUE(orvane::as<NSString>(version.get()));
     EXPECT_EQ(MGCopyAnswer(NSSTR("NoSuchQuestion")), nullptr);
     EXPECT_EQ(MGCopyAnswer(nullptr), nullptr);
   });
@@ -80,7 +81,7 @@ TEST(DeviceFaceCLayer, SubstrateHooksAMethodAndHandsBackTheOriginal) {
   Class cls = objc_allocateClassPair(NSObject::class_(), "FaceHookTarget", 0);
   class_addMethod(cls, ORVANE_SEL("ping"), reinterpret_cast<IMP>(+[](id, SEL) { hookTrace += "original "; }), "v@:");
   objc_registerClassPair(cls);
-  Retained<NSObject> target = objc_createObject(cls);
+  Retained<NSObject> target = objc::allocInit<NSObject>(cls, ORVANE_SEL("init"));
 
   IMP old = nullptr;
   MSHookMessageEx(cls, ORVANE_SEL("ping"), reinterpret_cast<IMP>(+[](id self, SEL command) {
@@ -114,7 +115,7 @@ TEST(DeviceFaceCLayer, DarwinNotificationsReachTheirObserver) {
         auto* into = static_cast<Heard*>(observer);
         {
           std::lock_guard lock(into->waiter.mutex);
-          into->name = name ? name->utf8() : "(nil)";
+          into->name = name ? orvane::utf8(name) : "(nil)";
         }
         into->waiter.bump();
       },
@@ -144,7 +145,7 @@ std::string silentWave(std::uint32_t frames) {
 TEST(DeviceFaceCLayer, SystemSoundsPlayAndReportTheirCompletion) {
   testsupport::TemporaryDevice device;
   testsupport::writeFile(device.host("/Library/Application Support/Orvane/Tick.wav"), silentWave(80));
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<NSURL> url = NSURL::fileURLWithPath(NSSTR("/Library/Application Support/Orvane/Tick.wav"));
   SystemSoundID sound = 0;
   ASSERT_EQ(AudioServicesCreateSystemSoundID(url.get(), &sound), kAudioServicesNoError);

@@ -12,6 +12,7 @@
 #include "platform/foundation/Foundation.h"
 #include "platform/foundation/NSBundle.h"
 #include "platform/objc/Methods.h"
+#include "support/Objects.h"
 
 // The clock the stand-in's run loops go by, for the timers: the face has none.
 namespace foundation::clock {
@@ -23,23 +24,23 @@ namespace {
 
 using facetest::expectNoLeak;
 
-std::string text(const NSString* string) { return string ? string->utf8() : "(nil)"; }
+std::string text(const NSString* string) { return string ? orvane::utf8(string) : "(nil)"; }
 
 TEST(DeviceFaceFoundation, RootClassAnswersWhatObjectsAreAsked) {
   expectNoLeak([] {
-    Retained<NSObject> object = objc_createObject(NSObject::class_());
+    Retained<NSObject> object = objc::allocInit<NSObject>(NSObject::class_(), ORVANE_SEL("init"));
     ASSERT_TRUE(object);
     EXPECT_TRUE(object->isKindOfClass(NSObject::class_()));
     EXPECT_FALSE(object->isKindOfClass(NSString::class_()));
     EXPECT_TRUE(object->respondsToSelector(ORVANE_SEL("description")));
     EXPECT_FALSE(object->respondsToSelector(ORVANE_SEL("noSuchSelectorAnywhere")));
-    EXPECT_EQ(foundation::describe(object.get()).rfind("<NSObject: 0x", 0), 0u) << foundation::describe(object.get());
-    EXPECT_EQ(foundation::describe(nullptr), "(null)");
+    EXPECT_EQ(orvane::describe(object.get()).rfind("<NSObject: 0x", 0), 0u) << orvane::describe(object.get());
+    EXPECT_EQ(orvane::describe(nullptr), "(null)");
 
     Retained<NSString> string = NSString::stringWithUTF8String("text");
-    EXPECT_EQ(objc_cast<NSString>(string.get()), string.get());
-    EXPECT_EQ(objc_cast<NSArray>(string.get()), nullptr);
-    EXPECT_EQ(objc_cast<NSString>(nullptr), nullptr);
+    EXPECT_EQ(orvane::as<NSString>(string.get()), string.get());
+    EXPECT_EQ(orvane::as<NSArray>(string.get()), nullptr);
+    EXPECT_EQ(orvane::as<NSString>(nullptr), nullptr);
     // A string describes itself as its own text.
     EXPECT_EQ(string->description(), string.get());
 
@@ -60,8 +61,8 @@ TEST(DeviceFaceFoundation, ClassesAreFoundByNameAlongTheirChain) {
   EXPECT_EQ(objc_getClass("FaceChainDerived"), derived);
   EXPECT_STREQ(class_getName(derived), "FaceChainDerived");
   EXPECT_EQ(class_getSuperclass(derived), base);
-  EXPECT_TRUE(class_isSubclassOf(derived, NSObject::class_()));
-  EXPECT_FALSE(class_isSubclassOf(base, derived));
+  EXPECT_TRUE(objc::inherits(derived, NSObject::class_()));
+  EXPECT_FALSE(objc::inherits(base, derived));
 }
 
 // Protocols are made by the runtime's own functions, which the product never calls.
@@ -81,9 +82,9 @@ TEST(DeviceFaceFoundation, ConformanceIsAskedOfTheWholeClassChain) {
   EXPECT_FALSE(class_addProtocol(base, protocol));
   EXPECT_TRUE(class_conformsToProtocol(base, protocol));
   EXPECT_FALSE(class_conformsToProtocol(derived, protocol));
-  Retained<NSObject> object = objc_createObject(derived);
+  Retained<NSObject> object = objc::allocInit<NSObject>(derived, ORVANE_SEL("init"));
   EXPECT_TRUE(object->conformsToProtocol(protocol));
-  EXPECT_FALSE(objc_createObject(NSObject::class_())->conformsToProtocol(protocol));
+  EXPECT_FALSE(objc::allocInit<NSObject>(NSObject::class_(), ORVANE_SEL("init"))->conformsToProtocol(protocol));
 }
 
 int describeCalls = 0;
@@ -113,7 +114,7 @@ TEST(DeviceFaceFoundation, TheRuntimesFunctionsBuildAndInspectAClass) {
 
   size_t before = objc_liveObjectCount();
   {
-    AutoreleasePool pool;
+    orvane::AutoreleasePool pool;
     id object = class_createInstance(cls, 0);
     ASSERT_TRUE(object);
     EXPECT_EQ(object_getClass(object), cls);
@@ -145,7 +146,7 @@ TEST(DeviceFaceFoundation, TheRuntimesFunctionsBuildAndInspectAClass) {
     objc_setAssociatedObject(object, &retainedKey, NSString::stringWithUTF8String("kept").get(),
                              OBJC_ASSOCIATION_RETAIN_NONATOMIC);
     objc_setAssociatedObject(object, &assignedKey, delegate.get(), OBJC_ASSOCIATION_ASSIGN);
-    EXPECT_EQ(static_cast<NSString*>(objc_getAssociatedObject(object, &retainedKey))->utf8(), "kept");
+    EXPECT_EQ(orvane::utf8(static_cast<NSString*>(objc_getAssociatedObject(object, &retainedKey))), "kept");
     EXPECT_EQ(objc_getAssociatedObject(object, &assignedKey), delegate.get());
     objc_removeAssociatedObjects(object);
     EXPECT_EQ(objc_getAssociatedObject(object, &retainedKey), nullptr);
@@ -183,7 +184,7 @@ Class facePageClass() {
                     ++describeCalls;
                     // The root class's description, then the page's own.
                     auto* root = objc_msgSendSuper<NSString*>({self, NSObject::class_()}, ORVANE_SEL("description"));
-                    return NSString::stringWithFormat("%@ taps=%ld", root, taps.of(self)).autorelease();
+                    return NSString::stringWithFormat(NSSTR("%@ taps=%ld"), root, taps.of(self)).autorelease();
                   }),
                   method<&NSObject::isKindOfClass>("isKindOf:")},
       .classMethods = {method("pageCount", +[](Class, SEL) -> long { return 3; })},
@@ -198,7 +199,7 @@ TEST(DeviceFaceFoundation, SharedHelpersDefineAClassWithStateAndSuperSends) {
     ASSERT_TRUE(page);
     EXPECT_EQ(objc::send<long>(page.get(), "tap"), 11);
     EXPECT_EQ(objc::sendMessage<long>(page.get(), ORVANE_SEL("tap")), 12);
-    std::string described = foundation::describe(page.get());
+    std::string described = orvane::describe(page.get());
     EXPECT_EQ(described.rfind("<FacePage: 0x", 0), 0u) << described;
     EXPECT_NE(described.find("taps=12"), std::string::npos) << described;
     EXPECT_EQ(objc::sendMessage<long>(cls, ORVANE_SEL("pageCount")), 3);
@@ -206,7 +207,7 @@ TEST(DeviceFaceFoundation, SharedHelpersDefineAClassWithStateAndSuperSends) {
     EXPECT_FALSE(objc::send<BOOL>(page.get(), "isKindOf:", NSString::class_()));
     NSString* rootDescription = objc::sendSuper<NSString*>(cls, page.get(), "description");
     ASSERT_TRUE(rootDescription);
-    EXPECT_EQ(rootDescription->utf8().find("taps="), std::string::npos) << rootDescription->utf8();
+    EXPECT_EQ(orvane::utf8(rootDescription).find("taps="), std::string::npos) << orvane::utf8(rootDescription);
     // The instance variable is read with its own type only.
     EXPECT_THROW(objc::instanceVariable<double>(page.get(), "_taps"), std::exception);
     EXPECT_THROW(objc::instanceVariable<long>(page.get(), "_none"), std::exception);
@@ -253,11 +254,11 @@ TEST(DeviceFaceFoundation, BytesThatAreNoUtf8MakeNoString) {
 TEST(DeviceFaceFoundation, ConstantsAreOneImmortalObjectPerText) {
   NSString* first = NSSTR("com.quillmark.face-test");
   EXPECT_EQ(NSSTR("com.quillmark.face-test"), first);
-  EXPECT_EQ(NSString::intern("com.quillmark.face-test"), first);
-  EXPECT_NE(NSString::constant("com.quillmark.face-test2"), first);
+  EXPECT_EQ(orvane::constantString("com.quillmark.face-test"), first);
+  EXPECT_NE(orvane::constantString("com.quillmark.face-test2"), first);
   size_t before = objc_liveObjectCount();
   for (int i = 0; i < 3; ++i) {
-    AutoreleasePool pool;
+    orvane::AutoreleasePool pool;
     Retained<NSString> reference = objc::retain(first);
   }
   EXPECT_EQ(objc_liveObjectCount(), before);
@@ -269,18 +270,18 @@ TEST(DeviceFaceFoundation, FormatsReadEveryConversionFromTheCall) {
     Retained<NSString> name = NSString::stringWithUTF8String("Chime");
     Retained<NSNumber> seven = NSNumber::numberWithInteger(7);
     Retained<NSString> formatted = NSString::stringWithFormat(
-        "%@|%@|%d|%i|%u|%ld|%lu|%lld|%llu|%x|%s|%c|%%|%@", name, seven, -3, 42, 4000000000u, -5000000000L,
+        NSSTR("%@|%@|%d|%i|%u|%ld|%lu|%lld|%llu|%x|%s|%c|%%|%@"), name, seven, -3, 42, 4000000000u, -5000000000L,
         6000000000UL, -7LL, 8ULL, 255u, "raw", 'Z', static_cast<NSString*>(nullptr));
     ASSERT_TRUE(formatted);
     EXPECT_EQ(text(formatted.get()), "Chime|7|-3|42|4000000000|-5000000000|6000000000|-7|8|ff|raw|Z|%|(null)");
 
-    EXPECT_EQ(text(NSString::stringWithFormat("%f %g %.2f", 1.5, 0.25, 2.0 / 3).get()), "1.500000 0.25 0.67");
-    EXPECT_EQ(text(NSString::stringWithFormat("%5d|%-4s|%03u", 12, "ab", 7u).get()), "   12|ab  |007");
+    EXPECT_EQ(text(NSString::stringWithFormat(NSSTR("%f %g %.2f"), 1.5, 0.25, 2.0 / 3).get()), "1.500000 0.25 0.67");
+    EXPECT_EQ(text(NSString::stringWithFormat(NSSTR("%5d|%-4s|%03u"), 12, "ab", 7u).get()), "   12|ab  |007");
     // The format alone, and a percent sign at its very end.
-    EXPECT_EQ(text(NSString::stringWithFormat("no arguments").get()), "no arguments");
-    EXPECT_EQ(text(NSString::stringWithFormat("50%").get()), "50%");
+    EXPECT_EQ(text(NSString::stringWithFormat(NSSTR("no arguments")).get()), "no arguments");
+    EXPECT_EQ(text(NSString::stringWithFormat(NSSTR("50%")).get()), "50%");
     // Arguments of the product's own types: a Boolean passes as an int.
-    EXPECT_EQ(text(NSString::stringWithFormat("%d %d", true, false).get()), "1 0");
+    EXPECT_EQ(text(NSString::stringWithFormat(NSSTR("%d %d"), true, false).get()), "1 0");
   });
 }
 
@@ -293,9 +294,10 @@ TEST(DeviceFaceFoundation, ArraysHoldWhatTheyAreGiven) {
     EXPECT_EQ(literal->objectAtIndex(1), b.get());
     EXPECT_THROW(literal->objectAtIndex(2), std::exception);
 
-    Retained<NSArray> fromVector = NSArray::arrayWithObjects(std::vector<Retained<objc_object>>{b, a, b});
+    const id items[] = {b.get(), a.get(), b.get()};
+    Retained<NSArray> counted = NSArray::arrayWithObjects(items, 3);
     std::string joined;
-    for (Retained<objc_object>& element : *fromVector) joined += text(objc_cast<NSString>(element.get()));
+    for (Retained<objc_object>& element : *counted) joined += text(orvane::as<NSString>(element.get()));
     EXPECT_EQ(joined, "bab");
     EXPECT_EQ(NSArray::array()->count(), 0u);
 
@@ -305,7 +307,7 @@ TEST(DeviceFaceFoundation, ArraysHoldWhatTheyAreGiven) {
       Retained<NSString> only = NSString::stringWithUTF8String("only");
       kept = NSArray::arrayWithObjects({only.get()});
     }
-    EXPECT_EQ(text(objc_cast<NSString>(kept->objectAtIndex(0))), "only");
+    EXPECT_EQ(text(orvane::as<NSString>(kept->objectAtIndex(0))), "only");
 
     Retained<NSMutableArray> mutableArray = NSMutableArray::array();
     ASSERT_TRUE(mutableArray);
@@ -341,25 +343,25 @@ TEST(DeviceFaceFoundation, DictionariesStoreReadAndWriteProperties) {
   expectNoLeak([] {
     Retained<NSMutableDictionary> settings = NSMutableDictionary::dictionary();
     ASSERT_TRUE(settings);
-    settings->setObject_forKey(NSNumber::numberWithBool(true).get(), "isEnabled");
+    settings->setObject_forKey(NSNumber::numberWithBool(true).get(), NSSTR("isEnabled"));
     settings->setObject_forKey(NSString::stringWithUTF8String("Chime").get(), NSSTR("selectedIncreaseSound"));
     EXPECT_EQ(settings->count(), 2u);
-    EXPECT_THROW(settings->setObject_forKey(nullptr, "isEnabled"), std::exception);
-    EXPECT_EQ(text(objc_cast<NSString>(settings->objectForKey("selectedIncreaseSound"))), "Chime");
+    EXPECT_THROW(settings->setObject_forKey(nullptr, NSSTR("isEnabled")), std::exception);
+    EXPECT_EQ(text(orvane::as<NSString>(settings->objectForKey(NSSTR("selectedIncreaseSound")))), "Chime");
     EXPECT_EQ(settings->objectForKey(NSSTR("missing")), nullptr);
     Retained<NSArray> keys = settings->allKeys();
     ASSERT_TRUE(keys);
     EXPECT_EQ(keys->count(), 2u);
 
     Retained<NSMutableDictionary> more = NSMutableDictionary::dictionary();
-    more->setObject_forKey(NSNumber::numberWithDouble(0.5).get(), "volume");
-    more->setObject_forKey(NSString::stringWithUTF8String("Bell").get(), "selectedIncreaseSound");
+    more->setObject_forKey(NSNumber::numberWithDouble(0.5).get(), NSSTR("volume"));
+    more->setObject_forKey(NSString::stringWithUTF8String("Bell").get(), NSSTR("selectedIncreaseSound"));
     settings->addEntriesFromDictionary(more.get());
     settings->addEntriesFromDictionary(nullptr);
     EXPECT_EQ(settings->count(), 3u);
-    EXPECT_EQ(text(objc_cast<NSString>(settings->objectForKey("selectedIncreaseSound"))), "Bell");
-    settings->removeObjectForKey("volume");
-    settings->removeObjectForKey("never there");
+    EXPECT_EQ(text(orvane::as<NSString>(settings->objectForKey(NSSTR("selectedIncreaseSound")))), "Bell");
+    settings->removeObjectForKey(NSSTR("volume"));
+    settings->removeObjectForKey(NSSTR("never there"));
     EXPECT_EQ(settings->count(), 2u);
 
     NSString* file = NSSTR("/var/mobile/Library/Preferences/com.quillmark.face-test.plist");
@@ -368,14 +370,14 @@ TEST(DeviceFaceFoundation, DictionariesStoreReadAndWriteProperties) {
     ASSERT_TRUE(read);
     EXPECT_FALSE(read->isKindOfClass(NSMutableDictionary::class_()));
     EXPECT_EQ(read->count(), 2u);
-    auto* enabled = objc_cast<NSNumber>(read->objectForKey("isEnabled"));
+    auto* enabled = orvane::as<NSNumber>(read->objectForKey(NSSTR("isEnabled")));
     ASSERT_TRUE(enabled);
     EXPECT_TRUE(enabled->boolValue());
 
     Retained<NSMutableDictionary> editable = NSMutableDictionary::dictionaryWithContentsOfFile(file);
     ASSERT_TRUE(editable);
     EXPECT_TRUE(editable->isKindOfClass(NSMutableDictionary::class_()));
-    editable->setObject_forKey(NSNumber::numberWithInteger(3).get(), "count");
+    editable->setObject_forKey(NSNumber::numberWithInteger(3).get(), NSSTR("count"));
     EXPECT_EQ(editable->count(), 3u);
 
     EXPECT_FALSE(NSDictionary::dictionaryWithContentsOfFile(NSSTR("/var/mobile/nothing.plist")));
@@ -398,7 +400,7 @@ TEST(DeviceFaceFoundation, NumbersKeepTheirKindAndValue) {
     EXPECT_TRUE(NSNumber::numberWithDouble(1.0)->isEqualToNumber(yes.get()));
     EXPECT_FALSE(half->isEqualToNumber(big.get()));
     EXPECT_FALSE(half->isEqualToNumber(nullptr));
-    EXPECT_EQ(foundation::describe(big.get()), "-5000000000");
+    EXPECT_EQ(orvane::describe(big.get()), "-5000000000");
   });
 }
 
@@ -423,8 +425,8 @@ TEST(DeviceFaceFoundation, FileURLsKeepTheirPath) {
     Retained<NSURL> url = NSURL::fileURLWithPath(NSSTR("/Library/Application Support/Orvane/Chime.wav"));
     ASSERT_TRUE(url);
     EXPECT_TRUE(url->isFileURL());
-    EXPECT_EQ(url->path(), "/Library/Application Support/Orvane/Chime.wav");
-    EXPECT_EQ(url->absoluteString(), "file:///Library/Application%20Support/Orvane/Chime.wav");
+    EXPECT_EQ(orvane::utf8(url->path()), "/Library/Application Support/Orvane/Chime.wav");
+    EXPECT_EQ(orvane::utf8(url->absoluteString()), "file:///Library/Application%20Support/Orvane/Chime.wav");
     // No URL without a path; the allocated one is not left behind.
     EXPECT_THROW(NSURL::fileURLWithPath(nullptr), std::exception);
   });
@@ -461,7 +463,7 @@ TEST(DeviceFaceFoundation, TheFileManagerListsAndDescribesItems) {
         manager->contentsOfDirectoryAtPath_error(NSSTR("/Library/Application Support/Orvane"), nullptr);
     ASSERT_TRUE(names);
     ASSERT_EQ(names->count(), 2u);
-    EXPECT_EQ(text(objc_cast<NSString>(names->objectAtIndex(0))), "A.wav");
+    EXPECT_EQ(text(orvane::as<NSString>(names->objectAtIndex(0))), "A.wav");
     EXPECT_FALSE(manager->contentsOfDirectoryAtPath_error(NSSTR("/Library/Nothing"), nullptr));
 
     Retained<NSDictionary> attributes =
@@ -490,8 +492,8 @@ TEST(DeviceFaceFoundation, TimersSendToTheirTargetUntilInvalidated) {
   foundation::clock::advance(0);  // makes the thread's run loop, which lives on
   size_t before = objc_liveObjectCount();
   {
-    AutoreleasePool pool;
-    Retained<NSObject> target = objc_createObject(targetClass);
+    orvane::AutoreleasePool pool;
+    Retained<NSObject> target = objc::allocInit<NSObject>(targetClass, ORVANE_SEL("init"));
     NSTimer* once = NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
         1.0, target.get(), ORVANE_SEL("tick:"), nullptr, false);
     NSTimer* repeating = NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(

@@ -17,6 +17,7 @@
 #include "platform/preferences/PSTableCell.h"
 #include "platform/social/SLComposeViewController.h"
 #include "platform/uikit/UIKit.h"
+#include "support/Objects.h"
 
 namespace {
 
@@ -67,7 +68,7 @@ class DeviceWithAccounts : public testing::Test {
         << "</key><string>" << name << "</string></dict></plist>\n";
   }
 
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
 
  private:
   std::filesystem::path root_;
@@ -78,7 +79,7 @@ using Mail = DeviceWithAccounts;
 using Share = DeviceWithAccounts;
 
 TEST(DeviceFacePreferences, SpecifierKeepsItsNameAndTitles) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<PSSpecifier> specifier = made<PSSpecifier>();
   ASSERT_TRUE(specifier);
   EXPECT_EQ(retainCountOf(specifier.get()), 1u);
@@ -107,20 +108,20 @@ TEST(DeviceFacePreferences, SpecifierKeepsItsNameAndTitles) {
 }
 
 TEST(DeviceFacePreferences, SpecifierKeepsItsPropertiesUntilNilTakesThemAway) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   // The face names keys with interned strings; they need Foundation's dictionary sends.
   if (!class_respondsToSelector(NSMutableDictionary::class_(), ORVANE_SEL("setObject:forKey:")))
     GTEST_SKIP() << "NSMutableDictionary does not answer setObject:forKey: yet";
   Retained<PSSpecifier> specifier = made<PSSpecifier>();
   Retained<NSObject> value = made<NSObject>();
-  EXPECT_EQ(specifier->propertyForKey("default"), nullptr);
-  specifier->setProperty_forKey(value.get(), "default");
-  EXPECT_EQ(specifier->propertyForKey("default"), value.get());
+  EXPECT_EQ(specifier->propertyForKey(NSSTR("default")), nullptr);
+  specifier->setProperty_forKey(value.get(), NSSTR("default"));
+  EXPECT_EQ(specifier->propertyForKey(NSSTR("default")), value.get());
   EXPECT_EQ(retainCountOf(value.get()), 2u) << "the row keeps its properties, and asking gives no reference";
-  specifier->setProperty_forKey(nullptr, "default");
-  EXPECT_EQ(specifier->propertyForKey("default"), nullptr);
+  specifier->setProperty_forKey(nullptr, NSSTR("default"));
+  EXPECT_EQ(specifier->propertyForKey(NSSTR("default")), nullptr);
   EXPECT_EQ(retainCountOf(value.get()), 1u);
-  specifier->setProperty_forKey(value.get(), "default");
+  specifier->setProperty_forKey(value.get(), NSSTR("default"));
   specifier = nullptr;
   EXPECT_EQ(retainCountOf(value.get()), 1u) << "a freed row lets its properties go";
 }
@@ -144,7 +145,7 @@ Class countingPage() {
 }
 
 TEST(DeviceFacePreferences, ReloadingAPageAsksItsOwnSpecifiersAgainAndLetsTheOldRowsGo) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<PSListController> page = made<PSListController>(countingPage());
   ASSERT_TRUE(page);
   FreedWitness pageFreed(page.get());
@@ -182,7 +183,7 @@ TEST(DeviceFacePreferences, ReloadingAPageAsksItsOwnSpecifiersAgainAndLetsTheOld
 }
 
 TEST(DeviceFacePreferences, PageAndCellGiveTheRowTheyWereMadeForWithoutAReference) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<PSSpecifier> row = made<PSSpecifier>();
   Retained<PSListController> page = made<PSListController>();
   ASSERT_TRUE(page);
@@ -267,7 +268,7 @@ TEST_F(Share, TheSheetIsHandedOverAutoreleasedAndKeepsItsTextAndItsOwnCopyOfTheH
   addAccount("TwitterAccount", "@orvane");
   Retained<SLComposeViewController> sheet;
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     sheet = SLComposeViewController::composeViewControllerForServiceType(SLServiceTypeTwitter);
   }
   ASSERT_TRUE(sheet);

@@ -15,15 +15,16 @@
 #include "platform/social/SLComposeViewController.h"
 #include "platform/substrate/CydiaSubstrate.h"
 #include "platform/uikit/UIKit.h"
+#include "support/Objects.h"
 
 namespace {
 
 TEST(DeviceFace, StringsAnswerBySelector) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<NSString> name = NSString::stringWithUTF8String("Mac Volume");
   ASSERT_TRUE(name);
   EXPECT_EQ(name->length(), 10u);
-  EXPECT_EQ(name->utf8(), "Mac Volume");
+  EXPECT_EQ(orvane::utf8(name), "Mac Volume");
   EXPECT_TRUE(name->isKindOfClass(NSString::class_()));
 }
 

@@ -12,6 +12,7 @@
 #include "Samples.h"
 #include "TemporaryDevice.h"
 #include "platform/uikit/UIKit.h"
+#include "support/Objects.h"
 
 // The stand-in's clock, driven by the test so that animations end when it says.
 namespace foundation::clock {
@@ -26,12 +27,12 @@ NSString* text(std::string_view characters) { return NSString::stringWithUTF8Str
 
 template <class T>
 Retained<T> makeView(CGRect frame) {
-  return objc_cast<T>(UIView::viewWithFrame(T::class_(), frame));
+  return orvane::as<T>(objc::allocInit<UIView>(T::class_(), ORVANE_SEL("initWithFrame:"), frame));
 }
 
 template <class T>
 Retained<T> makeController() {
-  return objc_cast<T>(UIViewController::controller(T::class_()));
+  return orvane::as<T>(UIViewController::controller(T::class_()));
 }
 
 template <class R, class Self, class... Args>
@@ -40,7 +41,7 @@ void addMethodTo(Class cls, const char* selector, R (*function)(Self*, SEL, Args
 }
 
 TEST(DeviceFaceUIKit, ViewsKeepTheirGeometryColourAndSubviews) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectMake(1, 2, 30, 40));
   ASSERT_TRUE(view);
   EXPECT_EQ(view->frame(), CGRectMake(1, 2, 30, 40));
@@ -55,7 +56,7 @@ TEST(DeviceFaceUIKit, ViewsKeepTheirGeometryColourAndSubviews) {
 
   EXPECT_FALSE(view->backgroundColor());
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     view->setBackgroundColor(UIColor::colorWithRed_green_blue_alpha(0.1, 0.2, 0.3, 1).get());
   }
   // The view alone keeps the colour now.
@@ -74,7 +75,7 @@ TEST(DeviceFaceUIKit, ViewsKeepTheirGeometryColourAndSubviews) {
 }
 
 TEST(DeviceFaceUIKit, ALayerIsMadeOnceAndTakesItsShadow) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectMake(0, 0, 10, 10));
   CALayer* layer = view->layer();
   ASSERT_TRUE(layer);
@@ -90,7 +91,7 @@ TEST(DeviceFaceUIKit, ALayerIsMadeOnceAndTakesItsShadow) {
 }
 
 TEST(DeviceFaceUIKit, ConstraintsPlaceASubview) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIView> container = makeView<UIView>(CGRectMake(0, 0, 200, 100));
   Retained<UIView> child = makeView<UIView>(CGRectZero);
   container->addSubview(child.get());
@@ -98,7 +99,7 @@ TEST(DeviceFaceUIKit, ConstraintsPlaceASubview) {
   child->setTranslatesAutoresizingMaskIntoConstraints(false);
   EXPECT_FALSE(child->translatesAutoresizingMaskIntoConstraints());
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     auto pin = [&](NSLayoutAttribute attribute, UIView* to, NSLayoutAttribute toAttribute, CGFloat multiplier,
                    CGFloat constant) {
       Retained<NSLayoutConstraint> constraint =
@@ -119,7 +120,7 @@ TEST(DeviceFaceUIKit, ConstraintsPlaceASubview) {
 
 TEST(DeviceFaceUIKit, AnimationsRunAtOnceAndTheCompletionWhenTheyEnd) {
   foundation::clock::useTestClock();
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectMake(0, 0, 10, 10));
   auto animationToken = std::make_shared<int>(0);
   auto completionToken = std::make_shared<int>(0);
@@ -150,7 +151,7 @@ TEST(DeviceFaceUIKit, AnimationsRunAtOnceAndTheCompletionWhenTheyEnd) {
 }
 
 TEST(DeviceFaceUIKit, ControllersLoadTheirViewAndCarryTheirTitle) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIViewController> controller = makeController<UIViewController>();
   ASSERT_TRUE(controller);
   EXPECT_FALSE(controller->isViewLoaded());
@@ -164,13 +165,13 @@ TEST(DeviceFaceUIKit, ControllersLoadTheirViewAndCarryTheirTitle) {
 
   Retained<NSString> title = NSString::stringWithUTF8String("Orvane");
   controller->setTitle(title.get());
-  EXPECT_EQ(controller->title()->utf8(), "Orvane");
+  EXPECT_EQ(orvane::utf8(controller->title()), "Orvane");
   UINavigationItem* item = controller->navigationItem();
   ASSERT_TRUE(item);
   EXPECT_EQ(controller->navigationItem(), item);
-  EXPECT_EQ(item->title()->utf8(), "Orvane") << "the title shows in the navigation bar";
+  EXPECT_EQ(orvane::utf8(item->title()), "Orvane") << "the title shows in the navigation bar";
   item->setTitle(text("Sounds"));
-  EXPECT_EQ(item->title()->utf8(), "Sounds");
+  EXPECT_EQ(orvane::utf8(item->title()), "Sounds");
   Retained<UIView> titleView = makeView<UIView>(CGRectMake(0, 0, 40, 20));
   item->setTitleView(titleView.get());
   EXPECT_EQ(item->titleView(), titleView.get());
@@ -187,7 +188,7 @@ TEST(DeviceFaceUIKit, ControllersLoadTheirViewAndCarryTheirTitle) {
 UIView* loadedView = nullptr;
 
 TEST(DeviceFaceUIKit, AControllerSubclassLoadsItsOwnView) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Class cls = objc_allocateClassPair(UIViewController::class_(), "FaceTestController", 0);
   ASSERT_TRUE(cls);
   addMethodTo(cls, "loadView", +[](UIViewController* self, SEL) {
@@ -203,7 +204,7 @@ TEST(DeviceFaceUIKit, AControllerSubclassLoadsItsOwnView) {
 }
 
 TEST(DeviceFaceUIKit, PresentingAndDismissingRunTheirCompletions) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIViewController> presenter = makeController<UIViewController>();
   Retained<UIViewController> presented = makeController<UIViewController>();
   UIViewController* shown = presented.get();
@@ -233,7 +234,7 @@ TEST(DeviceFaceUIKit, PresentingAndDismissingRunTheirCompletions) {
 }
 
 TEST(DeviceFaceUIKit, ANavigationControllerHasABarAndAStack) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UINavigationController> navigation = makeController<UINavigationController>();
   ASSERT_TRUE(navigation);
   UINavigationBar* bar = navigation->navigationBar();
@@ -255,7 +256,7 @@ TEST(DeviceFaceUIKit, ANavigationControllerHasABarAndAStack) {
   bar->setTintColor(UIColor::whiteColor());
   EXPECT_EQ(bar->tintColor(), UIColor::whiteColor());
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     bar->setBarTintColor(UIColor::colorWithRed_green_blue_alpha(0, 0.5, 1, 1).get());
   }
   ASSERT_TRUE(bar->barTintColor());
@@ -265,11 +266,11 @@ TEST(DeviceFaceUIKit, ANavigationControllerHasABarAndAStack) {
   Retained<NSDictionary> attributes = NSDictionary::dictionary();
   bar->setTitleTextAttributes(attributes.get());
   EXPECT_EQ(bar->titleTextAttributes(), attributes.get());
-  EXPECT_EQ(NSForegroundColorAttributeName->utf8(), "NSColor");
+  EXPECT_EQ(orvane::utf8(NSForegroundColorAttributeName), "NSColor");
 }
 
 TEST(DeviceFaceUIKit, ColoursCompareByComponents) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIColor> white = UIColor::colorWithRed_green_blue_alpha(1, 1, 1, 1);
   ASSERT_TRUE(white);
   EXPECT_NE(white.get(), UIColor::whiteColor());
@@ -289,21 +290,21 @@ TEST(DeviceFaceUIKit, ColoursCompareByComponents) {
 }
 
 TEST(DeviceFaceUIKit, LabelsHoldTextColourFontAndLayout) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UILabel> label = UILabel::label();
   ASSERT_TRUE(label);
   EXPECT_FALSE(label->text());
   EXPECT_EQ(label->numberOfLines(), 1);
   EXPECT_EQ(label->textAlignment(), NSTextAlignmentLeft);
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     label->setText(NSString::stringWithUTF8String("Volume up").get());
     label->setFont(UIFont::fontWithName_size(text("HelveticaNeue-Light"), 17).get());
     label->setTextColor(UIColor::colorWithRed_green_blue_alpha(1, 0, 0, 1).get());
   }
-  EXPECT_EQ(label->text()->utf8(), "Volume up");
+  EXPECT_EQ(orvane::utf8(label->text()), "Volume up");
   ASSERT_TRUE(label->font());
-  EXPECT_EQ(label->font()->fontName(), "HelveticaNeue-Light");
+  EXPECT_EQ(orvane::utf8(label->font()->fontName()), "HelveticaNeue-Light");
   EXPECT_EQ(label->font()->pointSize(), 17);
   ASSERT_TRUE(label->textColor());
   EXPECT_TRUE(label->textColor()->isEqualToColor(UIColor::colorWithRed_green_blue_alpha(1, 0, 0, 1).get()));
@@ -315,11 +316,11 @@ TEST(DeviceFaceUIKit, LabelsHoldTextColourFontAndLayout) {
   Retained<UIFont> system = UIFont::systemFontOfSize(13);
   ASSERT_TRUE(system);
   EXPECT_EQ(system->pointSize(), 13);
-  EXPECT_FALSE(system->fontName().empty());
+  EXPECT_FALSE(orvane::utf8(system->fontName()).empty());
 }
 
 TEST(DeviceFaceUIKit, SwitchesAndTheirAppearanceProxies) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UISwitch> control = makeView<UISwitch>(CGRectMake(0, 0, 51, 31));
   ASSERT_TRUE(control);
   EXPECT_FALSE(control->isOn());
@@ -374,7 +375,7 @@ Class rowsSource() {
 }
 
 TEST(DeviceFaceUIKit, TablesAskTheirSourceAndReuseCells) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<NSIndexPath> path = NSIndexPath::indexPathForRow_inSection(3, 1);
   ASSERT_TRUE(path);
   EXPECT_EQ(path->row(), 3);
@@ -384,16 +385,16 @@ TEST(DeviceFaceUIKit, TablesAskTheirSourceAndReuseCells) {
   ASSERT_TRUE(table);
   table->reloadData();
   EXPECT_FALSE(table->dequeueReusableCellWithIdentifier(text("Row"))) << "nothing loaded, nothing to reuse";
-  Retained<NSObject> source = objc_createObject(rowsSource());
+  Retained<NSObject> source = objc::allocInit<NSObject>(rowsSource(), ORVANE_SEL("init"));
   objc::sendMessage<void>(table.get(), ORVANE_SEL("setDataSource:"), source.get());
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     table->reloadData();
   }
   EXPECT_EQ(rows.made, 3);
   EXPECT_EQ(rows.lastSection, 0);
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     table->reloadData();
   }
   EXPECT_EQ(rows.made, 3) << "the cells of the first load were reused";
@@ -402,17 +403,17 @@ TEST(DeviceFaceUIKit, TablesAskTheirSourceAndReuseCells) {
   rows.count = 1;
   Retained<UITableViewCell> spare;
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     table->reloadData();
     spare = table->dequeueReusableCellWithIdentifier(text("Row"));
   }
   ASSERT_TRUE(spare) << "two cells were left over";
-  EXPECT_EQ(spare->reuseIdentifier()->utf8(), "Row");
+  EXPECT_EQ(orvane::utf8(spare->reuseIdentifier()), "Row");
   EXPECT_FALSE(table->dequeueReusableCellWithIdentifier(text("Other")));
 }
 
 TEST(DeviceFaceUIKit, CellsMakeTheirLabelsAndHoldTheirAccessory) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UITableViewCell> cell = makeView<UITableViewCell>(CGRectMake(0, 0, 320, 44));
   ASSERT_TRUE(cell);
   EXPECT_FALSE(cell->reuseIdentifier());
@@ -427,7 +428,7 @@ TEST(DeviceFaceUIKit, CellsMakeTheirLabelsAndHoldTheirAccessory) {
 
   EXPECT_FALSE(cell->accessoryView());
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     cell->setAccessoryView(makeView<UISwitch>(CGRectMake(0, 0, 51, 31)).get());
   }
   ASSERT_TRUE(cell->accessoryView());
@@ -442,12 +443,12 @@ TEST(DeviceFaceUIKit, ImagesAreReadAtTheScreensScale) {
   testsupport::TemporaryDevice device;
   testsupport::writeFile(device.host("/art/logo.png"), testsupport::encodePng(10, 4, PNG_FORMAT_RGBA));
   testsupport::writeFile(device.host("/art/logo@2x.png"), testsupport::encodePng(20, 8, PNG_FORMAT_RGBA));
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   EXPECT_FALSE(UIImage::imageWithContentsOfFile(text("/art/missing.png")));
   EXPECT_FALSE(UIImage::imageWithContentsOfFile(nullptr));
   Retained<UIImage> image;
   {
-    AutoreleasePool inner;
+    orvane::AutoreleasePool inner;
     image = UIImage::imageWithContentsOfFile(text("/art/logo.png"));
   }
   ASSERT_TRUE(image);
@@ -472,7 +473,7 @@ TEST(DeviceFaceUIKit, ImagesAreReadAtTheScreensScale) {
 
 TEST(DeviceFaceUIKit, TheApplicationAndTheDeviceAreShared) {
   testsupport::TemporaryDevice device;
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   UIApplication* application = UIApplication::sharedApplication();
   ASSERT_TRUE(application);
   EXPECT_EQ(UIApplication::sharedApplication(), application);
@@ -488,7 +489,7 @@ TEST(DeviceFaceUIKit, TheApplicationAndTheDeviceAreShared) {
 }
 
 TEST(DeviceFaceUIKit, ASendOfTheWrongTypesIsRefusedByName) {
-  AutoreleasePool pool;
+  orvane::AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectZero);
   try {
     objc::sendMessage<void>(view.get(), ORVANE_SEL("setFrame:"), 1.0);

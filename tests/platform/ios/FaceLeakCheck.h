@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "platform/objc/runtime.h"
+#include "support/Objects.h"
 
 // The stand-in's count of live objects: declared here, since the face has none.
 extern "C" size_t objc_liveObjectCount();
@@ -17,12 +18,12 @@ namespace facetest {
 /// object behind.
 inline void expectNoLeak(const std::function<void()>& work) {
   {
-    AutoreleasePool pool;
+    orvane::AutoreleasePool pool;
     work();
   }
   size_t before = objc_liveObjectCount();
   {
-    AutoreleasePool pool;
+    orvane::AutoreleasePool pool;
     work();
   }
   EXPECT_EQ(objc_liveObjectCount(), before) << "objects made inside the pool outlived it";

@@ -70,21 +70,6 @@ class Retained {
   T* object_ = nullptr;
 };
 
-/// The object as T, or null if it is not one; each target's NSObject.h
-/// defines how that is asked.
-template <class T>
-T* objc_cast(objc_object* object);
-
-/// The reference as one to T; null if the object is not one (the reference
-/// then stays where it was, released with its temporary).
-template <class T, class U>
-Retained<T> objc_cast(Retained<U>&& object) {
-  T* cast = objc_cast<T>(object.get());
-  if (!cast) return nullptr;
-  (void)object.leak();
-  return Retained<T>::adopt(cast);
-}
-
 namespace objc {
 
 /// Retained<T>::retain with T deduced: a new reference to an object owned elsewhere.

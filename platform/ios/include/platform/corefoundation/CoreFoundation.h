@@ -7,8 +7,10 @@
 #include "platform/foundation/NSURL.h"
 
 #if ORVANE_STAND_IN
-// No compiler here lays out constant strings: the face's own immortal ones stand in.
-#define CFSTR(literal) (::NSString::constant("" literal ""))
+// No compiler here lays out constant strings: CoreFoundation's function for
+// them, which its header falls back on, makes them at run time.
+extern "C" CFStringRef __CFStringMakeConstantString(const char* text);
+#define CFSTR(literal) (::__CFStringMakeConstantString("" literal ""))
 #else
 /// A constant string the compiler lays out, as CoreFoundation's own CFSTR does; a string literal only.
 #define CFSTR(literal) (reinterpret_cast<CFStringRef>(const_cast<void*>( \

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <initializer_list>
-#include <vector>
 
 #include "platform/objc/NSObject.h"
 
@@ -10,12 +9,6 @@ class NSArray : public NSObject {
   static Class class_() { return ORVANE_CLASS("NSArray"); }
   static Retained<NSArray> array() {
     return objc::allocInit<NSArray>(class_(), ORVANE_SEL("init"));
-  }
-  /// The objects in order, made with initWithObjects:count:.
-  static Retained<NSArray> arrayWithObjects(std::vector<Retained<objc_object>> objects) {
-    std::vector<id> items;
-    for (auto& object : objects) items.push_back(object.get());
-    return arrayWithObjects(items.data(), items.size());
   }
   /// A literal list, as @[...] writes it: each object is retained by the array.
   static Retained<NSArray> arrayWithObjects(std::initializer_list<id> objects) {

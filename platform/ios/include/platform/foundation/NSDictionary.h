@@ -22,7 +22,6 @@ class NSDictionary : public NSObject {
   objc_object* objectForKey(const NSString* key) const {
     return objc::sendMessage<id>(this, ORVANE_SEL("objectForKey:"), key);
   }
-  objc_object* objectForKey(std::string_view key) const { return objectForKey(NSString::constant(key)); }
   Retained<NSArray> allKeys() const { return objc::retain(objc::sendMessage<NSArray*>(this, ORVANE_SEL("allKeys"))); }
   /// Of a file's attributes: its "NSFileSize", or 0; its "NSFileType", or nil.
   unsigned long long fileSize() const { return objc::sendMessage<unsigned long long>(this, ORVANE_SEL("fileSize")); }
@@ -51,9 +50,8 @@ class NSMutableDictionary : public NSDictionary {
   void setObject_forKey(objc_object* object, const NSString* key) {
     objc::sendMessage<void>(this, ORVANE_SEL("setObject:forKey:"), object, key);
   }
-  void setObject_forKey(objc_object* object, std::string_view key) { setObject_forKey(object, NSString::constant(key)); }
-  void removeObjectForKey(std::string_view key) {
-    objc::sendMessage<void>(this, ORVANE_SEL("removeObjectForKey:"), NSString::constant(key));
+  void removeObjectForKey(const NSString* key) {
+    objc::sendMessage<void>(this, ORVANE_SEL("removeObjectForKey:"), key);
   }
   void addEntriesFromDictionary(const NSDictionary* other) {
     objc::sendMessage<void>(this, ORVANE_SEL("addEntriesFromDictionary:"), other);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <string>
 #include <string_view>
 
 #include "platform/objc/NSObject.h"
@@ -24,25 +23,18 @@ class NSString : public NSObject {
                                      static_cast<const void*>(text.data()), static_cast<unsigned long>(text.size()),
                                      static_cast<unsigned long>(NSUTF8StringEncoding));
   }
-  /// The same immortal object for equal text, for the life of the process.
-  static NSString* intern(std::string_view text);
-  static NSString* constant(std::string_view text) { return intern(text); }
 
   /// `[NSString stringWithFormat:...]`, made through alloc and initWithFormat:,
   /// so no autorelease pool is needed.
   template <class... Arguments>
-  static Retained<NSString> stringWithFormat(std::string_view format, const Arguments&... arguments) {
+  static Retained<NSString> stringWithFormat(NSString* format, const Arguments&... arguments) {
     // initWithFormat: consumes the allocated reference and returns its own.
     NSString* allocated = objc::alloc<NSString>().leak();
     return Retained<NSString>::adopt(objc::sendVariadic<NSString*, NSString*>(
-        allocated, ORVANE_SEL("initWithFormat:"), constant(format), objc::variadicArgument(arguments)...));
+        allocated, ORVANE_SEL("initWithFormat:"), format, objc::variadicArgument(arguments)...));
   }
 
   const char* UTF8String() const { return objc::sendMessage<const char*>(this, ORVANE_SEL("UTF8String")); }
-  std::string utf8() const {
-    const char* text = UTF8String();
-    return text ? std::string(text) : std::string();
-  }
   unsigned long length() const { return objc::sendMessage<unsigned long>(this, ORVANE_SEL("length")); }
   bool boolValue() const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("boolValue")); }
   bool isEqualToString(const NSString* other) const {
@@ -60,17 +52,3 @@ class NSString : public NSObject {
     return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("lastPathComponent")));
   }
 };
-
-/// An immortal string constant, like @"..." in the platform's language.
-#define NSSTR(literal) (::NSString::constant(literal))
-
-namespace foundation {
-
-/// The description of any object, "(null)" for nil.
-inline std::string describe(const objc_object* object) {
-  if (!object) return "(null)";
-  NSString* description = static_cast<const NSObject*>(object)->description();
-  return description ? description->utf8() : std::string("(null)");
-}
-
-}  // namespace foundation

@@ -12,8 +12,8 @@ class NSURL : public NSObject {
   }
 
   bool isFileURL() const { return objc::sendMessage<BOOL>(this, ORVANE_SEL("isFileURL")); }
-  std::string path() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("path"))->utf8(); }
-  std::string absoluteString() const {
-    return objc::sendMessage<NSString*>(this, ORVANE_SEL("absoluteString"))->utf8();
+  Retained<NSString> path() const { return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("path"))); }
+  Retained<NSString> absoluteString() const {
+    return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("absoluteString")));
   }
 };

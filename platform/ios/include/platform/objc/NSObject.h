@@ -40,13 +40,3 @@ inline Retained<T> allocInit(Class cls, SEL initializer, Args... arguments) {
 }
 
 }  // namespace objc
-
-/// Makes a new instance of the runtime class, as `[[cls alloc] init]` would.
-inline Retained<NSObject> objc_createObject(Class cls) { return objc::allocInit<NSObject>(cls, ORVANE_SEL("init")); }
-
-/// The object as T, or null if it is not one.
-template <class T>
-T* objc_cast(objc_object* object) {
-  if (!object || !static_cast<NSObject*>(object)->isKindOfClass(T::class_())) return nullptr;
-  return static_cast<T*>(object);
-}

@@ -105,26 +105,6 @@ void objc_throwIvarMismatch(id object, const char* name, char expected);
 #endif
 }
 
-/// Whether `cls` is `ancestor` or inherits from it (the runtime has no such function).
-inline BOOL class_isSubclassOf(Class cls, Class ancestor) {
-  for (; cls; cls = class_getSuperclass(cls)) {
-    if (cls == ancestor) return YES;
-  }
-  return NO;
-}
-
-/// An autorelease pool for a scope.
-class AutoreleasePool {
- public:
-  AutoreleasePool() : pool_(objc_autoreleasePoolPush()) {}
-  ~AutoreleasePool() { objc_autoreleasePoolPop(pool_); }
-  AutoreleasePool(const AutoreleasePool&) = delete;
-  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
-
- private:
-  void* pool_;
-};
-
 namespace objc {
 
 /// A misused instance variable; on the device the process stops (no exceptions here).

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <string_view>
-
 #include "platform/foundation/Foundation.h"
 
 /// A settings row of the Preferences framework.
@@ -9,11 +7,11 @@ class PSSpecifier : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("PSSpecifier"); }
 
-  objc_object* propertyForKey(std::string_view key) const {
-    return objc::sendMessage<id>(this, ORVANE_SEL("propertyForKey:"), NSString::constant(key));
+  objc_object* propertyForKey(const NSString* key) const {
+    return objc::sendMessage<id>(this, ORVANE_SEL("propertyForKey:"), key);
   }
-  void setProperty_forKey(objc_object* value, std::string_view key) {
-    objc::sendMessage<void>(this, ORVANE_SEL("setProperty:forKey:"), value, NSString::constant(key));
+  void setProperty_forKey(objc_object* value, const NSString* key) {
+    objc::sendMessage<void>(this, ORVANE_SEL("setProperty:forKey:"), value, key);
   }
   NSString* name() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("name")); }
   void setName(NSString* name) { objc::sendMessage<void>(this, ORVANE_SEL("setName:"), name); }

@@ -13,6 +13,8 @@ class UIFont : public NSObject {
     return objc::retain(objc::sendMessage<UIFont*>(class_(), ORVANE_SEL("systemFontOfSize:"), size));
   }
 
-  std::string fontName() const { return objc::sendMessage<NSString*>(this, ORVANE_SEL("fontName"))->utf8(); }
+  Retained<NSString> fontName() const {
+    return objc::retain(objc::sendMessage<NSString*>(this, ORVANE_SEL("fontName")));
+  }
   CGFloat pointSize() const { return objc::sendMessage<CGFloat>(this, ORVANE_SEL("pointSize")); }
 };

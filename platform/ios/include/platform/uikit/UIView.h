@@ -12,10 +12,6 @@
 class UIView : public NSObject {
  public:
   static Class class_() { return ORVANE_CLASS("UIView"); }
-  /// A new view of the runtime class, made with its "initWithFrame:".
-  static Retained<UIView> viewWithFrame(Class cls, CGRect frame) {
-    return objc::allocInit<UIView>(cls, ORVANE_SEL("initWithFrame:"), frame);
-  }
 
   CGRect frame() const { return objc::sendMessage<CGRect>(this, ORVANE_SEL("frame")); }
   void setFrame(CGRect frame) { objc::sendMessage<void>(this, ORVANE_SEL("setFrame:"), frame); }
