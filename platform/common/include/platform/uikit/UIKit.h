@@ -1,5 +1,7 @@
 #pragma once
 
+// The umbrella names the same headers on both targets, each target's own.
+
 #include "platform/uikit/UIApplication.h"
 #include "platform/uikit/UIBarButtonItem.h"
 #include "platform/uikit/UIColor.h"
