@@ -25,10 +25,7 @@ T* as(objc_object* object) {
 /// stays where it was, released with its temporary).
 template <class T, class U>
 Retained<T> as(Retained<U>&& object) {
-  T* cast = as<T>(object.get());
-  if (!cast) return nullptr;
-  (void)object.leak();
-  return Retained<T>::adopt(cast);
+  return objc::handOver(std::move(object), as<T>(object.get()));
 }
 
 /// The string's text; empty for nil.
@@ -37,18 +34,6 @@ inline std::string utf8(const Retained<NSString>& text) { return utf8(text.get()
 
 /// The object's description, "(null)" for nil.
 std::string describe(const objc_object* object);
-
-/// An autorelease pool for a scope, as @autoreleasepool is.
-class AutoreleasePool {
- public:
-  AutoreleasePool() : pool_(objc_autoreleasePoolPush()) {}
-  ~AutoreleasePool() { objc_autoreleasePoolPop(pool_); }
-  AutoreleasePool(const AutoreleasePool&) = delete;
-  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
-
- private:
-  void* pool_;
-};
 
 }  // namespace orvane
 

@@ -28,10 +28,7 @@ T* objc_cast(objc_object* object) {
 /// then stays where it was, released with its temporary).
 template <class T, class U>
 Retained<T> objc_cast(Retained<U>&& object) {
-  T* cast = objc_cast<T>(object.get());
-  if (!cast) return nullptr;
-  (void)object.leak();
-  return Retained<T>::adopt(cast);
+  return objc::handOver(std::move(object), objc_cast<T>(object.get()));
 }
 
 namespace objc {

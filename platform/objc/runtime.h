@@ -64,17 +64,7 @@ Method class_getOwnMethod(Class cls, SEL name);
 BOOL class_isSubclassOf(Class cls, Class ancestor);
 }
 
-/// An autorelease pool for a scope.
-class AutoreleasePool {
- public:
-  AutoreleasePool() : pool_(objc_autoreleasePoolPush()) {}
-  ~AutoreleasePool() { objc_autoreleasePoolPop(pool_); }
-  AutoreleasePool(const AutoreleasePool&) = delete;
-  AutoreleasePool& operator=(const AutoreleasePool&) = delete;
-
- private:
-  void* pool_;
-};
+#include "platform/objc/AutoreleasePool.h"
 
 /// How a class backed by a C++ type makes its instances: constructs the C++
 /// object in `storage`, zeroed and of the class's instance size, and gives it its class.

@@ -2,14 +2,14 @@
 // headers: C functions are all that cross between the two.
 
 #include "hook/Snapshot.h"
-#include "support/Objects.h"
+#include "platform/objc/AutoreleasePool.h"
 
 namespace {
 const char* textOf(NSString* name) { return name ? name->UTF8String() : nullptr; }
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) void snapshotShimLoad() {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   orvane::loadPreferences();
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/objc/AutoreleasePool.h"
 #include "../../support/TemporaryDevice.h"
 #include "FaceLeakCheck.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
@@ -145,7 +146,7 @@ std::string silentWave(std::uint32_t frames) {
 TEST(DeviceFaceCLayer, SystemSoundsPlayAndReportTheirCompletion) {
   testsupport::TemporaryDevice device;
   testsupport::writeFile(device.host("/Library/Application Support/Orvane/Tick.wav"), silentWave(80));
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<NSURL> url = NSURL::fileURLWithPath(NSSTR("/Library/Application Support/Orvane/Tick.wav"));
   SystemSoundID sound = 0;
   ASSERT_EQ(AudioServicesCreateSystemSoundID(url.get(), &sound), kAudioServicesNoError);

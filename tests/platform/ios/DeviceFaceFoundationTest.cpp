@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/objc/AutoreleasePool.h"
 #include "../../support/TemporaryDevice.h"
 #include "FaceLeakCheck.h"
 #include "platform/foundation/Foundation.h"
@@ -114,7 +115,7 @@ TEST(DeviceFaceFoundation, TheRuntimesFunctionsBuildAndInspectAClass) {
 
   size_t before = objc_liveObjectCount();
   {
-    orvane::AutoreleasePool pool;
+    AutoreleasePool pool;
     id object = class_createInstance(cls, 0);
     ASSERT_TRUE(object);
     EXPECT_EQ(object_getClass(object), cls);
@@ -258,7 +259,7 @@ TEST(DeviceFaceFoundation, ConstantsAreOneImmortalObjectPerText) {
   EXPECT_NE(orvane::constantString("com.quillmark.face-test2"), first);
   size_t before = objc_liveObjectCount();
   for (int i = 0; i < 3; ++i) {
-    orvane::AutoreleasePool pool;
+    AutoreleasePool pool;
     Retained<NSString> reference = objc::retain(first);
   }
   EXPECT_EQ(objc_liveObjectCount(), before);
@@ -492,7 +493,7 @@ TEST(DeviceFaceFoundation, TimersSendToTheirTargetUntilInvalidated) {
   foundation::clock::advance(0);  // makes the thread's run loop, which lives on
   size_t before = objc_liveObjectCount();
   {
-    orvane::AutoreleasePool pool;
+    AutoreleasePool pool;
     Retained<NSObject> target = objc::allocInit<NSObject>(targetClass, ORVANE_SEL("init"));
     NSTimer* once = NSTimer::scheduledTimerWithTimeInterval_target_selector_userInfo_repeats(
         1.0, target.get(), ORVANE_SEL("tick:"), nullptr, false);

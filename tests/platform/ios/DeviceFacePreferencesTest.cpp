@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/objc/AutoreleasePool.h"
 #include "platform/foundation/Foundation.h"
 #include "platform/messageui/MFMailComposeViewController.h"
 #include "platform/objc/Methods.h"
@@ -68,7 +69,7 @@ class DeviceWithAccounts : public testing::Test {
         << "</key><string>" << name << "</string></dict></plist>\n";
   }
 
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
 
  private:
   std::filesystem::path root_;
@@ -79,7 +80,7 @@ using Mail = DeviceWithAccounts;
 using Share = DeviceWithAccounts;
 
 TEST(DeviceFacePreferences, SpecifierKeepsItsNameAndTitles) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<PSSpecifier> specifier = made<PSSpecifier>();
   ASSERT_TRUE(specifier);
   EXPECT_EQ(retainCountOf(specifier.get()), 1u);
@@ -108,7 +109,7 @@ TEST(DeviceFacePreferences, SpecifierKeepsItsNameAndTitles) {
 }
 
 TEST(DeviceFacePreferences, SpecifierKeepsItsPropertiesUntilNilTakesThemAway) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   // The face names keys with interned strings; they need Foundation's dictionary sends.
   if (!class_respondsToSelector(NSMutableDictionary::class_(), ORVANE_SEL("setObject:forKey:")))
     GTEST_SKIP() << "NSMutableDictionary does not answer setObject:forKey: yet";
@@ -145,7 +146,7 @@ Class countingPage() {
 }
 
 TEST(DeviceFacePreferences, ReloadingAPageAsksItsOwnSpecifiersAgainAndLetsTheOldRowsGo) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<PSListController> page = made<PSListController>(countingPage());
   ASSERT_TRUE(page);
   FreedWitness pageFreed(page.get());
@@ -183,7 +184,7 @@ TEST(DeviceFacePreferences, ReloadingAPageAsksItsOwnSpecifiersAgainAndLetsTheOld
 }
 
 TEST(DeviceFacePreferences, PageAndCellGiveTheRowTheyWereMadeForWithoutAReference) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<PSSpecifier> row = made<PSSpecifier>();
   Retained<PSListController> page = made<PSListController>();
   ASSERT_TRUE(page);
@@ -268,7 +269,7 @@ TEST_F(Share, TheSheetIsHandedOverAutoreleasedAndKeepsItsTextAndItsOwnCopyOfTheH
   addAccount("TwitterAccount", "@orvane");
   Retained<SLComposeViewController> sheet;
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     sheet = SLComposeViewController::composeViewControllerForServiceType(SLServiceTypeTwitter);
   }
   ASSERT_TRUE(sheet);

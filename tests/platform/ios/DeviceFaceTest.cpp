@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/objc/AutoreleasePool.h"
 #include "platform/audiotoolbox/AudioToolbox.h"
 #include "platform/corefoundation/CoreFoundation.h"
 #include "platform/dispatch/dispatch.h"
@@ -20,7 +21,7 @@
 namespace {
 
 TEST(DeviceFace, StringsAnswerBySelector) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<NSString> name = NSString::stringWithUTF8String("Mac Volume");
   ASSERT_TRUE(name);
   EXPECT_EQ(name->length(), 10u);

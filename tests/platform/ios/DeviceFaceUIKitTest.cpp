@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/objc/AutoreleasePool.h"
 #include "Samples.h"
 #include "TemporaryDevice.h"
 #include "platform/uikit/UIKit.h"
@@ -41,7 +42,7 @@ void addMethodTo(Class cls, const char* selector, R (*function)(Self*, SEL, Args
 }
 
 TEST(DeviceFaceUIKit, ViewsKeepTheirGeometryColourAndSubviews) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectMake(1, 2, 30, 40));
   ASSERT_TRUE(view);
   EXPECT_EQ(view->frame(), CGRectMake(1, 2, 30, 40));
@@ -56,7 +57,7 @@ TEST(DeviceFaceUIKit, ViewsKeepTheirGeometryColourAndSubviews) {
 
   EXPECT_FALSE(view->backgroundColor());
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     view->setBackgroundColor(UIColor::colorWithRed_green_blue_alpha(0.1, 0.2, 0.3, 1).get());
   }
   // The view alone keeps the colour now.
@@ -75,7 +76,7 @@ TEST(DeviceFaceUIKit, ViewsKeepTheirGeometryColourAndSubviews) {
 }
 
 TEST(DeviceFaceUIKit, ALayerIsMadeOnceAndTakesItsShadow) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectMake(0, 0, 10, 10));
   CALayer* layer = view->layer();
   ASSERT_TRUE(layer);
@@ -91,7 +92,7 @@ TEST(DeviceFaceUIKit, ALayerIsMadeOnceAndTakesItsShadow) {
 }
 
 TEST(DeviceFaceUIKit, ConstraintsPlaceASubview) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIView> container = makeView<UIView>(CGRectMake(0, 0, 200, 100));
   Retained<UIView> child = makeView<UIView>(CGRectZero);
   container->addSubview(child.get());
@@ -99,7 +100,7 @@ TEST(DeviceFaceUIKit, ConstraintsPlaceASubview) {
   child->setTranslatesAutoresizingMaskIntoConstraints(false);
   EXPECT_FALSE(child->translatesAutoresizingMaskIntoConstraints());
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     auto pin = [&](NSLayoutAttribute attribute, UIView* to, NSLayoutAttribute toAttribute, CGFloat multiplier,
                    CGFloat constant) {
       Retained<NSLayoutConstraint> constraint =
@@ -120,7 +121,7 @@ TEST(DeviceFaceUIKit, ConstraintsPlaceASubview) {
 
 TEST(DeviceFaceUIKit, AnimationsRunAtOnceAndTheCompletionWhenTheyEnd) {
   foundation::clock::useTestClock();
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectMake(0, 0, 10, 10));
   auto animationToken = std::make_shared<int>(0);
   auto completionToken = std::make_shared<int>(0);
@@ -151,7 +152,7 @@ TEST(DeviceFaceUIKit, AnimationsRunAtOnceAndTheCompletionWhenTheyEnd) {
 }
 
 TEST(DeviceFaceUIKit, ControllersLoadTheirViewAndCarryTheirTitle) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIViewController> controller = makeController<UIViewController>();
   ASSERT_TRUE(controller);
   EXPECT_FALSE(controller->isViewLoaded());
@@ -188,7 +189,7 @@ TEST(DeviceFaceUIKit, ControllersLoadTheirViewAndCarryTheirTitle) {
 UIView* loadedView = nullptr;
 
 TEST(DeviceFaceUIKit, AControllerSubclassLoadsItsOwnView) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Class cls = objc_allocateClassPair(UIViewController::class_(), "FaceTestController", 0);
   ASSERT_TRUE(cls);
   addMethodTo(cls, "loadView", +[](UIViewController* self, SEL) {
@@ -204,7 +205,7 @@ TEST(DeviceFaceUIKit, AControllerSubclassLoadsItsOwnView) {
 }
 
 TEST(DeviceFaceUIKit, PresentingAndDismissingRunTheirCompletions) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIViewController> presenter = makeController<UIViewController>();
   Retained<UIViewController> presented = makeController<UIViewController>();
   UIViewController* shown = presented.get();
@@ -234,7 +235,7 @@ TEST(DeviceFaceUIKit, PresentingAndDismissingRunTheirCompletions) {
 }
 
 TEST(DeviceFaceUIKit, ANavigationControllerHasABarAndAStack) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UINavigationController> navigation = makeController<UINavigationController>();
   ASSERT_TRUE(navigation);
   UINavigationBar* bar = navigation->navigationBar();
@@ -256,7 +257,7 @@ TEST(DeviceFaceUIKit, ANavigationControllerHasABarAndAStack) {
   bar->setTintColor(UIColor::whiteColor());
   EXPECT_EQ(bar->tintColor(), UIColor::whiteColor());
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     bar->setBarTintColor(UIColor::colorWithRed_green_blue_alpha(0, 0.5, 1, 1).get());
   }
   ASSERT_TRUE(bar->barTintColor());
@@ -270,7 +271,7 @@ TEST(DeviceFaceUIKit, ANavigationControllerHasABarAndAStack) {
 }
 
 TEST(DeviceFaceUIKit, ColoursCompareByComponents) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIColor> white = UIColor::colorWithRed_green_blue_alpha(1, 1, 1, 1);
   ASSERT_TRUE(white);
   EXPECT_NE(white.get(), UIColor::whiteColor());
@@ -290,14 +291,14 @@ TEST(DeviceFaceUIKit, ColoursCompareByComponents) {
 }
 
 TEST(DeviceFaceUIKit, LabelsHoldTextColourFontAndLayout) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UILabel> label = UILabel::label();
   ASSERT_TRUE(label);
   EXPECT_FALSE(label->text());
   EXPECT_EQ(label->numberOfLines(), 1);
   EXPECT_EQ(label->textAlignment(), NSTextAlignmentLeft);
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     label->setText(NSString::stringWithUTF8String("Volume up").get());
     label->setFont(UIFont::fontWithName_size(text("HelveticaNeue-Light"), 17).get());
     label->setTextColor(UIColor::colorWithRed_green_blue_alpha(1, 0, 0, 1).get());
@@ -320,7 +321,7 @@ TEST(DeviceFaceUIKit, LabelsHoldTextColourFontAndLayout) {
 }
 
 TEST(DeviceFaceUIKit, SwitchesAndTheirAppearanceProxies) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UISwitch> control = makeView<UISwitch>(CGRectMake(0, 0, 51, 31));
   ASSERT_TRUE(control);
   EXPECT_FALSE(control->isOn());
@@ -375,7 +376,7 @@ Class rowsSource() {
 }
 
 TEST(DeviceFaceUIKit, TablesAskTheirSourceAndReuseCells) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<NSIndexPath> path = NSIndexPath::indexPathForRow_inSection(3, 1);
   ASSERT_TRUE(path);
   EXPECT_EQ(path->row(), 3);
@@ -388,13 +389,13 @@ TEST(DeviceFaceUIKit, TablesAskTheirSourceAndReuseCells) {
   Retained<NSObject> source = objc::allocInit<NSObject>(rowsSource(), ORVANE_SEL("init"));
   objc::sendMessage<void>(table.get(), ORVANE_SEL("setDataSource:"), source.get());
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     table->reloadData();
   }
   EXPECT_EQ(rows.made, 3);
   EXPECT_EQ(rows.lastSection, 0);
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     table->reloadData();
   }
   EXPECT_EQ(rows.made, 3) << "the cells of the first load were reused";
@@ -403,7 +404,7 @@ TEST(DeviceFaceUIKit, TablesAskTheirSourceAndReuseCells) {
   rows.count = 1;
   Retained<UITableViewCell> spare;
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     table->reloadData();
     spare = table->dequeueReusableCellWithIdentifier(text("Row"));
   }
@@ -413,7 +414,7 @@ TEST(DeviceFaceUIKit, TablesAskTheirSourceAndReuseCells) {
 }
 
 TEST(DeviceFaceUIKit, CellsMakeTheirLabelsAndHoldTheirAccessory) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UITableViewCell> cell = makeView<UITableViewCell>(CGRectMake(0, 0, 320, 44));
   ASSERT_TRUE(cell);
   EXPECT_FALSE(cell->reuseIdentifier());
@@ -428,7 +429,7 @@ TEST(DeviceFaceUIKit, CellsMakeTheirLabelsAndHoldTheirAccessory) {
 
   EXPECT_FALSE(cell->accessoryView());
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     cell->setAccessoryView(makeView<UISwitch>(CGRectMake(0, 0, 51, 31)).get());
   }
   ASSERT_TRUE(cell->accessoryView());
@@ -443,12 +444,12 @@ TEST(DeviceFaceUIKit, ImagesAreReadAtTheScreensScale) {
   testsupport::TemporaryDevice device;
   testsupport::writeFile(device.host("/art/logo.png"), testsupport::encodePng(10, 4, PNG_FORMAT_RGBA));
   testsupport::writeFile(device.host("/art/logo@2x.png"), testsupport::encodePng(20, 8, PNG_FORMAT_RGBA));
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   EXPECT_FALSE(UIImage::imageWithContentsOfFile(text("/art/missing.png")));
   EXPECT_FALSE(UIImage::imageWithContentsOfFile(nullptr));
   Retained<UIImage> image;
   {
-    orvane::AutoreleasePool inner;
+    AutoreleasePool inner;
     image = UIImage::imageWithContentsOfFile(text("/art/logo.png"));
   }
   ASSERT_TRUE(image);
@@ -473,7 +474,7 @@ TEST(DeviceFaceUIKit, ImagesAreReadAtTheScreensScale) {
 
 TEST(DeviceFaceUIKit, TheApplicationAndTheDeviceAreShared) {
   testsupport::TemporaryDevice device;
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   UIApplication* application = UIApplication::sharedApplication();
   ASSERT_TRUE(application);
   EXPECT_EQ(UIApplication::sharedApplication(), application);
@@ -489,7 +490,7 @@ TEST(DeviceFaceUIKit, TheApplicationAndTheDeviceAreShared) {
 }
 
 TEST(DeviceFaceUIKit, ASendOfTheWrongTypesIsRefusedByName) {
-  orvane::AutoreleasePool pool;
+  AutoreleasePool pool;
   Retained<UIView> view = makeView<UIView>(CGRectZero);
   try {
     objc::sendMessage<void>(view.get(), ORVANE_SEL("setFrame:"), 1.0);

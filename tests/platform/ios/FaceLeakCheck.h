@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <functional>
 
+#include "platform/objc/AutoreleasePool.h"
 #include "platform/objc/runtime.h"
-#include "support/Objects.h"
 
 // The stand-in's count of live objects: declared here, since the face has none.
 extern "C" size_t objc_liveObjectCount();
@@ -18,12 +18,12 @@ namespace facetest {
 /// object behind.
 inline void expectNoLeak(const std::function<void()>& work) {
   {
-    orvane::AutoreleasePool pool;
+    AutoreleasePool pool;
     work();
   }
   size_t before = objc_liveObjectCount();
   {
-    orvane::AutoreleasePool pool;
+    AutoreleasePool pool;
     work();
   }
   EXPECT_EQ(objc_liveObjectCount(), before) << "objects made inside the pool outlived it";

@@ -84,4 +84,13 @@ template <class T>
   return Retained<T>::adopt(object);
 }
 
+/// The reference handed over as one to T, `cast` being its object seen as a T
+/// (or nil, which leaves the reference where it was).
+template <class T, class U>
+Retained<T> handOver(Retained<U>&& from, T* cast) {
+  if (!cast) return nullptr;
+  (void)from.leak();
+  return Retained<T>::adopt(cast);
+}
+
 }  // namespace objc
