@@ -46,8 +46,9 @@ void loadPreferences() {
   Retained<NSMutableDictionary> preferences =
       NSMutableDictionary::dictionaryWithContentsOfFile(NSSTR(contract::preferencesPathPrivate));
   if (!preferences) return;
-  AtomicRef(kEnabled).store(truthValue(preferences->objectForKey(NSSTR(contract::enabledKey)), contract::enabledWhenAbsent),
-                            std::memory_order_release);
+  AtomicRef(kEnabled).store(
+      truthValue(preferences->objectForKey(NSSTR(contract::enabledKey)), contract::enabledWhenAbsent),
+      std::memory_order_release);
   AtomicRef(kSelectedVolumeIncreaseSound)
       .store(themeName(preferences->objectForKey(NSSTR(contract::increaseSoundKey))), std::memory_order_release);
   AtomicRef(kSelectedVolumeDecreaseSound)

@@ -36,7 +36,8 @@ Class QMOrvaneLocalizer::class_() {
       .methods = {method<&Localizer::localizationBundle>(sel::localizationBundle),
                   method<&Localizer::autoreleasedStringForKey_inTable>(sel::localizedStringForKey_inTable),
                   method<&Localizer::autoreleasedStringForKey>(sel::localizedStringForKey),
-                  method<&Localizer::localizedSpecifiersForSpecifiers_inTable>(sel::localizedSpecifiersForSpecifiers_inTable),
+                  method<&Localizer::localizedSpecifiersForSpecifiers_inTable>(
+                      sel::localizedSpecifiersForSpecifiers_inTable),
                   method<&Localizer::localizedSpecifiersForSpecifiers>(sel::localizedSpecifiersForSpecifiers),
                   method<&Localizer::loadLocalizedSpecifiersForSpecifiers_intoArray>(
                       sel::loadLocalizedSpecifiersForSpecifiers_intoArray)},

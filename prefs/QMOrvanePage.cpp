@@ -48,7 +48,8 @@ objc::ClassDefinition QMOrvanePage<Self, Base>::definition(const char* name, Cla
 
 template <class Self, class Base>
 NSArray* QMOrvanePage<Self, Base>::specifiersForPlistName(NSString* name) {
-  auto* loaded = objc::send<NSArray*>(this, orvane::sel::loadSpecifiersFromPlistName_target, name, static_cast<NSObject*>(this));
+  auto* loaded =
+      objc::send<NSArray*>(this, orvane::sel::loadSpecifiersFromPlistName_target, name, static_cast<NSObject*>(this));
   if (!loaded) return nullptr;
   objc_retain(loaded);
   return QMOrvaneLocalizer::sharedLocalizer()->localizedSpecifiersForSpecifiers(loaded);
@@ -108,7 +109,8 @@ void QMOrvanePage<Self, Base>::viewWillDisappear(bool animated) {
 
 template <class Self, class Base>
 UITableViewCell* QMOrvanePage<Self, Base>::tableView_cellForRowAtIndexPath(UITableView* table, NSIndexPath* path) {
-  auto* cell = objc::sendSuper<UITableViewCell*>(Self::class_(), this, orvane::sel::tableView_cellForRowAtIndexPath, table, path);
+  auto* cell =
+      objc::sendSuper<UITableViewCell*>(Self::class_(), this, orvane::sel::tableView_cellForRowAtIndexPath, table, path);
   if (cell && cell->respondsToSelector(orvane::sel::titleLabel))
     if (auto* label = objc::send<UILabel*>(cell, orvane::sel::titleLabel)) label->setTextColor(colour(22, 36, 51).get());
   return cell;

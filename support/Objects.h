@@ -6,8 +6,8 @@
 #include "platform/foundation/NSString.h"
 
 // What the product's C++ needs of the platform's objects and the platform
-// itself does not offer: the platform's language has string literals and
-// checked casts, C++ has neither, and it reads text as std::string.
+// itself does not offer: its language writes string constants and asks an
+// object's class where C++ cannot, and C++ reads text as std::string.
 namespace orvane {
 
 /// The same immortal string for equal text, for the life of the process: what

@@ -78,8 +78,8 @@ void OrvaneListController::emailQM() {
   auto model = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductType")));
   auto version = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("ProductVersion")));
   auto build = Retained<NSObject>::adopt(MGCopyAnswer(NSSTR("BuildVersion")));
-  composer->setMessageBody_isHTML(NSString::stringWithFormat(NSSTR("\n\nCurrent Device: %@, iOS %@ (%@)"), model, version, build).get(),
-                                  false);
+  auto body = NSString::stringWithFormat(NSSTR("\n\nCurrent Device: %@, iOS %@ (%@)"), model, version, build);
+  composer->setMessageBody_isHTML(body.get(), false);
   // An attachment whose file cannot be read is left out rather than sent empty; one that is no
   // regular file, or too large to mail, is not even read.
   NSString* preferencesPath = NSSTR(orvane::contract::preferencesPath);

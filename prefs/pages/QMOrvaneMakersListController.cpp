@@ -10,7 +10,8 @@ Class QMOrvaneMakersListController::class_() {
   static Class cls = objc::defineClass({
       .name = "QMOrvaneMakersListController",
       .superclass = QMOrvaneListController::class_(),
-      .methods = objc::join({{objc::method<&Page::specifiers>(orvane::sel::specifiers)}, orvane::shareActionMethods<Page>()}),
+      .methods = objc::join(
+          {{objc::method<&Page::specifiers>(orvane::sel::specifiers)}, orvane::shareActionMethods<Page>()}),
   });
   return cls;
 }

@@ -17,7 +17,7 @@ bool deviceIsPad() {
 namespace {
 
 Retained<UILabel> makeLabel(UIView* header, NSString* text, CGFloat size) {
-  auto label = objc::allocInit<UILabel>(UILabel::class_(), orvane::sel::initWithFrame, CGRectZero);
+  auto label = objc::make<UILabel>(UILabel::class_(), orvane::sel::initWithFrame, CGRectZero);
   label->setNumberOfLines(1);
   label->setFont(UIFont::fontWithName_size(NSSTR("HelveticaNeue-Light"), size).get());
   label->setText(text);

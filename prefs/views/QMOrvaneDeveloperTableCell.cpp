@@ -10,7 +10,7 @@
 namespace {
 
 Retained<UILabel> makeLabel(UIView* cell, NSString* text, UIColor* colour, CGFloat size) {
-  auto label = objc::allocInit<UILabel>(UILabel::class_(), orvane::sel::initWithFrame, CGRectZero);
+  auto label = objc::make<UILabel>(UILabel::class_(), orvane::sel::initWithFrame, CGRectZero);
   label->setText(text);
   label->setTextColor(colour);
   label->setBackgroundColor(UIColor::clearColor());
@@ -75,7 +75,9 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithStyle_reuseIdent
   auto* imageName = specifier ? orvane::as<NSString>(specifier->propertyForKey(NSSTR("devImage"))) : nullptr;
   Retained<NSString> path = bundle ? bundle->pathForResource_ofType(imageName, NSSTR("png")) : nullptr;
   Retained<UIImage> image = UIImage::imageWithContentsOfFile(path.get());
-  auto text = [&](const char* key) { return specifier ? orvane::as<NSString>(specifier->propertyForKey(NSSTR(key))) : nullptr; };
+  auto text = [&](const char* key) {
+    return specifier ? orvane::as<NSString>(specifier->propertyForKey(NSSTR(key))) : nullptr;
+  };
   NSString* name = text("devName");
   NSString* realName = text("realName");
   NSString* job = text("job");

@@ -291,7 +291,8 @@ TEST(RuntimeDefinedClass, MembersReachTheirOwnInstanceVariablesThroughTheRuntime
                                   .superclass = NSObject::class_(),
                                   .ivars = {objc::InstanceVariable<long>{"visits"}},
                                   .methods = {objc::method<&Page::visit>("visit")}});
-  Class subpage = objc::defineClass({.name = "Subpage", .superclass = page, .ivars = {objc::InstanceVariable<char>{"flag"}}});
+  Class subpage =
+      objc::defineClass({.name = "Subpage", .superclass = page, .ivars = {objc::InstanceVariable<char>{"flag"}}});
   EXPECT_EQ(objc::defineClass({.name = "Page", .superclass = NSObject::class_(), .methods = {objc::method<&Page::visit>("other")}}),
             page);
   EXPECT_FALSE(class_respondsToSelector(page, sel_registerName("other"))) << "defined twice";
