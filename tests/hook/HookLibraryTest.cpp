@@ -80,15 +80,25 @@ class HookLibrary : public ::testing::Test {
   /// Posts the notification and waits for the reload to show; a post that
   /// changes nothing waits the whole `patience`.
   void post(std::chrono::milliseconds patience = std::chrono::seconds(5)) {
-    NSString* before = name("kSelectedVolumeIncreaseSound");
+    NSString* up = name("kSelectedVolumeIncreaseSound");
+    NSString* down = name("kSelectedVolumeDecreaseSound");
     bool enabledBefore = enabled();
     ++generation;
     CFNotificationCenterPostNotification(CFNotificationCenterGetDarwinNotifyCenter(),
                                          NSSTR(orvane::contract::settingsChanged), nullptr, nullptr, true);
-    auto deadline = std::chrono::steady_clock::now() + patience;
-    while (std::chrono::steady_clock::now() < deadline && name("kSelectedVolumeIncreaseSound") == before &&
-           enabled() == enabledBefore)
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    auto waitWhile = [](std::chrono::steady_clock::duration patience, auto unchanged) {
+      auto deadline = std::chrono::steady_clock::now() + patience;
+      while (std::chrono::steady_clock::now() < deadline && unchanged())
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    };
+    waitWhile(patience, [&] {
+      return name("kSelectedVolumeIncreaseSound") == up && name("kSelectedVolumeDecreaseSound") == down &&
+             enabled() == enabledBefore;
+    });
+    // The reload stores the switch first, then each name: give the names a moment to follow.
+    waitWhile(std::chrono::milliseconds(100), [&] {
+      return name("kSelectedVolumeIncreaseSound") == up || name("kSelectedVolumeDecreaseSound") == down;
+    });
   }
 
   void press(const char* selector) { objc_msgSend(springBoardVolumeControl.get(), sel_registerName(selector)); }
