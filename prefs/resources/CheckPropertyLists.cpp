@@ -3,10 +3,9 @@
 //   check-property-lists STAMP LIST...
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
+#include "prefs/resources/CheckFiles.h"
 #include "prefs/resources/ContractCheck.h"
 
 int main(int argc, char** argv) {
@@ -14,22 +13,12 @@ int main(int argc, char** argv) {
     std::fputs("usage: check-property-lists STAMP LIST...\n", stderr);
     return 2;
   }
-  std::vector<contractcheck::SpecifierList> lists;
   bool ok = true;
-  for (int index = 2; index < argc; ++index) {
-    std::ifstream file(argv[index], std::ios::binary);
-    if (!file) {
-      std::fprintf(stderr, "%s: cannot be read\n", argv[index]);
-      ok = false;
-      continue;
-    }
-    lists.push_back({argv[index], std::string(std::istreambuf_iterator<char>(file), {})});
-  }
+  std::vector<contractcheck::SpecifierList> lists;
+  for (checkfiles::File& file : checkfiles::read(argc, argv, ok)) lists.push_back({file.path, std::move(file.bytes)});
   for (const std::string& problem : contractcheck::problems(lists)) {
     std::fprintf(stderr, "error: %s\n", problem.c_str());
     ok = false;
   }
-  if (!ok) return 1;
-  std::ofstream(argv[1]) << "checked\n";
-  return 0;
+  return checkfiles::finish(argv[1], ok);
 }

@@ -3,11 +3,9 @@
 //   check-string-tables STAMP TABLE...
 
 #include <cstdio>
-#include <fstream>
-#include <iterator>
-#include <string>
 
 #include "platform/foundation/NSBundle.h"
+#include "prefs/resources/CheckFiles.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -15,22 +13,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   bool ok = true;
-  for (int index = 2; index < argc; ++index) {
-    std::ifstream file(argv[index], std::ios::binary);
-    if (!file) {
-      std::fprintf(stderr, "%s: cannot be read\n", argv[index]);
-      ok = false;
-      continue;
-    }
-    std::string bytes(std::istreambuf_iterator<char>(file), {});
+  for (const checkfiles::File& file : checkfiles::read(argc, argv, ok)) {
     foundation::StringsTableError error;
-    if (!foundation::parseStringsTable(bytes, &error)) {
-      std::fprintf(stderr, "%s:%zu: error: %s; the platform would drop this whole table\n", argv[index], error.line,
-                   error.reason.c_str());
+    if (!foundation::parseStringsTable(file.bytes, &error)) {
+      std::fprintf(stderr, "%s:%zu: error: %s; the platform would drop this whole table\n", file.path.c_str(),
+                   error.line, error.reason.c_str());
       ok = false;
     }
   }
-  if (!ok) return 1;
-  std::ofstream(argv[1]) << "checked\n";
-  return 0;
+  return checkfiles::finish(argv[1], ok);
 }
