@@ -37,5 +37,11 @@ std::string describe(const objc_object* object);
 
 }  // namespace orvane
 
-/// An immortal string constant, as @"..." is.
-#define NSSTR(literal) (::orvane::constantString(literal))
+/// An immortal string constant, as @"..." is: a literal or a constant of the
+/// contract, looked up once per place it is written. Text known only at run
+/// time goes through orvane::constantString.
+#define NSSTR(literal)                                                 \
+  ([]() -> NSString* {                                                 \
+    static NSString* const kept = ::orvane::constantString(literal);   \
+    return kept;                                                       \
+  }())

@@ -76,7 +76,7 @@ QMOrvaneDeveloperTableCell* QMOrvaneDeveloperTableCell::initWithStyle_reuseIdent
   Retained<NSString> path = bundle ? bundle->pathForResource_ofType(imageName, NSSTR("png")) : nullptr;
   Retained<UIImage> image = UIImage::imageWithContentsOfFile(path.get());
   auto text = [&](const char* key) {
-    return specifier ? orvane::as<NSString>(specifier->propertyForKey(NSSTR(key))) : nullptr;
+    return specifier ? orvane::as<NSString>(specifier->propertyForKey(orvane::constantString(key))) : nullptr;
   };
   NSString* name = text("devName");
   NSString* realName = text("realName");
